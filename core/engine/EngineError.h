@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <string>
+
+namespace engine {
+
+// Error numbers of the engine layer. The record screens and the data store
+// tell these apart; anything else is reported with its number and text.
+enum ErrorNumber : int {
+    ErrInvalidArgument = 3001,   // empty or malformed path, bad call
+    ErrObjectNotFound = 3011,    // table (or schema) not found
+    ErrUpdateWithoutEdit = 3020, // Update without AddNew or Edit
+    ErrNoCurrentRecord = 3021,   // empty table, or before first / past last
+    ErrDuplicateKey = 3022,      // the write would duplicate a primary key
+    ErrFileNotFound = 3024,      // database file does not exist
+    ErrNotValidPassword = 3031,  // file does not open with the key
+    ErrCannotOpenFile = 3051,    // exists but cannot be opened (folder, rights)
+    ErrFieldTooSmall = 3163,     // text longer than the field accepts
+    ErrRecordDeleted = 3167,     // the current record was deleted
+    ErrFileLocked = 3260,        // another process holds the file too long
+    ErrItemNotFound = 3265,      // no field of that name
+    ErrNullInRequired = 3314,    // a required field (the key) has no value
+    ErrForeignFormat = 3343,     // not a database of this program (old office file...)
+    ErrEngine = 3146,            // any other engine failure (I/O, disk full, ...)
+};
+
+class EngineError : public std::exception {
+public:
+    EngineError(int number, QString description)
+        : m_number(number), m_description(std::move(description)),
+          m_what(QStringLiteral("%1 %2").arg(m_number).arg(m_description).toStdString()) {}
+
+    int number() const noexcept { return m_number; }
+    const QString &description() const noexcept { return m_description; }
+    const char *what() const noexcept override { return m_what.c_str(); }
+
+private:
+    int m_number;
+    QString m_description;
+    std::string m_what;
+};
+
+} // namespace engine
