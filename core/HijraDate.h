@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <optional>
+
+namespace core {
+
+// Conversions between the Gregorian and the Hijri calendar. The Hijri
+// calendar is the tabular (civil) one that Qt provides, the same for every
+// conversion and for today's Hijri date. The functions are pure: nothing
+// switches a program-wide calendar, so every other date function stays
+// Gregorian.
+//
+// Date texts are "yyyy/mm/dd" with Latin digits, zero padded. Years outside
+// 1..9999 cannot be written in four digits and count as no date.
+
+// mode 0: year/month/day are Hijri numbers -> the Gregorian date of that day.
+// mode 1: year/month/day are Gregorian numbers -> the Hijri date of that day.
+// No value when the numbers do not form a day of their calendar (day 30 of
+// a 29-day month, month 13, day 0, ...), when the result has no four-digit
+// year, or when the mode is neither 0 nor 1.
+std::optional<QString> HIJRADATE(int year, int month, int day, int mode);
+
+// mode 0 of HIJRADATE.
+std::optional<QString> hijriToGregorian(int y, int m, int d);
+
+// mode 1 of HIJRADATE for a date at hand; empty for an invalid date or one
+// whose Hijri year lies outside 1..9999.
+QString gregorianToHijri(const QDate &date);
+
+// A Hijri day as the texts of the date selectors: 4, 2 and 2 digits.
+struct HijriDay {
+    QString yyyy;
+    QString mm;
+    QString dd;
+};
+
+// The Hijri day of a Gregorian date; all three texts empty when the date
+// is invalid or its Hijri year lies outside 1..9999.
+HijriDay hijriOf(const QDate &date);
+
+// Today's Hijri day (the system clock's date).
+HijriDay todayHijri();
+
+} // namespace core
