@@ -1,0 +1,59 @@
+#include "FakeServices.h"
+
+#include <utility>
+
+namespace testsupport {
+
+void RecordingMessageService::show(const QString &text, QWidget *)
+{
+    m_shown.append(text);
+}
+
+bool RecordingMessageService::confirm(const QString &text, const QString &title, bool defaultNo,
+                                      Icon icon, QWidget *)
+{
+    m_confirmations.append({text, title, defaultNo, icon});
+    return m_answers.isEmpty() ? m_defaultAnswer : m_answers.dequeue();
+}
+
+void RecordingMessageService::queueAnswer(bool yes)
+{
+    m_answers.enqueue(yes);
+}
+
+void RecordingMessageService::queueAnswers(std::initializer_list<bool> answers)
+{
+    for (bool yes : answers)
+        m_answers.enqueue(yes);
+}
+
+RecordingMessageService::Confirmation RecordingMessageService::lastConfirmation() const
+{
+    return m_confirmations.isEmpty() ? Confirmation{} : m_confirmations.last();
+}
+
+void RecordingMessageService::clear()
+{
+    m_shown.clear();
+    m_confirmations.clear();
+}
+
+std::optional<QString> RecordingInputService::ask(const QString &prompt, const QString &title,
+                                                  const QString &initial, QWidget *)
+{
+    m_questions.append({prompt, title, initial});
+    return m_answers.isEmpty() ? m_defaultAnswer : m_answers.dequeue();
+}
+
+void RecordingInputService::queueAnswer(std::optional<QString> answer)
+{
+    m_answers.enqueue(std::move(answer));
+}
+
+bool RecordingFileOpener::open(const QString &path)
+{
+    m_paths.append(path);
+    return m_result;
+}
+
+} // namespace testsupport
