@@ -1,0 +1,3 @@
+velm_test(tst_hijra core/tst_hijra.cpp)
+velm_test(tst_errmsgs core/tst_errmsgs.cpp)
+velm_test(tst_services core/tst_services.cpp)
