@@ -86,6 +86,11 @@ public:
     // The connection; throws EngineError 3001 when it is not open.
     engine::Database &db();
 
+    // A further connection on db_file for a grid's data source: a grid keeps
+    // its statement open while rows are scrolled into view, and on its own
+    // connection that pins no snapshot of the main connection. Throws EngineError.
+    std::unique_ptr<engine::Database> openViewConnection() const;
+
     // The cursor slot of a table (created on first use; name in any case).
     CursorSlot &slot(const QString &table);
     // Opens CATEGORY1 to CATEGORY18 at once into their slots.

@@ -11,6 +11,8 @@ namespace engine {
 enum ErrorNumber : int {
     ErrInvalidArgument = 3001,   // empty or malformed path, bad call
     ErrObjectNotFound = 3011,    // table (or schema) not found
+    ErrNotAnIndex = 3015,        // no index of that name on the table
+    ErrNoCurrentIndex = 3019,    // seek without an index set
     ErrUpdateWithoutEdit = 3020, // Update without AddNew or Edit
     ErrNoCurrentRecord = 3021,   // empty table, or before first / past last
     ErrDuplicateKey = 3022,      // the write would duplicate a primary key
@@ -23,6 +25,9 @@ enum ErrorNumber : int {
     ErrItemNotFound = 3265,      // no field of that name
     ErrNullInRequired = 3314,    // a required field (the key) has no value
     ErrForeignFormat = 3343,     // not a database of this program (old office file...)
+    ErrQuerySyntax = 3075,       // the query text is not understood
+    ErrRecordChanged = 3197,     // the record vanished under an edit (another user deleted it)
+    ErrDataTypeConversion = 3421,// a text that does not fit a number field
     ErrEngine = 3146,            // any other engine failure (I/O, disk full, ...)
 };
 

@@ -78,6 +78,8 @@ private:
     Database &m_db;
     QString m_table;
     QStringList m_fieldNames;
+    QList<bool> m_integer; // declared INTEGER: takes whole numbers only
+    QString m_selectSql;
     QHash<QString, int> m_fieldByLower;
     QStringList m_pkColumns;
     QString m_index;
