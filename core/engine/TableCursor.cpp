@@ -22,18 +22,22 @@ struct Statement {
     ~Statement() { sqlite3_finalize(stmt); }
 };
 
-// A row-value comparison "(a, b) > (?, ?)" (or "a > ?" for one column).
+// "Comes after (or before) the given key" in key order, written so that the
+// engine searches the key index from the first column instead of scanning:
+// k1 >= ?1 AND (k1 > ?1 OR (k1 = ?1 AND (k2 > ?2 ...))). op is one of < <= > >=.
 QString compare(const QStringList &columns, const QString &op)
 {
-    QStringList left;
-    QStringList right;
-    for (const QString &c : columns) {
-        left << (c == QLatin1String("rowid") ? c : quoted(c));
-        right << QStringLiteral("?");
+    const QString strict = op.left(1);
+    const bool inclusive = op.size() == 2;
+    auto name = [](const QString &c) { return c == QLatin1String("rowid") ? c : quoted(c); };
+    const int last = columns.size() - 1;
+    QString tail = QStringLiteral("%1 %2 ?%3").arg(name(columns.at(last)), inclusive ? op : strict).arg(last + 1);
+    for (int i = last - 1; i >= 0; --i) {
+        tail = QStringLiteral("(%1 %2 ?%3 OR (%1 = ?%3 AND %4))").arg(name(columns.at(i)), strict).arg(i + 1).arg(tail);
     }
     if (columns.size() == 1)
-        return left.first() + QLatin1Char(' ') + op + QStringLiteral(" ?");
-    return QStringLiteral("(%1) %2 (%3)").arg(left.join(QStringLiteral(", ")), op, right.join(QStringLiteral(", ")));
+        return tail;
+    return QStringLiteral("%1 %2= ?1 AND %3").arg(name(columns.first()), strict, tail);
 }
 
 } // namespace
