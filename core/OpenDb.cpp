@@ -168,13 +168,17 @@ OpenResult DataStore::OPENDATABASE()
 
     for (int attempt = 1;; ++attempt) {
         try {
-            auto db = std::make_unique<engine::Database>();
-            db->open(m_config.dbFile, password);
+            // The connection object stays the same across close and open:
+            // screens and grids hold references to it.
+            if (!m_db)
+                m_db = std::make_unique<engine::Database>();
+            m_db->open(m_config.dbFile, password);
             // A file that opens but holds no office schema is not ours.
-            if (!db->hasTable(QStringLiteral("users")))
+            if (!m_db->hasTable(QStringLiteral("users"))) {
+                m_db->close();
                 throw engine::EngineError(engine::ErrObjectNotFound,
                                           QStringLiteral("The table users does not exist"));
-            m_db = std::move(db);
+            }
             return {true, 0, {}};
         } catch (const engine::EngineError &e) {
             const int n = e.number();
@@ -195,10 +199,15 @@ void DataStore::CLOSEDATABASE()
 {
     for (CursorSlot *s : std::as_const(m_slots))
         s->close();
-    if (m_db) {
+    if (m_db)
         m_db->close();
-        m_db.reset();
-    }
+}
+
+std::unique_ptr<engine::Database> DataStore::openViewConnection() const
+{
+    auto view = std::make_unique<engine::Database>();
+    view->open(m_config.dbFile, passwordFromConnect(QLatin1String(kConnectString)));
+    return view;
 }
 
 engine::Database &DataStore::db()

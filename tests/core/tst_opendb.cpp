@@ -4,6 +4,7 @@
 #include "OpenDb.h"
 #include "Schema.h"
 #include "engine/Database.h"
+#include "engine/QueryCursor.h"
 
 #include <QDir>
 #include <QFile>
@@ -236,6 +237,27 @@ private slots:
         QCOMPARE(number, int(engine::ErrInvalidArgument));
         // And the connection opens again (the logon closes and reopens it).
         QVERIFY(store.OPENDATABASE().ok);
+    }
+
+    void connectionObjectSurvivesReopeningAndViewsSeeWrites()
+    {
+        TempDataFolder folder;
+        DataStore &store = folder.openStore();
+        engine::Database *held = &store.db();
+        store.CLOSEDATABASE();
+        QVERIFY(store.OPENDATABASE().ok);
+        QCOMPARE(&store.db(), held);
+
+        // A grid's own connection holding a statement open blocks no write,
+        // and a new statement on it sees what the main connection wrote.
+        auto view = store.openViewConnection();
+        auto reading = std::make_unique<engine::QueryCursor>(*view, QStringLiteral("select * from category1"));
+        QVERIFY(reading->next());
+        TempDataFolder::addUser(store.db(), QStringLiteral("u1"), QStringLiteral("p"));
+        reading.reset();
+        engine::QueryCursor again(*view, QStringLiteral("select count(*) from users"));
+        QVERIFY(again.next());
+        QCOMPARE(again.value(0).toInt(), 1);
     }
 
     void openFailures_data()
