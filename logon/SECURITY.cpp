@@ -1,0 +1,171 @@
+#include "SECURITY.h"
+
+#include "AppContext.h"
+#include "DataGrid.h"
+#include "Schema.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace logon {
+
+namespace {
+
+const QString kUsersTable = QStringLiteral("users");
+
+// The captions of the main-menu buttons the permissions open; permission 7
+// reads shorter here than on the menu.
+const char *const kPermissionCaptions[SECURITY::kPermissionCount] = {
+    "ملف Tamrel",     "متابعة الأنشطة", "متابعة الدورات", "استبيان",
+    "المادة العلمية", "التقويم الميداني", "نماذج",         "المستخدمين",
+    "الرموز",         " التقارير العامة", "الشهود",         "مجموعة المتابعة",
+    "عرض البيانات",   "بيانات المؤسسة",
+};
+
+} // namespace
+
+QString SECURITY::permissionCaption(int n)
+{
+    if (n < 1 || n > kPermissionCount)
+        return {};
+    return QString::fromUtf8(kPermissionCaptions[n - 1]);
+}
+
+QStringList SECURITY::listColumns()
+{
+    return {QStringLiteral("userid"),       QStringLiteral("password"),
+            QStringLiteral("name"),         QStringLiteral("English_name"),
+            QStringLiteral("ADDRESS"),      QStringLiteral("TELEPHONE"),
+            QStringLiteral("PAGER")};
+}
+
+SECURITY::SECURITY(core::AppContext &ctx, QWidget *parent)
+    : core::RecordScreen(ctx, QStringLiteral("SECURITY"), QStringLiteral("صلاحيات مستخدمين النظام"),
+                         kUsersTable, parent)
+{
+    // The text boxes in the order of the table's fields.
+    m_userId = addText(QStringLiteral("USERID_text"), QStringLiteral("USERID"));
+    m_password = addText(QStringLiteral("PASSWORD_TEXT"), QStringLiteral("PASSWORD"));
+    m_name = addText(QStringLiteral("NAME_TEXT"), QStringLiteral("NAME"));
+    m_englishName = addText(QStringLiteral("english_NAME_TEXT"), QStringLiteral("english_NAME"));
+    m_phone = addText(QStringLiteral("PHONE_TEXT"), QStringLiteral("TELEPHONE"));
+    m_pager = addText(QStringLiteral("PAGER_TEXT"), QStringLiteral("PAGER"));
+    m_address = addText(QStringLiteral("ADDRESS_TEXT"), QStringLiteral("ADDRESS"));
+    m_job = addText(QStringLiteral("job_text"), QStringLiteral("job"));
+    // Identifiers and the English name are typed in Latin letters.
+    for (QLineEdit *e : {m_userId, m_password, m_englishName})
+        e->setLayoutDirection(Qt::LeftToRight);
+
+    auto label = [](const QString &text, QWidget *buddy) {
+        auto *l = new QLabel(text);
+        l->setBuddy(buddy);
+        return l;
+    };
+
+    auto *user = new QGroupBox(QStringLiteral("المستخدم"), formArea());
+    user->setObjectName(QStringLiteral("userFrame"));
+    auto *userForm = new QFormLayout(user);
+    userForm->addRow(label(QStringLiteral("USER ID."), m_userId), m_userId);
+    userForm->addRow(label(QStringLiteral("كلمة السر"), m_password), m_password);
+    userForm->addRow(label(QStringLiteral("الاسم "), m_name), m_name);
+    userForm->addRow(label(QStringLiteral("Name"), m_englishName), m_englishName);
+    userForm->addRow(label(QStringLiteral("التلفون "), m_phone), m_phone);
+    userForm->addRow(label(QStringLiteral("بيجر"), m_pager), m_pager);
+    userForm->addRow(label(QStringLiteral("العنوان"), m_address), m_address);
+    userForm->addRow(label(QStringLiteral("الوظيفة"), m_job), m_job);
+
+    auto *permissions = new QGroupBox(QStringLiteral("الصلاحيات"), formArea());
+    permissions->setObjectName(QStringLiteral("permissionsFrame"));
+    auto *checks = new QGridLayout(permissions);
+    constexpr int rows = (kPermissionCount + 1) / 2;
+    for (int n = 1; n <= kPermissionCount; ++n) {
+        auto *box = new QCheckBox(permissionCaption(n), permissions);
+        box->setObjectName(QStringLiteral("Check%1").arg(n));
+        // Down the first column, then the second, in menu order.
+        checks->addWidget(box, (n - 1) % rows, (n - 1) / rows);
+        m_checks << box;
+    }
+
+    auto *area = new QHBoxLayout(formArea());
+    area->setContentsMargins(0, 0, 0, 0);
+    area->addWidget(user, 3);
+    area->addWidget(permissions, 2);
+
+    listData()->setObjectName(QStringLiteral("AUTHORITY_DATA"));
+    listData()->setTable(kUsersTable);
+    const QStringList columns = listColumns();
+    grid()->setColumns(columns);
+    for (int c = 0; c < columns.size(); ++c)
+        grid()->setHeading(c, columns.at(c));
+    setKeyControl(m_userId);
+
+    loadForm();
+}
+
+QLineEdit *SECURITY::addText(const QString &name, const QString &field)
+{
+    auto *edit = new QLineEdit(formArea());
+    edit->setObjectName(name);
+    const core::schema::Table *users = core::schema::findTable(kUsersTable);
+    const core::schema::Column *column = users ? users->column(field) : nullptr;
+    if (column && column->maxLength > 0)
+        edit->setMaxLength(column->maxLength);
+    m_texts.append({field, edit});
+    return edit;
+}
+
+// Only the list is read again; the table of the buttons stays as it is.
+void SECURITY::refreshList()
+{
+    listData()->setDatabase(ctx().store);
+    if (!listData()->tryRefresh() && !loading())
+        message(cmn().msgs.MSG_DATAERROR);
+}
+
+void SECURITY::CLEARFIELDS()
+{
+    for (QLineEdit *e : {m_userId, m_password, m_name, m_englishName})
+        e->clear();
+    for (QLineEdit *e : {m_phone, m_pager, m_address, m_job})
+        e->setText(QStringLiteral(" "));
+    for (QCheckBox *box : m_checks)
+        box->setChecked(false);
+}
+
+void SECURITY::SETKEY()
+{
+    cmn().setKey(core::KeyValue(m_userId));
+}
+
+bool SECURITY::VALIDATE()
+{
+    cmn().VALID = true;
+    for (QLineEdit *e : {m_name, m_userId, m_password})
+        m_valid = cmn().checkControl(e, true);
+    return m_valid;
+}
+
+void SECURITY::DATATOTEXT()
+{
+    CLEARFIELDS();
+    for (const TextField &t : std::as_const(m_texts))
+        showField(t.field, t.edit);
+    for (int n = 1; n <= kPermissionCount; ++n)
+        showField(QStringLiteral("check%1").arg(n), m_checks.at(n - 1));
+}
+
+void SECURITY::texttodata()
+{
+    for (const TextField &t : std::as_const(m_texts))
+        storeField(t.edit, t.field);
+    for (int n = 1; n <= kPermissionCount; ++n)
+        storeField(m_checks.at(n - 1), QStringLiteral("check%1").arg(n));
+}
+
+} // namespace logon

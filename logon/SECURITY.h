@@ -1,0 +1,63 @@
+#pragma once
+
+#include "RecordScreen.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QCheckBox;
+class QLineEdit;
+
+namespace core {
+struct AppContext;
+}
+
+namespace logon {
+
+// The users screen: who may log on, with which password, and which of the
+// fourteen main-menu screens each user may open.
+class SECURITY : public core::RecordScreen {
+    Q_OBJECT
+public:
+    static constexpr int kPermissionCount = 14;
+
+    explicit SECURITY(core::AppContext &ctx, QWidget *parent = nullptr);
+
+    // Caption of permission check box n (1..14).
+    static QString permissionCaption(int n);
+    // The fields the list shows, which are also its headings.
+    static QStringList listColumns();
+
+    void DATATOTEXT() override;
+    void texttodata() override;
+
+protected:
+    void CLEARFIELDS() override;
+    void SETKEY() override;
+    bool VALIDATE() override;
+
+    void refreshList() override;
+
+private:
+    struct TextField {
+        QString field;
+        QLineEdit *edit;
+    };
+
+    QLineEdit *addText(const QString &name, const QString &field);
+
+    QLineEdit *m_userId = nullptr;
+    QLineEdit *m_password = nullptr;
+    QLineEdit *m_name = nullptr;
+    QLineEdit *m_englishName = nullptr;
+    QLineEdit *m_phone = nullptr;
+    QLineEdit *m_pager = nullptr;
+    QLineEdit *m_address = nullptr;
+    QLineEdit *m_job = nullptr;
+    QList<TextField> m_texts;   // in the order of the table
+    QList<QCheckBox *> m_checks; // Check1..Check14
+    bool m_valid = false;
+};
+
+} // namespace logon

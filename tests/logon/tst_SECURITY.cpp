@@ -1,0 +1,304 @@
+#include "SECURITY.h"
+
+#include "AppContext.h"
+#include "CmnSub.h"
+#include "DataGrid.h"
+#include "FakeServices.h"
+#include "OpenDb.h"
+#include "TempDataFolder.h"
+#include "TestMain.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <memory>
+
+using logon::SECURITY;
+
+namespace {
+
+const QString kAwkward = QStringLiteral("عبد \"الله\" O'Neil 100% *x*");
+
+struct Fixture {
+    Fixture() : store(folder.openStore())
+    {
+        testsupport::TempDataFolder::addUser(store.db(), QStringLiteral("admin"),
+                                             QStringLiteral("secret"), QStringLiteral("المدير"),
+                                             {1, 8, 9});
+        screen = std::make_unique<SECURITY>(ctx);
+    }
+
+    testsupport::TempDataFolder folder;
+    core::DataStore &store;
+    testsupport::RecordingMessageService messages;
+    testsupport::RecordingInputService input;
+    testsupport::RecordingFileOpener files;
+    core::LogonState logon;
+    core::CmnSub cmn{store, messages};
+    core::AppContext ctx{store, messages, input, files, logon, cmn};
+    std::unique_ptr<SECURITY> screen;
+
+    QLineEdit *box(const char *name) const
+    {
+        auto *e = screen->findChild<QLineEdit *>(QLatin1String(name));
+        if (!e)
+            qFatal("no box %s", name);
+        return e;
+    }
+    QCheckBox *check(int n) const
+    {
+        return screen->findChild<QCheckBox *>(QStringLiteral("Check%1").arg(n));
+    }
+    core::DataGrid *grid() const { return screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1")); }
+    core::DataSource *authority() const
+    {
+        return screen->findChild<core::DataSource *>(QStringLiteral("AUTHORITY_DATA"));
+    }
+    void press(const char *name)
+    {
+        auto *b = screen->findChild<QPushButton *>(QLatin1String(name));
+        if (!b)
+            qFatal("no button %s", name);
+        b->click();
+    }
+    QString lastShown() const { return messages.lastShown().trimmed(); }
+
+    QVariant stored(const QString &userId, const QString &field)
+    {
+        return store.db().scalar(
+            QStringLiteral("SELECT \"%1\" FROM users WHERE USERID = ?").arg(field), {userId});
+    }
+    qint64 users() { return store.db().scalar(QStringLiteral("SELECT count(*) FROM users")).toLongLong(); }
+    QList<int> ticked() const
+    {
+        QList<int> out;
+        for (int n = 1; n <= 14; ++n)
+            if (check(n)->isChecked())
+                out << n;
+        return out;
+    }
+    void fillRequired(const QString &id, const QString &password, const QString &name)
+    {
+        box("USERID_text")->setText(id);
+        box("PASSWORD_TEXT")->setText(password);
+        box("NAME_TEXT")->setText(name);
+    }
+};
+
+} // namespace
+
+class TstSecurity : public QObject {
+    Q_OBJECT
+
+private slots:
+    void controlsCaptionsAndListColumns()
+    {
+        Fixture f;
+        QCOMPARE(f.messages.shownCount(), 0);
+        QCOMPARE(f.screen->windowTitle(), QStringLiteral("صلاحيات مستخدمين النظام"));
+        const QStringList captions = {
+            "ملف Tamrel",   "متابعة الأنشطة", "متابعة الدورات", "استبيان",  "المادة العلمية",
+            "التقويم الميداني", "نماذج",      "المستخدمين",     "الرموز",   " التقارير العامة",
+            "الشهود",       "مجموعة المتابعة", "عرض البيانات",  "بيانات المؤسسة"};
+        auto *group = f.screen->findChild<QGroupBox *>(QStringLiteral("permissionsFrame"));
+        QCOMPARE(group->title(), QStringLiteral("الصلاحيات"));
+        for (int n = 1; n <= 14; ++n) {
+            QCOMPARE(f.check(n)->text(), captions.at(n - 1));
+            QCOMPARE(f.check(n)->parentWidget(), group);
+            QVERIFY(!f.check(n)->isChecked());
+        }
+        // Every box takes what its field holds.
+        for (const char *name : {"USERID_text", "PASSWORD_TEXT", "NAME_TEXT", "english_NAME_TEXT",
+                                 "PHONE_TEXT", "PAGER_TEXT", "ADDRESS_TEXT", "job_text"})
+            QCOMPARE(f.box(name)->maxLength(), 255);
+        QCOMPARE(f.box("PHONE_TEXT")->text(), QStringLiteral(" "));
+        QVERIFY(f.box("NAME_TEXT")->text().isEmpty());
+
+        // The list is open from the start, with exactly the seven columns.
+        const QStringList headings = {"userid", "password", "name", "English_name",
+                                      "ADDRESS", "TELEPHONE", "PAGER"};
+        core::DataGrid *g = f.grid();
+        QCOMPARE(g->columnCount(), 7);
+        for (int c = 0; c < 7; ++c) {
+            QCOMPARE(g->model()->headerData(g->modelColumn(c), Qt::Horizontal).toString(),
+                     headings.at(c));
+            QCOMPARE(g->columnField(c).toLower(), headings.at(c).toLower());
+        }
+        QCOMPARE(g->rowCount(), 1);
+        QCOMPARE(g->value(0, 0), QStringLiteral("admin"));
+        QCOMPARE(g->value(0, 1), QStringLiteral("secret"));
+        QCOMPARE(f.cmn.CURRENT_TABLE, &f.store.slot(QStringLiteral("users")));
+    }
+
+    void permissionsRoundTripAsZeroAndOne()
+    {
+        Fixture f;
+        f.fillRequired(QStringLiteral("Sara"), QStringLiteral("p@ss 'x' %*"), kAwkward);
+        f.box("english_NAME_TEXT")->setText(QStringLiteral("Sara O'Neil"));
+        f.box("ADDRESS_TEXT")->setText(QStringLiteral("الرياض, حي \"النخيل\" 50%"));
+        f.box("job_text")->setText(QStringLiteral("معلمة *"));
+        const QList<int> granted = {2, 3, 7, 11, 14};
+        for (int n : granted)
+            f.check(n)->setChecked(true);
+        f.press("add");
+        QCOMPARE(f.lastShown(), QStringLiteral("تمت اضافة السجل"));
+
+        for (int n = 1; n <= 14; ++n) {
+            const QVariant v = f.stored(QStringLiteral("Sara"), QStringLiteral("check%1").arg(n));
+            QCOMPARE(v.typeId(), int(QMetaType::LongLong));
+            QCOMPARE(v.toLongLong(), granted.contains(n) ? 1 : 0);
+        }
+        QCOMPARE(f.stored("Sara", "NAME").toString(), kAwkward);
+        QCOMPARE(f.stored("Sara", "PASSWORD").toString(), QStringLiteral("p@ss 'x' %*"));
+        QCOMPARE(f.stored("Sara", "TELEPHONE").toString(), QStringLiteral(" "));
+        QCOMPARE(f.grid()->rowCount(), 2);
+
+        f.press("clear");
+        QVERIFY(f.ticked().isEmpty());
+        QVERIFY(f.box("NAME_TEXT")->text().isEmpty());
+        f.box("USERID_text")->setText(QStringLiteral("Sara"));
+        f.press("find");
+        QCOMPARE(f.ticked(), granted);
+        QCOMPARE(f.box("NAME_TEXT")->text(), kAwkward);
+        QCOMPARE(f.box("english_NAME_TEXT")->text(), QStringLiteral("Sara O'Neil"));
+        QCOMPARE(f.box("ADDRESS_TEXT")->text(), QStringLiteral("الرياض, حي \"النخيل\" 50%"));
+        QCOMPARE(f.box("job_text")->text(), QStringLiteral("معلمة *"));
+
+        // Changing the boxes and updating rewrites them, still as 0 and 1.
+        f.check(2)->setChecked(false);
+        f.check(8)->setChecked(true);
+        f.press("update");
+        QCOMPARE(f.lastShown(), QStringLiteral("تم تحديث السجل"));
+        QCOMPARE(f.stored("Sara", "check2").toLongLong(), 0);
+        QCOMPARE(f.stored("Sara", "check8").toLongLong(), 1);
+    }
+
+    void duplicateUserKeepsWhatIsStored()
+    {
+        Fixture f;
+        f.fillRequired(QStringLiteral("admin"), QStringLiteral("other"), QStringLiteral("غيره"));
+        f.check(5)->setChecked(true);
+        f.press("add");
+        QCOMPARE(f.lastShown(), QStringLiteral("السجل متكرر"));
+        QCOMPARE(f.users(), 1);
+        QCOMPARE(f.stored("admin", "PASSWORD").toString(), QStringLiteral("secret"));
+        QCOMPARE(f.stored("admin", "NAME").toString(), QStringLiteral("المدير"));
+        QCOMPARE(f.stored("admin", "check5").toLongLong(), 0);
+        QCOMPARE(f.stored("admin", "check8").toLongLong(), 1);
+    }
+
+    void requiredFieldsInTheirOrder()
+    {
+        Fixture f;
+        f.screen->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.screen.get()));
+        const qint64 before = f.users();
+        struct Step {
+            const char *fill; // box filled before this press
+            const char *focus;
+        };
+        // Name first, then the identifier, then the password.
+        const Step steps[] = {{nullptr, "NAME_TEXT"},
+                              {"NAME_TEXT", "USERID_text"},
+                              {"USERID_text", "PASSWORD_TEXT"}};
+        f.box("PASSWORD_TEXT")->setText(QStringLiteral(" "));
+        for (const Step &s : steps) {
+            if (s.fill)
+                f.box(s.fill)->setText(QStringLiteral("x"));
+            for (const char *button : {"add", "update"}) {
+                f.messages.clear();
+                f.press(button);
+                QCOMPARE(f.messages.shownCount(), 1);
+                QCOMPARE(f.lastShown(), QStringLiteral("يجب ادخال المعلومة"));
+                QVERIFY2(f.box(s.focus)->hasFocus(), s.focus);
+            }
+        }
+        QCOMPARE(f.users(), before);
+        f.box("PASSWORD_TEXT")->setText(QStringLiteral("pw"));
+        f.press("add");
+        QCOMPARE(f.lastShown(), QStringLiteral("تمت اضافة السجل"));
+    }
+
+    void deleteAnsweredNoKeepsTheUser()
+    {
+        Fixture f;
+        QSignalSpy spy(f.authority(), &core::DataSource::refreshed);
+        f.box("USERID_text")->setText(QStringLiteral("admin"));
+        f.messages.queueAnswer(false);
+        f.press("delete");
+        QCOMPARE(f.messages.confirmCount(), 1);
+        QCOMPARE(f.messages.lastConfirmation().title, QStringLiteral("CONFIRM ACTION BOX"));
+        QCOMPARE(f.messages.lastConfirmation().icon, core::MessageService::Icon::Critical);
+        QCOMPARE(f.messages.shownCount(), 0);
+        QCOMPARE(f.users(), 1);
+
+        f.messages.queueAnswer(true);
+        f.press("delete");
+        QCOMPARE(f.lastShown(), QStringLiteral("تم مسح السجل"));
+        QCOMPARE(f.users(), 0);
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(f.grid()->rowCount(), 0);
+    }
+
+    void listRefreshesOnlyWhereItShould()
+    {
+        Fixture f;
+        QSignalSpy spy(f.authority(), &core::DataSource::refreshed);
+        testsupport::TempDataFolder::addUser(f.store.db(), QStringLiteral("outside"),
+                                             QStringLiteral("pw"));
+        f.box("USERID_text")->setText(QStringLiteral("admin"));
+        f.press("find");
+        f.box("job_text")->setText(QStringLiteral("مدير"));
+        f.press("update");
+        QCOMPARE(f.lastShown(), QStringLiteral("تم تحديث السجل"));
+        QCOMPARE(f.stored("admin", "job").toString(), QStringLiteral("مدير"));
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(f.grid()->rowCount(), 1);
+
+        // refresh re-reads the list and leaves CURRENT_TABLE as it was.
+        core::CursorSlot &other = f.store.slot(QStringLiteral("category1"));
+        f.cmn.CURRENT_TABLE = &other;
+        f.press("refresh");
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(f.cmn.CURRENT_TABLE, &other);
+        QCOMPARE(f.grid()->rowCount(), 2);
+
+        // Choosing a row shows that user.
+        f.press("list");
+        int row = f.grid()->value(0, 0) == QLatin1String("outside") ? 0 : 1;
+        QVERIFY(f.grid()->setCurrentRow(row));
+        f.press("clear");
+        f.press("list_ok");
+        QCOMPARE(f.box("USERID_text")->text(), QStringLiteral("outside"));
+        QCOMPARE(f.box("PASSWORD_TEXT")->text(), QStringLiteral("pw"));
+        QCOMPARE(f.ticked().size(), 14);
+    }
+
+    void failedUpdateKeepsTheStoredUser()
+    {
+        Fixture f;
+        f.store.db().execute(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE UPDATE ON users BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        f.box("USERID_text")->setText(QStringLiteral("admin"));
+        f.press("find");
+        f.box("PASSWORD_TEXT")->setText(QStringLiteral("changed"));
+        f.check(2)->setChecked(true);
+        f.press("update");
+        QCOMPARE(f.lastShown(), core::CmnSub::kNotUpdated);
+        QCOMPARE(f.stored("admin", "PASSWORD").toString(), QStringLiteral("secret"));
+        QCOMPARE(f.stored("admin", "check2").toLongLong(), 0);
+
+        f.store.db().execute(QStringLiteral("DROP TRIGGER refuse"));
+        f.press("update");
+        QCOMPARE(f.lastShown(), QStringLiteral("تم تحديث السجل"));
+        QCOMPARE(f.stored("admin", "PASSWORD").toString(), QStringLiteral("changed"));
+        QCOMPARE(f.stored("admin", "check2").toLongLong(), 1);
+    }
+};
+
+VELM_TEST_MAIN(TstSecurity)
+#include "tst_SECURITY.moc"
