@@ -1,0 +1,348 @@
+#include "RecordScreen.h"
+
+#include "AppContext.h"
+#include "DataGrid.h"
+#include "OpenDb.h"
+#include "ScreenHost.h"
+#include "engine/EngineError.h"
+#include "engine/TableCursor.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace core {
+
+RecordScreen::RecordScreen(AppContext &ctx, const QString &formName, const QString &caption,
+                           const QString &table, QWidget *parent)
+    : QWidget(parent), m_ctx(ctx), m_slot(&ctx.store.slot(table))
+{
+    setObjectName(formName);
+    setWindowTitle(caption);
+    setLayoutDirection(Qt::RightToLeft);
+    buildLayout();
+}
+
+RecordScreen::~RecordScreen()
+{
+    // The shared state outlives the screen: never leave it pointing here.
+    if (m_ctx.cmn.CURRENT_FORM == static_cast<RecordForm *>(this))
+        m_ctx.cmn.CURRENT_FORM = nullptr;
+}
+
+CmnSub &RecordScreen::cmn() const
+{
+    return m_ctx.cmn;
+}
+
+QPushButton *RecordScreen::makeButton(const QString &name, const QString &tip, int icon)
+{
+    auto *b = new QPushButton(m_buttonBar);
+    b->setObjectName(name);
+    b->setToolTip(tip);
+    b->setAutoDefault(false);
+    if (icon >= 0) {
+        b->setIcon(style()->standardIcon(QStyle::StandardPixmap(icon)));
+        b->setIconSize(QSize(20, 20));
+        b->setMinimumSize(QSize(38, 32));
+    }
+    m_buttonRow->addWidget(b);
+    return b;
+}
+
+void RecordScreen::buildLayout()
+{
+    auto *main = new QVBoxLayout(this);
+
+    m_formArea = new QWidget(this);
+    m_formArea->setObjectName(QStringLiteral("formArea"));
+    main->addWidget(m_formArea, 1);
+
+    m_buttonBar = new QFrame(this);
+    m_buttonBar->setObjectName(QStringLiteral("buttonBar"));
+    m_buttonBar->setFrameShape(QFrame::StyledPanel);
+    auto *bar = new QHBoxLayout(m_buttonBar);
+    bar->setContentsMargins(4, 4, 4, 4);
+    m_buttonRow = new QHBoxLayout;
+    bar->addLayout(m_buttonRow);
+    bar->addStretch(1);
+    main->addWidget(m_buttonBar);
+
+    // In a right-to-left row the first record sits on the right, so the
+    // arrows point the way the records run.
+    const bool rtl = layoutDirection() == Qt::RightToLeft;
+    QPushButton *add = makeButton(QStringLiteral("add"), kAddTip, QStyle::SP_FileIcon);
+    add->setText(QStringLiteral("."));
+    QPushButton *update =
+        makeButton(QStringLiteral("update"), kUpdateTip, QStyle::SP_DialogSaveButton);
+    QPushButton *del = makeButton(QStringLiteral("delete"), kDeleteTip, QStyle::SP_TrashIcon);
+    QPushButton *clear =
+        makeButton(QStringLiteral("clear"), kClearTip, QStyle::SP_DialogResetButton);
+    QPushButton *find =
+        makeButton(QStringLiteral("find"), kFindTip, QStyle::SP_FileDialogContentsView);
+    QPushButton *first = makeButton(QStringLiteral("firstrec"), kFirstTip,
+                                    rtl ? QStyle::SP_MediaSkipForward : QStyle::SP_MediaSkipBackward);
+    QPushButton *prev = makeButton(QStringLiteral("prevrec"), kPrevTip,
+                                   rtl ? QStyle::SP_MediaSeekForward : QStyle::SP_MediaSeekBackward);
+    QPushButton *next = makeButton(QStringLiteral("nextrec"), kNextTip,
+                                   rtl ? QStyle::SP_MediaSeekBackward : QStyle::SP_MediaSeekForward);
+    QPushButton *last = makeButton(QStringLiteral("lastrec"), kLastTip,
+                                   rtl ? QStyle::SP_MediaSkipBackward : QStyle::SP_MediaSkipForward);
+    QPushButton *list =
+        makeButton(QStringLiteral("list"), kListTip, QStyle::SP_FileDialogDetailedView);
+
+    auto *close = new QPushButton(kCloseCaption, m_buttonBar);
+    close->setObjectName(QStringLiteral("close"));
+    close->setToolTip(kCloseCaption);
+    close->setAutoDefault(false);
+    bar->addWidget(close);
+
+    m_frame1 = new QFrame(this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_frame1->setFrameShape(QFrame::StyledPanel);
+    auto *panel = new QVBoxLayout(m_frame1);
+    m_listData = new DataSource(QString(), this);
+    m_grid = new DataGrid(m_frame1);
+    m_grid->setObjectName(QStringLiteral("DBGrid1"));
+    m_grid->setMessageService(&m_ctx.messages);
+    m_grid->setDataSource(m_listData);
+    m_grid->setMinimumHeight(180);
+    panel->addWidget(m_grid, 1);
+    auto *panelButtons = new QHBoxLayout;
+    auto *listOk = new QPushButton(kListOkCaption, m_frame1);
+    listOk->setObjectName(QStringLiteral("list_ok"));
+    listOk->setAutoDefault(false);
+    auto *refresh = new QPushButton(kRefreshCaption, m_frame1);
+    refresh->setObjectName(QStringLiteral("refresh"));
+    refresh->setAutoDefault(false);
+    panelButtons->addWidget(listOk);
+    panelButtons->addWidget(refresh);
+    panelButtons->addStretch(1);
+    panel->addLayout(panelButtons);
+    // The panel's place stays reserved while hidden, so showing the list
+    // does not make the window jump.
+    QSizePolicy keep = m_frame1->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_frame1->setSizePolicy(keep);
+    m_frame1->hide();
+    main->addWidget(m_frame1, 2);
+
+    connect(add, &QPushButton::clicked, this, [this] { addClicked(); });
+    connect(update, &QPushButton::clicked, this, [this] { updateClicked(); });
+    connect(del, &QPushButton::clicked, this, [this] { deleteClicked(); });
+    connect(clear, &QPushButton::clicked, this, [this] { clearClicked(); });
+    connect(find, &QPushButton::clicked, this, [this] { findClicked(); });
+    connect(first, &QPushButton::clicked, this, [this] { firstrecClicked(); });
+    connect(prev, &QPushButton::clicked, this, [this] { prevrecClicked(); });
+    connect(next, &QPushButton::clicked, this, [this] { nextrecClicked(); });
+    connect(last, &QPushButton::clicked, this, [this] { lastrecClicked(); });
+    connect(list, &QPushButton::clicked, this, [this] { listClicked(); });
+    connect(listOk, &QPushButton::clicked, this, [this] { listOkClicked(); });
+    connect(refresh, &QPushButton::clicked, this, [this] { refreshClicked(); });
+    connect(close, &QPushButton::clicked, this, [this] { closeClicked(); });
+    connect(m_grid, &QAbstractItemView::doubleClicked, this, [this] { gridDoubleClicked(); });
+}
+
+QSize RecordScreen::sizeHint() const
+{
+    return QWidget::sizeHint().expandedTo(QSize(720, 520));
+}
+
+void RecordScreen::addButton(QAbstractButton *b)
+{
+    b->setParent(m_buttonBar);
+    m_buttonRow->addWidget(b);
+}
+
+QPushButton *RecordScreen::button(const QString &name) const
+{
+    return findChild<QPushButton *>(name);
+}
+
+void RecordScreen::loadForm()
+{
+    m_loading = true;
+    cmn().msgs.LOADMSGS();
+    CLEARFIELDS();
+    m_listData->setDatabase(m_ctx.store);
+    cmn().CURRENT_TABLE = m_slot;
+    cmn().CURRENT_FORM = this;
+    loadLookups();
+    refreshList();
+    m_loading = false;
+}
+
+void RecordScreen::SETINDEX()
+{
+    table().setIndex(kPrimaryKey);
+}
+
+engine::TableCursor &RecordScreen::table() const
+{
+    return m_slot->cursor();
+}
+
+void RecordScreen::message(const QString &text)
+{
+    m_ctx.messages.show(text, this);
+}
+
+bool RecordScreen::withCursor(const std::function<void()> &op)
+{
+    // Closes the cursor however the operation ends.
+    struct Closer {
+        CursorSlot *slot;
+        ~Closer() { slot->close(); }
+    } closer{m_slot};
+    try {
+        m_slot->open();
+        cmn().CURRENT_TABLE = m_slot;
+        cmn().CURRENT_FORM = this;
+        op();
+        return true;
+    } catch (const engine::EngineError &) {
+        message(cmn().msgs.MSG_DATAERROR);
+        return false;
+    }
+}
+
+void RecordScreen::showField(const QString &field, QWidget *control)
+{
+    try {
+        const QVariant v = table().value(field);
+        if (!v.isNull())
+            setControlText(control, v.toString());
+    } catch (const engine::EngineError &) {
+        // One field that cannot be shown does not stop the others.
+    }
+}
+
+void RecordScreen::storeField(QWidget *control, const QString &field)
+{
+    if (auto *check = qobject_cast<QCheckBox *>(control))
+        table().setValue(field, check->isChecked() ? 1 : 0);
+    else
+        table().setValue(field, controlText(control));
+}
+
+void RecordScreen::refreshList()
+{
+    cmn().CURRENT_TABLE = m_slot;
+    m_listData->setDatabase(m_ctx.store);
+    // A list that cannot be read keeps what it showed; while loading the
+    // screen opens anyway, afterwards the user is told.
+    if (!m_listData->tryRefresh() && !m_loading)
+        message(cmn().msgs.MSG_DATAERROR);
+}
+
+void RecordScreen::afterAdd(bool)
+{
+    refreshList();
+}
+
+void RecordScreen::afterUpdate(bool) {}
+
+void RecordScreen::afterDelete(bool)
+{
+    refreshList();
+}
+
+void RecordScreen::addClicked()
+{
+    SETKEY();
+    if (!VALIDATE()) {
+        message(cmn().ERRMSG);
+        return;
+    }
+    bool added = false;
+    withCursor([&] { added = cmn().ADDREC(); });
+    afterAdd(added);
+}
+
+void RecordScreen::updateClicked()
+{
+    SETKEY();
+    if (!VALIDATE()) {
+        message(cmn().ERRMSG);
+        return;
+    }
+    bool updated = false;
+    withCursor([&] { updated = cmn().UPDATEREC(); });
+    afterUpdate(updated);
+}
+
+void RecordScreen::deleteClicked()
+{
+    SETKEY();
+    bool deleted = false;
+    withCursor([&] { deleted = cmn().DELETEREC(); });
+    afterDelete(deleted);
+}
+
+void RecordScreen::clearClicked()
+{
+    CLEARFIELDS();
+}
+
+void RecordScreen::findClicked()
+{
+    SETKEY();
+    withCursor([&] { cmn().FINDREC(); });
+}
+
+void RecordScreen::firstrecClicked()
+{
+    withCursor([&] { cmn().GOFIRST(); });
+}
+
+void RecordScreen::lastrecClicked()
+{
+    withCursor([&] { cmn().GOLAST(); });
+}
+
+// No position survives between buttons: the record on the screen is found
+// again and the move starts from there.
+void RecordScreen::nextrecClicked()
+{
+    withCursor([&] {
+        SETKEY();
+        cmn().FINDREC();
+        cmn().GONEXT();
+    });
+}
+
+void RecordScreen::prevrecClicked()
+{
+    withCursor([&] {
+        SETKEY();
+        cmn().FINDREC();
+        cmn().GOPREV();
+    });
+}
+
+void RecordScreen::listClicked()
+{
+    m_frame1->show();
+}
+
+void RecordScreen::listOkClicked()
+{
+    if (m_grid->currentRow() < 0)
+        return;
+    setControlText(m_keyControl, m_grid->columnValue(0));
+    findClicked();
+}
+
+void RecordScreen::refreshClicked()
+{
+    refreshList();
+}
+
+void RecordScreen::closeClicked()
+{
+    unloadScreen(this);
+}
+
+} // namespace core
