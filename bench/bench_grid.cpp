@@ -1,0 +1,193 @@
+// Opening a large table in a list grid: how long until the first rows are
+// on screen, and how much memory the process holds before opening, after
+// opening and after scrolling far down.
+//
+//   bench_grid                      builds a temporary file of 1,000,000 rows
+//   bench_grid --rows N             ... of N rows
+//   bench_grid FILE [TABLE]         opens an existing encrypted file (key of
+//                                   the office database), table tamrel by default;
+//                                   a FILE that does not exist yet is built first
+#include "DataGrid.h"
+#include "OpenDb.h"
+#include "engine/Database.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+namespace {
+
+QTextStream out(stdout);
+
+// Resident set size of this process in kB (VmRSS of /proc/self/status).
+qint64 rssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// One line: what happened, how long it took (when timed), the RSS now.
+void report(const char *what, double ms = -1)
+{
+    const QString time = ms < 0 ? QString(12, QLatin1Char(' '))
+                                : QStringLiteral("%1 ms,").arg(ms, 9, 'f', 1);
+    out << QStringLiteral("%1 %2 RSS %3 MB")
+               .arg(QString::fromLatin1(what), -34)
+               .arg(time)
+               .arg(rssKb() / 1024.0, 0, 'f', 1)
+        << Qt::endl;
+}
+
+void check(int rc, sqlite3 *db)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+        std::exit(2);
+    }
+}
+
+// A witnesses-shaped table of `rows` rows, written with one prepared
+// insert in one transaction.
+void build(const QString &path, const QString &table, int rows)
+{
+    engine::Database db;
+    db.create(path, core::passwordFromConnect(QLatin1String(core::kConnectString)));
+    db.execute(QStringLiteral("CREATE TABLE \"%1\" (NAME TEXT COLLATE NOCASE PRIMARY KEY NOT NULL, "
+                              "english_NAME TEXT, TELEPHONE TEXT, PAGER TEXT, ADDRESS TEXT, job TEXT)")
+                   .arg(table));
+    QElapsedTimer t;
+    t.start();
+    sqlite3 *h = db.handle();
+    sqlite3_stmt *st = nullptr;
+    const QByteArray sql = QStringLiteral("INSERT INTO \"%1\" VALUES (?, ?, ?, ?, ?, ?)").arg(table).toUtf8();
+    check(sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr), h);
+    engine::Transaction tx(db);
+    const QByteArray address = QStringLiteral("الرياض - حي الملز - شارع ").toUtf8();
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray name = QStringLiteral("شاهد %1").arg(i, 7, 10, QLatin1Char('0')).toUtf8();
+        const QByteArray english = QByteArray("Witness ") + QByteArray::number(i);
+        const QByteArray phone = QByteArray::number(500000000 + i);
+        const QByteArray street = address + QByteArray::number(i % 977);
+        sqlite3_bind_text(st, 1, name.constData(), name.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, english.constData(), english.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, phone.constData(), phone.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 4, " ", 1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 5, street.constData(), street.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 6, i % 3 ? "teacher" : "engineer", -1, SQLITE_STATIC);
+        check(sqlite3_step(st), h);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    tx.commit();
+    db.close();
+    out << QStringLiteral("built %1 rows in %2 s (%3 MB file)")
+               .arg(rows)
+               .arg(t.elapsed() / 1000.0, 0, 'f', 1)
+               .arg(QFileInfo(path).size() / 1048576.0, 0, 'f', 1)
+        << Qt::endl;
+}
+
+// Scrolls the grid so that `row` is current, reading on as the view would.
+void scrollTo(core::DataGrid &grid, int row, const char *what)
+{
+    QElapsedTimer t;
+    t.start();
+    if (!grid.setCurrentRow(row)) {
+        out << "row " << row << " does not exist" << Qt::endl;
+        return;
+    }
+    grid.viewport()->repaint();
+    QCoreApplication::processEvents();
+    report(what, t.nsecsElapsed() / 1e6);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QStringList args = app.arguments().mid(1);
+    int rows = 1000000;
+    if (const int i = args.indexOf(QStringLiteral("--rows")); i >= 0 && i + 1 < args.size()) {
+        rows = args.at(i + 1).toInt();
+        args.remove(i, 2);
+    }
+    QTemporaryDir dir;
+    QString path = args.value(0);
+    QString table = args.value(1, path.isEmpty() ? QStringLiteral("witnesses") : QStringLiteral("tamrel"));
+    if (path.isEmpty())
+        path = dir.filePath(QStringLiteral("bench_grid.mdb"));
+    if (!QFileInfo::exists(path))
+        build(path, table, rows);
+
+    const QString key = core::passwordFromConnect(QLatin1String(core::kConnectString));
+    engine::Database db;
+    QElapsedTimer opening;
+    opening.start();
+    try {
+        db.open(path, key);
+    } catch (const engine::EngineError &e) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), e.what());
+        return 1;
+    }
+    // Every grid reads through a connection of its own: this is its price.
+    report("connection opened (key checked)", opening.nsecsElapsed() / 1e6);
+    const qint64 total = db.scalar(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table)).toLongLong();
+    out << "table " << table << ": " << total << " rows" << Qt::endl;
+
+    core::DataGrid grid;
+    grid.resize(1000, 600);
+    grid.show();
+    QCoreApplication::processEvents();
+    report("before opening");
+
+    core::DataSource source(QStringLiteral("bench_DATA"));
+    source.setDatabase(db);
+    source.setQuery(QStringLiteral("select * from [%1]").arg(table));
+    QElapsedTimer t;
+    t.start();
+    try {
+        grid.setDataSource(&source);
+        source.refresh();
+    } catch (const engine::EngineError &e) {
+        std::fprintf(stderr, "query failed: %s\n", e.what());
+        return 1;
+    }
+    grid.viewport()->repaint();
+    QCoreApplication::processEvents();
+    report("first rows shown", t.nsecsElapsed() / 1e6);
+    out << "rows read so far: " << source.model()->rowCount() << Qt::endl;
+
+    scrollTo(grid, 10000, "scrolled to row 10,000");
+    scrollTo(grid, 100000, "scrolled to row 100,000");
+    out << "rows read so far: " << source.model()->rowCount() << Qt::endl;
+
+    // A heading click on a large result: the sort runs over every row
+    // before the first sorted rows can be shown.
+    t.restart();
+    grid.setSortModifiers(Qt::ShiftModifier);
+    grid.sortByHeading(1);
+    grid.viewport()->repaint();
+    QCoreApplication::processEvents();
+    report("sorted by column 1 (desc) shown", t.nsecsElapsed() / 1e6);
+    out << "first row after the sort: " << grid.value(0, 0) << Qt::endl;
+    return 0;
+}
