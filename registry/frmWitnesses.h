@@ -1,0 +1,40 @@
+#pragma once
+
+#include "RecordScreen.h"
+
+#include <array>
+
+class QLineEdit;
+
+namespace registry {
+
+// The witnesses screen: the people who can witness a declaration of faith,
+// with their contact details (table witnesses, key NAME).
+class frmWitnesses : public core::RecordScreen {
+    Q_OBJECT
+public:
+    static constexpr const char *kTable = "witnesses";
+    static constexpr const char *kListSql = "select * from witnesses";
+
+    explicit frmWitnesses(core::AppContext &ctx, QWidget *parent = nullptr);
+
+    void DATATOTEXT() override;
+    void texttodata() override;
+
+private:
+    void CLEARFIELDS() override;
+    void SETKEY() override;
+    bool VALIDATE() override;
+
+    QLineEdit *NAME_TEXT = nullptr;
+    QLineEdit *english_NAME_TEXT = nullptr;
+    QLineEdit *PHONE_TEXT = nullptr;
+    QLineEdit *PAGER_TEXT = nullptr;
+    QLineEdit *ADDRESS_TEXT = nullptr;
+    QLineEdit *job_text = nullptr;
+    // The six boxes in the order of their fields.
+    std::array<QLineEdit *, 6> m_boxes{};
+    bool m_valid = false;
+};
+
+} // namespace registry

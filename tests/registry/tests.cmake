@@ -1,0 +1,1 @@
+velm_test(tst_frmWitnesses registry/tst_frmWitnesses.cpp LIBS velm_registry)
