@@ -1,0 +1,46 @@
+#pragma once
+
+#include "RecordScreen.h"
+
+#include <array>
+
+class QLineEdit;
+
+namespace core {
+class LookupCombo;
+}
+
+namespace followup {
+
+// The follow-up groups screen: each group's names, telephone, mobile,
+// supervisor and language (table followup_group, key group_name).
+class frmfollowupGroup : public core::RecordScreen {
+    Q_OBJECT
+public:
+    static constexpr const char *kTable = "followup_group";
+    static constexpr const char *kListSql = "select * from followup_group";
+    static constexpr const char *kLanguageSql = "select * from category1";
+
+    explicit frmfollowupGroup(core::AppContext &ctx, QWidget *parent = nullptr);
+
+    void DATATOTEXT() override;
+    void texttodata() override;
+
+private:
+    void CLEARFIELDS() override;
+    void SETKEY() override;
+    bool VALIDATE() override;
+    void loadLookups() override;
+
+    QLineEdit *group_name = nullptr;
+    QLineEdit *english_NAME = nullptr;
+    QLineEdit *phone = nullptr;
+    QLineEdit *mobile = nullptr;
+    QLineEdit *leader_name = nullptr;
+    core::LookupCombo *dbc_language = nullptr;
+    // The six controls in the order of their fields.
+    std::array<QWidget *, 6> m_controls{};
+    bool m_valid = false;
+};
+
+} // namespace followup

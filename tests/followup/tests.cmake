@@ -1,0 +1,1 @@
+velm_test(tst_frmfollowupGroup followup/tst_frmfollowupGroup.cpp LIBS velm_followup)
