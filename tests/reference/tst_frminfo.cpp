@@ -1,0 +1,232 @@
+#include "frminfo.h"
+
+#include "AppContext.h"
+#include "CmnSub.h"
+#include "FakeServices.h"
+#include "OpenDb.h"
+#include "TempDataFolder.h"
+#include "TestMain.h"
+
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <memory>
+
+using reference::frminfo;
+
+namespace {
+
+const QString kAwkward = QStringLiteral("مكتب \"الدعوة\" 100% *Office* 'Riyadh'");
+
+core::DataStore &openWith(testsupport::TempDataFolder &folder, const QStringList &dbPath)
+{
+    folder.writeDbPath(dbPath);
+    return folder.openStore();
+}
+
+// A program folder with an open first database and the services a screen
+// is handed.
+struct Fixture {
+    explicit Fixture(const QStringList &dbPath = testsupport::TempDataFolder::defaultDbPathLines())
+        : store(openWith(folder, dbPath))
+    {
+    }
+
+    testsupport::TempDataFolder folder;
+    core::DataStore &store;
+    testsupport::RecordingMessageService messages;
+    testsupport::RecordingInputService input;
+    testsupport::RecordingFileOpener files;
+    core::LogonState logon;
+    core::CmnSub cmn{store, messages};
+    core::AppContext ctx{store, messages, input, files, logon, cmn};
+
+    std::unique_ptr<frminfo> open() { return std::make_unique<frminfo>(ctx); }
+
+    QVariant stored(const QString &field)
+    {
+        return store.db().scalar(QStringLiteral("SELECT \"%1\" FROM info").arg(field));
+    }
+    qint64 records() { return store.db().scalar(QStringLiteral("SELECT count(*) FROM info")).toLongLong(); }
+
+    void insertRecord()
+    {
+        store.db().execute(QStringLiteral("INSERT INTO info (res_publica, \"name_ of_institution\", "
+                                          "phone, logo) VALUES (?, ?, ?, ?)"),
+                           {QStringLiteral("السعودية"), QStringLiteral("مكتب الدعوة"),
+                            QStringLiteral("011 555"), QStringLiteral("logo.jpg")});
+    }
+};
+
+QLineEdit *box(QWidget &w, const char *name)
+{
+    auto *e = w.findChild<QLineEdit *>(QLatin1String(name));
+    if (!e)
+        qFatal("no box %s", name);
+    return e;
+}
+
+void press(QWidget &w, const char *name)
+{
+    auto *b = w.findChild<QPushButton *>(QLatin1String(name));
+    if (!b)
+        qFatal("no button %s", name);
+    b->click();
+}
+
+} // namespace
+
+class TstFrmInfo : public QObject {
+    Q_OBJECT
+
+private slots:
+    void emptyTableOpensQuietlyAndSaveAddsTheRecord()
+    {
+        Fixture f;
+        QCOMPARE(f.records(), 0);
+        auto screen = f.open();
+        QCOMPARE(f.messages.shownCount(), 0);
+        QVERIFY(box(*screen, "txt_res_publica")->text().isEmpty());
+
+        box(*screen, "txt_res_publica")->setText(QStringLiteral("السعودية"));
+        box(*screen, "txt_name_of_institution")->setText(kAwkward);
+        box(*screen, "txt_email")->setText(QStringLiteral("info@office.org"));
+        press(*screen, "update");
+
+        // The typed values are not lost for want of a record to edit.
+        QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_ADDED);
+        QCOMPARE(f.records(), 1);
+        QCOMPARE(f.stored("name_ of_institution").toString(), kAwkward);
+        QCOMPARE(f.stored("email").toString(), QStringLiteral("info@office.org"));
+
+        // A second save rewrites that record instead of adding another.
+        box(*screen, "txt_manager")->setText(QStringLiteral("Ahmad أحمد"));
+        press(*screen, "update");
+        QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_UPDATED);
+        QCOMPARE(f.records(), 1);
+        QCOMPARE(f.stored("manager").toString(), QStringLiteral("Ahmad أحمد"));
+    }
+
+    void updateKeepsLogoAndReopeningShowsTheSavedValues()
+    {
+        Fixture f;
+        f.insertRecord();
+        {
+            auto screen = f.open();
+            QCOMPARE(box(*screen, "txt_res_publica")->text(), QStringLiteral("السعودية"));
+            QCOMPARE(box(*screen, "txt_phone")->text(), QStringLiteral("011 555"));
+            QCOMPARE(box(*screen, "txt_logo")->text(), QStringLiteral("logo.jpg"));
+            QVERIFY(box(*screen, "txt_logo")->isReadOnly());
+            QVERIFY(box(*screen, "txt_fax")->text().isEmpty()); // null field
+
+            box(*screen, "txt_direction")->setText(QStringLiteral("وزارة الشؤون الإسلامية"));
+            box(*screen, "txt_fax")->setText(QStringLiteral("+966 1 *"));
+            // Even a programmatic change of the read-only box is not written.
+            box(*screen, "txt_logo")->setText(QStringLiteral("other.jpg"));
+            press(*screen, "update");
+            QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_UPDATED);
+        }
+        QCOMPARE(f.records(), 1);
+        QCOMPARE(f.stored("logo").toString(), QStringLiteral("logo.jpg"));
+
+        auto again = f.open();
+        QCOMPARE(box(*again, "txt_direction")->text(), QStringLiteral("وزارة الشؤون الإسلامية"));
+        QCOMPARE(box(*again, "txt_fax")->text(), QStringLiteral("+966 1 *"));
+        QCOMPARE(box(*again, "txt_name_of_institution")->text(), QStringLiteral("مكتب الدعوة"));
+    }
+
+    void boxesAcceptOnlyTheirLimits_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("country") << "txt_res_publica" << 50;
+        QTest::newRow("name") << "txt_name_of_institution" << 120;
+        QTest::newRow("coordinator") << "txt_admin4" << 120;
+        QTest::newRow("fax") << "txt_fax" << 50;
+        QTest::newRow("website") << "txt_website" << 80;
+    }
+    void boxesAcceptOnlyTheirLimits()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, limit);
+        Fixture f;
+        auto screen = f.open();
+        QLineEdit *e = box(*screen, name.toLatin1().constData());
+        e->setFocus();
+        QTest::keyClicks(e, QString(limit + 10, QLatin1Char('x')));
+        QCOMPARE(e->text().size(), limit);
+        press(*screen, "update");
+        QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_ADDED);
+    }
+
+    void failedSaveKeepsTypedValuesAndStoredRecord()
+    {
+        Fixture f;
+        f.insertRecord();
+        f.store.db().execute(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE UPDATE ON info BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        auto screen = f.open();
+        box(*screen, "txt_res_publica")->setText(QStringLiteral("مصر"));
+        press(*screen, "update");
+
+        QCOMPARE(f.messages.lastShown(), core::CmnSub::kNotUpdated);
+        QCOMPARE(box(*screen, "txt_res_publica")->text(), QStringLiteral("مصر"));
+        QCOMPARE(f.stored("res_publica").toString(), QStringLiteral("السعودية"));
+
+        // Once the cause is gone the same screen saves what was typed.
+        f.store.db().execute(QStringLiteral("DROP TRIGGER refuse"));
+        press(*screen, "update");
+        QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_UPDATED);
+        QCOMPARE(f.stored("res_publica").toString(), QStringLiteral("مصر"));
+    }
+
+    void missingTableIsPassedOverOnLoadAndReportedOnSave()
+    {
+        Fixture f;
+        f.store.db().execute(QStringLiteral("DROP TABLE info"));
+        auto screen = f.open();
+        QCOMPARE(f.messages.shownCount(), 0);
+        box(*screen, "txt_phone")->setText(QStringLiteral("123"));
+        press(*screen, "update");
+        QCOMPARE(f.messages.lastShown(), core::CmnSub::kNotUpdated);
+        QCOMPARE(box(*screen, "txt_phone")->text(), QStringLiteral("123"));
+    }
+
+    void logoComesFromTheProgramFolderOnly()
+    {
+        // Persons' pictures live elsewhere, so a piclogo.jpg there is not the logo.
+        Fixture f({QStringLiteral("0"), QStringLiteral("\\data"), QStringLiteral("\\photos"),
+                   QStringLiteral("\\material"), QStringLiteral("\\forms")});
+        QImage red(40, 20, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(f.store.config().pictureDir + QStringLiteral("/piclogo.jpg"), "JPG"));
+        {
+            auto screen = f.open();
+            auto *image = screen->findChild<QLabel *>(QStringLiteral("Image2"));
+            QVERIFY(image);
+            QVERIFY(image->pixmap().isNull());
+            QCOMPARE(f.messages.shownCount(), 0);
+        }
+        QVERIFY(QDir().mkpath(f.folder.path(QStringLiteral("pictures"))));
+        QVERIFY(red.save(frminfo::logoPath(f.store.programDir()), "JPG"));
+        auto screen = f.open();
+        QVERIFY(!screen->findChild<QLabel *>(QStringLiteral("Image2"))->pixmap().isNull());
+        QCOMPARE(f.messages.shownCount(), 0);
+    }
+
+    void closeUnloadsTheScreen()
+    {
+        Fixture f;
+        auto screen = f.open();
+        screen->show();
+        QVERIFY(screen->isVisible());
+        press(*screen, "close");
+        QVERIFY(!screen->isVisible());
+    }
+};
+
+VELM_TEST_MAIN(TstFrmInfo)
+#include "tst_frminfo.moc"
