@@ -1,0 +1,526 @@
+#include "LOGON.h"
+
+#include "CmnSub.h"
+#include "HijraDate.h"
+#include "LogonBackup.h"
+#include "Schema.h"
+#include "engine/EngineError.h"
+#include "engine/TableCursor.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace logon {
+
+namespace {
+
+const QString kUsers = QStringLiteral("users");
+const QString kDateMissing = QStringLiteral("الرجاء ادخال التاريخ");
+
+// The stored password admits the typed one when it is empty, equals it, or
+// equals it typed all in capitals or all in small letters (so an all-small
+// or all-capital password does not depend on the state of Caps Lock).
+bool passwordAccepted(const QVariant &stored, const QString &typed)
+{
+    if (stored.isNull() || !stored.isValid())
+        return true;
+    const QString password = stored.toString();
+    if (password.isEmpty())
+        return true;
+    return password == typed || password == typed.toUpper() || password == typed.toLower();
+}
+
+bool blank(const QString &text)
+{
+    return text.trimmed().isEmpty();
+}
+
+QLineEdit *lineEdit(const QString &name, QWidget *parent)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(name);
+    return e;
+}
+
+QLabel *label(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QLineEdit *dateBox(const QString &name, int length, QWidget *parent)
+{
+    QLineEdit *e = lineEdit(name, parent);
+    e->setMaxLength(length);
+    // Digits alone would sit on the left of a right-to-left box.
+    e->setAlignment(Qt::AlignCenter);
+    e->setFixedWidth(length == 4 ? 72 : 56);
+    return e;
+}
+
+QComboBox *dateCombo(const QString &name, QWidget *parent)
+{
+    auto *c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->setMaxVisibleItems(12);
+    return c;
+}
+
+int usersTextLength(const char *field)
+{
+    if (const core::schema::Table *t = core::schema::findTable(QStringLiteral("users")))
+        if (const core::schema::Column *c = t->column(QLatin1String(field)))
+            return c->maxLength;
+    return 0;
+}
+
+} // namespace
+
+LOGON::LOGON(core::AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Dialog), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("LOGON"));
+    setLayoutDirection(Qt::RightToLeft);
+    setWindowTitle(QString::fromUtf8(core::kProductTitle));
+    buildControls();
+}
+
+void LOGON::buildControls()
+{
+    Label3 = label(QStringLiteral("Label3"), QStringLiteral("لا تنس ذكر الله"), this);
+    Label3->setAlignment(Qt::AlignCenter);
+    QFont remembrance = Label3->font();
+    remembrance.setPointSizeF(remembrance.pointSizeF() * 1.4);
+    remembrance.setBold(true);
+    Label3->setFont(remembrance);
+    Label3->setStyleSheet(QStringLiteral("color: #1f6b45;"));
+
+    Label1 = label(QStringLiteral("Label1"), QStringLiteral(" المستخدم"), this);
+    LABEL2 = label(QStringLiteral("LABEL2"), QStringLiteral("كلمة السر"), this);
+    Label9 = label(QStringLiteral("Label9"), QStringLiteral("التاريخ"), this);
+
+    USERID_TEXT = lineEdit(QStringLiteral("USERID_TEXT"), this);
+    PASSWORD_TEXT = lineEdit(QStringLiteral("PASSWORD_TEXT"), this);
+    PASSWORD_TEXT->setEchoMode(QLineEdit::Password);
+    Label1->setBuddy(USERID_TEXT);
+    LABEL2->setBuddy(PASSWORD_TEXT);
+
+    YY_TEXT = dateBox(QStringLiteral("YY_TEXT"), 4, this);
+    MM_TEXT = dateBox(QStringLiteral("MM_TEXT"), 2, this);
+    DD_TEXT = dateBox(QStringLiteral("DD_TEXT"), 2, this);
+    Combo1 = dateCombo(QStringLiteral("Combo1"), this);
+    Combo2 = dateCombo(QStringLiteral("Combo2"), this);
+    Combo3 = dateCombo(QStringLiteral("Combo3"), this);
+    Combo1->setFixedWidth(YY_TEXT->width());
+    Combo2->setFixedWidth(MM_TEXT->width());
+    Combo3->setFixedWidth(DD_TEXT->width());
+
+    auto *dateRow = new QHBoxLayout;
+    dateRow->setSpacing(10);
+    const std::pair<QLineEdit *, QComboBox *> parts[] = {
+        {YY_TEXT, Combo1}, {MM_TEXT, Combo2}, {DD_TEXT, Combo3}};
+    for (const auto &[box, combo] : parts) {
+        auto *column = new QVBoxLayout;
+        column->setSpacing(3);
+        column->addWidget(box);
+        column->addWidget(combo);
+        dateRow->addLayout(column);
+    }
+    dateRow->addStretch(1);
+
+    Option1 = new QButtonGroup(this);
+    Option1->setObjectName(QStringLiteral("Option1"));
+    m_gregorian = new QRadioButton(QStringLiteral("Gregorian"), this);
+    m_gregorian->setObjectName(QStringLiteral("Option1_0"));
+    m_hijra = new QRadioButton(QStringLiteral("Hijra"), this);
+    m_hijra->setObjectName(QStringLiteral("Option1_1"));
+    Option1->addButton(m_gregorian, 0);
+    Option1->addButton(m_hijra, 1);
+    auto *calendarRow = new QHBoxLayout;
+    calendarRow->addWidget(m_gregorian);
+    calendarRow->addWidget(m_hijra);
+    calendarRow->addStretch(1);
+
+    File1 = new QListWidget(this);
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->setSelectionMode(QAbstractItemView::SingleSelection);
+    File1->setFixedHeight(64);
+    File1->setLayoutDirection(Qt::LeftToRight); // file names are Latin paths
+    auto *fileLabel = label(QStringLiteral("File1Label"), QStringLiteral("قاعدة بيانات أخرى"), this);
+    fileLabel->setBuddy(File1);
+
+    auto *form = new QGridLayout;
+    form->setHorizontalSpacing(12);
+    form->setVerticalSpacing(8);
+    form->addWidget(Label1, 0, 0);
+    form->addWidget(USERID_TEXT, 0, 1);
+    form->addWidget(LABEL2, 1, 0);
+    form->addWidget(PASSWORD_TEXT, 1, 1);
+    form->addWidget(Label9, 2, 0, Qt::AlignTop);
+    form->addLayout(dateRow, 2, 1);
+    form->addLayout(calendarRow, 3, 1);
+    form->addWidget(fileLabel, 4, 0, Qt::AlignTop);
+    form->addWidget(File1, 4, 1);
+    form->setColumnStretch(1, 1);
+
+    // Offered only while the database has no user at all: without it nobody
+    // could ever log on to a new database.
+    m_firstUser = new QGroupBox(QStringLiteral("لا يوجد مستخدمون بعد: أنشئ المستخدم الأول بكل الصلاحيات"), this);
+    m_firstUser->setObjectName(QStringLiteral("FIRST_USER_BOX"));
+    m_firstId = lineEdit(QStringLiteral("FIRST_USERID_TEXT"), m_firstUser);
+    m_firstPassword = lineEdit(QStringLiteral("FIRST_PASSWORD_TEXT"), m_firstUser);
+    m_firstName = lineEdit(QStringLiteral("FIRST_NAME_TEXT"), m_firstUser);
+    // Typed in the open: a mistyped first password would lock everybody out.
+    m_firstPassword->setEchoMode(QLineEdit::Normal);
+    if (const int n = usersTextLength("USERID"))
+        m_firstId->setMaxLength(n);
+    if (const int n = usersTextLength("PASSWORD"))
+        m_firstPassword->setMaxLength(n);
+    if (const int n = usersTextLength("NAME"))
+        m_firstName->setMaxLength(n);
+    m_createUser = new QPushButton(QStringLiteral("إنشاء المستخدم والدخول"), m_firstUser);
+    m_createUser->setObjectName(QStringLiteral("createFirstUser"));
+    auto *firstForm = new QFormLayout(m_firstUser);
+    firstForm->addRow(QStringLiteral("رمز المستخدم"), m_firstId);
+    firstForm->addRow(QStringLiteral("كلمة السر"), m_firstPassword);
+    firstForm->addRow(QStringLiteral("الاسم"), m_firstName);
+    firstForm->addRow(QString(), m_createUser);
+    m_firstUser->hide();
+
+    m_ok = new QPushButton(QStringLiteral("موافق"), this);
+    m_ok->setObjectName(QStringLiteral("ok"));
+    m_close = new QPushButton(QStringLiteral("خروج"), this);
+    m_close->setObjectName(QStringLiteral("close"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_close);
+    buttons->addStretch(1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 16, 24, 16);
+    layout->setSpacing(12);
+    layout->addWidget(Label3);
+    layout->addLayout(form);
+    layout->addWidget(m_firstUser);
+    layout->addLayout(buttons);
+    setMinimumWidth(420);
+
+    connect(m_ok, &QPushButton::clicked, this, &LOGON::logOn);
+    connect(PASSWORD_TEXT, &QLineEdit::returnPressed, this, &LOGON::logOn);
+    connect(m_close, &QPushButton::clicked, this, &LOGON::closeRequested);
+    connect(Option1, &QButtonGroup::idClicked, this, [this](int) { LOADDATES(); });
+    connect(Combo1, &QComboBox::textActivated, this,
+            [this](const QString &t) { pickDatePart(t, YY_TEXT, &core::LogonState::WORK_YY); });
+    connect(Combo2, &QComboBox::textActivated, this,
+            [this](const QString &t) { pickDatePart(t, MM_TEXT, &core::LogonState::WORK_MM); });
+    connect(Combo3, &QComboBox::textActivated, this,
+            [this](const QString &t) { pickDatePart(t, DD_TEXT, &core::LogonState::WORK_DD); });
+    connect(File1, &QListWidget::itemSelectionChanged, this, &LOGON::chooseOtherDatabase);
+    connect(m_createUser, &QPushButton::clicked, this, &LOGON::createFirstUser);
+    connect(m_firstName, &QLineEdit::returnPressed, this, &LOGON::createFirstUser);
+}
+
+bool LOGON::load()
+{
+    core::DataStore &store = m_ctx.store;
+    m_ctx.cmn.msgs.LOADMSGS();
+    store.READDBPATH();
+    fillFileList();
+    emit splashesWanted(store.config().showLogo2 == QLatin1String("1"));
+
+    // Screens may be working on an open connection: it is used as it is
+    // and left open. Only a connection opened here is closed again.
+    const bool openedHere = !store.isOpen();
+    bool usersEmpty = false;
+    if (openedHere) {
+        const core::OpenResult opened = store.OPENDATABASE();
+        if (!opened.ok) {
+            failOpening(opened);
+            return false;
+        }
+        try {
+            usersEmpty = store.slot(kUsers).open().recordCount() == 0;
+        } catch (const engine::EngineError &) {
+        }
+    } else {
+        usersEmpty = usersEmptyIn(store.config().dbFile);
+    }
+
+    m_gregorian->setChecked(true);
+    LOADDATES();
+    if (openedHere) {
+        store.slot(kUsers).close();
+        store.CLOSEDATABASE();
+    }
+    updateFirstUserOffer(usersEmpty);
+    return true;
+}
+
+void LOGON::LOADDATES()
+{
+    Combo1->clear();
+    Combo2->clear();
+    Combo3->clear();
+    Combo1->addItem(QStringLiteral("0000"));
+    Combo2->addItem(QStringLiteral("00"));
+    Combo3->addItem(QStringLiteral("00"));
+
+    const core::HijriDay today = core::todayHijri();
+    YY_TEXT->setText(today.yyyy);
+    MM_TEXT->setText(today.mm);
+    DD_TEXT->setText(today.dd);
+
+    const int year = today.yyyy.toInt();
+    for (int y = year - 10; y <= year + 10; ++y)
+        Combo1->addItem(QString::number(y));
+    for (int m = 1; m <= 12; ++m)
+        Combo2->addItem(QStringLiteral("%1").arg(m, 2, 10, QLatin1Char('0')));
+    for (int d = 1; d <= 31; ++d)
+        Combo3->addItem(QStringLiteral("%1").arg(d, 2, 10, QLatin1Char('0')));
+}
+
+void LOGON::pickDatePart(const QString &chosen, QLineEdit *box, QString core::LogonState::*part)
+{
+    box->setText(chosen);
+    m_ctx.logon.*part = chosen;
+}
+
+void LOGON::fillFileList()
+{
+    const QSignalBlocker quiet(File1);
+    File1->clear();
+    const QString dataDir = m_ctx.store.config().dataDir;
+    if (dataDir.isEmpty())
+        return; // no configuration: there is no data folder to look into
+    const QDir folder(dataDir + QStringLiteral("/other_db"));
+    const QStringList names = folder.entryList({QStringLiteral("*.mdb")}, QDir::Files, QDir::Name);
+    File1->addItems(names);
+}
+
+void LOGON::chooseOtherDatabase()
+{
+    const QList<QListWidgetItem *> chosen = File1->selectedItems();
+    if (chosen.isEmpty())
+        return;
+    core::DataStoreConfig &config = m_ctx.store.config();
+    config.dbFile = config.dataDir + QStringLiteral("/other_db/") + chosen.first()->text();
+    updateFirstUserOffer(usersEmptyIn(config.dbFile));
+}
+
+bool LOGON::usersEmptyIn(const QString &dbFile) const
+{
+    // A private look, so that the program's own connection stays as it is.
+    try {
+        engine::Database db;
+        db.open(dbFile, core::passwordFromConnect(QLatin1String(core::kConnectString)));
+        return db.scalar(QStringLiteral("SELECT count(*) FROM users")).toLongLong() == 0;
+    } catch (const engine::EngineError &) {
+        return false;
+    }
+}
+
+void LOGON::updateFirstUserOffer(bool usersEmpty)
+{
+    m_firstUser->setVisible(usersEmpty);
+    if (!usersEmpty) {
+        m_firstId->clear();
+        m_firstPassword->clear();
+        m_firstName->clear();
+    }
+    if (isVisible())
+        adjustSize();
+}
+
+bool LOGON::offersFirstUser() const
+{
+    return !m_firstUser->isHidden();
+}
+
+void LOGON::createFirstUser()
+{
+    const QString id = m_firstId->text().trimmed();
+    const QString password = m_firstPassword->text();
+    const QString name = m_firstName->text().trimmed();
+    for (QLineEdit *field : {m_firstId, m_firstPassword, m_firstName}) {
+        if (blank(field->text())) {
+            m_ctx.messages.show(m_ctx.cmn.msgs.MSG_REQUIRED, this);
+            field->setFocus();
+            return;
+        }
+    }
+
+    core::DataStore &store = m_ctx.store;
+    if (!openForLogon())
+        return;
+    try {
+        engine::Database &db = store.db();
+        engine::Transaction transaction(db);
+        // Checked again inside the transaction: another workstation may
+        // have created a user since this screen was loaded.
+        if (db.scalar(QStringLiteral("SELECT count(*) FROM users")).toLongLong() == 0) {
+            QStringList columns{QStringLiteral("USERID"),    QStringLiteral("PASSWORD"),
+                                QStringLiteral("NAME"),      QStringLiteral("english_NAME"),
+                                QStringLiteral("TELEPHONE"), QStringLiteral("PAGER"),
+                                QStringLiteral("ADDRESS"),   QStringLiteral("job")};
+            // Empty optional fields are kept as the users screen keeps them.
+            QVariantList values{id,
+                                password,
+                                name,
+                                QStringLiteral(""),
+                                QStringLiteral(" "),
+                                QStringLiteral(" "),
+                                QStringLiteral(" "),
+                                QStringLiteral(" ")};
+            for (int n = 1; n <= core::kPermissionCount; ++n) {
+                columns << QStringLiteral("check%1").arg(n);
+                values << 1;
+            }
+            QStringList marks;
+            for (int i = 0; i < columns.size(); ++i)
+                marks << QStringLiteral("?");
+            db.execute(QStringLiteral("INSERT INTO users ([%1]) VALUES (%2)")
+                           .arg(columns.join(QStringLiteral("], [")), marks.join(QStringLiteral(", "))),
+                       values);
+        }
+        transaction.commit();
+    } catch (const engine::EngineError &) {
+        m_ctx.messages.show(m_ctx.cmn.msgs.MSG_DATAERROR, this);
+        m_firstId->setFocus();
+        return;
+    }
+
+    updateFirstUserOffer(false);
+    USERID_TEXT->setText(id);
+    PASSWORD_TEXT->setText(password);
+    logOn();
+}
+
+bool LOGON::openForLogon()
+{
+    core::DataStore &store = m_ctx.store;
+    if (store.isOpen() && QFileInfo(store.db().path()).absoluteFilePath() ==
+                              QFileInfo(store.config().dbFile).absoluteFilePath())
+        return true;
+    const core::OpenResult opened = store.OPENDATABASE();
+    if (!opened.ok) {
+        failOpening(opened);
+        return false;
+    }
+    return true;
+}
+
+void LOGON::failOpening(const core::OpenResult &result)
+{
+    m_ctx.messages.show(result.message, this);
+    emit programEnds(1);
+}
+
+void LOGON::refuse(const QString &message, QWidget *focus)
+{
+    m_ctx.messages.show(message, this);
+    focus->setFocus();
+}
+
+void LOGON::logOn()
+{
+    core::DataStore &store = m_ctx.store;
+    if (!openForLogon())
+        return;
+
+    core::CursorSlot &slot = store.slot(kUsers);
+    engine::TableCursor *users = nullptr;
+    bool found = false;
+    try {
+        users = &slot.open();
+        users->setIndex(QStringLiteral("PRIMARYKEY"));
+        users->seek(QStringLiteral("="), {USERID_TEXT->text()});
+        found = !users->noMatch();
+    } catch (const engine::EngineError &) {
+        found = false;
+    }
+    if (!found) {
+        slot.close();
+        refuse(QStringLiteral("INVALID USER ID"), USERID_TEXT);
+        return;
+    }
+
+    QVariant stored;
+    try {
+        stored = users->value(QStringLiteral("PASSWORD"));
+    } catch (const engine::EngineError &) {
+    }
+    if (!passwordAccepted(stored, PASSWORD_TEXT->text())) {
+        slot.close();
+        refuse(QStringLiteral("INVALID PASSWORD"), PASSWORD_TEXT);
+        return;
+    }
+
+    const QString yy = YY_TEXT->text();
+    const QString mm = MM_TEXT->text();
+    const QString dd = DD_TEXT->text();
+    if (yy.isEmpty() || yy == QLatin1String("0000") || mm.isEmpty() ||
+        mm == QLatin1String("00") || dd.isEmpty() || dd == QLatin1String("00")) {
+        slot.close();
+        refuse(kDateMissing, YY_TEXT);
+        return;
+    }
+
+    core::LogonState &state = m_ctx.logon;
+    state.WORK_YY = yy;
+    state.WORK_MM = mm;
+    state.WORK_DD = dd;
+    for (QVariant &flag : state.PERMISSION)
+        flag = 0;
+    // A permission field missing from the record leaves its flag 0.
+    for (int n = 1; n <= core::kPermissionCount; ++n) {
+        try {
+            state.PERMISSION[n - 1] = users->value(QStringLiteral("check%1").arg(n));
+        } catch (const engine::EngineError &) {
+        }
+    }
+    try {
+        state.userId = users->value(QStringLiteral("USERID")).toString();
+    } catch (const engine::EngineError &) {
+        state.userId = USERID_TEXT->text();
+    }
+    slot.close();
+
+    const core::OpenResult reopened = LOGONBACKUP(store);
+    if (!reopened.ok) {
+        failOpening(reopened);
+        return;
+    }
+    emit loggedOn();
+}
+
+void LOGON::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (isWindow()) {
+        if (const QScreen *display = screen()) {
+            const QRect area = display->geometry();
+            move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+        }
+    }
+    // With no user yet, the only way in is the first-user offer.
+    if (offersFirstUser())
+        m_firstId->setFocus();
+    else
+        USERID_TEXT->setFocus();
+}
+
+} // namespace logon

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "AppContext.h"
+
+#include <QWidget>
+
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace logon {
+
+// The logon screen: user identifier, password and the Hijri working date.
+// Built in two steps: the constructor makes the controls, load() runs the
+// loading (configuration, splashes, first look at the database, dates).
+class LOGON : public QWidget {
+    Q_OBJECT
+public:
+    explicit LOGON(core::AppContext &ctx, QWidget *parent = nullptr);
+
+    // The loading. False when the database cannot be opened: its message
+    // has been shown and programEnds() emitted.
+    bool load();
+
+    // Fills the date selectors and the date boxes from today's Hijri date.
+    void LOADDATES();
+
+    // "موافق" (also Enter in the password box).
+    void logOn();
+
+    // True while the offer to create the first user is shown.
+    bool offersFirstUser() const;
+
+signals:
+    // The splash windows are to be shown (frmLogo2 too when logo2).
+    void splashesWanted(bool logo2);
+    // The logon succeeded: the state is filled and the backup taken.
+    void loggedOn();
+    // "خروج".
+    void closeRequested();
+    // The database cannot be opened; the program ends with this code.
+    void programEnds(int exitCode);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildControls();
+    void fillFileList();
+    void chooseOtherDatabase();
+    void pickDatePart(const QString &chosen, QLineEdit *box, QString core::LogonState::*part);
+    void updateFirstUserOffer(bool usersEmpty);
+    bool usersEmptyIn(const QString &dbFile) const;
+    void createFirstUser();
+    // Opens the connection for a logon unless it is open on db_file already.
+    bool openForLogon();
+    void failOpening(const core::OpenResult &result);
+    void refuse(const QString &message, QWidget *focus);
+
+    core::AppContext &m_ctx;
+
+    QLabel *Label1;
+    QLabel *LABEL2;
+    QLabel *Label9;
+    QLabel *Label3;
+    QLineEdit *USERID_TEXT;
+    QLineEdit *PASSWORD_TEXT;
+    QLineEdit *YY_TEXT;
+    QLineEdit *MM_TEXT;
+    QLineEdit *DD_TEXT;
+    QComboBox *Combo1;
+    QComboBox *Combo2;
+    QComboBox *Combo3;
+    QButtonGroup *Option1;
+    QRadioButton *m_gregorian;
+    QRadioButton *m_hijra;
+    QListWidget *File1;
+    QPushButton *m_ok;    // "ok"
+    QPushButton *m_close; // "close"
+
+    QGroupBox *m_firstUser;
+    QLineEdit *m_firstId;
+    QLineEdit *m_firstPassword;
+    QLineEdit *m_firstName;
+    QPushButton *m_createUser;
+};
+
+} // namespace logon

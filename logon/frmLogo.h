@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+namespace logon {
+
+// First splash window: the product title and the edition.
+class frmLogo : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmLogo(QWidget *parent = nullptr);
+
+private:
+    QLabel *Label1;
+    QLabel *Label2;
+};
+
+} // namespace logon
