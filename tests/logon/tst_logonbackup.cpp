@@ -1,0 +1,156 @@
+#include "LogonWorld.h"
+
+#include "LogonBackup.h"
+#include "TestMain.h"
+#include "engine/EngineError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+
+using testsupport::TempDataFolder;
+
+namespace {
+
+const QString kKey = core::passwordFromConnect(QLatin1String(core::kConnectString));
+
+int usersIn(const QString &file)
+{
+    engine::Database db;
+    db.open(file, kKey);
+    return db.scalar(QStringLiteral("SELECT count(*) FROM users")).toInt();
+}
+
+// One start of the program up to a logon through the screen's controls.
+bool startAndLogOn(LogonWorld &w, const QString &id, const QString &password)
+{
+    w.store.CLOSEDATABASE();
+    logon::LOGON screen(w.ctx);
+    if (!screen.load())
+        return false;
+    screen.show();
+    QSignalSpy loggedOn(&screen, &logon::LOGON::loggedOn);
+    typeAndLogOn(&screen, id, password);
+    return loggedOn.count() == 1;
+}
+
+} // namespace
+
+class TestLogonBackup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void backupIsTakenOnceAndNotRefreshed();
+    void backupIsAnEncryptedCompleteCopy();
+    void missingBackupFolderOnTheFirstStart();
+    void backupOfTheChosenOtherDatabase();
+};
+
+void TestLogonBackup::backupIsTakenOnceAndNotRefreshed()
+{
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
+    });
+    const QString backup = logon::backupFilePath(w.store);
+    QCOMPARE(backup, w.folder.dataDir() + QStringLiteral("/backup/velm.mdb"));
+    QVERIFY(!QFileInfo::exists(backup));
+
+    QVERIFY(startAndLogOn(w, QStringLiteral("admin"), QStringLiteral("pw")));
+    QVERIFY(w.store.isOpen());
+    QCOMPARE(usersIn(backup), 1);
+
+    // Data change after the backup; the next logon leaves the backup alone.
+    TempDataFolder::addUser(w.store.db(), QStringLiteral("second"), QStringLiteral("pw"));
+    QVERIFY(startAndLogOn(w, QStringLiteral("admin"), QStringLiteral("pw")));
+    QCOMPARE(usersIn(backup), 1);
+
+    // Without the backup file the next logon takes a new one.
+    QVERIFY(QFile::remove(backup));
+    QVERIFY(startAndLogOn(w, QStringLiteral("second"), QStringLiteral("pw")));
+    QCOMPARE(usersIn(backup), 2);
+}
+
+void TestLogonBackup::backupIsAnEncryptedCompleteCopy()
+{
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        for (int i = 0; i < 200; ++i)
+            TempDataFolder::addPerson(db, QString::number(1000 + i));
+    });
+    w.store.READDBPATH();
+    QVERIFY(w.store.OPENDATABASE().ok);
+
+    const core::OpenResult result = logon::LOGONBACKUP(w.store);
+    QVERIFY(result.ok);
+    QVERIFY(w.store.isOpen());
+    const QString backup = logon::backupFilePath(w.store);
+
+    engine::Database copy;
+    copy.open(backup, kKey);
+    QCOMPARE(copy.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toInt(), 200);
+    copy.close();
+    // Written under a temporary name and renamed: nothing else is left.
+    QCOMPARE(QDir(QFileInfo(backup).path()).entryList(QDir::Files),
+             QStringList{QStringLiteral("velm.mdb")});
+    // Never a plain copy: it does not open without the key.
+    engine::Database wrongKey;
+    QVERIFY_THROWS_EXCEPTION(engine::EngineError, wrongKey.open(backup, QStringLiteral("other")));
+}
+
+void TestLogonBackup::missingBackupFolderOnTheFirstStart()
+{
+    LogonWorld w;
+    w.folder.placeFirstDatabase(); // next to the program; no data folder yet
+    const QString backupDir = w.folder.dataDir() + QStringLiteral("/backup");
+
+    logon::LOGON first(w.ctx);
+    QVERIFY(first.load());
+    QVERIFY(QFileInfo::exists(w.folder.dataDir() + QStringLiteral("/velm.mdb")));
+    QVERIFY(!QFileInfo::exists(backupDir));
+    QVERIFY(first.offersFirstUser());
+    first.show();
+    QSignalSpy loggedOn(&first, &logon::LOGON::loggedOn);
+    control<QLineEdit>(&first, "FIRST_USERID_TEXT")->setText(QStringLiteral("admin"));
+    control<QLineEdit>(&first, "FIRST_PASSWORD_TEXT")->setText(QStringLiteral("pw"));
+    control<QLineEdit>(&first, "FIRST_NAME_TEXT")->setText(QStringLiteral("المدير"));
+    QTest::mouseClick(control<QWidget>(&first, "createFirstUser"), Qt::LeftButton);
+
+    // The copy failed silently; the logon went on with the connection open.
+    QCOMPARE(loggedOn.count(), 1);
+    QCOMPARE(w.messages.shownCount(), 0);
+    QVERIFY(w.store.isOpen());
+    QVERIFY(!QFileInfo::exists(backupDir));
+
+    // The next start makes the folder, and its logon takes the backup.
+    QVERIFY(startAndLogOn(w, QStringLiteral("admin"), QStringLiteral("pw")));
+    QCOMPARE(usersIn(backupDir + QStringLiteral("/velm.mdb")), 1);
+    QCOMPARE(w.messages.shownCount(), 0);
+}
+
+void TestLogonBackup::backupOfTheChosenOtherDatabase()
+{
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
+    });
+    const QString other = w.folder.dataDir() + QStringLiteral("/other_db/branch.mdb");
+    QVERIFY(QDir().mkpath(QFileInfo(other).path()));
+    QVERIFY(QFile::copy(w.store.config().dbFile, other));
+    {
+        engine::Database branch;
+        branch.open(other, kKey);
+        TempDataFolder::addUser(branch, QStringLiteral("b1"), QStringLiteral("pw"));
+        TempDataFolder::addUser(branch, QStringLiteral("b2"), QStringLiteral("pw"));
+    }
+    w.store.READDBPATH();
+    w.store.config().dbFile = other;
+    QVERIFY(w.store.OPENDATABASE().ok);
+    QVERIFY(logon::LOGONBACKUP(w.store).ok);
+    QCOMPARE(w.store.db().path(), other);
+    QCOMPARE(usersIn(logon::backupFilePath(w.store)), 3);
+}
+
+VELM_TEST_MAIN(TestLogonBackup)
+#include "tst_logonbackup.moc"
