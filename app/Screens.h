@@ -1,0 +1,11 @@
+#pragma once
+
+#include "ScreenHost.h"
+
+namespace app {
+
+// The screens the main menu opens, by button number. A button whose
+// number is missing here stays disabled.
+core::MenuScreens menuScreens();
+
+} // namespace app
