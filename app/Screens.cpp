@@ -1,10 +1,34 @@
 #include "Screens.h"
 
+#include "AppContext.h"
+#include "SECURITY.h"
+#include "frmWitnesses.h"
+#include "frmcodes.h"
+#include "frmfollowupGroup.h"
+#include "frminfo.h"
+
 namespace app {
+
+namespace {
+
+template <typename Screen>
+core::ScreenFactory factory()
+{
+    return [](core::AppContext &ctx, QWidget *parent) -> QWidget * { return new Screen(ctx, parent); };
+}
+
+} // namespace
 
 core::MenuScreens menuScreens()
 {
+    // Main-menu button number -> its screen. Buttons without a screen here
+    // stay disabled whatever the permission.
     core::MenuScreens screens;
+    screens.insert(8, factory<logon::SECURITY>());
+    screens.insert(9, factory<reference::frmcodes>());
+    screens.insert(11, factory<registry::frmWitnesses>());
+    screens.insert(12, factory<followup::frmfollowupGroup>());
+    screens.insert(14, factory<reference::frminfo>());
     return screens;
 }
 

@@ -75,6 +75,7 @@ void RecordScreen::buildLayout()
     const bool rtl = layoutDirection() == Qt::RightToLeft;
     QPushButton *add = makeButton(QStringLiteral("add"), kAddTip, QStyle::SP_FileIcon);
     add->setText(QStringLiteral("."));
+    add->setMaximumWidth(52); // the caption is a dot: keep it as small as the icon buttons
     QPushButton *update =
         makeButton(QStringLiteral("update"), kUpdateTip, QStyle::SP_DialogSaveButton);
     QPushButton *del = makeButton(QStringLiteral("delete"), kDeleteTip, QStyle::SP_TrashIcon);
