@@ -42,11 +42,6 @@ QString quoted(const QString &identifier)
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
-struct StatementGuard {
-    sqlite3_stmt *stmt = nullptr;
-    ~StatementGuard() { sqlite3_finalize(stmt); }
-};
-
 } // namespace
 
 Database::Database() = default;
@@ -195,22 +190,33 @@ void Database::raise(int rc, const QString &context) const
     throw EngineError(ErrEngine, text);
 }
 
+Database::StatementHandle::~StatementHandle()
+{
+    sqlite3_finalize(stmt);
+}
+
 static void requireOpen(sqlite3 *db)
 {
     if (!db)
         throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
 }
 
-void Database::execute(const QString &sql, const QVariantList &values)
+void Database::prepare(StatementHandle &statement, const QString &sql, const QVariantList &values)
 {
     requireOpen(m_db);
-    StatementGuard g;
     const QByteArray text = sql.toUtf8();
-    int rc = sqlite3_prepare_v2(m_db, text.constData(), text.size(), &g.stmt, nullptr);
+    const int rc = sqlite3_prepare_v2(m_db, text.constData(), text.size(), &statement.stmt, nullptr);
     if (rc != SQLITE_OK)
         raise(rc);
     for (int i = 0; i < values.size(); ++i)
-        bindValue(g.stmt, i + 1, values.at(i));
+        bindValue(statement.stmt, i + 1, values.at(i));
+}
+
+void Database::execute(const QString &sql, const QVariantList &values)
+{
+    StatementHandle g;
+    prepare(g, sql, values);
+    int rc;
     while ((rc = sqlite3_step(g.stmt)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE)
@@ -219,15 +225,9 @@ void Database::execute(const QString &sql, const QVariantList &values)
 
 QVariant Database::scalar(const QString &sql, const QVariantList &values)
 {
-    requireOpen(m_db);
-    StatementGuard g;
-    const QByteArray text = sql.toUtf8();
-    int rc = sqlite3_prepare_v2(m_db, text.constData(), text.size(), &g.stmt, nullptr);
-    if (rc != SQLITE_OK)
-        raise(rc);
-    for (int i = 0; i < values.size(); ++i)
-        bindValue(g.stmt, i + 1, values.at(i));
-    rc = sqlite3_step(g.stmt);
+    StatementHandle g;
+    prepare(g, sql, values);
+    const int rc = sqlite3_step(g.stmt);
     if (rc == SQLITE_ROW)
         return columnValue(g.stmt, 0);
     if (rc != SQLITE_DONE)

@@ -10,6 +10,7 @@
 #include <memory>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace engine {
 
@@ -76,6 +77,12 @@ public:
     [[noreturn]] void raise(int rc, const QString &context = {}) const;
 
 private:
+    struct StatementHandle {
+        sqlite3_stmt *stmt = nullptr;
+        ~StatementHandle();
+    };
+    // Prepares a statement and binds its values; raises on failure.
+    void prepare(StatementHandle &statement, const QString &sql, const QVariantList &values);
     void openRaw(const QString &path, const QString *password, bool create);
     void applySettings();
 
