@@ -157,6 +157,18 @@ void RecordScreen::addButton(QAbstractButton *b)
     m_buttonRow->addWidget(b);
 }
 
+QPushButton *RecordScreen::addInertListButton()
+{
+    QPushButton *list = button(QStringLiteral("list"));
+    auto *list2 = new QPushButton(list->icon(), QString());
+    list2->setObjectName(QStringLiteral("list2"));
+    list2->setToolTip(kListTip);
+    list2->setIconSize(list->iconSize());
+    list2->setMinimumSize(list->minimumSize());
+    addButton(list2);
+    return list2;
+}
+
 QPushButton *RecordScreen::button(const QString &name) const
 {
     return findChild<QPushButton *>(name);

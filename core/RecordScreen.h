@@ -138,6 +138,9 @@ protected:
     QFrame *buttonBar() const { return m_buttonBar; }
     // Adds a screen's own button to the button row, after the standard ones.
     void addButton(QAbstractButton *button);
+    // Adds list2: a second button looking like the list button (same icon,
+    // size and tip) with no action of its own.
+    QPushButton *addInertListButton();
     QFrame *listPanel() const { return m_frame1; }
     DataGrid *grid() const { return m_grid; }
     DataSource *listData() const { return m_listData; }

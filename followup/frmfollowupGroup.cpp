@@ -8,7 +8,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 namespace followup {
 
@@ -80,14 +79,7 @@ frmfollowupGroup::frmfollowupGroup(core::AppContext &ctx, QWidget *parent)
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(5, 1);
 
-    // A second list button, looking like the first: same tip, no action.
-    QPushButton *list = button(QStringLiteral("list"));
-    auto *list2 = new QPushButton(list->icon(), QString());
-    list2->setObjectName(QStringLiteral("list2"));
-    list2->setToolTip(kListTip);
-    list2->setIconSize(list->iconSize());
-    list2->setMinimumSize(list->minimumSize());
-    addButton(list2);
+    addInertListButton();
 
     listData()->setObjectName(QStringLiteral("followup_group_DATA"));
     listData()->setQuery(QLatin1String(kListSql));

@@ -7,7 +7,6 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 namespace registry {
 
@@ -59,14 +58,7 @@ frmWitnesses::frmWitnesses(core::AppContext &ctx, QWidget *parent)
     PAGER_TEXT->setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
     english_NAME_TEXT->setLayoutDirection(Qt::LeftToRight);
 
-    // A second list button, looking like the first: same tip, no action.
-    QPushButton *list = button(QStringLiteral("list"));
-    auto *list2 = new QPushButton(list->icon(), QString());
-    list2->setObjectName(QStringLiteral("list2"));
-    list2->setToolTip(kListTip);
-    list2->setIconSize(list->iconSize());
-    list2->setMinimumSize(list->minimumSize());
-    addButton(list2);
+    addInertListButton();
 
     listData()->setObjectName(QStringLiteral("witness_DATA"));
     listData()->setQuery(QLatin1String(kListSql));
