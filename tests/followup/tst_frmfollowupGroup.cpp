@@ -1,17 +1,11 @@
 #include "frmfollowupGroup.h"
 
-#include "AppContext.h"
-#include "CmnSub.h"
-#include "DataGrid.h"
-#include "FakeServices.h"
 #include "LookupCombo.h"
-#include "OpenDb.h"
 #include "Schema.h"
-#include "TempDataFolder.h"
+#include "ScreenWorld.h"
 #include "TestMain.h"
 
 #include <QLineEdit>
-#include <QPushButton>
 
 #include <memory>
 
@@ -19,19 +13,7 @@ using followup::frmfollowupGroup;
 
 namespace {
 
-// A program folder with an open first database and the services a screen
-// is handed.
-struct Fixture {
-    testsupport::TempDataFolder folder;
-    core::DataStore &store = folder.openStore();
-    testsupport::RecordingMessageService messages;
-    testsupport::RecordingInputService input;
-    testsupport::RecordingFileOpener files;
-    core::LogonState logon;
-    core::CmnSub cmn{store, messages};
-    core::AppContext ctx{store, messages, input, files, logon, cmn};
-    std::unique_ptr<frmfollowupGroup> screen;
-
+struct Fixture : testsupport::ScreenFixture<frmfollowupGroup> {
     Fixture()
     {
         addGroup(QStringLiteral("مجموعة الرياض"), QStringLiteral("Riyadh group"));
@@ -48,34 +30,12 @@ struct Fixture {
     }
     QVariant stored(const QString &name, const QString &field)
     {
-        return store.db().scalar(
-            QStringLiteral("SELECT \"%1\" FROM followup_group WHERE group_name = ?").arg(field), {name});
+        return scalar(QStringLiteral("SELECT \"%1\" FROM followup_group WHERE group_name = ?").arg(field),
+                      {name});
     }
-    qint64 count()
-    {
-        return store.db().scalar(QStringLiteral("SELECT count(*) FROM followup_group")).toLongLong();
-    }
+    qint64 count() { return rowCount(QStringLiteral("followup_group")); }
 
-    QLineEdit *box(const char *name) const
-    {
-        auto *e = screen->findChild<QLineEdit *>(QLatin1String(name));
-        if (!e)
-            qFatal("no box %s", name);
-        return e;
-    }
-    core::LookupCombo *language() const
-    {
-        return screen->findChild<core::LookupCombo *>(QStringLiteral("dbc_language"));
-    }
-    void press(const char *name)
-    {
-        auto *b = screen->findChild<QPushButton *>(QLatin1String(name));
-        if (!b)
-            qFatal("no button %s", name);
-        messages.clear();
-        b->click();
-    }
-    core::DataGrid *grid() const { return screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1")); }
+    core::LookupCombo *language() const { return find<core::LookupCombo>(QStringLiteral("dbc_language")); }
 };
 
 } // namespace

@@ -1,11 +1,6 @@
 #include "SECURITY.h"
 
-#include "AppContext.h"
-#include "CmnSub.h"
-#include "DataGrid.h"
-#include "FakeServices.h"
-#include "OpenDb.h"
-#include "TempDataFolder.h"
+#include "ScreenWorld.h"
 #include "TestMain.h"
 
 #include <QCheckBox>
@@ -23,8 +18,8 @@ namespace {
 
 const QString kAwkward = QStringLiteral("عبد \"الله\" O'Neil 100% *x*");
 
-struct Fixture {
-    Fixture() : store(folder.openStore())
+struct Fixture : testsupport::ScreenFixture<SECURITY> {
+    Fixture()
     {
         testsupport::TempDataFolder::addUser(store.db(), QStringLiteral("admin"),
                                              QStringLiteral("secret"), QStringLiteral("المدير"),
@@ -32,47 +27,14 @@ struct Fixture {
         screen = std::make_unique<SECURITY>(ctx);
     }
 
-    testsupport::TempDataFolder folder;
-    core::DataStore &store;
-    testsupport::RecordingMessageService messages;
-    testsupport::RecordingInputService input;
-    testsupport::RecordingFileOpener files;
-    core::LogonState logon;
-    core::CmnSub cmn{store, messages};
-    core::AppContext ctx{store, messages, input, files, logon, cmn};
-    std::unique_ptr<SECURITY> screen;
-
-    QLineEdit *box(const char *name) const
-    {
-        auto *e = screen->findChild<QLineEdit *>(QLatin1String(name));
-        if (!e)
-            qFatal("no box %s", name);
-        return e;
-    }
-    QCheckBox *check(int n) const
-    {
-        return screen->findChild<QCheckBox *>(QStringLiteral("Check%1").arg(n));
-    }
-    core::DataGrid *grid() const { return screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1")); }
-    core::DataSource *authority() const
-    {
-        return screen->findChild<core::DataSource *>(QStringLiteral("AUTHORITY_DATA"));
-    }
-    void press(const char *name)
-    {
-        auto *b = screen->findChild<QPushButton *>(QLatin1String(name));
-        if (!b)
-            qFatal("no button %s", name);
-        b->click();
-    }
-    QString lastShown() const { return messages.lastShown().trimmed(); }
+    QCheckBox *check(int n) const { return find<QCheckBox>(QStringLiteral("Check%1").arg(n)); }
+    core::DataSource *authority() const { return find<core::DataSource>(QStringLiteral("AUTHORITY_DATA")); }
 
     QVariant stored(const QString &userId, const QString &field)
     {
-        return store.db().scalar(
-            QStringLiteral("SELECT \"%1\" FROM users WHERE USERID = ?").arg(field), {userId});
+        return scalar(QStringLiteral("SELECT \"%1\" FROM users WHERE USERID = ?").arg(field), {userId});
     }
-    qint64 users() { return store.db().scalar(QStringLiteral("SELECT count(*) FROM users")).toLongLong(); }
+    qint64 users() { return rowCount(QStringLiteral("users")); }
     QList<int> ticked() const
     {
         QList<int> out;
@@ -144,7 +106,7 @@ private slots:
         const QList<int> granted = {2, 3, 7, 11, 14};
         for (int n : granted)
             f.check(n)->setChecked(true);
-        f.press("add");
+        f.click("add");
         QCOMPARE(f.lastShown(), QStringLiteral("تمت اضافة السجل"));
 
         for (int n = 1; n <= 14; ++n) {
@@ -157,11 +119,11 @@ private slots:
         QCOMPARE(f.stored("Sara", "TELEPHONE").toString(), QStringLiteral(" "));
         QCOMPARE(f.grid()->rowCount(), 2);
 
-        f.press("clear");
+        f.click("clear");
         QVERIFY(f.ticked().isEmpty());
         QVERIFY(f.box("NAME_TEXT")->text().isEmpty());
         f.box("USERID_text")->setText(QStringLiteral("Sara"));
-        f.press("find");
+        f.click("find");
         QCOMPARE(f.ticked(), granted);
         QCOMPARE(f.box("NAME_TEXT")->text(), kAwkward);
         QCOMPARE(f.box("english_NAME_TEXT")->text(), QStringLiteral("Sara O'Neil"));
@@ -171,7 +133,7 @@ private slots:
         // Changing the boxes and updating rewrites them, still as 0 and 1.
         f.check(2)->setChecked(false);
         f.check(8)->setChecked(true);
-        f.press("update");
+        f.click("update");
         QCOMPARE(f.lastShown(), QStringLiteral("تم تحديث السجل"));
         QCOMPARE(f.stored("Sara", "check2").toLongLong(), 0);
         QCOMPARE(f.stored("Sara", "check8").toLongLong(), 1);
@@ -182,7 +144,7 @@ private slots:
         Fixture f;
         f.fillRequired(QStringLiteral("admin"), QStringLiteral("other"), QStringLiteral("غيره"));
         f.check(5)->setChecked(true);
-        f.press("add");
+        f.click("add");
         QCOMPARE(f.lastShown(), QStringLiteral("السجل متكرر"));
         QCOMPARE(f.users(), 1);
         QCOMPARE(f.stored("admin", "PASSWORD").toString(), QStringLiteral("secret"));
@@ -211,7 +173,7 @@ private slots:
                 f.box(s.fill)->setText(QStringLiteral("x"));
             for (const char *button : {"add", "update"}) {
                 f.messages.clear();
-                f.press(button);
+                f.click(button);
                 QCOMPARE(f.messages.shownCount(), 1);
                 QCOMPARE(f.lastShown(), QStringLiteral("يجب ادخال المعلومة"));
                 QVERIFY2(f.box(s.focus)->hasFocus(), s.focus);
@@ -219,7 +181,7 @@ private slots:
         }
         QCOMPARE(f.users(), before);
         f.box("PASSWORD_TEXT")->setText(QStringLiteral("pw"));
-        f.press("add");
+        f.click("add");
         QCOMPARE(f.lastShown(), QStringLiteral("تمت اضافة السجل"));
     }
 
@@ -229,7 +191,7 @@ private slots:
         QSignalSpy spy(f.authority(), &core::DataSource::refreshed);
         f.box("USERID_text")->setText(QStringLiteral("admin"));
         f.messages.queueAnswer(false);
-        f.press("delete");
+        f.click("delete");
         QCOMPARE(f.messages.confirmCount(), 1);
         QCOMPARE(f.messages.lastConfirmation().title, QStringLiteral("CONFIRM ACTION BOX"));
         QCOMPARE(f.messages.lastConfirmation().icon, core::MessageService::Icon::Critical);
@@ -237,7 +199,7 @@ private slots:
         QCOMPARE(f.users(), 1);
 
         f.messages.queueAnswer(true);
-        f.press("delete");
+        f.click("delete");
         QCOMPARE(f.lastShown(), QStringLiteral("تم مسح السجل"));
         QCOMPARE(f.users(), 0);
         QCOMPARE(spy.count(), 2);
@@ -251,9 +213,9 @@ private slots:
         testsupport::TempDataFolder::addUser(f.store.db(), QStringLiteral("outside"),
                                              QStringLiteral("pw"));
         f.box("USERID_text")->setText(QStringLiteral("admin"));
-        f.press("find");
+        f.click("find");
         f.box("job_text")->setText(QStringLiteral("مدير"));
-        f.press("update");
+        f.click("update");
         QCOMPARE(f.lastShown(), QStringLiteral("تم تحديث السجل"));
         QCOMPARE(f.stored("admin", "job").toString(), QStringLiteral("مدير"));
         QCOMPARE(spy.count(), 0);
@@ -262,17 +224,17 @@ private slots:
         // refresh re-reads the list and leaves CURRENT_TABLE as it was.
         core::CursorSlot &other = f.store.slot(QStringLiteral("category1"));
         f.cmn.CURRENT_TABLE = &other;
-        f.press("refresh");
+        f.click("refresh");
         QCOMPARE(spy.count(), 1);
         QCOMPARE(f.cmn.CURRENT_TABLE, &other);
         QCOMPARE(f.grid()->rowCount(), 2);
 
         // Choosing a row shows that user.
-        f.press("list");
+        f.click("list");
         int row = f.grid()->value(0, 0) == QLatin1String("outside") ? 0 : 1;
         QVERIFY(f.grid()->setCurrentRow(row));
-        f.press("clear");
-        f.press("list_ok");
+        f.click("clear");
+        f.click("list_ok");
         QCOMPARE(f.box("USERID_text")->text(), QStringLiteral("outside"));
         QCOMPARE(f.box("PASSWORD_TEXT")->text(), QStringLiteral("pw"));
         QCOMPARE(f.ticked().size(), 14);
@@ -284,16 +246,16 @@ private slots:
         f.store.db().execute(QStringLiteral(
             "CREATE TRIGGER refuse BEFORE UPDATE ON users BEGIN SELECT RAISE(ABORT, 'refused'); END"));
         f.box("USERID_text")->setText(QStringLiteral("admin"));
-        f.press("find");
+        f.click("find");
         f.box("PASSWORD_TEXT")->setText(QStringLiteral("changed"));
         f.check(2)->setChecked(true);
-        f.press("update");
+        f.click("update");
         QCOMPARE(f.lastShown(), core::CmnSub::kNotUpdated);
         QCOMPARE(f.stored("admin", "PASSWORD").toString(), QStringLiteral("secret"));
         QCOMPARE(f.stored("admin", "check2").toLongLong(), 0);
 
         f.store.db().execute(QStringLiteral("DROP TRIGGER refuse"));
-        f.press("update");
+        f.click("update");
         QCOMPARE(f.lastShown(), QStringLiteral("تم تحديث السجل"));
         QCOMPARE(f.stored("admin", "PASSWORD").toString(), QStringLiteral("changed"));
         QCOMPARE(f.stored("admin", "check2").toLongLong(), 1);

@@ -1,12 +1,7 @@
 #include "frmcodes.h"
 
-#include "AppContext.h"
-#include "CmnSub.h"
-#include "DataGrid.h"
-#include "FakeServices.h"
-#include "OpenDb.h"
 #include "Schema.h"
-#include "TempDataFolder.h"
+#include "ScreenWorld.h"
 #include "TestMain.h"
 #include "engine/QueryCursor.h"
 
@@ -23,44 +18,19 @@ namespace {
 
 const QString kAwkward = QStringLiteral("قال \"O'Brien\" 100% *مهم* [x]");
 
-struct Fixture {
-    Fixture() : store(folder.openStore()) { screen = std::make_unique<frmcodes>(ctx); }
+struct Fixture : testsupport::ScreenFixture<frmcodes> {
+    Fixture() { screen = std::make_unique<frmcodes>(ctx); }
 
-    testsupport::TempDataFolder folder;
-    core::DataStore &store;
-    testsupport::RecordingMessageService messages;
-    testsupport::RecordingInputService input;
-    testsupport::RecordingFileOpener files;
-    core::LogonState logon;
-    core::CmnSub cmn{store, messages};
-    core::AppContext ctx{store, messages, input, files, logon, cmn};
-    std::unique_ptr<frmcodes> screen;
+    QLineEdit *text1() const { return box(QStringLiteral("Text1")); }
+    reference::WrappingTabs *tabs() const { return find<reference::WrappingTabs>(QStringLiteral("SSTab1")); }
+    core::DataSource *codesData() const { return find<core::DataSource>(QStringLiteral("CODES_DATA")); }
 
-    QLineEdit *text1() const { return screen->findChild<QLineEdit *>(QStringLiteral("Text1")); }
-    reference::WrappingTabs *tabs() const
-    {
-        return screen->findChild<reference::WrappingTabs *>(QStringLiteral("SSTab1"));
-    }
-    core::DataGrid *grid() const { return screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1")); }
-    core::DataSource *codesData() const
-    {
-        return screen->findChild<core::DataSource *>(QStringLiteral("CODES_DATA"));
-    }
-
-    void press(const char *name)
-    {
-        auto *b = screen->findChild<QPushButton *>(QLatin1String(name));
-        if (!b)
-            qFatal("no button %s", name);
-        b->click();
-    }
     // Types a text and presses a button.
     void enter(const QString &text, const char *button)
     {
         text1()->setText(text);
-        press(button);
+        click(QLatin1String(button));
     }
-    QString lastShown() const { return messages.lastShown().trimmed(); }
 
     // Entries of code table n in key order, read behind the screen's back.
     QStringList entries(int n)
@@ -129,7 +99,7 @@ private slots:
         for (const char *b : {"add", "update", "delete"})
             QVERIFY(f.screen->findChild<QPushButton *>(QLatin1String(b))->isEnabled());
         QVERIFY(f.screen->findChild<QWidget *>(QStringLiteral("Frame1"))->isHidden());
-        f.press("list");
+        f.click("list");
         QVERIFY(!f.screen->findChild<QWidget *>(QStringLiteral("Frame1"))->isHidden());
     }
 
@@ -186,7 +156,7 @@ private slots:
         }
         for (const QString &t : texts) {
             f.messages.clear();
-            f.press("clear");
+            f.click("clear");
             QVERIFY(f.text1()->text().isEmpty());
             f.enter(t, "find");
             QCOMPARE(f.messages.shownCount(), 0);
@@ -222,14 +192,14 @@ private slots:
         f.text1()->setFocus();
         QTest::keyClicks(f.text1(), QString(51, QLatin1Char('c')));
         QCOMPARE(f.text1()->text(), QString(50, QLatin1Char('c')));
-        f.press("add");
+        f.click("add");
         QCOMPARE(f.lastShown(), QStringLiteral("تمت اضافة السجل"));
         QVERIFY(f.has(9, QString(50, QLatin1Char('c'))));
 
         const QString arabic(50, QChar(0x0628));
         f.text1()->setText(arabic + QChar(0x0628));
         QCOMPARE(f.text1()->text(), arabic);
-        f.press("add");
+        f.click("add");
         QVERIFY(f.has(9, arabic));
     }
 
@@ -280,7 +250,7 @@ private slots:
         QVERIFY(f.gridTexts().contains(QStringLiteral("من الخارج")));
 
         f.messages.queueAnswer(true);
-        f.press("delete");
+        f.click("delete");
         QCOMPARE(f.lastShown(), QStringLiteral("تم مسح السجل"));
         QVERIFY(!f.has(17, QStringLiteral("مؤجلة")));
         QCOMPARE(spy.count(), 3);
@@ -289,12 +259,12 @@ private slots:
         // refresh re-lists the current tab's table and leaves CURRENT_TABLE be.
         core::CursorSlot &other = f.store.slot(QStringLiteral("users"));
         f.cmn.CURRENT_TABLE = &other;
-        f.press("refresh");
+        f.click("refresh");
         QCOMPARE(spy.count(), 4);
         QCOMPARE(f.cmn.CURRENT_TABLE, &other);
         QCOMPARE(sorted(f.gridTexts()), sorted(f.entries(17)));
         // ... and the buttons still work on the tab's own table.
-        f.press("firstrec");
+        f.click("firstrec");
         QCOMPARE(f.text1()->text(), f.entries(17).first());
     }
 
@@ -302,10 +272,10 @@ private slots:
     {
         Fixture f;
         f.tabs()->setCurrentIndex(11);
-        f.press("list");
+        f.click("list");
         QVERIFY(f.grid()->setCurrentRow(2));
         const QString chosen = f.grid()->columnValue(0);
-        f.press("list_ok");
+        f.click("list_ok");
         QCOMPARE(f.text1()->text(), chosen);
         QCOMPARE(f.messages.shownCount(), 0);
     }
@@ -317,21 +287,21 @@ private slots:
         const QStringList all = f.entries(18);
         QVERIFY(all.size() >= 3);
 
-        f.press("firstrec");
+        f.click("firstrec");
         QCOMPARE(f.text1()->text(), all.first());
-        f.press("nextrec");
+        f.click("nextrec");
         QCOMPARE(f.text1()->text(), all.at(1));
-        f.press("prevrec");
+        f.click("prevrec");
         QCOMPARE(f.text1()->text(), all.first());
         QCOMPARE(f.messages.shownCount(), 0);
-        f.press("prevrec");
+        f.click("prevrec");
         QCOMPARE(f.lastShown(), QStringLiteral("نهاية الملف"));
         QCOMPARE(f.text1()->text(), all.first());
 
-        f.press("lastrec");
+        f.click("lastrec");
         QCOMPARE(f.text1()->text(), all.last());
         f.messages.clear();
-        f.press("nextrec");
+        f.click("nextrec");
         QCOMPARE(f.lastShown(), QStringLiteral("نهاية الملف"));
         QCOMPARE(f.text1()->text(), all.last());
 
@@ -344,7 +314,7 @@ private slots:
         f.store.db().execute(QStringLiteral("DELETE FROM category18"));
         for (const char *b : {"firstrec", "lastrec", "find"}) {
             f.messages.clear();
-            f.press(b);
+            f.click(b);
             QCOMPARE(f.lastShown(), QStringLiteral("نهاية الملف"));
         }
     }

@@ -1,10 +1,6 @@
 #include "frminfo.h"
 
-#include "AppContext.h"
-#include "CmnSub.h"
-#include "FakeServices.h"
-#include "OpenDb.h"
-#include "TempDataFolder.h"
+#include "ScreenWorld.h"
 #include "TestMain.h"
 
 #include <QDir>
@@ -21,36 +17,16 @@ namespace {
 
 const QString kAwkward = QStringLiteral("مكتب \"الدعوة\" 100% *Office* 'Riyadh'");
 
-core::DataStore &openWith(testsupport::TempDataFolder &folder, const QStringList &dbPath)
-{
-    folder.writeDbPath(dbPath);
-    return folder.openStore();
-}
-
-// A program folder with an open first database and the services a screen
-// is handed.
-struct Fixture {
-    explicit Fixture(const QStringList &dbPath = testsupport::TempDataFolder::defaultDbPathLines())
-        : store(openWith(folder, dbPath))
-    {
-    }
-
-    testsupport::TempDataFolder folder;
-    core::DataStore &store;
-    testsupport::RecordingMessageService messages;
-    testsupport::RecordingInputService input;
-    testsupport::RecordingFileOpener files;
-    core::LogonState logon;
-    core::CmnSub cmn{store, messages};
-    core::AppContext ctx{store, messages, input, files, logon, cmn};
+struct Fixture : testsupport::ScreenWorld {
+    using ScreenWorld::ScreenWorld;
 
     std::unique_ptr<frminfo> open() { return std::make_unique<frminfo>(ctx); }
 
     QVariant stored(const QString &field)
     {
-        return store.db().scalar(QStringLiteral("SELECT \"%1\" FROM info").arg(field));
+        return scalar(QStringLiteral("SELECT \"%1\" FROM info").arg(field));
     }
-    qint64 records() { return store.db().scalar(QStringLiteral("SELECT count(*) FROM info")).toLongLong(); }
+    qint64 records() { return rowCount(QStringLiteral("info")); }
 
     void insertRecord()
     {
@@ -61,21 +37,8 @@ struct Fixture {
     }
 };
 
-QLineEdit *box(QWidget &w, const char *name)
-{
-    auto *e = w.findChild<QLineEdit *>(QLatin1String(name));
-    if (!e)
-        qFatal("no box %s", name);
-    return e;
-}
-
-void press(QWidget &w, const char *name)
-{
-    auto *b = w.findChild<QPushButton *>(QLatin1String(name));
-    if (!b)
-        qFatal("no button %s", name);
-    b->click();
-}
+using testsupport::box;
+using testsupport::click;
 
 } // namespace
 
@@ -89,12 +52,12 @@ private slots:
         QCOMPARE(f.records(), 0);
         auto screen = f.open();
         QCOMPARE(f.messages.shownCount(), 0);
-        QVERIFY(box(*screen, "txt_res_publica")->text().isEmpty());
+        QVERIFY(box(screen.get(), "txt_res_publica")->text().isEmpty());
 
-        box(*screen, "txt_res_publica")->setText(QStringLiteral("السعودية"));
-        box(*screen, "txt_name_of_institution")->setText(kAwkward);
-        box(*screen, "txt_email")->setText(QStringLiteral("info@office.org"));
-        press(*screen, "update");
+        box(screen.get(), "txt_res_publica")->setText(QStringLiteral("السعودية"));
+        box(screen.get(), "txt_name_of_institution")->setText(kAwkward);
+        box(screen.get(), "txt_email")->setText(QStringLiteral("info@office.org"));
+        click(screen.get(), "update");
 
         // The typed values are not lost for want of a record to edit.
         QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_ADDED);
@@ -103,8 +66,8 @@ private slots:
         QCOMPARE(f.stored("email").toString(), QStringLiteral("info@office.org"));
 
         // A second save rewrites that record instead of adding another.
-        box(*screen, "txt_manager")->setText(QStringLiteral("Ahmad أحمد"));
-        press(*screen, "update");
+        box(screen.get(), "txt_manager")->setText(QStringLiteral("Ahmad أحمد"));
+        click(screen.get(), "update");
         QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_UPDATED);
         QCOMPARE(f.records(), 1);
         QCOMPARE(f.stored("manager").toString(), QStringLiteral("Ahmad أحمد"));
@@ -116,26 +79,26 @@ private slots:
         f.insertRecord();
         {
             auto screen = f.open();
-            QCOMPARE(box(*screen, "txt_res_publica")->text(), QStringLiteral("السعودية"));
-            QCOMPARE(box(*screen, "txt_phone")->text(), QStringLiteral("011 555"));
-            QCOMPARE(box(*screen, "txt_logo")->text(), QStringLiteral("logo.jpg"));
-            QVERIFY(box(*screen, "txt_logo")->isReadOnly());
-            QVERIFY(box(*screen, "txt_fax")->text().isEmpty()); // null field
+            QCOMPARE(box(screen.get(), "txt_res_publica")->text(), QStringLiteral("السعودية"));
+            QCOMPARE(box(screen.get(), "txt_phone")->text(), QStringLiteral("011 555"));
+            QCOMPARE(box(screen.get(), "txt_logo")->text(), QStringLiteral("logo.jpg"));
+            QVERIFY(box(screen.get(), "txt_logo")->isReadOnly());
+            QVERIFY(box(screen.get(), "txt_fax")->text().isEmpty()); // null field
 
-            box(*screen, "txt_direction")->setText(QStringLiteral("وزارة الشؤون الإسلامية"));
-            box(*screen, "txt_fax")->setText(QStringLiteral("+966 1 *"));
+            box(screen.get(), "txt_direction")->setText(QStringLiteral("وزارة الشؤون الإسلامية"));
+            box(screen.get(), "txt_fax")->setText(QStringLiteral("+966 1 *"));
             // Even a programmatic change of the read-only box is not written.
-            box(*screen, "txt_logo")->setText(QStringLiteral("other.jpg"));
-            press(*screen, "update");
+            box(screen.get(), "txt_logo")->setText(QStringLiteral("other.jpg"));
+            click(screen.get(), "update");
             QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_UPDATED);
         }
         QCOMPARE(f.records(), 1);
         QCOMPARE(f.stored("logo").toString(), QStringLiteral("logo.jpg"));
 
         auto again = f.open();
-        QCOMPARE(box(*again, "txt_direction")->text(), QStringLiteral("وزارة الشؤون الإسلامية"));
-        QCOMPARE(box(*again, "txt_fax")->text(), QStringLiteral("+966 1 *"));
-        QCOMPARE(box(*again, "txt_name_of_institution")->text(), QStringLiteral("مكتب الدعوة"));
+        QCOMPARE(box(again.get(), "txt_direction")->text(), QStringLiteral("وزارة الشؤون الإسلامية"));
+        QCOMPARE(box(again.get(), "txt_fax")->text(), QStringLiteral("+966 1 *"));
+        QCOMPARE(box(again.get(), "txt_name_of_institution")->text(), QStringLiteral("مكتب الدعوة"));
     }
 
     void boxesAcceptOnlyTheirLimits_data()
@@ -154,11 +117,11 @@ private slots:
         QFETCH(int, limit);
         Fixture f;
         auto screen = f.open();
-        QLineEdit *e = box(*screen, name.toLatin1().constData());
+        QLineEdit *e = box(screen.get(), name.toLatin1().constData());
         e->setFocus();
         QTest::keyClicks(e, QString(limit + 10, QLatin1Char('x')));
         QCOMPARE(e->text().size(), limit);
-        press(*screen, "update");
+        click(screen.get(), "update");
         QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_ADDED);
     }
 
@@ -169,16 +132,16 @@ private slots:
         f.store.db().execute(QStringLiteral(
             "CREATE TRIGGER refuse BEFORE UPDATE ON info BEGIN SELECT RAISE(ABORT, 'refused'); END"));
         auto screen = f.open();
-        box(*screen, "txt_res_publica")->setText(QStringLiteral("مصر"));
-        press(*screen, "update");
+        box(screen.get(), "txt_res_publica")->setText(QStringLiteral("مصر"));
+        click(screen.get(), "update");
 
         QCOMPARE(f.messages.lastShown(), core::CmnSub::kNotUpdated);
-        QCOMPARE(box(*screen, "txt_res_publica")->text(), QStringLiteral("مصر"));
+        QCOMPARE(box(screen.get(), "txt_res_publica")->text(), QStringLiteral("مصر"));
         QCOMPARE(f.stored("res_publica").toString(), QStringLiteral("السعودية"));
 
         // Once the cause is gone the same screen saves what was typed.
         f.store.db().execute(QStringLiteral("DROP TRIGGER refuse"));
-        press(*screen, "update");
+        click(screen.get(), "update");
         QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_UPDATED);
         QCOMPARE(f.stored("res_publica").toString(), QStringLiteral("مصر"));
     }
@@ -189,10 +152,10 @@ private slots:
         f.store.db().execute(QStringLiteral("DROP TABLE info"));
         auto screen = f.open();
         QCOMPARE(f.messages.shownCount(), 0);
-        box(*screen, "txt_phone")->setText(QStringLiteral("123"));
-        press(*screen, "update");
+        box(screen.get(), "txt_phone")->setText(QStringLiteral("123"));
+        click(screen.get(), "update");
         QCOMPARE(f.messages.lastShown(), core::CmnSub::kNotUpdated);
-        QCOMPARE(box(*screen, "txt_phone")->text(), QStringLiteral("123"));
+        QCOMPARE(box(screen.get(), "txt_phone")->text(), QStringLiteral("123"));
     }
 
     void logoComesFromTheProgramFolderOnly()
@@ -223,7 +186,7 @@ private slots:
         auto screen = f.open();
         screen->show();
         QVERIFY(screen->isVisible());
-        press(*screen, "close");
+        click(screen.get(), "close");
         QVERIFY(!screen->isVisible());
     }
 };

@@ -1,11 +1,6 @@
 #include "frmWitnesses.h"
 
-#include "AppContext.h"
-#include "CmnSub.h"
-#include "DataGrid.h"
-#include "FakeServices.h"
-#include "OpenDb.h"
-#include "TempDataFolder.h"
+#include "ScreenWorld.h"
 #include "TestMain.h"
 
 #include <QFrame>
@@ -20,19 +15,7 @@ namespace {
 
 const QString kBlank = QStringLiteral(" ");
 
-// A program folder with an open first database and the services a screen
-// is handed.
-struct Fixture {
-    testsupport::TempDataFolder folder;
-    core::DataStore &store = folder.openStore();
-    testsupport::RecordingMessageService messages;
-    testsupport::RecordingInputService input;
-    testsupport::RecordingFileOpener files;
-    core::LogonState logon;
-    core::CmnSub cmn{store, messages};
-    core::AppContext ctx{store, messages, input, files, logon, cmn};
-    std::unique_ptr<frmWitnesses> screen;
-
+struct Fixture : testsupport::ScreenFixture<frmWitnesses> {
     Fixture() { screen = std::make_unique<frmWitnesses>(ctx); }
 
     void addWitness(const QString &name, const QString &phone = QStringLiteral("0500"))
@@ -44,32 +27,12 @@ struct Fixture {
     }
     QVariant stored(const QString &name, const QString &field)
     {
-        return store.db().scalar(
-            QStringLiteral("SELECT \"%1\" FROM witnesses WHERE NAME = ?").arg(field), {name});
+        return scalar(QStringLiteral("SELECT \"%1\" FROM witnesses WHERE NAME = ?").arg(field), {name});
     }
-    qint64 count()
-    {
-        return store.db().scalar(QStringLiteral("SELECT count(*) FROM witnesses")).toLongLong();
-    }
+    qint64 count() { return rowCount(QStringLiteral("witnesses")); }
 
-    QLineEdit *box(const char *name) const
-    {
-        auto *e = screen->findChild<QLineEdit *>(QLatin1String(name));
-        if (!e)
-            qFatal("no box %s", name);
-        return e;
-    }
-    QString name() const { return box("NAME_TEXT")->text(); }
-    void setName(const QString &text) const { box("NAME_TEXT")->setText(text); }
-    void press(const char *name)
-    {
-        auto *b = screen->findChild<QPushButton *>(QLatin1String(name));
-        if (!b)
-            qFatal("no button %s", name);
-        messages.clear();
-        b->click();
-    }
-    core::DataGrid *grid() const { return screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1")); }
+    QString name() const { return box(QStringLiteral("NAME_TEXT"))->text(); }
+    void setName(const QString &text) const { box(QStringLiteral("NAME_TEXT"))->setText(text); }
 };
 
 } // namespace

@@ -1,0 +1,48 @@
+#include "ScreenWorld.h"
+
+namespace testsupport {
+
+namespace {
+
+core::DataStore &openWith(TempDataFolder &folder, const QStringList &dbPathLines)
+{
+    folder.writeDbPath(dbPathLines);
+    return folder.openStore();
+}
+
+} // namespace
+
+void click(const QObject *screen, const QString &name)
+{
+    control<QPushButton>(screen, name)->click();
+}
+
+ScreenWorld::ScreenWorld()
+    : store(folder.openStore()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn}
+{
+}
+
+ScreenWorld::ScreenWorld(const QStringList &dbPathLines)
+    : store(openWith(folder, dbPathLines)), cmn(store, messages),
+      ctx{store, messages, input, files, logon, cmn}
+{
+}
+
+void ScreenWorld::press(const QObject *screen, const QString &name)
+{
+    QPushButton *button = control<QPushButton>(screen, name);
+    messages.clear();
+    button->click();
+}
+
+QVariant ScreenWorld::scalar(const QString &sql, const QVariantList &values)
+{
+    return store.db().scalar(sql, values);
+}
+
+qint64 ScreenWorld::rowCount(const QString &table)
+{
+    return scalar(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table)).toLongLong();
+}
+
+} // namespace testsupport

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "AppContext.h"
+#include "CmnSub.h"
+#include "DataGrid.h"
+#include "FakeServices.h"
+#include "OpenDb.h"
+#include "TempDataFolder.h"
+
+#include <QLineEdit>
+#include <QObject>
+#include <QPushButton>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+
+namespace testsupport {
+
+// The child of `parent` of type T named `name`; stops the test program
+// when there is none, since every later step would be meaningless.
+template <typename T>
+T *control(const QObject *parent, const QString &name)
+{
+    T *found = parent->findChild<T *>(name);
+    if (!found)
+        qFatal("no control %s", qPrintable(name));
+    return found;
+}
+
+// The text box `name` of `screen`.
+inline QLineEdit *box(const QObject *screen, const QString &name)
+{
+    return control<QLineEdit>(screen, name);
+}
+// Clicks the push button `name` of `screen`.
+void click(const QObject *screen, const QString &name);
+
+// A program folder with an open first database, the recording services and
+// the context a screen is handed.
+struct ScreenWorld {
+    // The default db_path, or the given lines written before opening.
+    ScreenWorld();
+    explicit ScreenWorld(const QStringList &dbPathLines);
+
+    ScreenWorld(const ScreenWorld &) = delete;
+    ScreenWorld &operator=(const ScreenWorld &) = delete;
+
+    TempDataFolder folder;
+    core::DataStore &store;
+    RecordingMessageService messages;
+    RecordingInputService input;
+    RecordingFileOpener files;
+    core::LogonState logon;
+    core::CmnSub cmn;
+    core::AppContext ctx;
+
+    // The last shown message without surrounding blanks.
+    QString lastShown() const { return messages.lastShown().trimmed(); }
+    // Forgets the recorded messages, then clicks the button.
+    void press(const QObject *screen, const QString &name);
+
+    // Reads through the screen's own connection.
+    QVariant scalar(const QString &sql, const QVariantList &values = {});
+    qint64 rowCount(const QString &table);
+};
+
+// A ScreenWorld with one screen of type Screen, which the test creates
+// (after filling the tables it needs at loading).
+template <typename Screen>
+struct ScreenFixture : ScreenWorld {
+    using ScreenWorld::ScreenWorld;
+
+    std::unique_ptr<Screen> screen;
+
+    template <typename T>
+    T *find(const QString &name) const
+    {
+        return control<T>(screen.get(), name);
+    }
+    QLineEdit *box(const QString &name) const { return testsupport::box(screen.get(), name); }
+    core::DataGrid *grid() const { return find<core::DataGrid>(QStringLiteral("DBGrid1")); }
+
+    // Forgets the recorded messages, then clicks the button.
+    void press(const QString &name) { ScreenWorld::press(screen.get(), name); }
+    // Clicks the button; the messages recorded so far stay.
+    void click(const QString &name) const { testsupport::click(screen.get(), name); }
+};
+
+} // namespace testsupport
