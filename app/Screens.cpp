@@ -2,6 +2,8 @@
 
 #include "AppContext.h"
 #include "SECURITY.h"
+#include "frmCourseMaterial.h"
+#include "frmForms.h"
 #include "frmWitnesses.h"
 #include "frmcodes.h"
 #include "frmfollowupGroup.h"
@@ -24,6 +26,8 @@ core::MenuScreens menuScreens()
     // Main-menu button number -> its screen. Buttons without a screen here
     // stay disabled whatever the permission.
     core::MenuScreens screens;
+    screens.insert(5, factory<education::frmCourseMaterial>());
+    screens.insert(7, factory<education::frmForms>());
     screens.insert(8, factory<logon::SECURITY>());
     screens.insert(9, factory<reference::frmcodes>());
     screens.insert(11, factory<registry::frmWitnesses>());

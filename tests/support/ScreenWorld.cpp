@@ -1,5 +1,9 @@
 #include "ScreenWorld.h"
 
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+
 namespace testsupport {
 
 namespace {
@@ -15,6 +19,19 @@ core::DataStore &openWith(TempDataFolder &folder, const QStringList &dbPathLines
 void click(const QObject *screen, const QString &name)
 {
     control<QPushButton>(screen, name)->click();
+}
+
+void doubleClickRow(core::DataGrid *grid, int row)
+{
+    if (!grid->setCurrentRow(row))
+        qFatal("no grid row %d", row);
+    QWidget *viewport = grid->viewport();
+    const QPoint at = grid->visualRect(grid->model()->index(row, 0)).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    QMouseEvent twice(QEvent::MouseButtonDblClick, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &twice);
 }
 
 ScreenWorld::ScreenWorld()

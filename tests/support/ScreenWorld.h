@@ -37,6 +37,9 @@ inline QLineEdit *box(const QObject *screen, const QString &name)
 }
 // Clicks the push button `name` of `screen`.
 void click(const QObject *screen, const QString &name);
+// Double-clicks row `row` of a shown grid as the mouse would (press,
+// release, double click); QTest::mouseDClick does not reach item views.
+void doubleClickRow(core::DataGrid *grid, int row);
 
 // A program folder with an open first database, the recording services and
 // the context a screen is handed.
