@@ -109,6 +109,10 @@ private slots:
 
         f.choose(kEnglish);
         QCOMPARE(f.listed(0), QStringList({kEnglish, kEnglish}));
+        // A heading click sorts the chosen language's rows, still of that language.
+        f.grid()->setSortModifiers(Qt::ShiftModifier);
+        f.grid()->sortByHeading(1);
+        QCOMPARE(f.listed(1), QStringList({QStringLiteral("2"), QStringLiteral("1")}));
         f.choose(kQuoted);
         QCOMPARE(f.listed(0), QStringList{kQuoted});
         f.choose(kFrench);
