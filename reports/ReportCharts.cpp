@@ -80,7 +80,7 @@ QImage drawChart(const ChartDef &def, const QueryResult &rows)
         axisX->append(reversedLabels);
         axisX->setLabelsFont(chartFont(reversedLabels.size() > 12 ? 17 : 22));
         if (reversedLabels.size() > 8)
-            axisX->setLabelsAngle(-60);
+            axisX->setLabelsAngle(-90);
         auto *axisY = new QValueAxis;
         axisY->setLabelFormat(QStringLiteral("%d"));
         axisY->setLabelsFont(chartFont(22));
