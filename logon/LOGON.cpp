@@ -4,6 +4,7 @@
 #include "HijraDate.h"
 #include "LogonBackup.h"
 #include "Schema.h"
+#include "StarterReports.h"
 #include "engine/EngineError.h"
 #include "engine/TableCursor.h"
 
@@ -239,6 +240,7 @@ bool LOGON::load()
     core::DataStore &store = m_ctx.store;
     m_ctx.cmn.msgs.LOADMSGS();
     store.READDBPATH();
+    reports::installStarterReports(store);
     fillFileList();
     emit splashesWanted(store.config().showLogo2 == QLatin1String("1"));
 

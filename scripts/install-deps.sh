@@ -5,6 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev
   libsqlcipher-dev
+  libkainjow-mustache-dev poppler-utils
   fonts-noto-core
   xvfb xauth
 )

@@ -4,6 +4,7 @@
 
 #include "OpenDb.h"
 #include "Schema.h"
+#include "StarterReports.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,8 +82,12 @@ int main(int argc, char **argv)
         }
     }
     try {
-        core::schema::createFirstDatabase(
-            dbFile, core::passwordFromConnect(QLatin1String(core::kConnectString)));
+        const QString password = core::passwordFromConnect(QLatin1String(core::kConnectString));
+        core::schema::createFirstDatabase(dbFile, password);
+        // The catalogue lists the report files shipped beside the program.
+        engine::Database db;
+        db.open(dbFile, password);
+        reports::addStarterCatalogue(db);
     } catch (const engine::EngineError &e) {
         std::fprintf(stderr, "velm-makedb: %d %s\n", e.number(), qPrintable(e.description()));
         return 1;

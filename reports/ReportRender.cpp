@@ -1,0 +1,272 @@
+#include "ReportRender.h"
+
+#include <kainjow/mustache.hpp>
+
+#include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
+#include <QFont>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextFrameFormat>
+#include <QTextOption>
+#include <QThread>
+
+namespace reports {
+
+namespace mu = kainjow::mustache;
+
+namespace {
+
+constexpr qreal kDpi = 96.0;
+constexpr qreal kMargin = 0.5 * kDpi;        // half an inch round the text
+constexpr qreal kFooterSpace = 0.75 * kDpi;  // the page number lives here
+
+std::string u8(const QString &s)
+{
+    return s.toStdString();
+}
+
+// "14250309" -> "1425/03/09"; anything else as it stands.
+QString formatDate(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.size() != 8)
+        return text;
+    for (const QChar c : t)
+        if (!c.isDigit())
+            return text;
+    return t.left(4) + QLatin1Char('/') + t.mid(4, 2) + QLatin1Char('/') + t.mid(6, 2);
+}
+
+mu::data rowObject(const QueryResult &r, const QStringList &row, int number)
+{
+    mu::data object{mu::data::type::object};
+    for (int c = 0; c < r.columns.size(); ++c)
+        object.set(u8(r.columns.at(c)), u8(row.at(c)));
+    if (r.column(QStringLiteral("row_no")) < 0)
+        object.set("row_no", std::to_string(number));
+    return object;
+}
+
+const QString kStyleSheet = QStringLiteral(
+    "body { font-family: 'Noto Sans Arabic'; font-size: 11pt; }"
+    "h1 { font-size: 17pt; text-align: center; margin-bottom: 4px; }"
+    "h2 { font-size: 13pt; margin-top: 10px; margin-bottom: 4px; }"
+    "table.grid { border-collapse: collapse; border: 1px solid #555; }"
+    "table.grid th { background-color: #dfe9e2; border: 1px solid #555; padding: 3px; }"
+    "table.grid td { border: 1px solid #999; padding: 3px; }"
+    "td.num, th.num { text-align: center; }"
+    ".muted { color: #555; font-size: 9pt; }"
+    ".total { font-weight: bold; background-color: #f1f1f1; }");
+
+} // namespace
+
+QString chartResource(const QString &chartName)
+{
+    return QStringLiteral("report-chart:") + chartName;
+}
+
+QString layoutError(const QString &layout)
+{
+    mu::mustache tmpl{u8(layout)};
+    return tmpl.is_valid() ? QString() : QString::fromStdString(tmpl.error_message());
+}
+
+QString renderHtml(const ReportData &data, int rowLimit)
+{
+    mu::data root{mu::data::type::object};
+    root.set("title", u8(data.def.title));
+    root.set("today", u8(data.today));
+    for (auto it = data.parameters.begin(); it != data.parameters.end(); ++it) {
+        root.set(u8(it.key()), u8(it.value()));
+        // Dates also as they are read: 1425/03/09.
+        if (it.key() != QLatin1String(kCaller) && it.key() != QLatin1String(kPersonNo))
+            root.set(u8(it.key() + QStringLiteral("_text")), u8(formatDate(it.value())));
+    }
+    if (data.parameters.contains(QLatin1String(kFromDate))) {
+        const QString from = data.parameters.value(QLatin1String(kFromDate));
+        const QString to = data.parameters.value(QLatin1String(kToDate), QStringLiteral("99999999"));
+        const bool fromStart = from == QLatin1String("00000000");
+        const bool toEnd = to == QLatin1String("99999999");
+        const QString period = fromStart && toEnd ? QStringLiteral("جميع التواريخ")
+                               : fromStart        ? QStringLiteral("حتى %1").arg(formatDate(to))
+                               : toEnd            ? QStringLiteral("من %1").arg(formatDate(from))
+                                           : QStringLiteral("من %1 إلى %2").arg(formatDate(from), formatDate(to));
+        root.set("period", u8(period));
+    }
+    root.set("date", mu::lambda2{[](const std::string &text, const mu::renderer &render) {
+                 return u8(formatDate(QString::fromStdString(render(text, false))));
+             }});
+    if (!data.picture.isNull())
+        root.set("picture", kPictureResource);
+    if (!data.logo.isNull())
+        root.set("logo", kLogoResource);
+
+    mu::data charts{mu::data::type::object};
+    for (const ChartDef &c : data.def.charts)
+        charts.set(u8(c.name), u8(QStringLiteral("<img src=\"%1\" width=\"%2\" height=\"%3\">")
+                                      .arg(chartResource(c.name))
+                                      .arg(c.width / 2)
+                                      .arg(c.height / 2)));
+    root.set("charts", charts);
+
+    for (const QueryResult &r : data.results) {
+        const int shown = rowLimit > 0 ? qMin<int>(rowLimit, r.rows.size()) : int(r.rows.size());
+        mu::data list{mu::data::type::list};
+        for (int i = 0; i < shown; ++i)
+            list.push_back(rowObject(r, r.rows.at(i), i + 1));
+        root.set(u8(r.name), list);
+        root.set(u8(r.name + QStringLiteral("_count")), std::to_string(r.rows.size()));
+
+        const QueryDef *q = data.def.query(r.name);
+        if (q && !q->groupBy.isEmpty()) {
+            const int key = r.column(q->groupBy);
+            mu::data groups{mu::data::type::list};
+            int i = 0;
+            while (i < shown) {
+                const QString value = r.rows.at(i).at(key);
+                mu::data rows{mu::data::type::list};
+                int count = 0;
+                for (; i < shown && r.rows.at(i).at(key) == value; ++i, ++count)
+                    rows.push_back(rowObject(r, r.rows.at(i), count + 1));
+                mu::data group{mu::data::type::object};
+                group.set(u8(r.columns.at(key)), u8(value));
+                group.set("group", u8(value));
+                group.set("count", std::to_string(count));
+                group.set("rows", rows);
+                groups.push_back(group);
+            }
+            root.set(u8(r.name + QStringLiteral("_groups")), groups);
+        }
+    }
+
+    mu::mustache tmpl{u8(data.def.layout)};
+    if (!tmpl.is_valid())
+        throw ReportError(data.def.message(QStringLiteral("خطأ في قسم التصميم: %1")
+                                               .arg(QString::fromStdString(tmpl.error_message()))));
+    const std::string html = tmpl.render(root);
+    if (!tmpl.is_valid())
+        throw ReportError(data.def.message(QStringLiteral("خطأ في قسم التصميم: %1")
+                                               .arg(QString::fromStdString(tmpl.error_message()))));
+    return QString::fromStdString(html);
+}
+
+QMap<QString, QImage> reportImages(const ReportData &data, const QMap<QString, QImage> &charts)
+{
+    QMap<QString, QImage> images;
+    for (auto it = charts.begin(); it != charts.end(); ++it)
+        images.insert(chartResource(it.key()), it.value());
+    if (!data.picture.isNull())
+        images.insert(QLatin1String(kPictureResource), data.picture);
+    if (!data.logo.isNull())
+        images.insert(QLatin1String(kLogoResource), data.logo);
+    return images;
+}
+
+ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape)
+    : m_landscape(landscape)
+{
+    // A4 in the layout's pixels (96 per inch).
+    const QSizeF a4(8.27 * kDpi, 11.69 * kDpi);
+    m_page = landscape ? a4.transposed() : a4;
+
+    // The layout measures on a fixed 96-dpi device, whatever the screen:
+    // the same report gives the same pages everywhere.
+    m_metrics = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
+    m_metrics->setDotsPerMeterX(qRound(kDpi / 0.0254));
+    m_metrics->setDotsPerMeterY(qRound(kDpi / 0.0254));
+
+    m_doc = std::make_unique<QTextDocument>();
+    m_doc->documentLayout()->setPaintDevice(m_metrics.get());
+    m_doc->setUndoRedoEnabled(false);
+    QFont font(QStringLiteral("Noto Sans Arabic"));
+    font.setPointSizeF(11);
+    m_doc->setDefaultFont(font);
+    QTextOption option = m_doc->defaultTextOption();
+    option.setTextDirection(Qt::RightToLeft);
+    m_doc->setDefaultTextOption(option);
+    m_doc->setDefaultStyleSheet(kStyleSheet);
+    for (auto it = images.begin(); it != images.end(); ++it)
+        m_doc->addResource(QTextDocument::ImageResource, QUrl(it.key()), it.value());
+    m_doc->setHtml(html);
+
+    QTextFrameFormat root = m_doc->rootFrame()->frameFormat();
+    root.setLeftMargin(kMargin);
+    root.setRightMargin(kMargin);
+    root.setTopMargin(kMargin);
+    root.setBottomMargin(kFooterSpace);
+    root.setLayoutDirection(Qt::RightToLeft);
+    m_doc->rootFrame()->setFrameFormat(root);
+    m_doc->setPageSize(m_page);
+    m_pageCount = m_doc->pageCount();
+}
+
+void ReportDocument::handToApplicationThread()
+{
+    if (QCoreApplication::instance() && m_doc->thread() != QCoreApplication::instance()->thread())
+        m_doc->moveToThread(QCoreApplication::instance()->thread());
+}
+
+ReportDocument::~ReportDocument() = default;
+
+void ReportDocument::paintPage(QPainter &painter, int page, const QRectF &target) const
+{
+    painter.save();
+    painter.translate(target.topLeft());
+    painter.scale(target.width() / m_page.width(), target.height() / m_page.height());
+    painter.save();
+    const QRectF view(0, page * m_page.height(), m_page.width(), m_page.height());
+    painter.translate(0, -view.top());
+    painter.setClipRect(view);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = view;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    m_doc->documentLayout()->draw(&painter, context);
+    painter.restore();
+
+    QFont font(QStringLiteral("Noto Sans Arabic"));
+    font.setPixelSize(12);
+    painter.setFont(font);
+    painter.setPen(QColor(0x44, 0x44, 0x44));
+    const QRectF foot(kMargin, m_page.height() - kFooterSpace + 14, m_page.width() - 2 * kMargin, 24);
+    painter.setLayoutDirection(Qt::RightToLeft);
+    painter.drawText(foot, Qt::AlignCenter,
+                     QStringLiteral("صفحة %1 من %2").arg(page + 1).arg(m_pageCount));
+    painter.restore();
+}
+
+void ReportDocument::prepareDevice(QPagedPaintDevice &device) const
+{
+    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
+                                     m_landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                     QMarginsF(0, 0, 0, 0)));
+}
+
+bool ReportDocument::print(QPagedPaintDevice &device, int pages,
+                           const std::function<bool(int, int)> &keepGoing) const
+{
+    const int count = pages < 0 ? m_pageCount : qMin(pages, m_pageCount);
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF target(0, 0, device.width(), device.height());
+    for (int page = 0; page < count; ++page) {
+        if (keepGoing && !keepGoing(page, count)) {
+            painter.end();
+            return false;
+        }
+        if (page > 0 && !device.newPage()) {
+            painter.end();
+            return false;
+        }
+        paintPage(painter, page, target);
+    }
+    return painter.end();
+}
+
+} // namespace reports

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ReportData.h"
+
+#include <QImage>
+#include <QMap>
+#include <QSizeF>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QPagedPaintDevice;
+class QPainter;
+class QTextDocument;
+class QRectF;
+
+namespace reports {
+
+// Checks the Mustache tags of a layout; empty when they are well formed,
+// otherwise what is wrong.
+QString layoutError(const QString &layout);
+
+// Fills the layout of a report with its data: the parameters, the rows of
+// every query (each list cut to rowLimit rows when rowLimit > 0), groups,
+// counts, charts and pictures. Values are HTML-escaped unless the layout
+// asks otherwise with {{{...}}}. Throws ReportError for a broken layout.
+QString renderHtml(const ReportData &data, int rowLimit = 0);
+
+// Resource names the HTML uses for the images.
+QString chartResource(const QString &chartName);
+inline constexpr const char *kPictureResource = "report-image:picture";
+inline constexpr const char *kLogoResource = "report-image:logo";
+
+// A laid-out report: right to left, paginated on A4, with a page number
+// at the foot of every page. May be built on any thread; once built it is
+// only painted.
+class ReportDocument {
+public:
+    ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape);
+    ~ReportDocument();
+    ReportDocument(const ReportDocument &) = delete;
+    ReportDocument &operator=(const ReportDocument &) = delete;
+
+    int pageCount() const { return m_pageCount; }
+    bool landscape() const { return m_landscape; }
+    // Paints page `page` (0-based) into `target`, given in the painter's
+    // device pixels, scaled to fill it.
+    void paintPage(QPainter &painter, int page, const QRectF &target) const;
+    // Prints pages [0, pages) (all when pages < 0) on a paged device set up
+    // with prepareDevice(). `keepGoing(done, count)` is asked before each
+    // page; printing stops when it says no. Returns false when the device
+    // could not be painted on or printing was stopped.
+    bool print(QPagedPaintDevice &device, int pages = -1,
+               const std::function<bool(int, int)> &keepGoing = {}) const;
+    // A4 in the report's orientation, no device margins (the report has its own).
+    void prepareDevice(QPagedPaintDevice &device) const;
+
+    QTextDocument &document() const { return *m_doc; }
+    // A document built on a worker thread and painted on the window's
+    // thread is handed over with this, on the worker, before it ends.
+    void handToApplicationThread();
+
+private:
+    std::unique_ptr<QImage> m_metrics; // fixed 96-dpi paint device of the layout
+    std::unique_ptr<QTextDocument> m_doc;
+    QSizeF m_page;
+    bool m_landscape = false;
+    int m_pageCount = 0;
+};
+
+// The images a report document needs: its charts (drawn beforehand), the
+// person's picture and the logo.
+QMap<QString, QImage> reportImages(const ReportData &data, const QMap<QString, QImage> &charts);
+
+} // namespace reports

@@ -1,0 +1,271 @@
+#include "frmPrint.h"
+
+#include "ReportDialogs.h"
+#include "ReportProgress.h"
+#include "Services.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPdfWriter>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace reports {
+
+namespace {
+
+QPushButton *button(QWidget *parent, QLayout *layout, const char *name, const QString &caption,
+                    const QString &tip = {})
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setToolTip(tip.isEmpty() ? caption : tip);
+    b->setAutoDefault(false);
+    layout->addWidget(b);
+    return b;
+}
+
+} // namespace
+
+frmPrint::frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_messages(messages), m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("frmPrint"));
+    setLayoutDirection(Qt::RightToLeft);
+    setWindowTitle(QStringLiteral("التقرير"));
+
+    m_previewPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    m_previewPrinter->setFullPage(true);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(4, 4, 4, 4);
+    auto *bar = new QHBoxLayout;
+    outer->addLayout(bar);
+    cmdPrint = button(this, bar, "cmdPrint", QStringLiteral("طباعة"), QStringLiteral("طباعة التقرير"));
+    cmdPdf = button(this, bar, "cmdPdf", QStringLiteral("حفظ PDF"), QStringLiteral("حفظ التقرير في ملف PDF"));
+    bar->addSpacing(16);
+    cmdFirst = button(this, bar, "cmdFirst", QStringLiteral("الأولى"), QStringLiteral("الصفحة الأولى"));
+    cmdPrev = button(this, bar, "cmdPrev", QStringLiteral("السابقة"), QStringLiteral("الصفحة السابقة"));
+    txtPage = new QSpinBox(this);
+    txtPage->setObjectName(QStringLiteral("txtPage"));
+    txtPage->setMinimum(1);
+    txtPage->setKeyboardTracking(false);
+    bar->addWidget(txtPage);
+    lblPages = new QLabel(this);
+    lblPages->setObjectName(QStringLiteral("lblPages"));
+    bar->addWidget(lblPages);
+    cmdNext = button(this, bar, "cmdNext", QStringLiteral("التالية"), QStringLiteral("الصفحة التالية"));
+    cmdLast = button(this, bar, "cmdLast", QStringLiteral("الأخيرة"), QStringLiteral("الصفحة الأخيرة"));
+    bar->addSpacing(16);
+    cmdZoomIn = button(this, bar, "cmdZoomIn", QStringLiteral("تكبير"));
+    cmdZoomOut = button(this, bar, "cmdZoomOut", QStringLiteral("تصغير"));
+    cmdFitWidth = button(this, bar, "cmdFitWidth", QStringLiteral("ملء العرض"));
+    cmdFitPage = button(this, bar, "cmdFitPage", QStringLiteral("الصفحة كاملة"));
+    bar->addStretch(1);
+    cmdClose = button(this, bar, "cmdClose", QStringLiteral("إغلاق"));
+
+    cr = new QPrintPreviewWidget(m_previewPrinter.get(), this);
+    cr->setObjectName(QStringLiteral("cr"));
+    outer->addWidget(cr, 1);
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    outer->addWidget(lblStatus);
+
+    connect(cr, &QPrintPreviewWidget::paintRequested, this, &frmPrint::paintPreview);
+    connect(cr, &QPrintPreviewWidget::previewChanged, this, &frmPrint::updatePageControls);
+    connect(cmdFirst, &QPushButton::clicked, this, [this] { cr->setCurrentPage(1); updatePageControls(); });
+    connect(cmdPrev, &QPushButton::clicked, this, [this] { cr->setCurrentPage(cr->currentPage() - 1); updatePageControls(); });
+    connect(cmdNext, &QPushButton::clicked, this, [this] { cr->setCurrentPage(cr->currentPage() + 1); updatePageControls(); });
+    connect(cmdLast, &QPushButton::clicked, this, [this] { cr->setCurrentPage(cr->pageCount()); updatePageControls(); });
+    connect(txtPage, &QSpinBox::valueChanged, this, [this](int page) {
+        if (page != cr->currentPage())
+            cr->setCurrentPage(page);
+    });
+    connect(cmdZoomIn, &QPushButton::clicked, cr, [this] { cr->zoomIn(); });
+    connect(cmdZoomOut, &QPushButton::clicked, cr, [this] { cr->zoomOut(); });
+    connect(cmdFitWidth, &QPushButton::clicked, cr, &QPrintPreviewWidget::fitToWidth);
+    connect(cmdFitPage, &QPushButton::clicked, cr, &QPrintPreviewWidget::fitInView);
+    connect(cmdPrint, &QPushButton::clicked, this, &frmPrint::onPrint);
+    connect(cmdPdf, &QPushButton::clicked, this, &frmPrint::onSavePdf);
+    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    updatePageControls();
+}
+
+frmPrint::~frmPrint()
+{
+    m_stop = true;
+    m_work.waitForDone();
+}
+
+void frmPrint::setReport(PreparedReport report)
+{
+    m_report = std::move(report);
+    const ReportData &data = *m_report.data;
+    setWindowTitle(data.def.title);
+    if (m_report.preview)
+        m_report.preview->prepareDevice(*m_previewPrinter);
+    if (m_report.partial)
+        lblStatus->setText(QStringLiteral("تعرض المعاينة أول %1 صفحة من التقرير (%2 سطرا)؛ "
+                                          "الطباعة والحفظ يشملان التقرير كاملا")
+                               .arg(m_report.previewPages)
+                               .arg(data.rowCount()));
+    else
+        lblStatus->setText(QStringLiteral("%1 صفحة").arg(m_report.previewPages));
+    cr->setOrientation(m_report.preview && m_report.preview->landscape() ? QPageLayout::Landscape
+                                                                          : QPageLayout::Portrait);
+    cr->updatePreview();
+    cr->setCurrentPage(1);
+    updatePageControls();
+}
+
+int frmPrint::currentPage() const
+{
+    return cr->currentPage();
+}
+
+int frmPrint::previewPageCount() const
+{
+    return cr->pageCount();
+}
+
+bool frmPrint::isBusy() const
+{
+    return m_work.isRunning() || m_progress;
+}
+
+void frmPrint::paintPreview(QPrinter *printer)
+{
+    if (m_report.preview)
+        m_report.preview->print(*printer, m_report.previewPages);
+}
+
+void frmPrint::updatePageControls()
+{
+    const int count = cr->pageCount();
+    const int page = cr->currentPage();
+    txtPage->blockSignals(true);
+    txtPage->setMaximum(qMax(1, count));
+    txtPage->setValue(qMax(1, page));
+    txtPage->blockSignals(false);
+    lblPages->setText(QStringLiteral("من %1").arg(count));
+    cmdFirst->setEnabled(page > 1);
+    cmdPrev->setEnabled(page > 1);
+    cmdNext->setEnabled(page < count);
+    cmdLast->setEnabled(page < count);
+    const bool ready = m_report.data != nullptr && !isBusy();
+    cmdPrint->setEnabled(ready);
+    cmdPdf->setEnabled(ready);
+}
+
+void frmPrint::produce(const QString &activity,
+                       std::function<bool(const ReportDocument &, const std::function<bool(int, int)> &)> output,
+                       std::function<void(bool)> finished)
+{
+    if (!m_report.data || isBusy())
+        return;
+    m_stop = false;
+    m_progress = std::make_unique<ReportProgress>(this, activity, [this] { m_stop = true; });
+    updatePageControls();
+    auto data = m_report.data;
+    const QMap<QString, QImage> images = reportImages(*data, m_report.charts);
+    auto ok = std::make_shared<bool>(false);
+    ReportProgress *progress = m_progress.get();
+    m_work.run(
+        [this, data, images, output, ok, progress, activity] {
+            try {
+                const ReportDocument doc(renderHtml(*data), images, data->def.landscape);
+                *ok = output(doc, [this, progress, activity](int page, int count) {
+                    progress->setText(QStringLiteral("%1 الصفحة %2 من %3").arg(activity).arg(page + 1).arg(count));
+                    progress->setProgress(page, count);
+                    return !m_stop.load();
+                });
+            } catch (const ReportError &) {
+                *ok = false;
+            }
+        },
+        [this, ok, finished] {
+            m_progress.reset();
+            updatePageControls();
+            const bool stopped = m_stop;
+            if (finished)
+                finished(*ok && !stopped);
+            emit outputFinished(*ok && !stopped);
+        });
+}
+
+void frmPrint::printOn(std::shared_ptr<QPrinter> printer)
+{
+    produce(QStringLiteral("جاري الطباعة..."),
+            [printer](const ReportDocument &doc, const std::function<bool(int, int)> &keepGoing) {
+                return doc.print(*printer, -1, keepGoing);
+            },
+            [this](bool ok) {
+                if (!ok && !m_stop)
+                    m_messages.show(QStringLiteral("تعذرت طباعة التقرير"), this);
+            });
+}
+
+void frmPrint::onPrint()
+{
+    if (!m_report.preview)
+        return;
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setFullPage(true);
+    m_report.preview->prepareDevice(*printer);
+    printer->setDocName(m_report.data->def.title);
+    if (!m_dialogs.choosePrinter(*printer, this))
+        return;
+    printOn(printer);
+}
+
+void frmPrint::savePdf(const QString &path)
+{
+    const QString title = m_report.data ? m_report.data->def.title : QString();
+    produce(QStringLiteral("جاري حفظ الملف..."),
+            [path, title](const ReportDocument &doc, const std::function<bool(int, int)> &keepGoing) {
+                // Written beside the target and renamed at the end: a failed
+                // or stopped save leaves no half file.
+                QSaveFile file(path);
+                if (!file.open(QIODevice::WriteOnly))
+                    return false;
+                bool ok = false;
+                {
+                    QPdfWriter writer(&file);
+                    writer.setResolution(300);
+                    writer.setTitle(title);
+                    writer.setCreator(QStringLiteral("velm"));
+                    doc.prepareDevice(writer);
+                    ok = doc.print(writer, -1, keepGoing);
+                }
+                if (!ok) {
+                    file.cancelWriting();
+                    return false;
+                }
+                return file.commit();
+            },
+            [this, path](bool ok) {
+                if (ok)
+                    m_messages.show(QStringLiteral("تم حفظ التقرير في الملف %1").arg(QDir::toNativeSeparators(path)), this);
+                else if (!m_stop)
+                    m_messages.show(QStringLiteral("تعذر حفظ التقرير في الملف %1").arg(QDir::toNativeSeparators(path)), this);
+            });
+}
+
+void frmPrint::onSavePdf()
+{
+    if (!m_report.data)
+        return;
+    QString base = m_report.data->def.name;
+    const QString suggested = QDir::home().filePath(base + QStringLiteral(".pdf"));
+    const QString path = m_dialogs.choosePdfFile(suggested, this);
+    if (!path.isEmpty())
+        savePdf(path);
+}
+
+} // namespace reports

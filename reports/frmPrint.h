@@ -1,0 +1,100 @@
+#pragma once
+
+#include "BackgroundWork.h"
+#include "ReportData.h"
+#include "ReportRender.h"
+
+#include <QImage>
+#include <QMap>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+
+class QLabel;
+class QPrintPreviewWidget;
+class QPrinter;
+class QPushButton;
+class QSpinBox;
+
+namespace core {
+class MessageService;
+}
+
+namespace reports {
+
+class ReportDialogs;
+class ReportProgress;
+
+// A report ready to be shown: its data, its drawn charts and the laid-out
+// pages of the preview.
+struct PreparedReport {
+    std::shared_ptr<const ReportData> data;
+    QMap<QString, QImage> charts;
+    std::shared_ptr<ReportDocument> preview;
+    int previewPages = 0;   // pages the preview shows
+    bool partial = false;   // the preview holds only the first rows
+};
+
+// The report viewer: the pages in a print preview with page navigation and
+// zoom, printing through the system's print dialog, and saving as PDF.
+// Printing and saving lay the whole report out again off the window's
+// thread, with progress.
+class frmPrint : public QWidget {
+    Q_OBJECT
+public:
+    frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidget *parent = nullptr);
+    ~frmPrint() override;
+
+    // Shows a report in place of the one shown before.
+    void setReport(PreparedReport report);
+    const PreparedReport &report() const { return m_report; }
+
+    int currentPage() const;
+    int previewPageCount() const;
+    bool isBusy() const;
+
+    // Writes the whole report as PDF to `path` off the window's thread;
+    // `done(ok)` follows on the window's thread. A failure leaves no file.
+    void savePdf(const QString &path);
+    void printOn(std::shared_ptr<QPrinter> printer);
+
+signals:
+    void outputFinished(bool ok);
+
+private:
+    void onPrint();
+    void onSavePdf();
+    void paintPreview(QPrinter *printer);
+    void updatePageControls();
+    // Lays the whole report out and prints it on the device `open` gives.
+    void produce(const QString &activity, std::function<bool(const ReportDocument &, const std::function<bool(int, int)> &)> output,
+                 std::function<void(bool)> finished);
+
+    core::MessageService &m_messages;
+    ReportDialogs &m_dialogs;
+    PreparedReport m_report;
+    std::unique_ptr<QPrinter> m_previewPrinter;
+
+    QPrintPreviewWidget *cr = nullptr;
+    QPushButton *cmdPrint = nullptr;
+    QPushButton *cmdPdf = nullptr;
+    QPushButton *cmdFirst = nullptr;
+    QPushButton *cmdPrev = nullptr;
+    QPushButton *cmdNext = nullptr;
+    QPushButton *cmdLast = nullptr;
+    QSpinBox *txtPage = nullptr;
+    QLabel *lblPages = nullptr;
+    QPushButton *cmdZoomIn = nullptr;
+    QPushButton *cmdZoomOut = nullptr;
+    QPushButton *cmdFitWidth = nullptr;
+    QPushButton *cmdFitPage = nullptr;
+    QPushButton *cmdClose = nullptr;
+    QLabel *lblStatus = nullptr;
+
+    BackgroundWork m_work;
+    std::unique_ptr<ReportProgress> m_progress;
+    std::atomic<bool> m_stop{false};
+};
+
+} // namespace reports

@@ -1,0 +1,7 @@
+velm_test(tst_reportfiles reports/tst_reportfiles.cpp LIBS velm_reports)
+velm_test(tst_starterreports reports/tst_starterreports.cpp LIBS velm_reports)
+velm_test(tst_frmPrint reports/tst_frmPrint.cpp LIBS velm_reports)
+foreach(t tst_reportfiles tst_starterreports tst_frmPrint)
+  target_compile_definitions(${t} PRIVATE VELM_STARTER_REPORT_DIR="${VELM_STARTER_REPORT_DIR}")
+  target_include_directories(${t} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/reports)
+endforeach()

@@ -1,0 +1,200 @@
+#include "ReportWorld.h"
+#include "TestMain.h"
+
+#include <QRegularExpression>
+
+using namespace reports;
+
+namespace {
+
+const QString kMinimal = QStringLiteral("[report]\ntitle = T\n[query rows]\nSELECT tamrel_no FROM tamrel\n[layout]\n<p>{{rows_count}}</p>\n");
+
+} // namespace
+
+class TstReportFiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every way a file can be broken gives one message naming the file
+    // and what is wrong (with its line where there is one).
+    void malformedFiles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no report section") << QStringLiteral("[query a]\nSELECT 1\n[layout]\nx") << QStringLiteral("[report]");
+        QTest::newRow("text before sections") << QStringLiteral("hello\n[report]\ntitle=T") << QStringLiteral("السطر 1");
+        QTest::newRow("unknown key") << QStringLiteral("[report]\ntitle=T\ncolour = red\n") << QStringLiteral("colour");
+        QTest::newRow("parameters out of order") << QStringLiteral("[report]\ntitle=T\nparameters = to_date, from_date\n")
+                                                 << QStringLiteral("السطر 3");
+        QTest::newRow("unknown parameter") << QStringLiteral("[report]\ntitle=T\nparameters = from_date, city\n")
+                                           << QStringLiteral("city");
+        QTest::newRow("no layout") << QStringLiteral("[report]\ntitle=T\n[query a]\nSELECT 1\n") << QStringLiteral("[layout]");
+        QTest::newRow("no query") << QStringLiteral("[report]\ntitle=T\n[layout]\n<p>x</p>") << QStringLiteral("[query]");
+        QTest::newRow("duplicate query") << QStringLiteral("[report]\ntitle=T\n[query a]\nSELECT 1\n[query a]\nSELECT 2\n[layout]\nx")
+                                         << QStringLiteral("السطر 5");
+        QTest::newRow("open section in layout") << QStringLiteral("[report]\ntitle=T\n[query a]\nSELECT 1\n[layout]\n{{#a}}x")
+                                                << QStringLiteral("التصميم");
+        QTest::newRow("chart on missing query") << QStringLiteral("[report]\ntitle=T\n[query a]\nSELECT 1\n[chart c]\ntype=bar\nquery=b\nlabel=x\nvalue=y\n[layout]\nx")
+                                                << QStringLiteral("b");
+        QTest::newRow("bad chart type") << QStringLiteral("[report]\ntitle=T\n[chart c]\ntype=radar\n") << QStringLiteral("السطر 4");
+    }
+    void malformedFiles()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        try {
+            parseReport(text, QStringLiteral("/data/bad.rpt"));
+            QFAIL("accepted");
+        } catch (const ReportError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("ملف التقرير /data/bad.rpt")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(expected), qPrintable(e.message()));
+        }
+    }
+
+    void wellFormedFileAndParameterDefaults()
+    {
+        const ReportDefinition def = parseReport(
+            QString(QChar(0xFEFF)) + QStringLiteral("; comment\r\n[report]\r\ntitle = قائمة\r\nparameters = from_date, to_date, caller\r\n"
+                           "orientation = landscape\r\npicture = pic{tamrel_no}.jpg\r\n"
+                           "[query persons by nationality]\r\nSELECT [tamrel_no]\r\n-- [kept] as SQL\r\nFROM tamrel\r\n"
+                           "[layout]\r\n[not a header]\r\n<p>{{title}}</p>\r\n"),
+            QStringLiteral("/d/list.rpt"));
+        QCOMPARE(def.name, QStringLiteral("list"));
+        QCOMPARE(def.title, QStringLiteral("قائمة"));
+        QVERIFY(def.landscape);
+        QCOMPARE(def.queries.size(), 1);
+        QCOMPARE(def.queries.first().groupBy, QStringLiteral("nationality"));
+        QVERIFY(def.queries.first().sql.contains(QStringLiteral("-- [kept] as SQL")));
+        QVERIFY(def.layout.contains(QStringLiteral("[not a header]")));
+        // Blank values take the whole range; a caller stays empty.
+        const auto values = def.parameterValues({QStringLiteral("14250101"), QStringLiteral(" ")});
+        QCOMPARE(values.value(QStringLiteral("from_date")), QStringLiteral("14250101"));
+        QCOMPARE(values.value(QStringLiteral("to_date")), QStringLiteral("99999999"));
+        QCOMPARE(values.value(QStringLiteral("caller")), QString());
+        // A picture name never leads out of the picture folder.
+        ReportDefinition person = def;
+        person.parameters = {QStringLiteral("tamrel_no")};
+        QCOMPARE(person.pictureFile(person.parameterValues({QStringLiteral("125")})), QStringLiteral("pic125.jpg"));
+        QCOMPARE(person.pictureFile(person.parameterValues({QStringLiteral("../x")})), QString());
+        QCOMPARE(person.pictureFile(person.parameterValues({})), QString());
+    }
+
+    // Statements that would change anything are refused before any query
+    // of the file runs, and the database stays as it was.
+    void writesAreRefusedBeforeAnythingRuns_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("delete") << QStringLiteral("DELETE FROM tamrel");
+        QTest::newRow("update") << QStringLiteral("UPDATE tamrel SET a_new_name = 'x'");
+        QTest::newRow("insert") << QStringLiteral("INSERT INTO rpts (report) VALUES ('x')");
+        QTest::newRow("drop") << QStringLiteral("DROP TABLE tamrel");
+        QTest::newRow("second statement") << QStringLiteral("SELECT 1; DELETE FROM tamrel");
+        QTest::newRow("attach") << QStringLiteral("ATTACH DATABASE '/tmp/velm-leak.db' AS leak");
+        QTest::newRow("pragma") << QStringLiteral("PRAGMA query_only = 0");
+        QTest::newRow("cte delete") << QStringLiteral("WITH x AS (SELECT 1) DELETE FROM tamrel");
+    }
+    void writesAreRefusedBeforeAnythingRuns()
+    {
+        QFETCH(QString, sql);
+        ReportWorld w(20);
+        w.writeReport(QStringLiteral("evil"), QStringLiteral("[report]\ntitle=T\n[query first]\nSELECT count(*) AS n FROM tamrel\n"
+                                                             "[query evil]\n%1\n[layout]\n{{#first}}{{n}}{{/first}}\n").arg(sql));
+        try {
+            w.run(QStringLiteral("evil"));
+            QFAIL("ran");
+        } catch (const ReportError &e) {
+            QVERIFY2(e.message().contains(w.reportFile(QStringLiteral("evil"))), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("evil")), qPrintable(e.message()));
+        }
+        QCOMPARE(w.rowCount(QStringLiteral("tamrel")), 20);
+        QCOMPARE(w.scalar(QStringLiteral("SELECT count(*) FROM rpts WHERE report = 'x'")).toInt(), 0);
+        QVERIFY(!QFile::exists(QStringLiteral("/tmp/velm-leak.db")));
+    }
+
+    void queryErrorsAndUnknownParametersNameTheFile()
+    {
+        ReportWorld w;
+        w.writeReport(QStringLiteral("typo"), QStringLiteral("[report]\ntitle=T\n[query rows]\nSELECT nosuchcolumn FROM tamrel\n[layout]\nx"));
+        w.writeReport(QStringLiteral("param"), QStringLiteral("[report]\ntitle=T\nparameters = from_date\n[query rows]\n"
+                                                              "SELECT 1 AS x FROM tamrel WHERE dateofislam > :from_date AND a_new_name = :city\n[layout]\nx"));
+        for (const auto &[name, expected] : {std::pair{QStringLiteral("typo"), QStringLiteral("nosuchcolumn")},
+                                             std::pair{QStringLiteral("param"), QStringLiteral(":city")}}) {
+            try {
+                w.run(name);
+                QFAIL("ran");
+            } catch (const ReportError &e) {
+                QVERIFY2(e.message().contains(w.reportFile(name)), qPrintable(e.message()));
+                QVERIFY2(e.message().contains(QStringLiteral("السطر 3")) || e.message().contains(QStringLiteral("السطر 4")),
+                         qPrintable(e.message()));
+                QVERIFY2(e.message().contains(expected), qPrintable(e.message()));
+            }
+        }
+    }
+
+    // Values reach the queries by name; groups, counts, row numbers and
+    // dates reach the layout; values are escaped as HTML.
+    void parametersGroupsAndEscaping()
+    {
+        ReportWorld w;
+        for (const auto &[no, name, nat, date] :
+             {std::tuple{"1", "<b>أحمد</b>", "هندي", "14250101"}, std::tuple{"2", "بلال", "هندي", "14250215"},
+              std::tuple{"3", "عمر", "فلبيني", "14250220"}, std::tuple{"4", "يوسف", "فلبيني", "14260101"}})
+            w.store.db().execute(QStringLiteral("INSERT INTO tamrel (tamrel_no, a_new_name, nationality, dateofislam) VALUES (?, ?, ?, ?)"),
+                                 {QString::fromUtf8(no), QString::fromUtf8(name), QString::fromUtf8(nat), QString::fromUtf8(date)});
+        w.writeReport(QStringLiteral("groups"), QStringLiteral(
+            "[report]\ntitle=T\nparameters = from_date, to_date\n"
+            "[query persons by nationality]\nSELECT nationality, a_new_name, dateofislam FROM tamrel\n"
+            "WHERE dateofislam BETWEEN :from_date AND :to_date ORDER BY nationality, dateofislam\n"
+            "[layout]\n{{period}}|{{#persons_groups}}[{{nationality}}:{{count}}{{#rows}} {{row_no}}.{{a_new_name}}@{{#date}}{{dateofislam}}{{/date}}{{/rows}}]{{/persons_groups}}|{{persons_count}}\n"));
+        const ReportData data = w.run(QStringLiteral("groups"), {QStringLiteral("14250101"), QStringLiteral("14251230")});
+        QCOMPARE(renderHtml(data).trimmed(),
+                 QStringLiteral("من 1425/01/01 إلى 1425/12/30|"
+                                "[فلبيني:1 1.عمر@1425/02/20]"
+                                "[هندي:2 1.&lt;b&gt;أحمد&lt;/b&gt;@1425/01/01 2.بلال@1425/02/15]|3"));
+        // The preview may cut the lists; the counts stay those of all rows.
+        QVERIFY(renderHtml(data, 1).contains(QStringLiteral("|3")));
+        QVERIFY(!renderHtml(data, 1).contains(QStringLiteral("بلال")));
+    }
+
+    void rowLimitStopsTheReport()
+    {
+        ReportWorld w(30);
+        w.writeReport(QStringLiteral("big"), QStringLiteral("[report]\ntitle=T\nmax_rows = 25\n[query rows]\nSELECT tamrel_no FROM tamrel\n[layout]\nx"));
+        try {
+            w.run(QStringLiteral("big"));
+            QFAIL("ran");
+        } catch (const ReportError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("25")), qPrintable(e.message()));
+        }
+    }
+
+    // The shipped reports: installed only where missing, never over a
+    // file the office changed, and listed in the first database.
+    void starterReportsInstallAndCatalogue()
+    {
+        ReportWorld w;
+        for (const StarterReport &r : starterReports()) {
+            QVERIFY2(QFile::exists(w.reportFile(r.report)), qPrintable(r.report));
+            QVERIFY(r.report.size() <= 10);
+            QVERIFY(r.description.size() <= 50);
+            QVERIFY(QStringLiteral("012345").contains(r.parms));
+            readReportFile(w.reportFile(r.report)); // each one parses
+        }
+        w.writeReport(QStringLiteral("regdates"), QStringLiteral("office's own"));
+        QFile::remove(w.reportFile(QStringLiteral("letter")));
+        QCOMPARE(installStarterReports(w.store), 1);
+        QVERIFY(QFile::exists(w.reportFile(QStringLiteral("letter"))));
+        QFile changed(w.reportFile(QStringLiteral("regdates")));
+        QVERIFY(changed.open(QIODevice::ReadOnly));
+        QCOMPARE(changed.readAll(), QByteArray("office's own"));
+        QCOMPARE(installStarterReports(w.store), 0);
+
+        addStarterCatalogue(w.store.db());
+        addStarterCatalogue(w.store.db()); // twice changes nothing
+        QCOMPARE(w.rowCount(QStringLiteral("rpts")), qint64(starterReports().size()));
+        QCOMPARE(w.scalar(QStringLiteral("SELECT count(*) FROM rpts WHERE parms = '4'")).toInt(), 3);
+    }
+};
+
+VELM_TEST_MAIN(TstReportFiles)
+#include "tst_reportfiles.moc"
