@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev
   libsqlcipher-dev
-  fonts-noto-core
+  fonts-noto-core qt6-translations-l10n
   xvfb xauth
 )
 missing=()
