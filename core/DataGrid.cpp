@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMouseEvent>
 
 namespace core {
@@ -481,8 +482,11 @@ void DataGrid::sizeColumnsToContents()
 
 void DataGrid::keyPressEvent(QKeyEvent *event)
 {
+    // Enter is taken only where choosing a row means something; elsewhere
+    // it goes on to the window (a dialog's default button, for instance).
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentRow() >= 0) {
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentRow() >= 0 &&
+        isSignalConnected(QMetaMethod::fromSignal(&DataGrid::rowChosen))) {
         emit rowChosen(currentRow());
         event->accept();
         return;

@@ -228,6 +228,7 @@ void RecordScreen::loadForm()
     loadLookups();
     refreshList();
     m_loading = false;
+    m_headingsKnown = false; // every label of the screen exists by now
 }
 
 void RecordScreen::SETINDEX()
