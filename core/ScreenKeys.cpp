@@ -1,5 +1,7 @@
 #include "ScreenKeys.h"
 
+#include "GridDelegate.h"
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialog>
@@ -126,12 +128,10 @@ QDialog *ScreenKeys::showHelp()
         table->setFocusPolicy(Qt::NoFocus);
         table->setShowGrid(false);
         table->setAlternatingRowColors(true);
+        // Key names read left to right inside the Arabic table.
+        table->setItemDelegate(new GridDelegate(table));
         for (int row = 0; row < m_entries.size(); ++row) {
-            auto *key = new QTableWidgetItem(m_entries.at(row).keys);
-            // Key names are Latin: they read left to right in any screen.
-            key->setData(Qt::TextAlignmentRole,
-                         int(Qt::AlignVCenter | Qt::AlignLeft | Qt::AlignAbsolute));
-            table->setItem(row, 0, key);
+            table->setItem(row, 0, new QTableWidgetItem(m_entries.at(row).keys));
             table->setItem(row, 1, new QTableWidgetItem(m_entries.at(row).description));
         }
         table->resizeColumnsToContents();
