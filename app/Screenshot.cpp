@@ -6,11 +6,13 @@
 #include "frmMain.h"
 
 #include <QAbstractButton>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QTextStream>
 #include <QToolButton>
@@ -69,6 +71,7 @@ bool logOn(logon::frmMain &frame, const ScreenshotRequest &request)
               << request.user << "\" with every permission" << Qt::endl;
         control<QLineEdit>(screen, "FIRST_USERID_TEXT")->setText(request.user);
         control<QLineEdit>(screen, "FIRST_PASSWORD_TEXT")->setText(request.password);
+        control<QLineEdit>(screen, "FIRST_PASSWORD_CONFIRM_TEXT")->setText(request.password);
         control<QLineEdit>(screen, "FIRST_NAME_TEXT")->setText(request.user);
         control<QAbstractButton>(screen, "createFirstUser")->click();
     } else {
@@ -124,48 +127,72 @@ QWidget *openNamedScreen(logon::frmMain &frame, const QString &name, QStringList
 QString screenshotUsage()
 {
     return QStringLiteral(
-        "velm --screenshot FILE [SCREEN] [--user ID --password PW]\n"
+        "velm --screenshot FILE [SCREEN] [--user ID --password PW] [--press BUTTON]... [--message]\n"
         "  Renders one window to the PNG file FILE and ends (no display needed).\n"
         "  SCREEN: LOGON (the default), frmLogo, frmLogo2, MAINMENU, frmMain, or a\n"
         "  screen of the main menu by its name or its button's name (e.g. showdata).\n"
         "  Every window after the logon needs --user and --password; a database\n"
-        "  without users gets that user as its first user, with every permission.");
+        "  without users gets that user as its first user, with every permission.\n"
+        "  --press clicks a button of the screen (by its name, e.g. list) before the\n"
+        "  picture is taken; --message renders the last message box instead.");
 }
 
-std::optional<ScreenshotRequest> screenshotRequest(const QStringList &arguments, QString *error)
+namespace {
+
+const QString kScreenshot = QStringLiteral("screenshot");
+const QString kUser = QStringLiteral("user");
+const QString kPassword = QStringLiteral("password");
+const QString kPress = QStringLiteral("press");
+const QString kMessage = QStringLiteral("message");
+
+} // namespace
+
+void addCommandLineOptions(QCommandLineParser &parser)
 {
-    const int at = arguments.indexOf(QStringLiteral("--screenshot"));
-    if (at < 0)
+    parser.setApplicationDescription(
+        QStringLiteral("Records of the outreach office (%1).").arg(QString::fromUtf8(core::kProductTitle)));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({kScreenshot, QStringLiteral("Render a window to the PNG file FILE and end."),
+                      QStringLiteral("FILE")});
+    parser.addOption({kUser, QStringLiteral("Screenshot mode: log on as this user."),
+                      QStringLiteral("ID")});
+    parser.addOption({kPassword, QStringLiteral("Screenshot mode: the user's password."),
+                      QStringLiteral("PW")});
+    parser.addOption({kPress,
+                      QStringLiteral("Screenshot mode: click this button of the screen first "
+                                     "(may be given several times)."),
+                      QStringLiteral("BUTTON")});
+    parser.addOption({kMessage, QStringLiteral("Screenshot mode: render the last message box.")});
+    parser.addPositionalArgument(QStringLiteral("SCREEN"),
+                                 QStringLiteral("Screenshot mode: the window to render (LOGON, "
+                                                "MAINMENU, frmMain, frmWitnesses, ...)."),
+                                 QStringLiteral("[SCREEN]"));
+}
+
+std::optional<ScreenshotRequest> screenshotRequest(const QCommandLineParser &parser, QString *error)
+{
+    const QStringList positional = parser.positionalArguments();
+    if (!parser.isSet(kScreenshot)) {
+        for (const QString &option : {kUser, kPassword, kPress, kMessage}) {
+            if (parser.isSet(option)) {
+                *error = QStringLiteral("--%1 belongs to the screenshot mode").arg(option);
+                return std::nullopt;
+            }
+        }
+        if (!positional.isEmpty())
+            *error = QStringLiteral("unexpected argument \"%1\"").arg(positional.first());
         return std::nullopt;
-    ScreenshotRequest request;
-    QStringList rest = arguments.mid(at + 1);
-    auto takeValue = [&](const QString &option, QString *into) {
-        if (rest.isEmpty() || rest.first().startsWith(QLatin1String("--"))) {
-            *error = QStringLiteral("%1 needs a value").arg(option);
-            return false;
-        }
-        *into = rest.takeFirst();
-        return true;
-    };
-    if (!takeValue(QStringLiteral("--screenshot"), &request.file))
-        return request;
-    while (!rest.isEmpty()) {
-        const QString arg = rest.takeFirst();
-        if (arg == QLatin1String("--user")) {
-            if (!takeValue(arg, &request.user))
-                return request;
-        } else if (arg == QLatin1String("--password")) {
-            if (!takeValue(arg, &request.password))
-                return request;
-        } else if (arg.startsWith(QLatin1String("--")) || !request.screen.isEmpty()) {
-            *error = QStringLiteral("unexpected argument \"%1\"").arg(arg);
-            return request;
-        } else {
-            request.screen = arg;
-        }
     }
-    if (request.screen.isEmpty())
-        request.screen = QStringLiteral("LOGON");
+    ScreenshotRequest request;
+    request.file = parser.value(kScreenshot);
+    request.user = parser.value(kUser);
+    request.password = parser.value(kPassword);
+    request.presses = parser.values(kPress);
+    request.message = parser.isSet(kMessage);
+    if (positional.size() > 1)
+        *error = QStringLiteral("unexpected argument \"%1\"").arg(positional.at(1));
+    request.screen = positional.isEmpty() ? QStringLiteral("LOGON") : positional.first();
     return request;
 }
 
@@ -220,6 +247,23 @@ int runScreenshot(const ScreenshotRequest &request, logon::frmMain &frame)
         return fail(kNoSuchScreen, QStringLiteral("window \"%1\" is not shown").arg(name));
 
     settle();
+    for (const QString &press : request.presses) {
+        auto *button = target->findChild<QAbstractButton *>(press);
+        if (!button)
+            return fail(kNoSuchScreen, QStringLiteral("no button \"%1\" on %2").arg(press, name));
+        button->click();
+        settle();
+    }
+    std::unique_ptr<QMessageBox> box;
+    if (request.message) {
+        auto *console = dynamic_cast<ConsoleMessageService *>(&frame.context().messages);
+        box = console ? console->lastBox() : nullptr;
+        if (!box)
+            return fail(kNoSuchScreen, QStringLiteral("no message box was shown"));
+        box->show();
+        settle();
+        target = box.get();
+    }
     const QPixmap picture = target->grab();
     if (picture.isNull() || !picture.save(request.file, "PNG"))
         return fail(kNotWritten, QStringLiteral("could not write %1").arg(request.file));
@@ -228,15 +272,30 @@ int runScreenshot(const ScreenshotRequest &request, logon::frmMain &frame)
     return kOk;
 }
 
+ConsoleMessageService::ConsoleMessageService(QString applicationTitle)
+    : m_title(std::move(applicationTitle))
+{
+}
+
 void ConsoleMessageService::show(const QString &text, QWidget *)
 {
     err() << "message: " << text << Qt::endl;
+    m_last = [title = m_title, text] { return core::makeMessageBox(title, text); };
 }
 
-bool ConsoleMessageService::confirm(const QString &text, const QString &, bool, Icon, QWidget *)
+bool ConsoleMessageService::confirm(const QString &text, const QString &title, bool defaultNo,
+                                    Icon icon, QWidget *)
 {
     err() << "question (answered No): " << text << Qt::endl;
+    m_last = [title = title.isEmpty() ? m_title : title, text, defaultNo, icon] {
+        return core::makeConfirmBox(title, text, defaultNo, icon);
+    };
     return false;
+}
+
+std::unique_ptr<QMessageBox> ConsoleMessageService::lastBox() const
+{
+    return m_last ? m_last() : nullptr;
 }
 
 std::optional<QString> NoInputService::ask(const QString &prompt, const QString &,

@@ -5,7 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+class QCommandLineParser;
+class QMessageBox;
 
 namespace core {
 struct AppContext;
@@ -16,19 +21,27 @@ class frmMain;
 
 namespace app {
 
-// `velm --screenshot FILE [SCREEN] [--user ID --password PW]`: starts the
-// program, renders one window to a PNG file and ends, so that a window can
-// be looked at on a machine without a display.
+// `velm --screenshot FILE [SCREEN] [--user ID --password PW] [--press BUTTON]...
+// [--message]`: starts the program, renders one window to a PNG file and
+// ends, so that a window can be looked at on a machine without a display.
+// The buttons named by --press are clicked, in order, on the screen before
+// it is rendered; with --message the last message box they raised is
+// rendered instead of the screen.
 struct ScreenshotRequest {
     QString file;
     QString screen; // LOGON when empty
     QString user;
     QString password;
+    QStringList presses;
+    bool message = false;
 };
 
-// Reads the command line. No value when --screenshot is absent; `error` is
-// set when the screenshot arguments are malformed.
-std::optional<ScreenshotRequest> screenshotRequest(const QStringList &arguments, QString *error);
+// The program's options: --help, --version and the screenshot mode.
+void addCommandLineOptions(QCommandLineParser &parser);
+
+// The screenshot request of a parsed command line. No value when
+// --screenshot is absent; `error` is set when the arguments are malformed.
+std::optional<ScreenshotRequest> screenshotRequest(const QCommandLineParser &parser, QString *error);
 
 // The usage text of the screenshot mode.
 QString screenshotUsage();
@@ -41,9 +54,16 @@ int runScreenshot(const ScreenshotRequest &request, logon::frmMain &frame);
 // opened.
 class ConsoleMessageService : public core::MessageService {
 public:
+    explicit ConsoleMessageService(QString applicationTitle = {});
     void show(const QString &text, QWidget *parent = nullptr) override;
     bool confirm(const QString &text, const QString &title, bool defaultNo, Icon icon,
                  QWidget *parent = nullptr) override;
+    // The box the last message would have been shown in; null when none.
+    std::unique_ptr<QMessageBox> lastBox() const;
+
+private:
+    QString m_title;
+    std::function<std::unique_ptr<QMessageBox>()> m_last;
 };
 
 class NoInputService : public core::InputService {

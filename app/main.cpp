@@ -1,74 +1,106 @@
 #include "AppContext.h"
 #include "CmnSub.h"
+#include "MenuIcons.h"
 #include "OpenDb.h"
 #include "Screens.h"
 #include "Screenshot.h"
 #include "Services.h"
+#include "Startup.h"
 #include "frmMain.h"
 
 #include <QApplication>
-#include <QFont>
-#include <QFontDatabase>
+#include <QCommandLineParser>
 #include <QTextStream>
 
-#include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
 
-bool wantsScreenshot(int argc, char **argv)
+bool hasArgument(int argc, char **argv, std::initializer_list<const char *> names)
 {
     for (int i = 1; i < argc; ++i)
-        if (qstrcmp(argv[i], "--screenshot") == 0)
-            return true;
+        for (const char *name : names)
+            if (std::strcmp(argv[i], name) == 0)
+                return true;
     return false;
 }
 
-// An Arabic face for the whole interface; Latin text falls back per glyph.
-void setArabicFont(QApplication &app)
+void setIdentity()
 {
-    const QStringList families = QFontDatabase::families();
-    for (const char *family : {"Noto Naskh Arabic", "Noto Sans Arabic"}) {
-        if (families.contains(QLatin1String(family))) {
-            QFont font{QString::fromLatin1(family)};
-            font.setPointSize(11);
-            app.setFont(font);
-            return;
-        }
-    }
+    QCoreApplication::setApplicationName(QStringLiteral("velm"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELM_VERSION));
+}
+
+// --help and --version print their text and end; they need no display, so
+// they are answered before the window system is touched.
+int answerTextOnly(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    setIdentity();
+    QCommandLineParser parser;
+    app::addCommandLineOptions(parser);
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion(); // ends the program with code 0
+    parser.showHelp(0);
+}
+
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (hasArgument(argc, argv, {"--help", "-h", "-?", "--help-all", "--version", "-v"}))
+        return answerTextOnly(argc, argv);
+
+    const bool screenshotMode = hasArgument(argc, argv, {"--screenshot"});
     // A screenshot needs no display: render off screen unless told otherwise.
-    if (wantsScreenshot(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (screenshotMode && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!hasDisplay()) {
+        QTextStream(stderr) << "velm: there is no display to show the windows on.\n"
+                               "Start it from the desktop, under a virtual display (xvfb-run -a velm),\n"
+                               "or render a window to a picture: velm --screenshot FILE [SCREEN]\n";
+        return 2;
+    }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("velm"));
+    setIdentity();
     QApplication::setLayoutDirection(Qt::RightToLeft);
-    setArabicFont(app);
+    QApplication::setWindowIcon(logon::appIcon());
+    app::setArabicFont(app);
+    if (!app::loadQtArabic(app))
+        QTextStream(stderr) << "velm: Qt's Arabic texts (qtbase_ar.qm, Debian qt6-translations-l10n) "
+                               "are not installed; Qt's own menus and dialogs stay in English\n";
 
+    QCommandLineParser parser;
+    app::addCommandLineOptions(parser);
+    parser.process(app); // a malformed command line is reported and ends the program
     QString argumentError;
     const std::optional<app::ScreenshotRequest> screenshot =
-        app::screenshotRequest(QApplication::arguments(), &argumentError);
+        app::screenshotRequest(parser, &argumentError);
     if (!argumentError.isEmpty()) {
         QTextStream(stderr) << "velm: " << argumentError << "\n" << app::screenshotUsage() << "\n";
         return 2;
     }
 
     core::DataStore store(QCoreApplication::applicationDirPath());
+    const QString title = QString::fromUtf8(core::kProductTitle);
     std::unique_ptr<core::MessageService> messages;
     std::unique_ptr<core::InputService> input;
     std::unique_ptr<core::FileOpener> files;
     if (screenshot) {
-        messages = std::make_unique<app::ConsoleMessageService>();
+        messages = std::make_unique<app::ConsoleMessageService>(title);
         input = std::make_unique<app::NoInputService>();
         files = std::make_unique<app::NoFileOpener>();
     } else {
-        messages = std::make_unique<core::QtMessageService>(QString::fromUtf8(core::kProductTitle));
+        messages = std::make_unique<core::QtMessageService>(title);
         input = std::make_unique<core::QtInputService>();
         files = std::make_unique<core::QtFileOpener>();
     }

@@ -62,6 +62,8 @@ void setControlText(QWidget *control, const QString &text)
         return;
     if (auto *edit = qobject_cast<QLineEdit *>(control)) {
         edit->setText(text);
+        // A long value opens at its beginning, not scrolled to its end.
+        edit->setCursorPosition(0);
     } else if (auto *lookup = qobject_cast<LookupCombo *>(control)) {
         lookup->setBoundText(text);
     } else if (auto *combo = qobject_cast<QComboBox *>(control)) {

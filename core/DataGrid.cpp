@@ -1,5 +1,6 @@
 #include "DataGrid.h"
 
+#include "GridDelegate.h"
 #include "OpenDb.h"
 #include "Services.h"
 #include "engine/Database.h"
@@ -8,6 +9,8 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMouseEvent>
 
 namespace core {
@@ -304,19 +307,29 @@ bool DataSource::sort(const QString &sortText)
 
 // ---------------------------------------------------------------- DataGrid
 
-// Passes the data source's rows through unchanged; only the headings the
-// grid overrides differ.
+// Passes the data source's rows through unchanged; only the headings
+// differ (see DataGrid).
 class HeadingModel : public QIdentityProxyModel {
 public:
     explicit HeadingModel(DataGrid *grid) : QIdentityProxyModel(grid), m_grid(grid) {}
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+        if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::ToolTipRole)) {
+            const QString field =
+                QIdentityProxyModel::headerData(section, orientation, Qt::DisplayRole).toString();
+            if (role == Qt::ToolTipRole)
+                return field; // the field behind a translated heading
             const int col = m_grid->gridColumn(section);
             const auto it = m_grid->m_headings.constFind(col);
             if (col >= 0 && it != m_grid->m_headings.constEnd())
                 return *it;
+            if (m_grid->m_headingProvider && !field.isEmpty()) {
+                const QString heading = m_grid->m_headingProvider(field);
+                if (!heading.isEmpty())
+                    return heading;
+            }
+            return field;
         }
         return QIdentityProxyModel::headerData(section, orientation, role);
     }
@@ -338,6 +351,8 @@ DataGrid::DataGrid(QWidget *parent)
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setStretchLastSection(true);
+    setItemDelegate(new GridDelegate(this));
 
     viewport()->installEventFilter(this);
     horizontalHeader()->viewport()->installEventFilter(this);
@@ -345,6 +360,12 @@ DataGrid::DataGrid(QWidget *parent)
 
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DataGrid::onHeaderClicked);
     connect(m_proxy, &QAbstractItemModel::modelReset, this, &DataGrid::afterReset);
+    // Rows may also arrive after the reset that announced the columns.
+    connect(m_proxy, &QAbstractItemModel::rowsInserted, this, &DataGrid::sizeColumnsOnFirstFill);
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.isValid())
+            emit rowChosen(index.row());
+    });
 }
 
 DataGrid::~DataGrid() = default;
@@ -368,6 +389,20 @@ void DataGrid::setHeading(int col, const QString &text)
     const int logical = modelColumn(col);
     if (logical >= 0)
         emit m_proxy->headerDataChanged(Qt::Horizontal, logical, logical);
+}
+
+void DataGrid::setHeadingProvider(HeadingProvider provider)
+{
+    m_headingProvider = std::move(provider);
+    if (m_proxy->columnCount() > 0)
+        emit m_proxy->headerDataChanged(Qt::Horizontal, 0, m_proxy->columnCount() - 1);
+}
+
+QString DataGrid::heading(int col) const
+{
+    const int logical = modelColumn(col);
+    return logical < 0 ? QString()
+                       : m_proxy->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString();
 }
 
 void DataGrid::clearHeadings()
@@ -407,8 +442,56 @@ void DataGrid::applyColumns()
 void DataGrid::afterReset()
 {
     applyColumns();
+    sizeColumnsOnFirstFill();
     if (rowCount() > 0)
         setCurrentRow(0);
+}
+
+// Once per set of fields: a refresh of the same query keeps the widths the
+// user may have given the columns.
+void DataGrid::sizeColumnsOnFirstFill()
+{
+    if (m_proxy->rowCount() == 0)
+        return;
+    QStringList fields;
+    for (int col = 0; col < m_visible.size(); ++col)
+        fields << columnField(col);
+    if (fields.isEmpty() || fields == m_sizedFor)
+        return;
+    m_sizedFor = fields;
+    sizeColumnsToContents();
+}
+
+void DataGrid::sizeColumnsToContents()
+{
+    QHeaderView *header = horizontalHeader();
+    // Only rows the model holds already, and only the first of them: the
+    // widths come from what the user sees first, never from reading on.
+    const int rows = qMin(m_proxy->rowCount(), kSizingRows);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    for (int logical : std::as_const(m_visible)) {
+        int width = header->sectionSizeHint(logical);
+        for (int row = 0; row < rows; ++row) {
+            const QModelIndex index = m_proxy->index(row, logical);
+            width = qMax(width, itemDelegateForIndex(index)->sizeHint(option, index).width());
+        }
+        header->resizeSection(logical, qMin(width + 2 * showGrid(), kMaxColumnWidth));
+    }
+}
+
+void DataGrid::keyPressEvent(QKeyEvent *event)
+{
+    // Enter is taken only where choosing a row means something; elsewhere
+    // it goes on to the window (a dialog's default button, for instance).
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentRow() >= 0 &&
+        isSignalConnected(QMetaMethod::fromSignal(&DataGrid::rowChosen))) {
+        emit rowChosen(currentRow());
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 int DataGrid::columnCount() const

@@ -13,6 +13,7 @@
 #include <QVariantList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 namespace engine {
@@ -151,10 +152,17 @@ private:
 class HeadingModel;
 
 // The list grid of a screen: shows a data source's columns (all, in query
-// order, or a chosen list of fields) with the field names as headings,
-// whole-row selection, read-only. Clicking a heading sorts the current rows
-// by that field: descending when Shift, Ctrl or Alt was held at the last
-// mouse press or release on the grid, ascending otherwise.
+// order, or a chosen list of fields), whole-row selection, read-only.
+// Headings: a heading set for the grid column, else the heading provider's
+// text for the column's field, else the field name. Clicking a heading
+// sorts the current rows by that field: descending when Shift, Ctrl or Alt
+// was held at the last mouse press or release on the grid, ascending
+// otherwise.
+//
+// Each cell reads in its own text's direction and is cut on its own end
+// (GridDelegate). On their first fill the columns take the width of their
+// heading and of the first rows' texts, within kMaxColumnWidth; the last
+// column takes the rest of the width.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -172,6 +180,18 @@ public:
     // Replaces the heading of grid column col (kept across refreshes).
     void setHeading(int col, const QString &text);
     void clearHeadings();
+    // The heading of a field (name as the query gives it); an empty answer
+    // leaves the field name.
+    using HeadingProvider = std::function<QString(const QString &field)>;
+    void setHeadingProvider(HeadingProvider provider);
+    // The heading grid column col shows.
+    QString heading(int col) const;
+
+    // Column sizing on the first fill: rows looked at, widest column.
+    static constexpr int kSizingRows = 64;
+    static constexpr int kMaxColumnWidth = 320;
+    // Sizes the columns to their headings and first rows now.
+    void sizeColumnsToContents();
 
     // Grid columns as shown, and the field behind each.
     int columnCount() const;
@@ -201,15 +221,20 @@ public:
 signals:
     // A heading was clicked (grid column); emitted before the sort.
     void headingClicked(int col);
+    // Enter on the current row, or a double click on a row: the user
+    // chooses that row.
+    void rowChosen(int row);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     friend class HeadingModel;
     void onHeaderClicked(int logicalIndex);
     void applyColumns();
     void afterReset();
+    void sizeColumnsOnFirstFill();
 
     QPointer<DataSource> m_source;
     HeadingModel *m_proxy;
@@ -217,6 +242,8 @@ private:
     QStringList m_fields;
     QVector<int> m_visible; // model columns in grid order
     QHash<int, QString> m_headings;
+    HeadingProvider m_headingProvider;
+    QStringList m_sizedFor; // the fields the columns were last sized for
     Qt::KeyboardModifiers m_sortModifiers = Qt::NoModifier;
     bool m_sortEnabled = true;
 };

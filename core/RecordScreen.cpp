@@ -4,11 +4,15 @@
 #include "DataGrid.h"
 #include "OpenDb.h"
 #include "ScreenHost.h"
+#include "ScreenKeys.h"
 #include "engine/EngineError.h"
 #include "engine/TableCursor.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -22,7 +26,11 @@ RecordScreen::RecordScreen(AppContext &ctx, const QString &formName, const QStri
     setObjectName(formName);
     setWindowTitle(caption);
     setLayoutDirection(Qt::RightToLeft);
+    m_keys = new ScreenKeys(this);
     buildLayout();
+    m_keys->setFocusArea(m_formArea);
+    bindKeys();
+    m_grid->setHeadingProvider([this](const QString &field) { return headingFor(field); });
 }
 
 RecordScreen::~RecordScreen()
@@ -122,11 +130,7 @@ void RecordScreen::buildLayout()
     panelButtons->addWidget(refresh);
     panelButtons->addStretch(1);
     panel->addLayout(panelButtons);
-    // The panel's place stays reserved while hidden, so showing the list
-    // does not make the window jump.
-    QSizePolicy keep = m_frame1->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    m_frame1->setSizePolicy(keep);
+    // Hidden, the panel takes no room; the window grows when it is shown.
     m_frame1->hide();
     main->addWidget(m_frame1, 2);
 
@@ -143,12 +147,51 @@ void RecordScreen::buildLayout()
     connect(listOk, &QPushButton::clicked, this, [this] { listOkClicked(); });
     connect(refresh, &QPushButton::clicked, this, [this] { refreshClicked(); });
     connect(close, &QPushButton::clicked, this, [this] { closeClicked(); });
-    connect(m_grid, &QAbstractItemView::doubleClicked, this, [this] { gridDoubleClicked(); });
+    connect(m_grid, &DataGrid::rowChosen, this, [this] { gridDoubleClicked(); });
+}
+
+void RecordScreen::bindKeys()
+{
+    const std::pair<const QKeySequence &, const char *> standard[] = {
+        {keys::kFind, "find"},       {keys::kUpdate, "update"},   {keys::kAdd, "add"},
+        {keys::kDelete, "delete"},   {keys::kClear, "clear"},     {keys::kFirst, "firstrec"},
+        {keys::kPrevious, "prevrec"}, {keys::kNext, "nextrec"},   {keys::kLast, "lastrec"},
+        {keys::kList, "list"},       {keys::kRefresh, "refresh"}, {keys::kClose, "close"},
+    };
+    for (const auto &[key, name] : standard)
+        m_keys->bind(key, button(QLatin1String(name)));
+    m_keys->describe(QStringLiteral("Enter"), QStringLiteral("اختيار السطر المحدد من الجدول"));
+}
+
+void RecordScreen::setFirstFocus(QWidget *control)
+{
+    m_keys->setFirstFocus(control);
 }
 
 QSize RecordScreen::sizeHint() const
 {
-    return QWidget::sizeHint().expandedTo(QSize(720, 520));
+    // Wide enough for the button row; as high as the controls need.
+    return QWidget::sizeHint().expandedTo(QSize(720, 0));
+}
+
+void RecordScreen::fitWindowToContents()
+{
+    QMdiSubWindow *window = nullptr;
+    for (QWidget *w = parentWidget(); w && !window; w = w->parentWidget())
+        window = qobject_cast<QMdiSubWindow *>(w);
+    if (!window) {
+        if (isWindow())
+            resize(size().expandedTo(sizeHint()));
+        return;
+    }
+    window->resize(window->size().expandedTo(window->sizeHint()));
+    // Move up as far as needed to keep the grown window in the frame; a
+    // window higher than the frame keeps its top, the frame scrolls.
+    if (QMdiArea *area = window->mdiArea()) {
+        const int room = area->viewport()->height() - window->height();
+        if (window->y() > room)
+            window->move(window->x(), qMax(0, room));
+    }
 }
 
 void RecordScreen::addButton(QAbstractButton *b)
@@ -185,6 +228,7 @@ void RecordScreen::loadForm()
     loadLookups();
     refreshList();
     m_loading = false;
+    m_headingsKnown = false; // every label of the screen exists by now
 }
 
 void RecordScreen::SETINDEX()
@@ -238,6 +282,69 @@ void RecordScreen::storeField(QWidget *control, const QString &field)
         table().setValue(field, check->isChecked() ? 1 : 0);
     else
         table().setValue(field, controlText(control));
+}
+
+void RecordScreen::bindField(const QString &field, QWidget *control, QLabel *label)
+{
+    m_bindings.append({field, control, label, QString()});
+    m_headingsKnown = false;
+}
+
+void RecordScreen::bindField(const QString &field, QWidget *control, const QString &heading)
+{
+    m_bindings.append({field, control, nullptr, heading});
+    m_headingsKnown = false;
+}
+
+void RecordScreen::showFields()
+{
+    for (const FieldBinding &b : std::as_const(m_bindings))
+        showField(b.field, b.control);
+}
+
+void RecordScreen::storeFields()
+{
+    for (const FieldBinding &b : std::as_const(m_bindings))
+        storeField(b.control, b.field);
+}
+
+namespace {
+
+// A label's text as a column heading: "&Name:" -> "Name".
+QString headingText(QString text)
+{
+    text.replace(QLatin1String("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    text = text.trimmed();
+    while (text.endsWith(QLatin1Char(':')) || text.endsWith(QChar(0xFF1A)))
+        text.chop(1);
+    return text.trimmed();
+}
+
+} // namespace
+
+QString RecordScreen::headingFor(const QString &field) const
+{
+    if (!m_headingsKnown) {
+        m_headings.clear();
+        const QList<QLabel *> labels = findChildren<QLabel *>();
+        for (const FieldBinding &b : std::as_const(m_bindings)) {
+            QString heading = b.heading;
+            QLabel *label = b.label;
+            for (int i = 0; !label && heading.isEmpty() && i < labels.size(); ++i) {
+                if (b.control && labels.at(i)->buddy() == b.control)
+                    label = labels.at(i);
+            }
+            if (heading.isEmpty() && label)
+                heading = headingText(label->text());
+            const QString key = b.field.toCaseFolded();
+            if (!heading.isEmpty() && !m_headings.contains(key))
+                m_headings.insert(key, heading);
+        }
+        m_headingsKnown = true;
+    }
+    return m_headings.value(field.toCaseFolded(), field);
 }
 
 void RecordScreen::refreshList()
@@ -337,7 +444,15 @@ void RecordScreen::prevrecClicked()
 
 void RecordScreen::listClicked()
 {
+    if (!m_frame1->isHidden())
+        return;
     m_frame1->show();
+    fitWindowToContents();
+}
+
+void RecordScreen::gridDoubleClicked()
+{
+    ScreenKeys::press(button(QStringLiteral("list_ok")), this);
 }
 
 void RecordScreen::listOkClicked()

@@ -3,6 +3,8 @@
 #include "CmnSub.h"
 
 #include <QFrame>
+#include <QHash>
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -11,6 +13,7 @@
 
 class QAbstractButton;
 class QHBoxLayout;
+class QLabel;
 class QPushButton;
 
 namespace engine {
@@ -23,6 +26,7 @@ struct AppContext;
 class CursorSlot;
 class DataGrid;
 class DataSource;
+class ScreenKeys;
 
 // The base of every table screen: the standard buttons, the list panel and
 // the standard handlers around the common procedures of CmnSub. A screen
@@ -33,6 +37,32 @@ class DataSource;
 // Every button that works on the table opens the screen's cursor slot,
 // makes it CURRENT_TABLE (and this screen CURRENT_FORM), runs the common
 // procedure and closes the cursor again, also when something fails.
+//
+// Field bindings. A screen lists its fields once, in the order it maps
+// them, each with its control (and, where it is not the control's buddy,
+// its label):
+//
+//     bindField("NAME", NAME_TEXT);                 // label: the QLabel whose buddy is NAME_TEXT
+//     bindField("english_NAME", english_NAME_TEXT, englishLabel);
+//     bindField("Date_of_islam", txt_date, QStringLiteral("تاريخ الإسلام"));
+//
+//     void DATATOTEXT() override { CLEARFIELDS(); showFields(); }
+//     void texttodata() override { storeFields(); }
+//
+// The same list names the list grid's columns: the heading of a column is
+// the text of its field's label (trimmed, without a trailing colon or a
+// mnemonic &), or the field name when the field has no label or is not
+// bound. The grid's columns, their order and their field names stay those
+// of the list's query; a heading set on the grid itself (setHeading) wins.
+//
+// Keyboard. Each standard button has a key (core/ScreenKeys.h): Ctrl+F
+// find, Ctrl+S update, Ctrl+N add, Ctrl+Shift+Delete delete, Ctrl+E clear,
+// Alt+Home/Alt+End first/last, Ctrl+Page Up/Page Down previous/next,
+// Ctrl+L list, F5 refresh, Escape close, F1 the list of keys. A key acts as
+// a click on its button: a disabled or hidden button does nothing. Enter or
+// a double click on a grid row runs gridDoubleClicked() (list_ok by default).
+// The focus starts in the first data field of formArea() in tab order, or
+// in the control given to setFirstFocus().
 class RecordScreen : public QWidget, public RecordForm {
     Q_OBJECT
 public:
@@ -86,8 +116,8 @@ protected:
     virtual void afterAdd(bool added);
     virtual void afterUpdate(bool updated);
     virtual void afterDelete(bool deleted);
-    // A double click on a grid row (default: nothing).
-    virtual void gridDoubleClicked() {}
+    // Enter or a double click on a grid row: presses list_ok (default).
+    virtual void gridDoubleClicked();
 
     // --- the standard handlers, one per button
     virtual void addClicked();
@@ -127,6 +157,21 @@ protected:
     // 0 or 1). Errors go to the caller.
     void storeField(QWidget *control, const QString &field);
 
+    // --- field bindings (see the class comment)
+    struct FieldBinding {
+        QString field;
+        QPointer<QWidget> control;
+        QPointer<QLabel> label; // none: the label whose buddy is the control
+        QString heading;        // a fixed heading instead of a label's text
+    };
+    void bindField(const QString &field, QWidget *control, QLabel *label = nullptr);
+    void bindField(const QString &field, QWidget *control, const QString &heading);
+    const QList<FieldBinding> &fieldBindings() const { return m_bindings; }
+    // Every bound field into its control (showField), in binding order.
+    void showFields();
+    // Every bound control into its field (storeField), in binding order.
+    void storeFields();
+
     void message(const QString &text);
 
     // The control that list_ok fills from the first grid column.
@@ -146,11 +191,23 @@ protected:
     DataSource *listData() const { return m_listData; }
     QPushButton *button(const QString &name) const;
 
+    // The screen's keys; a screen may bind keys of its own buttons.
+    ScreenKeys &keys() const { return *m_keys; }
+    // Where the focus starts when the screen opens, instead of the first
+    // data field of formArea().
+    void setFirstFocus(QWidget *control);
+
     bool loading() const { return m_loading; }
+
+public:
+    // The heading the list grid shows for a field (see the class comment).
+    QString headingFor(const QString &field) const;
 
 private:
     QPushButton *makeButton(const QString &name, const QString &tip, int icon);
     void buildLayout();
+    void bindKeys();
+    void fitWindowToContents();
 
     AppContext &m_ctx;
     CursorSlot *m_slot;
@@ -161,6 +218,10 @@ private:
     QFrame *m_frame1 = nullptr;
     DataGrid *m_grid = nullptr;
     DataSource *m_listData = nullptr;
+    ScreenKeys *m_keys = nullptr;
+    QList<FieldBinding> m_bindings;
+    mutable QHash<QString, QString> m_headings; // folded field -> heading, built on demand
+    mutable bool m_headingsKnown = false;
     bool m_loading = false;
 };
 

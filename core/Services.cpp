@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <algorithm>
 #include <utility>
 
 namespace core {
@@ -33,7 +34,45 @@ QMessageBox::Icon boxIcon(MessageService::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// A caption on a button of a box: the button is made wide enough for it
+// (an Arabic face is taller and wider than the style's default), never
+// narrower than the usual dialog button.
+void caption(QMessageBox &box, QMessageBox::StandardButton which, const QString &text)
+{
+    QAbstractButton *button = box.button(which);
+    button->setText(text);
+    const QFontMetrics metrics = button->fontMetrics();
+    const int needed = metrics.horizontalAdvance(text) + 4 * metrics.averageCharWidth() + 16;
+    button->setMinimumWidth(std::max({needed, button->sizeHint().width(), 96}));
+    button->setMinimumHeight(qMax(button->sizeHint().height(), metrics.height() + 14));
+}
+
 } // namespace
+
+std::unique_ptr<QMessageBox> makeMessageBox(const QString &title, const QString &text,
+                                            QWidget *parent)
+{
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, title, text, QMessageBox::Ok,
+                                             parent);
+    box->setLayoutDirection(Qt::RightToLeft);
+    caption(*box, QMessageBox::Ok, kOk);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> makeConfirmBox(const QString &title, const QString &text,
+                                            bool defaultNo, MessageService::Icon icon,
+                                            QWidget *parent)
+{
+    auto box = std::make_unique<QMessageBox>(boxIcon(icon), title, text,
+                                             QMessageBox::Yes | QMessageBox::No, parent);
+    box->setLayoutDirection(Qt::RightToLeft);
+    caption(*box, QMessageBox::Yes, kYes);
+    caption(*box, QMessageBox::No, kNo);
+    box->setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+    // Escape or closing the box never counts as Yes.
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
 
 QtMessageService::QtMessageService(QString applicationTitle)
     : m_title(std::move(applicationTitle))
@@ -42,24 +81,14 @@ QtMessageService::QtMessageService(QString applicationTitle)
 
 void QtMessageService::show(const QString &text, QWidget *parent)
 {
-    QMessageBox box(QMessageBox::NoIcon, m_title, text, QMessageBox::Ok, parent);
-    box.setLayoutDirection(Qt::RightToLeft);
-    box.button(QMessageBox::Ok)->setText(kOk);
-    box.exec();
+    makeMessageBox(m_title, text, parent)->exec();
 }
 
 bool QtMessageService::confirm(const QString &text, const QString &title, bool defaultNo,
                                Icon icon, QWidget *parent)
 {
-    QMessageBox box(boxIcon(icon), title.isEmpty() ? m_title : title, text,
-                    QMessageBox::Yes | QMessageBox::No, parent);
-    box.setLayoutDirection(Qt::RightToLeft);
-    box.button(QMessageBox::Yes)->setText(kYes);
-    box.button(QMessageBox::No)->setText(kNo);
-    box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
-    // Escape or closing the box never counts as Yes.
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return makeConfirmBox(title.isEmpty() ? m_title : title, text, defaultNo, icon, parent)
+               ->exec() == QMessageBox::Yes;
 }
 
 std::optional<QString> QtInputService::ask(const QString &prompt, const QString &title,

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <optional>
 
+class QMessageBox;
 class QWidget;
 
 namespace core {
@@ -36,6 +38,15 @@ public:
     // Returns false when the desktop could not be asked to open it.
     virtual bool open(const QString &path) = 0;
 };
+
+// The boxes QtMessageService runs, built but not shown: right to left, with
+// Arabic buttons wide enough for their captions. The plain box has one OK
+// button; the question Yes and No, No being also the Escape answer.
+std::unique_ptr<QMessageBox> makeMessageBox(const QString &title, const QString &text,
+                                            QWidget *parent = nullptr);
+std::unique_ptr<QMessageBox> makeConfirmBox(const QString &title, const QString &text,
+                                            bool defaultNo, MessageService::Icon icon,
+                                            QWidget *parent = nullptr);
 
 // Real implementations on Qt (QMessageBox, QInputDialog, QDesktopServices).
 class QtMessageService : public MessageService {

@@ -54,7 +54,9 @@ frmfollowupGroup::frmfollowupGroup(core::AppContext &ctx, QWidget *parent)
     dbc_language->setListField(core::schema::codeFieldName(1));
     if (const int limit = fieldLimit("language"); limit > 0)
         dbc_language->lineEdit()->setMaxLength(limit);
-    m_controls = {group_name, english_NAME, phone, mobile, leader_name, dbc_language};
+    QWidget *const controls[] = {group_name, english_NAME, phone, mobile, leader_name, dbc_language};
+    for (int i = 0; i < int(std::size(controls)); ++i)
+        bindField(QLatin1String(kFields[i]), controls[i]);
 
     // The English name has no label of its own: it stands beside the
     // Arabic name on the first row.
@@ -118,14 +120,12 @@ bool frmfollowupGroup::VALIDATE()
 void frmfollowupGroup::DATATOTEXT()
 {
     CLEARFIELDS();
-    for (int i = 0; i < int(m_controls.size()); ++i)
-        showField(QLatin1String(kFields[i]), m_controls[i]);
+    showFields();
 }
 
 void frmfollowupGroup::texttodata()
 {
-    for (int i = 0; i < int(m_controls.size()); ++i)
-        storeField(m_controls[i], QLatin1String(kFields[i]));
+    storeFields();
 }
 
 } // namespace followup

@@ -2,8 +2,6 @@
 
 #include "RecordScreen.h"
 
-#include <array>
-
 class QLineEdit;
 
 namespace core {
@@ -38,8 +36,6 @@ private:
     QLineEdit *mobile = nullptr;
     QLineEdit *leader_name = nullptr;
     core::LookupCombo *dbc_language = nullptr;
-    // The six controls in the order of their fields.
-    std::array<QWidget *, 6> m_controls{};
     bool m_valid = false;
 };
 

@@ -183,13 +183,18 @@ void LOGON::buildControls()
     m_firstUser->setObjectName(QStringLiteral("FIRST_USER_BOX"));
     m_firstId = lineEdit(QStringLiteral("FIRST_USERID_TEXT"), m_firstUser);
     m_firstPassword = lineEdit(QStringLiteral("FIRST_PASSWORD_TEXT"), m_firstUser);
+    m_firstConfirm = lineEdit(QStringLiteral("FIRST_PASSWORD_CONFIRM_TEXT"), m_firstUser);
     m_firstName = lineEdit(QStringLiteral("FIRST_NAME_TEXT"), m_firstUser);
-    // Typed in the open: a mistyped first password would lock everybody out.
-    m_firstPassword->setEchoMode(QLineEdit::Normal);
+    // Hidden as it is typed; typed twice, since a mistyped first password
+    // would lock everybody out.
+    m_firstPassword->setEchoMode(QLineEdit::Password);
+    m_firstConfirm->setEchoMode(QLineEdit::Password);
     if (const int n = usersTextLength("USERID"))
         m_firstId->setMaxLength(n);
-    if (const int n = usersTextLength("PASSWORD"))
+    if (const int n = usersTextLength("PASSWORD")) {
         m_firstPassword->setMaxLength(n);
+        m_firstConfirm->setMaxLength(n);
+    }
     if (const int n = usersTextLength("NAME"))
         m_firstName->setMaxLength(n);
     m_createUser = new QPushButton(QStringLiteral("إنشاء المستخدم والدخول"), m_firstUser);
@@ -197,6 +202,7 @@ void LOGON::buildControls()
     auto *firstForm = new QFormLayout(m_firstUser);
     firstForm->addRow(QStringLiteral("رمز المستخدم"), m_firstId);
     firstForm->addRow(QStringLiteral("كلمة السر"), m_firstPassword);
+    firstForm->addRow(QStringLiteral("تأكيد كلمة السر"), m_firstConfirm);
     firstForm->addRow(QStringLiteral("الاسم"), m_firstName);
     firstForm->addRow(QString(), m_createUser);
     m_firstUser->hide();
@@ -338,9 +344,14 @@ bool LOGON::usersEmptyIn(const QString &dbFile) const
 void LOGON::updateFirstUserOffer(bool usersEmpty)
 {
     m_firstUser->setVisible(usersEmpty);
+    // There is nobody to log on as yet: only the offer asks for a user.
+    for (QWidget *w : {static_cast<QWidget *>(Label1), static_cast<QWidget *>(USERID_TEXT),
+                       static_cast<QWidget *>(LABEL2), static_cast<QWidget *>(PASSWORD_TEXT)})
+        w->setVisible(!usersEmpty);
     if (!usersEmpty) {
         m_firstId->clear();
         m_firstPassword->clear();
+        m_firstConfirm->clear();
         m_firstName->clear();
     }
     if (isVisible())
@@ -363,6 +374,12 @@ void LOGON::createFirstUser()
             field->setFocus();
             return;
         }
+    }
+    if (m_firstConfirm->text() != password) {
+        m_ctx.messages.show(kPasswordsDiffer, this);
+        m_firstConfirm->clear();
+        m_firstConfirm->setFocus();
+        return;
     }
 
     core::DataStore &store = m_ctx.store;

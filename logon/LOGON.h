@@ -36,6 +36,10 @@ public:
     // True while the offer to create the first user is shown.
     bool offersFirstUser() const;
 
+    // The first user's password typed twice differently.
+    static inline const QString kPasswordsDiffer =
+        QStringLiteral("كلمة السر وتأكيدها غير متطابقتين، الرجاء كتابتهما من جديد");
+
 signals:
     // The splash windows are to be shown (frmLogo2 too when logo2).
     void splashesWanted(bool logo2);
@@ -86,6 +90,7 @@ private:
     QGroupBox *m_firstUser;
     QLineEdit *m_firstId;
     QLineEdit *m_firstPassword;
+    QLineEdit *m_firstConfirm;
     QLineEdit *m_firstName;
     QPushButton *m_createUser;
 };

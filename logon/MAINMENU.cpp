@@ -3,6 +3,8 @@
 #include "MenuIcons.h"
 
 #include <QGridLayout>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QToolButton>
 
 namespace logon {
@@ -11,10 +13,40 @@ namespace {
 
 constexpr int kColumns = 5;
 
+// A menu button that shows where the keyboard focus is, and is pressed by
+// Enter as well as by Space.
+class MenuTile : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QToolButton::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 3));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5), 6, 6);
+    }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+            animateClick();
+            return;
+        }
+        QToolButton::keyPressEvent(event);
+    }
+};
+
 QToolButton *menuButton(const QString &name, const QString &caption, const QIcon &icon,
                         QWidget *parent)
 {
-    auto *b = new QToolButton(parent);
+    auto *b = new MenuTile(parent);
+    b->setFocusPolicy(Qt::StrongFocus);
     b->setObjectName(name);
     b->setText(caption);
     b->setIcon(icon);
@@ -53,6 +85,16 @@ MAINMENU::MAINMENU(const core::LogonState &logon, const core::MenuScreens &scree
     connect(close, &QToolButton::clicked, this, &MAINMENU::closeRequested);
 
     applyPermissions(logon, screens);
+
+    // Ready for the keyboard: the first button the user may press.
+    QWidget *first = close;
+    for (QToolButton *b : m_buttons) {
+        if (b->isEnabled()) {
+            first = b;
+            break;
+        }
+    }
+    first->setFocus();
 }
 
 QToolButton *MAINMENU::button(int number) const
@@ -67,8 +109,13 @@ void MAINMENU::applyPermissions(const core::LogonState &logon, const core::MenuS
     for (QToolButton *b : m_buttons)
         b->setEnabled(false);
     for (int n = 1; n <= core::kPermissionCount; ++n) {
-        if (logon.granted(n) && screens.value(n))
-            m_buttons[n - 1]->setEnabled(true);
+        QToolButton *b = m_buttons[n - 1];
+        if (!screens.value(n))
+            b->setToolTip(kNotBuiltTip);
+        else if (!logon.granted(n))
+            b->setToolTip(kNoPermissionTip);
+        else
+            b->setEnabled(true);
     }
 }
 

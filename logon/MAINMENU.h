@@ -36,9 +36,18 @@ inline constexpr std::array<MenuButton, core::kPermissionCount> kMenuButtons{{
 }};
 
 // The main menu: one button per screen, enabled by the logon permissions.
+// A disabled button says in its tooltip why: its screen is not part of this
+// version, or the user has no permission for it. The focus starts on the
+// first enabled button and is drawn as a frame around the button; Enter or
+// Space presses it.
 class MAINMENU : public QWidget {
     Q_OBJECT
 public:
+    static inline const QString kNotBuiltTip =
+        QStringLiteral("هذه الشاشة غير متوفرة في هذا الإصدار من البرنامج");
+    static inline const QString kNoPermissionTip =
+        QStringLiteral("ليست لديك صلاحية فتح هذه الشاشة");
+
     // Loading applies the permissions. A button whose screen is not among
     // `screens` stays disabled whatever the permission.
     MAINMENU(const core::LogonState &logon, const core::MenuScreens &screens,

@@ -192,7 +192,50 @@ QPixmap greyed(const QPixmap &normal)
     return pixmap;
 }
 
+// The program: an open register under a crescent, on the first tile's green.
+void drawProgramPicture(QPainter &p)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(tileColour(1));
+    p.drawRoundedRect(QRectF(2, 2, kSize - 4, kSize - 4), 12, 12);
+    p.setBrush(Qt::white);
+    QPainterPath moon;
+    moon.addEllipse(QPointF(32, 18), 9, 9);
+    QPainterPath bite;
+    bite.addEllipse(QPointF(36, 15), 8, 8);
+    p.drawPath(moon.subtracted(bite));
+    for (const qreal side : {-1.0, 1.0}) {
+        const auto x = [side](qreal dx) { return 32 + side * dx; };
+        QPainterPath pageShape;
+        pageShape.moveTo(x(1.5), 34);
+        pageShape.cubicTo(QPointF(x(8), 29), QPointF(x(16), 29), QPointF(x(22), 31));
+        pageShape.lineTo(x(22), 53);
+        pageShape.cubicTo(QPointF(x(16), 51), QPointF(x(8), 51), QPointF(x(1.5), 55));
+        pageShape.closeSubpath();
+        p.drawPath(pageShape);
+    }
+}
+
 } // namespace
+
+QPixmap appPixmap(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.scale(size / qreal(kSize), size / qreal(kSize));
+    drawProgramPicture(p);
+    return pixmap;
+}
+
+QIcon appIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(appPixmap(size));
+    return icon;
+}
 
 QIcon menuIcon(int number)
 {

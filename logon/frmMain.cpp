@@ -1,15 +1,22 @@
 #include "frmMain.h"
 
+#include "HijraDate.h"
 #include "LOGON.h"
 #include "MAINMENU.h"
+#include "MenuIcons.h"
 #include "engine/EngineError.h"
 #include "frmLogo.h"
 #include "frmLogo2.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStatusBar>
+#include <QStyle>
 
 namespace logon {
 
@@ -22,8 +29,70 @@ frmMain::frmMain(core::AppContext &ctx, core::MenuScreens screens, QWidget *pare
     m_mdi = new QMdiArea(this);
     m_mdi->setObjectName(QStringLiteral("mdiArea"));
     m_mdi->setBackground(QColor(0xd9, 0xdd, 0xd4));
+    // A screen larger than the frame is scrolled to, never cut off.
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
+    setWindowIcon(appIcon());
+
+    const auto statusLabel = [this](const char *name) {
+        auto *label = new QLabel(this);
+        label->setObjectName(QLatin1String(name));
+        label->setContentsMargins(6, 0, 6, 0);
+        return label;
+    };
+    m_statusUser = statusLabel("statusUser");
+    m_statusDate = statusLabel("statusDate");
+    m_statusDataFile = statusLabel("statusDataFile");
+    m_statusDataFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    statusBar()->addWidget(m_statusUser);
+    statusBar()->addWidget(m_statusDate);
+    statusBar()->addWidget(m_statusDataFile, 1);
     resize(1024, 768);
+}
+
+QString frmMain::userText(const core::LogonState &logon)
+{
+    return QStringLiteral("المستخدم: %1").arg(logon.userId);
+}
+
+QString frmMain::dateText(const core::LogonState &logon)
+{
+    const QString hijri = QStringLiteral("%1/%2/%3").arg(logon.WORK_YY, logon.WORK_MM, logon.WORK_DD);
+    const std::optional<QString> gregorian = core::hijriToGregorian(
+        logon.WORK_YY.toInt(), logon.WORK_MM.toInt(), logon.WORK_DD.toInt());
+    // The logon takes day 30 or 31 of any month: such a day has no
+    // Gregorian equivalent, and says so rather than showing a wrong one.
+    return QStringLiteral("تاريخ العمل: %1 هـ - %2")
+        .arg(hijri, gregorian ? *gregorian + QStringLiteral(" م")
+                              : QStringLiteral("لا يقابله يوم ميلادي"));
+}
+
+QString frmMain::dataFileText(const QString &dbFile, bool usual)
+{
+    // The path reads left to right inside the Arabic sentence.
+    const QString path = QChar(0x2066) + QDir::toNativeSeparators(dbFile) + QChar(0x2069);
+    return usual ? QStringLiteral("ملف البيانات: %1").arg(path)
+                 : QStringLiteral("قاعدة بيانات أخرى: %1").arg(path);
+}
+
+void frmMain::showWorkingState()
+{
+    const core::DataStoreConfig &config = m_ctx.store.config();
+    const QString dbFile = QFileInfo(config.dbFile).absoluteFilePath();
+    const QString usualFile = QFileInfo(config.dataDir + QLatin1Char('/') +
+                                        QLatin1String(core::kDatabaseFileName))
+                                  .absoluteFilePath();
+    const bool usual = dbFile == usualFile;
+    m_statusUser->setText(userText(m_ctx.logon));
+    m_statusDate->setText(dateText(m_ctx.logon));
+    m_statusDataFile->setText(dataFileText(dbFile, usual));
+    m_statusDataFile->setToolTip(dbFile);
+    // Work done in another database must never pass for the usual one.
+    m_statusDataFile->setStyleSheet(
+        usual ? QString()
+              : QStringLiteral("QLabel { background: #f3c44b; color: #3a2a00; font-weight: bold; }"));
 }
 
 bool frmMain::startUp()
@@ -69,10 +138,17 @@ QMdiSubWindow *frmMain::place(QWidget *widget, Qt::WindowFlags flags)
 void frmMain::centre(QMdiSubWindow *window, int raise)
 {
     const QSize area = m_mdi->viewport()->size();
-    const int left = (area.width() - window->width()) / 2;
+    int left = (area.width() - window->width()) / 2;
     const int top = (area.height() - window->height()) / 2 - raise;
-    // A frame smaller than the window keeps at least its top left corner.
-    window->move(qMax(0, left), qMax(0, top));
+    // A frame smaller than the window keeps in sight the top corner where
+    // reading starts (the right one in Arabic); the rest is scrolled to.
+    if (left < 0) {
+        const int scrollBar = window->height() > area.height()
+                                  ? style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_mdi)
+                                  : 0;
+        left = isRightToLeft() ? area.width() - scrollBar - window->width() : 0;
+    }
+    window->move(left, qMax(0, top));
 }
 
 void frmMain::showSplashes(bool logo2)
@@ -96,7 +172,10 @@ void frmMain::logonSucceeded()
         m_logon->deleteLater();
         m_logon = nullptr;
     }
+    showWorkingState();
     showMainMenu();
+    // The keyboard comes back to the frame the logon window stood over.
+    activateWindow();
 }
 
 void frmMain::showMainMenu()

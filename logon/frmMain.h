@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 
@@ -28,6 +29,7 @@ public:
     int exitCode() const { return m_exitCode; }
     bool ended() const { return m_ended; }
 
+    core::AppContext &context() const { return m_ctx; }
     QMdiArea *mdiArea() const { return m_mdi; }
     LOGON *logonScreen() const { return m_logon; }
     MAINMENU *mainMenu() const { return m_menu; }
@@ -42,6 +44,14 @@ public:
     bool openScreen(int number);
     // Ends the program, writing nothing.
     void endProgram(int exitCode);
+
+    // The status bar after the logon: who works, on which day, in which
+    // data file (another database than the usual one stands out).
+    void showWorkingState();
+    static QString userText(const core::LogonState &logon);
+    static QString dateText(const core::LogonState &logon);
+    // usual: the data file is the data folder's own velm.mdb.
+    static QString dataFileText(const QString &dbFile, bool usual);
 
 signals:
     void programEnded(int exitCode);
@@ -60,6 +70,9 @@ private:
     core::AppContext &m_ctx;
     core::MenuScreens m_screens;
     QMdiArea *m_mdi;
+    QLabel *m_statusUser;
+    QLabel *m_statusDate;
+    QLabel *m_statusDataFile;
     QPointer<LOGON> m_logon;
     QPointer<MAINMENU> m_menu;
     QPointer<QMdiSubWindow> m_menuWindow;

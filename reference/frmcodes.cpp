@@ -180,6 +180,8 @@ frmcodes::frmcodes(core::AppContext &ctx, QWidget *parent)
     // One column: let it take the grid's width so long entries show whole.
     grid()->horizontalHeader()->setStretchLastSection(true);
     setKeyControl(m_text1);
+    // The entry's text, not the tabs above it, is where typing starts.
+    setFirstFocus(m_text1);
 
     // The first tab's table is the one the loading points at.
     m_tab = 0;
@@ -230,11 +232,6 @@ void frmcodes::refreshList()
     listData()->setQuery(m_listQuery);
     if (!listData()->tryRefresh() && !loading())
         message(cmn().msgs.MSG_DATAERROR);
-}
-
-void frmcodes::gridDoubleClicked()
-{
-    listOkClicked();
 }
 
 void frmcodes::CLEARFIELDS()

@@ -73,7 +73,6 @@ protected:
 
     void loadLookups() override;
     void refreshList() override;
-    void gridDoubleClicked() override;
 
 private:
     void selectTab(int index);

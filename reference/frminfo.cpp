@@ -3,6 +3,7 @@
 #include "OpenDb.h"
 #include "RecordScreen.h"
 #include "ScreenHost.h"
+#include "ScreenKeys.h"
 #include "engine/EngineError.h"
 #include "engine/TableCursor.h"
 
@@ -105,6 +106,10 @@ void frminfo::buildUi()
     m_close->setAutoDefault(false);
     connect(m_update, &QPushButton::clicked, this, &frminfo::onUpdate);
     connect(m_close, &QPushButton::clicked, this, [this] { core::unloadScreen(this); });
+    // The same keys as on the record screens.
+    auto *keys = new core::ScreenKeys(this);
+    keys->bind(core::keys::kUpdate, m_update);
+    keys->bind(core::keys::kClose, m_close);
 
     auto *top = new QHBoxLayout;
     top->addLayout(fields, 1);
@@ -135,7 +140,7 @@ void frminfo::DATATOTEXT()
         try {
             const QVariant value = cursor.value(QLatin1String(kFields[i].field));
             if (!value.isNull())
-                m_boxes[i]->setText(value.toString());
+                core::setControlText(m_boxes[i], value.toString());
         } catch (const engine::EngineError &) {
             // A field that cannot be read leaves its box; the others go on.
         }

@@ -50,7 +50,7 @@ frmWitnesses::frmWitnesses(core::AppContext &ctx, QWidget *parent)
             box->setMaxLength(c->maxLength);
         form->addRow(QString::fromUtf8(kFields[i].caption), box);
         *boxes[i] = box;
-        m_boxes[i] = box;
+        bindField(QLatin1String(kFields[i].field), box);
     }
     // Numbers read from the right like the rest of the form, even though
     // a box of digits alone would align itself to the left.
@@ -91,14 +91,12 @@ bool frmWitnesses::VALIDATE()
 void frmWitnesses::DATATOTEXT()
 {
     CLEARFIELDS();
-    for (int i = 0; i < int(m_boxes.size()); ++i)
-        showField(QLatin1String(kFields[i].field), m_boxes[i]);
+    showFields();
 }
 
 void frmWitnesses::texttodata()
 {
-    for (int i = 0; i < int(m_boxes.size()); ++i)
-        storeField(m_boxes[i], QLatin1String(kFields[i].field));
+    storeFields();
 }
 
 } // namespace registry

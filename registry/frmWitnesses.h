@@ -2,8 +2,6 @@
 
 #include "RecordScreen.h"
 
-#include <array>
-
 class QLineEdit;
 
 namespace registry {
@@ -32,8 +30,6 @@ private:
     QLineEdit *PAGER_TEXT = nullptr;
     QLineEdit *ADDRESS_TEXT = nullptr;
     QLineEdit *job_text = nullptr;
-    // The six boxes in the order of their fields.
-    std::array<QLineEdit *, 6> m_boxes{};
     bool m_valid = false;
 };
 

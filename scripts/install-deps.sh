@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev
   libsqlcipher-dev
   libkainjow-mustache-dev poppler-utils
-  fonts-noto-core
+  fonts-noto-core qt6-translations-l10n
   xvfb xauth
 )
 missing=()

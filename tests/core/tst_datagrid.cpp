@@ -2,6 +2,7 @@
 
 #include "DataGrid.h"
 #include "FakeServices.h"
+#include "GridDelegate.h"
 #include "LookupCombo.h"
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
@@ -9,6 +10,7 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 
 using core::DataGrid;
@@ -314,6 +316,91 @@ private slots:
         QVERIFY(error.number() != 0);
         QCOMPARE(combo.count(), 2);
         QCOMPARE(combo.text(), QStringLiteral("x"));
+    }
+
+    // Headings: the grid's own for a column, else the provider's for the
+    // field, else the field name; the tooltip names the field.
+    void headingsComeFromTheProvider()
+    {
+        DataSource source;
+        source.setDatabase(m_db);
+        source.setQuery(QStringLiteral("select * from witnesses"));
+        DataGrid grid;
+        grid.setDataSource(&source);
+        source.refresh();
+        grid.setHeadingProvider([](const QString &field) {
+            return field == QLatin1String("NAME") ? QStringLiteral("الاسم")
+                   : field == QLatin1String("job") ? QStringLiteral("الوظيفة") : QString();
+        });
+        QCOMPARE(grid.heading(0), QStringLiteral("الاسم"));
+        QCOMPARE(grid.heading(1), QStringLiteral("english_NAME"));
+        QCOMPARE(grid.heading(5), QStringLiteral("الوظيفة"));
+        grid.setHeading(5, QStringLiteral("job"));
+        QCOMPARE(grid.heading(5), QStringLiteral("job"));
+        QCOMPARE(grid.model()->headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString(),
+                 QStringLiteral("NAME"));
+        QCOMPARE(grid.columnField(0), QStringLiteral("NAME")); // the field names stay
+    }
+
+    void cellsReadInTheirOwnDirection_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Qt::LayoutDirection>("direction");
+        QTest::newRow("digits and a blank") << QStringLiteral("011 456") << Qt::LeftToRight;
+        QTest::newRow("date text") << QStringLiteral("1427/05/09") << Qt::LeftToRight;
+        QTest::newRow("Latin name") << QStringLiteral("Abdullah Al-Otaibi") << Qt::LeftToRight;
+        QTest::newRow("Arabic name") << QStringLiteral("عبدالله العتيبي") << Qt::RightToLeft;
+        QTest::newRow("number first, Arabic after") << QStringLiteral("12 شارع الملك") << Qt::RightToLeft;
+        QTest::newRow("Latin first") << QStringLiteral("(Ali) علي") << Qt::LeftToRight;
+        QTest::newRow("blank") << QStringLiteral(" ") << Qt::LeftToRight;
+    }
+
+    // Each cell keeps the grid's alignment, but reads and is cut in its own
+    // text's direction.
+    void cellsReadInTheirOwnDirection()
+    {
+        QFETCH(QString, text);
+        QFETCH(Qt::LayoutDirection, direction);
+        QCOMPARE(core::GridDelegate::textDirection(text), direction);
+
+        struct Probe : core::GridDelegate {
+            using core::GridDelegate::GridDelegate;
+            using core::GridDelegate::initStyleOption;
+        } probe;
+        QStandardItemModel model(1, 1);
+        model.setData(model.index(0, 0), text);
+        QStyleOptionViewItem option;
+        option.direction = Qt::RightToLeft;
+        probe.initStyleOption(&option, model.index(0, 0));
+        QCOMPARE(option.direction, direction);
+        QCOMPARE(option.textElideMode, Qt::ElideRight); // the text's own end
+        QCOMPARE(option.displayAlignment, Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
+    }
+
+    // The first fill sizes the columns from the rows already read, never
+    // reading on; no column grows past the bound; a later refresh keeps
+    // the widths the user gave.
+    void columnsFitTheirFirstRows()
+    {
+        DataSource source;
+        source.setDatabase(m_db);
+        source.setQuery(QStringLiteral("select n, ? as memo, label from numbers order by n"),
+                        {QString(5000, QLatin1Char('x'))});
+        DataGrid grid;
+        grid.resize(600, 300);
+        grid.setDataSource(&source);
+        grid.show();
+        source.refresh();
+        QCOMPARE(grid.rowCount(), core::QueryModel::kDefaultBatch);
+        QHeaderView *header = grid.horizontalHeader();
+        QCOMPARE(header->sectionSize(1), DataGrid::kMaxColumnWidth);
+        QVERIFY(header->sectionSize(0) >= header->fontMetrics().horizontalAdvance(QStringLiteral("64")));
+        QVERIFY(header->sectionSize(0) < 100);
+        QVERIFY(header->stretchLastSection());
+
+        header->resizeSection(0, 150);
+        source.refresh();
+        QCOMPARE(header->sectionSize(0), 150);
     }
 };
 

@@ -6,11 +6,15 @@
 #include "FakeServices.h"
 #include "OpenDb.h"
 #include "RecordScreen.h"
+#include "ScreenKeys.h"
 #include "TempDataFolder.h"
 
+#include <QDialog>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
 
 namespace {
 
@@ -340,6 +344,143 @@ private slots:
         click("refresh");
         QCOMPARE(last(), msgs().MSG_DATAERROR.trimmed());
         QCOMPARE(grid()->rowCount(), 3); // the list keeps what it showed
+    }
+
+    // Every standard key clicks its button from inside a text box, and only
+    // while that button is enabled and shown.
+    void keysPressTheirButtons_data()
+    {
+        QTest::addColumn<QKeySequence>("key");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("listShown");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("clicks");
+        const std::pair<QKeySequence, const char *> keys[] = {
+            {core::keys::kFind, "find"},         {core::keys::kUpdate, "update"},
+            {core::keys::kAdd, "add"},           {core::keys::kDelete, "delete"},
+            {core::keys::kClear, "clear"},       {core::keys::kFirst, "firstrec"},
+            {core::keys::kPrevious, "prevrec"},  {core::keys::kNext, "nextrec"},
+            {core::keys::kLast, "lastrec"},      {core::keys::kList, "list"},
+            {core::keys::kRefresh, "refresh"},   {core::keys::kClose, "close"},
+        };
+        for (const auto &[key, name] : keys) {
+            const bool inPanel = qstrcmp(name, "refresh") == 0;
+            QTest::addRow("%s", name) << key << QString::fromLatin1(name) << true << true << 1;
+            QTest::addRow("%s disabled", name) << key << QString::fromLatin1(name) << true << false << 0;
+            if (inPanel)
+                QTest::addRow("%s hidden", name) << key << QString::fromLatin1(name) << false << true << 0;
+        }
+    }
+
+    void keysPressTheirButtons()
+    {
+        QFETCH(QKeySequence, key);
+        QFETCH(QString, button);
+        QFETCH(bool, listShown);
+        QFETCH(bool, enabled);
+        QFETCH(int, clicks);
+        m_messages.setDefaultAnswer(false);
+        m_screen->show();
+        m_screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_screen.get()));
+        if (listShown)
+            click("list");
+        auto *target = m_screen->findChild<QPushButton *>(button);
+        target->setEnabled(enabled);
+        QSignalSpy clicked(target, &QPushButton::clicked);
+        edit("ADDRESS_TEXT")->setFocus();
+        QTest::keySequence(QApplication::focusWidget(), key);
+        QCOMPARE(clicked.count(), clicks);
+    }
+
+    // A key reaches the handler behind its button: the same outcome as a click.
+    void keysRunTheHandlers()
+    {
+        m_screen->show();
+        m_screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_screen.get()));
+        QTest::keySequence(edit("NAME_TEXT"), core::keys::kLast);
+        QCOMPARE(edit("NAME_TEXT")->text(), QStringLiteral("Camal"));
+        QTest::keySequence(edit("NAME_TEXT"), core::keys::kPrevious);
+        QCOMPARE(edit("NAME_TEXT")->text(), QStringLiteral("Bakr"));
+        edit("job_text")->setText(QStringLiteral("imam"));
+        QTest::keySequence(edit("job_text"), core::keys::kUpdate);
+        QCOMPARE(last(), msgs().MSG_UPDATED.trimmed());
+        QCOMPARE(m_store->db().scalar(QStringLiteral("SELECT job FROM witnesses WHERE NAME='Bakr'")).toString(),
+                 QStringLiteral("imam"));
+        // A view-only screen: update disabled, the key writes nothing.
+        m_screen->findChild<QPushButton *>(QStringLiteral("update"))->setEnabled(false);
+        m_messages.clear();
+        edit("job_text")->setText(QStringLiteral("changed"));
+        QTest::keySequence(edit("job_text"), core::keys::kUpdate);
+        QCOMPARE(m_messages.shownCount(), 0);
+        QCOMPARE(m_store->db().scalar(QStringLiteral("SELECT job FROM witnesses WHERE NAME='Bakr'")).toString(),
+                 QStringLiteral("imam"));
+    }
+
+    void openingFocusesTheFirstFieldAndF1ListsTheKeys()
+    {
+        m_screen->show();
+        m_screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_screen.get()));
+        QCOMPARE(QApplication::focusWidget(), edit("NAME_TEXT"));
+
+        QTest::keyClick(edit("NAME_TEXT"), Qt::Key_F1);
+        auto *help = m_screen->findChild<QDialog *>(core::ScreenKeys::kHelpName);
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        QVERIFY(!help->isModal());
+        auto *table = help->findChild<QTableWidget *>(core::ScreenKeys::kHelpTableName);
+        QStringList lines;
+        for (int row = 0; row < table->rowCount(); ++row)
+            lines << table->item(row, 0)->text() + QLatin1Char('=') + table->item(row, 1)->text();
+        QVERIFY2(lines.contains(core::keys::kUpdate.toString(QKeySequence::NativeText) +
+                                QStringLiteral("=حفظ التعديلات")),
+                 qPrintable(lines.join(QLatin1Char('\n'))));
+        QVERIFY(lines.contains(QStringLiteral("Esc=خروج")));
+        QCOMPARE(lines.size(), 14); // twelve buttons, Enter on the list, F1
+        // A second F1 shows the same window again.
+        help->close();
+        QTest::keyClick(edit("NAME_TEXT"), Qt::Key_F1);
+        QCOMPARE(m_screen->findChildren<QDialog *>(core::ScreenKeys::kHelpName).size(), 1);
+        // The tooltips are those of the buttons, unchanged by the keys.
+        QCOMPARE(m_screen->findChild<QPushButton *>(QStringLiteral("update"))->toolTip(),
+                 QStringLiteral("حفظ التعديلات"));
+    }
+
+    void enterOrDoubleClickChoosesTheRow()
+    {
+        m_screen->show();
+        m_screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_screen.get()));
+        click("list");
+        grid()->setFocus();
+        QVERIFY(grid()->setCurrentRow(2));
+        QTest::keyClick(grid(), Qt::Key_Return);
+        QCOMPARE(edit("NAME_TEXT")->text(), QStringLiteral("Camal"));
+
+        const QRect row1 = grid()->visualRect(grid()->model()->index(1, 0));
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, Qt::NoModifier, row1.center());
+        QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, Qt::NoModifier, row1.center());
+        QCOMPARE(edit("NAME_TEXT")->text(), QStringLiteral("Bakr"));
+
+        m_screen->findChild<QPushButton *>(QStringLiteral("list_ok"))->setEnabled(false);
+        QVERIFY(grid()->setCurrentRow(0));
+        QTest::keyClick(grid(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(edit("NAME_TEXT")->text(), QStringLiteral("Bakr"));
+        QCOMPARE(m_messages.shownCount(), 0);
+    }
+
+    // The hidden list takes no room; showing it makes the window grow.
+    void listGrowsTheWindow()
+    {
+        m_screen->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_screen.get()));
+        const int closedHeight = m_screen->height();
+        const int formBottom = m_screen->findChild<QFrame *>(QStringLiteral("buttonBar"))->geometry().bottom();
+        QVERIFY2(closedHeight - formBottom < 30, qPrintable(QStringLiteral("%1 below the buttons").arg(closedHeight - formBottom)));
+        click("list");
+        QVERIFY(m_screen->height() >= closedHeight + grid()->minimumHeight());
     }
 
     void closingUnloadsAndForgetsTheScreen()

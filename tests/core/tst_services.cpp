@@ -144,6 +144,33 @@ private slots:
         QVERIFY(seen);
     }
 
+    // Every caption shows whole on its button, in the program's Arabic face.
+    void boxButtonsFitTheirArabicCaptions()
+    {
+        QFont arabic(QStringLiteral("Noto Naskh Arabic"));
+        arabic.setPointSize(11);
+        const QFont before = QApplication::font();
+        QApplication::setFont(arabic);
+        const auto plain = core::makeMessageBox(QStringLiteral("t"), QStringLiteral("السجل غير موجود"));
+        const auto question = core::makeConfirmBox(QStringLiteral("t"), QStringLiteral("هل ترغب في الاستمرار"),
+                                                   true, MessageService::Icon::Critical);
+        for (QMessageBox *box : {plain.get(), question.get()}) {
+            box->show();
+            QVERIFY(QTest::qWaitForWindowExposed(box));
+            for (QAbstractButton *button : box->buttons()) {
+                const QFontMetrics metrics = button->fontMetrics();
+                QVERIFY2(button->width() >= metrics.horizontalAdvance(button->text()) + 24,
+                         qPrintable(button->text()));
+                QVERIFY(button->height() >= metrics.height() + 6);
+            }
+        }
+        QCOMPARE(plain->button(QMessageBox::Ok)->text(), QStringLiteral("موافق"));
+        QCOMPARE(question->button(QMessageBox::Yes)->text(), QStringLiteral("نعم"));
+        QCOMPARE(question->button(QMessageBox::No)->text(), QStringLiteral("لا"));
+        QCOMPARE(question->text(), QStringLiteral("هل ترغب في الاستمرار")); // the text as given
+        QApplication::setFont(before);
+    }
+
     void qtConfirmEscapeIsNo()
     {
         core::QtMessageService service(QStringLiteral("app"));

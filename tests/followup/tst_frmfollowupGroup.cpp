@@ -56,6 +56,13 @@ private slots:
         for (const QString &entry : starters)
             QVERIFY2(f.language()->findText(entry) >= 0, qPrintable(entry));
         QCOMPARE(f.grid()->rowCount(), 1);
+        // The list names its columns with the screen's own labels; the
+        // English name has no label and keeps its field name.
+        QStringList headings;
+        for (int col = 0; col < f.grid()->columnCount(); ++col)
+            headings << f.grid()->heading(col);
+        QCOMPARE(headings, (QStringList{"المجموعة", "english_NAME", "التلفون", "الجوال", "المشرف", "اللغة"}));
+        QCOMPARE(f.grid()->columnField(5), QStringLiteral("language"));
     }
 
     void addStoresTheControlsAndRefusesDuplicates()

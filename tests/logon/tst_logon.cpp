@@ -86,7 +86,7 @@ private slots:
     void otherDatabaseFilesAreListedAndUsed();
     void absentOtherDbFolderListsNothing();
     void firstUserIsOfferedOnlyWithoutUsers();
-    void firstUserNeedsIdPasswordAndName();
+    void firstUserNeedsEveryFieldAndTheSamePasswordTwice();
     void firstUserGetsEveryPermissionAndLogsOn();
 };
 
@@ -522,9 +522,13 @@ void TestLogon::firstUserIsOfferedOnlyWithoutUsers()
     QVERIFY(offered->offersFirstUser());
     auto *box = control<QGroupBox>(offered.get(), "FIRST_USER_BOX");
     QVERIFY(!box->isHidden());
-    for (const char *name : {"FIRST_USERID_TEXT", "FIRST_PASSWORD_TEXT", "FIRST_NAME_TEXT"})
+    for (const char *name : {"FIRST_USERID_TEXT", "FIRST_PASSWORD_TEXT",
+                             "FIRST_PASSWORD_CONFIRM_TEXT", "FIRST_NAME_TEXT"})
         QVERIFY(control<QLineEdit>(box, name));
     QVERIFY(control<QPushButton>(box, "createFirstUser"));
+    // Only the offer asks for a user while there is none.
+    for (const char *name : {"USERID_TEXT", "PASSWORD_TEXT", "Label1", "LABEL2"})
+        QVERIFY2(control<QWidget>(offered.get(), name)->isHidden(), name);
 
     LogonWorld withUser;
     withUser.prepare([](engine::Database &db) { addAdmin(db); });
@@ -532,9 +536,11 @@ void TestLogon::firstUserIsOfferedOnlyWithoutUsers()
     QVERIFY(plain);
     QVERIFY(!plain->offersFirstUser());
     QVERIFY(control<QGroupBox>(plain.get(), "FIRST_USER_BOX")->isHidden());
+    for (const char *name : {"USERID_TEXT", "PASSWORD_TEXT", "Label1", "LABEL2"})
+        QVERIFY2(!control<QWidget>(plain.get(), name)->isHidden(), name);
 }
 
-void TestLogon::firstUserNeedsIdPasswordAndName()
+void TestLogon::firstUserNeedsEveryFieldAndTheSamePasswordTwice()
 {
     LogonWorld w;
     w.prepare();
@@ -554,6 +560,19 @@ void TestLogon::firstUserNeedsIdPasswordAndName()
         QCOMPARE(w.messages.shown(), QStringList{w.cmn.msgs.MSG_REQUIRED});
         QCOMPARE(screen->focusWidget(), control<QWidget>(screen.get(), fields[missing]));
     }
+
+    // Every field filled, but the password typed twice differently.
+    for (const char *name : fields)
+        control<QLineEdit>(screen.get(), name)->setText(QStringLiteral("x"));
+    auto *confirm = control<QLineEdit>(screen.get(), "FIRST_PASSWORD_CONFIRM_TEXT");
+    for (const QString &typed : {QString(), QStringLiteral("X"), QStringLiteral("x ")}) {
+        confirm->setText(typed);
+        w.messages.clear();
+        QTest::mouseClick(control<QWidget>(screen.get(), "createFirstUser"), Qt::LeftButton);
+        QCOMPARE(w.messages.shown(), QStringList{logon::LOGON::kPasswordsDiffer});
+        QCOMPARE(screen->focusWidget(), confirm);
+        QVERIFY(confirm->text().isEmpty());
+    }
     QCOMPARE(loggedOn.count(), 0);
     QCOMPARE(w.usersScalar(QStringLiteral("SELECT count(*) FROM users")).toInt(), 0);
 }
@@ -571,6 +590,7 @@ void TestLogon::firstUserGetsEveryPermissionAndLogsOn()
     const QString password = QStringLiteral("Pa%ss'w\"d");
     control<QLineEdit>(screen.get(), "FIRST_USERID_TEXT")->setText(QStringLiteral("  ") + id);
     control<QLineEdit>(screen.get(), "FIRST_PASSWORD_TEXT")->setText(password);
+    control<QLineEdit>(screen.get(), "FIRST_PASSWORD_CONFIRM_TEXT")->setText(password);
     control<QLineEdit>(screen.get(), "FIRST_NAME_TEXT")->setText(QStringLiteral("عبد الله"));
     QTest::mouseClick(control<QWidget>(screen.get(), "createFirstUser"), Qt::LeftButton);
 

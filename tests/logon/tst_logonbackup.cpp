@@ -114,6 +114,7 @@ void TestLogonBackup::missingBackupFolderOnTheFirstStart()
     QSignalSpy loggedOn(&first, &logon::LOGON::loggedOn);
     control<QLineEdit>(&first, "FIRST_USERID_TEXT")->setText(QStringLiteral("admin"));
     control<QLineEdit>(&first, "FIRST_PASSWORD_TEXT")->setText(QStringLiteral("pw"));
+    control<QLineEdit>(&first, "FIRST_PASSWORD_CONFIRM_TEXT")->setText(QStringLiteral("pw"));
     control<QLineEdit>(&first, "FIRST_NAME_TEXT")->setText(QStringLiteral("المدير"));
     QTest::mouseClick(control<QWidget>(&first, "createFirstUser"), Qt::LeftButton);
 

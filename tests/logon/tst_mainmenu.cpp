@@ -7,9 +7,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -76,6 +80,10 @@ private slots:
     void startUpShowsLogonAndSplashes();
     void logonLeadsToTheCentredMenu();
     void aButtonSwapsTheMenuForItsScreenAndBack();
+    void keyboardStartsOnAMarkedButton();
+    void statusBarNamesUserDateAndDataFile_data();
+    void statusBarNamesUserDateAndDataFile();
+    void aLargeScreenScrollsInASmallFrame();
     void menuCloseEndsTheProgram();
     void closingTheFrameEndsTheProgram();
     void logonCloseEndsTheProgram();
@@ -155,6 +163,16 @@ void TestMainMenu::buttonsWithoutAScreenStayDisabled()
 
     logon::MAINMENU none(state, {});
     QCOMPARE(enabledButtons(none), QList<int>{});
+
+    // A disabled button says why; an enabled one needs no word.
+    QList<QVariant> some = ones;
+    some[8] = 0;
+    const core::LogonState partly = stateWith(some);
+    logon::MAINMENU menu2(partly, screensFor({2, 9, 13}));
+    QCOMPARE(menu2.button(2)->toolTip(), QString());
+    QCOMPARE(menu2.button(9)->toolTip(), logon::MAINMENU::kNoPermissionTip);
+    QCOMPARE(menu2.button(1)->toolTip(), logon::MAINMENU::kNotBuiltTip);
+    QVERIFY(logon::MAINMENU::kNotBuiltTip != logon::MAINMENU::kNoPermissionTip);
 }
 
 void TestMainMenu::startUpShowsLogonAndSplashes()
@@ -260,6 +278,118 @@ void TestMainMenu::aButtonSwapsTheMenuForItsScreenAndBack()
     for (QMdiSubWindow *sub : frame.mdiArea()->subWindowList())
         menus += qobject_cast<logon::MAINMENU *>(sub->widget()) ? 1 : 0;
     QCOMPARE(menus, 1);
+}
+
+void TestMainMenu::keyboardStartsOnAMarkedButton()
+{
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        TempDataFolder::addUser(db, QStringLiteral("clerk"), QStringLiteral("pw"),
+                                QStringLiteral("موظف"), {3, 11});
+    });
+    logon::frmMain frame(w.ctx, screensFor(allNumbers()));
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QVERIFY(frame.startUp());
+    typeAndLogOn(frame.logonScreen(), QStringLiteral("clerk"), QStringLiteral("pw"));
+    logon::MAINMENU *menu = frame.mainMenu();
+    QVERIFY(menu);
+    QTRY_COMPARE(QApplication::focusWidget(), menu->button(3));
+
+    // The focused button is drawn with a mark the others do not have.
+    const QImage marked = menu->button(3)->grab().toImage();
+    menu->button(11)->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), menu->button(11));
+    QVERIFY(menu->button(3)->grab().toImage() != marked);
+    menu->button(3)->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), menu->button(3));
+    QCOMPARE(menu->button(3)->grab().toImage(), marked);
+
+    // Enter presses the focused button.
+    QTest::keyClick(menu->button(3), Qt::Key_Return);
+    QTRY_VERIFY(frame.currentScreen());
+    QCOMPARE(frame.currentScreen()->objectName(), QStringLiteral("screen3"));
+}
+
+void TestMainMenu::statusBarNamesUserDateAndDataFile_data()
+{
+    QTest::addColumn<bool>("other");
+    QTest::addColumn<QString>("day");
+    QTest::addColumn<QString>("dateText");
+    QTest::newRow("usual file") << false << QStringLiteral("09")
+                                << QStringLiteral("تاريخ العمل: 1427/05/09 هـ - 2006/06/06 م");
+    QTest::newRow("other file") << true << QStringLiteral("09")
+                                << QStringLiteral("تاريخ العمل: 1427/05/09 هـ - 2006/06/06 م");
+    // The logon takes day 31 of any month: there is no such day to convert.
+    QTest::newRow("day without a Gregorian day")
+        << false << QStringLiteral("31") << QStringLiteral("تاريخ العمل: 1427/05/31 هـ - لا يقابله يوم ميلادي");
+}
+
+void TestMainMenu::statusBarNamesUserDateAndDataFile()
+{
+    QFETCH(bool, other);
+    QFETCH(QString, day);
+    QFETCH(QString, dateText);
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        TempDataFolder::addUser(db, QStringLiteral("clerk"), QStringLiteral("pw"));
+    });
+    QString dbFile = w.folder.dataDir() + QStringLiteral("/velm.mdb");
+    if (other) {
+        QVERIFY(QDir().mkpath(w.folder.dataDir() + QStringLiteral("/other_db")));
+        const QString branch = w.folder.dataDir() + QStringLiteral("/other_db/branch.mdb");
+        QVERIFY(QFile::copy(dbFile, branch));
+        dbFile = branch;
+    }
+    logon::frmMain frame(w.ctx, screensFor(allNumbers()));
+    frame.show();
+    QVERIFY(frame.startUp());
+    auto *status = frame.findChild<QLabel *>(QStringLiteral("statusDataFile"));
+    QVERIFY(status);
+    if (other)
+        control<QListWidget>(frame.logonScreen(), "File1")->setCurrentRow(0);
+    for (const auto &[name, value] : {std::pair{"YY_TEXT", QStringLiteral("1427")},
+                                      std::pair{"MM_TEXT", QStringLiteral("05")},
+                                      std::pair{"DD_TEXT", day}})
+        control<QLineEdit>(frame.logonScreen(), name)->setText(value);
+    typeAndLogOn(frame.logonScreen(), QStringLiteral("CLERK"), QStringLiteral("pw"));
+    QVERIFY(frame.mainMenu());
+
+    QCOMPARE(frame.findChild<QLabel *>(QStringLiteral("statusUser"))->text(),
+             QStringLiteral("المستخدم: clerk"));
+    QCOMPARE(frame.findChild<QLabel *>(QStringLiteral("statusDate"))->text(), dateText);
+    const QString path = QDir::toNativeSeparators(QFileInfo(dbFile).absoluteFilePath());
+    QVERIFY2(status->text().contains(path), qPrintable(status->text()));
+    QCOMPARE(status->text().startsWith(QStringLiteral("قاعدة بيانات أخرى")), other);
+    QCOMPARE(status->styleSheet().isEmpty(), !other); // another database stands out
+}
+
+void TestMainMenu::aLargeScreenScrollsInASmallFrame()
+{
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
+    });
+    core::MenuScreens screens = screensFor(allNumbers());
+    screens.insert(5, [](core::AppContext &, QWidget *) {
+        QWidget *screen = makeScreen(5);
+        screen->setMinimumSize(900, 700);
+        return screen;
+    });
+    logon::frmMain frame(w.ctx, screens);
+    frame.resize(640, 480);
+    frame.show();
+    QVERIFY(frame.startUp());
+    typeAndLogOn(frame.logonScreen(), QStringLiteral("admin"), QStringLiteral("pw"));
+    QVERIFY(frame.openScreen(5));
+    const QScrollBar *across = frame.mdiArea()->horizontalScrollBar();
+    QTRY_VERIFY(across->maximum() - across->minimum() > 0);
+    QVERIFY(frame.mdiArea()->verticalScrollBar()->maximum() > 0);
+    // The right-hand side, where an Arabic screen starts, is the part in sight.
+    const QWidget *window = frame.currentScreen()->parentWidget();
+    QVERIFY(window->geometry().right() < frame.mdiArea()->viewport()->width());
+    QVERIFY(window->geometry().right() > frame.mdiArea()->viewport()->width() - 40);
+    QCOMPARE(window->y(), 0);
 }
 
 void TestMainMenu::menuCloseEndsTheProgram()

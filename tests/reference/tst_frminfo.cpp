@@ -97,6 +97,9 @@ private slots:
 
         auto again = f.open();
         QCOMPARE(box(again.get(), "txt_direction")->text(), QStringLiteral("وزارة الشؤون الإسلامية"));
+        // A stored value opens at its beginning, not scrolled to its end.
+        for (const char *name : {"txt_direction", "txt_res_publica", "txt_logo"})
+            QCOMPARE(box(again.get(), name)->cursorPosition(), 0);
         QCOMPARE(box(again.get(), "txt_fax")->text(), QStringLiteral("+966 1 *"));
         QCOMPARE(box(again.get(), "txt_name_of_institution")->text(), QStringLiteral("مكتب الدعوة"));
     }

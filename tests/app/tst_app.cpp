@@ -1,0 +1,158 @@
+#include "../logon/LogonWorld.h"
+
+#include "DataGrid.h"
+#include "MAINMENU.h"
+#include "Screens.h"
+#include "Screenshot.h"
+#include "Startup.h"
+#include "TestMain.h"
+#include "frmMain.h"
+
+#include <QCommandLineParser>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QToolButton>
+
+using testsupport::TempDataFolder;
+
+// The program as the office starts it: its command line, its Qt texts, and
+// the real screens of the main menu opened through the frame window.
+class TestApp : public QObject {
+    Q_OBJECT
+
+private slots:
+    void commandLineWithoutADisplay_data();
+    void commandLineWithoutADisplay();
+    void screenshotRequest_data();
+    void screenshotRequest();
+    void qtTextsAreArabic();
+    void everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack_data();
+    void everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack();
+};
+
+void TestApp::commandLineWithoutADisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << QStringLiteral("--screenshot <FILE>");
+    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << 0 << QStringLiteral("--version");
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0
+                               << QStringLiteral("velm " VELM_TEST_VERSION);
+    QTest::newRow("no display") << QStringList{} << 2 << QStringLiteral("no display");
+}
+
+void TestApp::commandLineWithoutADisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    QProcess velm;
+    velm.setProcessEnvironment(env);
+    velm.start(QStringLiteral(VELM_PROGRAM), arguments);
+    QVERIFY(velm.waitForFinished(30000));
+    const QString said = QString::fromLocal8Bit(velm.readAllStandardOutput() + velm.readAllStandardError());
+    QCOMPARE(velm.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(velm.exitCode(), exitCode);
+    QVERIFY2(said.contains(output), qPrintable(said));
+}
+
+void TestApp::screenshotRequest_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("isScreenshot");
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QStringList>("presses");
+    QTest::addColumn<bool>("wrong");
+    QTest::newRow("plain start") << QStringList{} << false << QString() << QStringList{} << false;
+    QTest::newRow("logon by default") << QStringList{"--screenshot", "a.png"} << true << "LOGON"
+                                      << QStringList{} << false;
+    QTest::newRow("screen, user and presses")
+        << QStringList{"--screenshot", "a.png", "frmWitnesses", "--user", "u", "--password", "p",
+                       "--press", "list", "--press", "find", "--message"}
+        << true << "frmWitnesses" << QStringList{"list", "find"} << false;
+    QTest::newRow("user without screenshot") << QStringList{"--user", "u"} << false << QString()
+                                             << QStringList{} << true;
+    QTest::newRow("two screens") << QStringList{"--screenshot", "a.png", "A", "B"} << true << "A"
+                                 << QStringList{} << true;
+    QTest::newRow("stray word") << QStringList{"MAINMENU"} << false << QString() << QStringList{} << true;
+}
+
+void TestApp::screenshotRequest()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, isScreenshot);
+    QFETCH(QString, screen);
+    QFETCH(QStringList, presses);
+    QFETCH(bool, wrong);
+    QCommandLineParser parser;
+    app::addCommandLineOptions(parser);
+    QVERIFY(parser.parse(QStringList{QStringLiteral("velm")} + arguments));
+    QString error;
+    const std::optional<app::ScreenshotRequest> request = app::screenshotRequest(parser, &error);
+    QCOMPARE(!error.isEmpty(), wrong);
+    QCOMPARE(request.has_value(), isScreenshot);
+    if (request) {
+        QCOMPARE(request->file, QStringLiteral("a.png"));
+        QCOMPARE(request->screen, screen);
+        QCOMPARE(request->presses, presses);
+        QCOMPARE(request->message, arguments.contains(QStringLiteral("--message")));
+    }
+}
+
+void TestApp::qtTextsAreArabic()
+{
+    QVERIFY(app::loadQtArabic(*qApp));
+    // The context menu of every text box.
+    QCOMPARE(QCoreApplication::translate("QLineEdit", "Select All"), QStringLiteral("حدّد الكلّ"));
+}
+
+void TestApp::everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("firstField");
+    QTest::addColumn<QString>("firstHeading");
+    QTest::newRow("users") << 8 << "SECURITY" << "USERID_text" << "userid";
+    QTest::newRow("code tables") << 9 << "frmcodes" << "Text1" << "الشرح";
+    QTest::newRow("witnesses") << 11 << "frmWitnesses" << "NAME_TEXT" << "الاسم";
+    QTest::newRow("follow-up groups") << 12 << "frmfollowupGroup" << "group_name" << "المجموعة";
+    QTest::newRow("office information") << 14 << "frminfo" << "txt_res_publica" << QString();
+}
+
+void TestApp::everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack()
+{
+    QFETCH(int, button);
+    QFETCH(QString, screen);
+    QFETCH(QString, firstField);
+    QFETCH(QString, firstHeading);
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
+    });
+    logon::frmMain frame(w.ctx, app::menuScreens());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QVERIFY(frame.startUp());
+    typeAndLogOn(frame.logonScreen(), QStringLiteral("admin"), QStringLiteral("pw"));
+    QVERIFY(frame.mainMenu());
+
+    QTest::keyClick(frame.mainMenu()->button(button), Qt::Key_Space);
+    QTRY_VERIFY(frame.currentScreen());
+    QWidget *opened = frame.currentScreen();
+    QCOMPARE(opened->objectName(), screen);
+    QTRY_COMPARE(QApplication::focusWidget(), opened->findChild<QWidget *>(firstField));
+    if (auto *grid = opened->findChild<core::DataGrid *>(QStringLiteral("DBGrid1")))
+        QCOMPARE(grid->heading(0), firstHeading);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(frame.mainMenu());
+    QVERIFY(!frame.currentScreen());
+    QCOMPARE(w.messages.shownCount(), 0);
+}
+
+VELM_TEST_MAIN(TestApp)
+#include "tst_app.moc"
