@@ -17,6 +17,15 @@ void click(const QObject *screen, const QString &name)
     control<QPushButton>(screen, name)->click();
 }
 
+void pick(QComboBox *list, const QString &text)
+{
+    const int index = list->findText(text);
+    if (index < 0)
+        qFatal("%s offers no %s", qPrintable(list->objectName()), qPrintable(text));
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
 ScreenWorld::ScreenWorld()
     : store(folder.openStore()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn}
 {

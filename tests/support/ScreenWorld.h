@@ -7,6 +7,7 @@
 #include "OpenDb.h"
 #include "TempDataFolder.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QObject>
 #include <QPushButton>
@@ -37,6 +38,9 @@ inline QLineEdit *box(const QObject *screen, const QString &name)
 }
 // Clicks the push button `name` of `screen`.
 void click(const QObject *screen, const QString &name);
+// Chooses the entry `text` of a drop-down list as the user does (the list
+// announces the pick); stops the test program when the list lacks it.
+void pick(QComboBox *list, const QString &text);
 
 // A program folder with an open first database, the recording services and
 // the context a screen is handed.
