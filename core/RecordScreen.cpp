@@ -340,11 +340,33 @@ void RecordScreen::listClicked()
     m_frame1->show();
 }
 
+void RecordScreen::setListChoice(const ListChoice &choice)
+{
+    m_secondKeyControl = choice.secondKey;
+    m_skipEmptyKey = choice.skipEmptyKey;
+    m_chooseOnDoubleClick = choice.onDoubleClick;
+}
+
 void RecordScreen::listOkClicked()
 {
     if (m_grid->currentRow() < 0)
         return;
+    if (m_skipEmptyKey && m_grid->columnValue(0).trimmed().isEmpty())
+        return;
+    chooseGridRow();
+}
+
+void RecordScreen::gridDoubleClicked()
+{
+    if (m_chooseOnDoubleClick && m_grid->currentRow() >= 0)
+        chooseGridRow();
+}
+
+void RecordScreen::chooseGridRow()
+{
     setControlText(m_keyControl, m_grid->columnValue(0));
+    if (m_secondKeyControl)
+        setControlText(m_secondKeyControl, m_grid->columnValue(1));
     findClicked();
 }
 

@@ -86,8 +86,9 @@ protected:
     virtual void afterAdd(bool added);
     virtual void afterUpdate(bool updated);
     virtual void afterDelete(bool deleted);
-    // A double click on a grid row (default: nothing).
-    virtual void gridDoubleClicked() {}
+    // A double click on a grid row (default: the list choice, when it
+    // takes double clicks; otherwise nothing).
+    virtual void gridDoubleClicked();
 
     // --- the standard handlers, one per button
     virtual void addClicked();
@@ -133,6 +134,16 @@ protected:
     void setKeyControl(QWidget *control) { m_keyControl = control; }
     QWidget *keyControl() const { return m_keyControl; }
 
+    // How list_ok takes the grid's current row: column 0 into the key
+    // control and, on screens with a two-part key, column 1 into the second
+    // key control; then find runs.
+    struct ListChoice {
+        QWidget *secondKey = nullptr; // receives column 1 (none: one key column)
+        bool skipEmptyKey = false;    // list_ok leaves a row with an empty column 0 alone
+        bool onDoubleClick = false;   // a double click on a row chooses it too (no emptiness test)
+    };
+    void setListChoice(const ListChoice &choice);
+
     // --- the parts of the window
     QWidget *formArea() const { return m_formArea; }
     QFrame *buttonBar() const { return m_buttonBar; }
@@ -150,11 +161,15 @@ protected:
 
 private:
     QPushButton *makeButton(const QString &name, const QString &tip, int icon);
+    void chooseGridRow();
     void buildLayout();
 
     AppContext &m_ctx;
     CursorSlot *m_slot;
     QPointer<QWidget> m_keyControl;
+    QPointer<QWidget> m_secondKeyControl;
+    bool m_skipEmptyKey = false;
+    bool m_chooseOnDoubleClick = false;
     QWidget *m_formArea = nullptr;
     QFrame *m_buttonBar = nullptr;
     QHBoxLayout *m_buttonRow = nullptr;
