@@ -12,12 +12,6 @@ using core::PersonLookup;
 namespace {
 
 struct World : testsupport::ScreenWorld {
-    void person(const QString &number, const QString &arabic = {}, const QString &english = {})
-    {
-        store.db().execute(
-            QStringLiteral("INSERT INTO tamrel (tamrel_no, a_new_name, e_new_name) VALUES (?, ?, ?)"),
-            {number, arabic, english});
-    }
     void step(const QString &number, int seq)
     {
         store.db().execute(QStringLiteral("INSERT INTO followUp (tamrel_no, seq_no) VALUES (?, ?)"),
@@ -62,8 +56,8 @@ private slots:
         QFETCH(QString, arabic);
         QFETCH(qint64, next);
         World w;
-        w.person(QStringLiteral("12"), QStringLiteral("عبد الله"), QStringLiteral("Abdullah"));
-        w.person(QStringLiteral("120"), QStringLiteral("يوسف"), QStringLiteral("Yusuf"));
+        w.addPerson(QStringLiteral("12"), QStringLiteral("عبد الله"), QStringLiteral("Abdullah"));
+        w.addPerson(QStringLiteral("120"), QStringLiteral("يوسف"), QStringLiteral("Yusuf"));
         for (int seq : {1, 2, 5})
             w.step(QStringLiteral("12"), seq);
         for (int seq : {1, 2, 3})
@@ -84,7 +78,7 @@ private slots:
         {
             engine::Transaction tx(w.store.db());
             for (int n = 1; n <= 3000; ++n)
-                w.person(QString::number(n));
+                w.addPerson(QString::number(n));
             tx.commit();
         }
         PersonLookup lookup(QStringLiteral("dbc_tamrel"));
@@ -120,7 +114,7 @@ private slots:
     {
         World w;
         for (const char *n : {"5", "7", "12"})
-            w.person(QLatin1String(n));
+            w.addPerson(QLatin1String(n));
         PersonLookup lookup(QStringLiteral("dbc_tamrel"));
         lookup.setStore(w.store);
         lookup.show();

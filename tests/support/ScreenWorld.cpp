@@ -1,5 +1,7 @@
 #include "ScreenWorld.h"
 
+#include <QTest>
+
 namespace testsupport {
 
 namespace {
@@ -26,6 +28,15 @@ void pick(QComboBox *list, const QString &text)
     emit list->activated(index);
 }
 
+void typeIn(QComboBox *list, const QString &text)
+{
+    QLineEdit *edit = list->lineEdit();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
 ScreenWorld::ScreenWorld()
     : store(folder.openStore()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn}
 {
@@ -42,6 +53,13 @@ void ScreenWorld::press(const QObject *screen, const QString &name)
     QPushButton *button = control<QPushButton>(screen, name);
     messages.clear();
     button->click();
+}
+
+void ScreenWorld::addPerson(const QString &number, const QString &arabic, const QString &english)
+{
+    store.db().execute(
+        QStringLiteral("INSERT INTO tamrel (tamrel_no, a_new_name, e_new_name) VALUES (?, ?, ?)"),
+        {number, arabic, english});
 }
 
 QVariant ScreenWorld::scalar(const QString &sql, const QVariantList &values)
