@@ -2,6 +2,9 @@
 
 #include "AppContext.h"
 #include "SECURITY.h"
+#include "frmCourses.h"
+#include "frmFollowup.h"
+#include "frmQuest.h"
 #include "frmWitnesses.h"
 #include "frmcodes.h"
 #include "frmfollowupGroup.h"
@@ -24,6 +27,9 @@ core::MenuScreens menuScreens()
     // Main-menu button number -> its screen. Buttons without a screen here
     // stay disabled whatever the permission.
     core::MenuScreens screens;
+    screens.insert(2, factory<followup::frmFollowup>());
+    screens.insert(3, factory<education::frmCourses>());
+    screens.insert(4, factory<followup::frmQuest>());
     screens.insert(8, factory<logon::SECURITY>());
     screens.insert(9, factory<reference::frmcodes>());
     screens.insert(11, factory<registry::frmWitnesses>());
