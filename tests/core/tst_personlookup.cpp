@@ -110,6 +110,44 @@ private slots:
         QCOMPARE(lookup.text(), QStringLiteral("129' OR 1=1 --"));
     }
 
+    // As the user meets it: the box has the focus and the popup opens.
+    void typingWithThePopupOpen()
+    {
+        World w;
+        for (const char *n : {"1", "130", "131", "14"})
+            w.addPerson(QLatin1String(n));
+        PersonLookup lookup(QStringLiteral("dbc_tamrel"));
+        lookup.setStore(w.store);
+        lookup.show();
+        lookup.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&lookup));
+        lookup.lineEdit()->setFocus();
+        QSignalSpy changed(&lookup, &PersonLookup::personChanged);
+
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("13"));
+        QAbstractItemView *popup = lookup.completer()->popup();
+        QVERIFY(popup->isVisible());
+        QCOMPARE(lookup.completer()->completionCount(), 2); // 130, 131
+        // Enter keeps the typed number, though no person has it.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.last().at(0).toString(), QStringLiteral("13"));
+
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("1"));
+        QVERIFY(popup->isVisible());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(changed.last().at(0).toString(), QStringLiteral("131"));
+
+        // Typing inside the number: the cursor stays where the user types.
+        lookup.lineEdit()->setText(QStringLiteral("14"));
+        lookup.lineEdit()->setCursorPosition(1);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("3"));
+        QCOMPARE(lookup.text(), QStringLiteral("134"));
+        QCOMPARE(lookup.lineEdit()->cursorPosition(), 2);
+    }
+
     void announcesEachSettledNumberOnce()
     {
         World w;
