@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -98,6 +99,53 @@ DateSelector *PersonRecordScreen::addDateRow(QGridLayout *grid, int row, const Q
     grid->addWidget(caption(text, date->yearList()), row, 0);
     grid->addLayout(line, row, 1, 1, 2);
     return date;
+}
+
+PersonRecordScreen::ActivityForm PersonRecordScreen::layOutActivity(const QString &activityCaption,
+                                                                    QWidget *activity,
+                                                                    QWidget *evaluation)
+{
+    ActivityForm form;
+    form.comments = new QPlainTextEdit(formArea());
+    form.comments->setObjectName(QStringLiteral("txt_comments"));
+    form.comments->setTabChangesFocus(true);
+
+    auto *grid = new QGridLayout(formArea());
+    int row = addPersonRows(grid, 0);
+    grid->addWidget(caption(activityCaption, activity), row, 0);
+    grid->addWidget(activity, row++, 1, 1, 2);
+    form.start = addDateRow(grid, row++, QStringLiteral("تاريخ البداية"), QStringLiteral("Combo1"),
+                            QStringLiteral("Combo2"), QStringLiteral("Combo3"), QStringLiteral("Text1"));
+    form.end = addDateRow(grid, row++, QStringLiteral("تاريخ النهاية"), QStringLiteral("Combo4"),
+                          QStringLiteral("Combo5"), QStringLiteral("Combo6"), QStringLiteral("Text2"));
+    grid->addWidget(caption(QStringLiteral("التقييم"), evaluation), row, 0);
+    grid->addWidget(evaluation, row++, 1);
+    grid->addWidget(caption(QStringLiteral("ملاحظات"), form.comments), row, 0, Qt::AlignTop);
+    grid->addWidget(form.comments, row, 1, 1, 2);
+    grid->setRowStretch(row, 1);
+    grid->setColumnStretch(1, 2);
+    grid->setColumnStretch(2, 1);
+
+    setFieldControls({{QStringLiteral("tamrel_no"), dbc_tamrel},
+                      {QStringLiteral("seq_no"), txt_seq_no},
+                      {QStringLiteral("description"), activity},
+                      {QStringLiteral("step_start_date"), form.start},
+                      {QStringLiteral("step_end_date"), form.end},
+                      {QStringLiteral("evaluation"), evaluation},
+                      {QStringLiteral("comments"), form.comments}});
+    return form;
+}
+
+void PersonRecordScreen::showFields()
+{
+    for (const FieldControl &f : std::as_const(m_fields))
+        showField(f.field, f.control);
+}
+
+void PersonRecordScreen::storeFields()
+{
+    for (const FieldControl &f : std::as_const(m_fields))
+        storeField(f.control, f.field);
 }
 
 QLabel *PersonRecordScreen::caption(const QString &text, QWidget *buddy)

@@ -7,6 +7,7 @@
 class QGridLayout;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 
 namespace core {
 
@@ -63,8 +64,32 @@ protected:
     DateSelector *addDateRow(QGridLayout *grid, int row, const QString &text,
                              const QString &yearName, const QString &monthName,
                              const QString &dayName, const QString &displayName);
+    // The form of a screen shaped like the follow-up steps, in one grid:
+    // the person rows; the activity list under its caption; the start date
+    // (Combo1..Combo3, Text1) and the end date (Combo4..Combo6, Text2); the
+    // evaluation control; the notes box txt_comments. The field controls
+    // are set for such a table: tamrel_no, seq_no, description,
+    // step_start_date, step_end_date, evaluation, comments.
+    struct ActivityForm {
+        DateSelector *start = nullptr;
+        DateSelector *end = nullptr;
+        QPlainTextEdit *comments = nullptr;
+    };
+    ActivityForm layOutActivity(const QString &activityCaption, QWidget *activity,
+                                QWidget *evaluation);
     // A caption for a control, right of it in the form.
     QLabel *caption(const QString &text, QWidget *buddy);
+
+    // The screen's fields in mapping order with their controls. showFields()
+    // copies the current record into the controls, each field alone (a null
+    // field leaves its control as it is); storeFields() copies them back.
+    struct FieldControl {
+        QString field;
+        QWidget *control;
+    };
+    void setFieldControls(const QList<FieldControl> &fields) { m_fields = fields; }
+    void showFields();
+    void storeFields();
     // A box or editable list never takes more characters than its field stores.
     void fitToField(QWidget *control, const QString &field) const;
 
@@ -104,6 +129,7 @@ private:
 
     QString m_table;
     ListRows m_rows;
+    QList<FieldControl> m_fields;
     bool m_valid = false;
 };
 

@@ -1,26 +1,15 @@
 #include "frmCourses.h"
 
 #include "AppContext.h"
-#include "DateSelector.h"
 #include "LookupCombo.h"
 #include "PersonLookup.h"
 #include "Schema.h"
 
 #include <QComboBox>
-#include <QGridLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
 namespace education {
-
-namespace {
-
-// Fields in table order.
-constexpr const char *kFields[] = {"tamrel_no",     "seq_no",     "description", "step_start_date",
-                                   "step_end_date", "evaluation", "comments"};
-
-} // namespace
 
 QStringList frmCourses::grades()
 {
@@ -44,27 +33,8 @@ frmCourses::frmCourses(core::AppContext &ctx, QWidget *parent)
     Combo_evaluation->setInsertPolicy(QComboBox::NoInsert);
     Combo_evaluation->addItems(grades());
     fitToField(Combo_evaluation, QStringLiteral("evaluation"));
-    txt_comments = new QPlainTextEdit(formArea());
-    txt_comments->setObjectName(QStringLiteral("txt_comments"));
-    txt_comments->setTabChangesFocus(true);
+    txt_comments = layOutActivity(QStringLiteral("الدورة"), dbc_step, Combo_evaluation).comments;
 
-    auto *grid = new QGridLayout(formArea());
-    int row = addPersonRows(grid, 0);
-    grid->addWidget(caption(QStringLiteral("الدورة"), dbc_step), row, 0);
-    grid->addWidget(dbc_step, row++, 1, 1, 2);
-    m_start = addDateRow(grid, row++, QStringLiteral("تاريخ البداية"), QStringLiteral("Combo1"),
-                         QStringLiteral("Combo2"), QStringLiteral("Combo3"), QStringLiteral("Text1"));
-    m_end = addDateRow(grid, row++, QStringLiteral("تاريخ النهاية"), QStringLiteral("Combo4"),
-                       QStringLiteral("Combo5"), QStringLiteral("Combo6"), QStringLiteral("Text2"));
-    grid->addWidget(caption(QStringLiteral("التقييم"), Combo_evaluation), row, 0);
-    grid->addWidget(Combo_evaluation, row++, 1);
-    grid->addWidget(caption(QStringLiteral("ملاحظات"), txt_comments), row, 0, Qt::AlignTop);
-    grid->addWidget(txt_comments, row, 1, 1, 2);
-    grid->setRowStretch(row, 1);
-    grid->setColumnStretch(1, 2);
-    grid->setColumnStretch(2, 1);
-
-    m_controls = {dbc_tamrel, txt_seq_no, dbc_step, m_start, m_end, Combo_evaluation, txt_comments};
     listData()->setObjectName(QStringLiteral("courses_data"));
     // Until a person is chosen the grid lists every course.
     listData()->setQuery(QLatin1String(kListSql));
@@ -93,15 +63,13 @@ void frmCourses::CLEARFIELDS()
 void frmCourses::DATATOTEXT()
 {
     CLEARFIELDS();
-    for (int i = 0; i < int(m_controls.size()); ++i)
-        showField(QLatin1String(kFields[i]), m_controls[i]);
+    showFields();
     personChanged(false);
 }
 
 void frmCourses::texttodata()
 {
-    for (int i = 0; i < int(m_controls.size()); ++i)
-        storeField(m_controls[i], QLatin1String(kFields[i]));
+    storeFields();
 }
 
 } // namespace education

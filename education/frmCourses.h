@@ -4,15 +4,12 @@
 
 #include <QStringList>
 
-#include <array>
-
 class QComboBox;
 class QPlainTextEdit;
 
 namespace core {
-class DateSelector;
 class LookupCombo;
-} // namespace core
+}
 
 namespace education {
 
@@ -40,12 +37,8 @@ private:
     void loadLookups() override;
 
     core::LookupCombo *dbc_step = nullptr;
-    core::DateSelector *m_start = nullptr; // Combo1..Combo3, shown in Text1
-    core::DateSelector *m_end = nullptr;   // Combo4..Combo6, shown in Text2
     QComboBox *Combo_evaluation = nullptr;
     QPlainTextEdit *txt_comments = nullptr;
-    // The controls in the order of their fields.
-    std::array<QWidget *, 7> m_controls{};
 };
 
 } // namespace education

@@ -2,15 +2,11 @@
 
 #include "PersonRecordScreen.h"
 
-#include <array>
-
-class QLineEdit;
 class QPlainTextEdit;
 
 namespace core {
-class DateSelector;
 class LookupCombo;
-} // namespace core
+}
 
 namespace followup {
 
@@ -36,12 +32,8 @@ private:
     void personChanged(bool byUser) override;
 
     core::LookupCombo *dbc_step = nullptr;
-    core::DateSelector *m_start = nullptr; // Combo1..Combo3, shown in Text1
-    core::DateSelector *m_end = nullptr;   // Combo4..Combo6, shown in Text2
     core::LookupCombo *DBC_evaluation = nullptr;
     QPlainTextEdit *txt_comments = nullptr;
-    // The controls in the order of their fields.
-    std::array<QWidget *, 7> m_controls{};
 };
 
 } // namespace followup

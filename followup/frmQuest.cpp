@@ -13,13 +13,6 @@
 
 namespace followup {
 
-namespace {
-
-// Fields in mapping order.
-constexpr const char *kFields[] = {"tamrel_no", "q1", "q2", "q3", "q4", "q5", "remark_1"};
-
-} // namespace
-
 frmQuest::frmQuest(core::AppContext &ctx, QWidget *parent)
     : PersonRecordScreen(ctx, QStringLiteral("frmQuest"),
                          QStringLiteral("إستبيان عام لTamrels / General Questionnaire For Tamrels"),
@@ -62,7 +55,10 @@ frmQuest::frmQuest(core::AppContext &ctx, QWidget *parent)
     grid->setColumnStretch(1, 2);
     grid->setColumnStretch(2, 1);
 
-    m_controls = {dbc_tamrel, dbc_q1, dbc_q2, txt_q3, txt_q4, txt_q5, txt_remark_1};
+    m_answers = {{QStringLiteral("q1"), dbc_q1},       {QStringLiteral("q2"), dbc_q2},
+                 {QStringLiteral("q3"), txt_q3},       {QStringLiteral("q4"), txt_q4},
+                 {QStringLiteral("q5"), txt_q5},       {QStringLiteral("remark_1"), txt_remark_1}};
+    setFieldControls(QList<FieldControl>{{QStringLiteral("tamrel_no"), dbc_tamrel}} + m_answers);
     listData()->setObjectName(QStringLiteral("quest_data"));
     loadForm();
 }
@@ -76,12 +72,8 @@ void frmQuest::loadLookups()
 
 void frmQuest::clearAnswers()
 {
-    dbc_q1->setText(QString());
-    dbc_q2->setText(QString());
-    txt_q3->clear();
-    txt_q4->clear();
-    txt_q5->clear();
-    txt_remark_1->clear();
+    for (const FieldControl &answer : std::as_const(m_answers))
+        core::setControlText(answer.control, QString());
 }
 
 void frmQuest::CLEARFIELDS()
@@ -100,10 +92,10 @@ void frmQuest::showStoredAnswers()
                                    {QVariant(personNumber())});
         if (!stored.next())
             return; // none yet: the empty answers are ready for add
-        for (int i = 1; i < int(m_controls.size()); ++i) {
-            const QVariant v = stored.value(QLatin1String(kFields[i]));
+        for (const FieldControl &answer : std::as_const(m_answers)) {
+            const QVariant v = stored.value(answer.field);
             if (!v.isNull())
-                core::setControlText(m_controls[i], v.toString());
+                core::setControlText(answer.control, v.toString());
         }
     } catch (const engine::EngineError &) {
     }
@@ -124,15 +116,13 @@ void frmQuest::personChanged(bool byUser)
 void frmQuest::DATATOTEXT()
 {
     CLEARFIELDS();
-    for (int i = 0; i < int(m_controls.size()); ++i)
-        showField(QLatin1String(kFields[i]), m_controls[i]);
+    showFields();
     personChanged(false);
 }
 
 void frmQuest::texttodata()
 {
-    for (int i = 0; i < int(m_controls.size()); ++i)
-        storeField(m_controls[i], QLatin1String(kFields[i]));
+    storeFields();
 }
 
 } // namespace followup

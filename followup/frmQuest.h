@@ -2,8 +2,6 @@
 
 #include "PersonRecordScreen.h"
 
-#include <array>
-
 class QPlainTextEdit;
 
 namespace core {
@@ -43,8 +41,8 @@ private:
     QPlainTextEdit *txt_q4 = nullptr;
     QPlainTextEdit *txt_q5 = nullptr;
     QPlainTextEdit *txt_remark_1 = nullptr;
-    // The controls in the order of their fields.
-    std::array<QWidget *, 7> m_controls{};
+    // The six answers in the order of their fields.
+    QList<FieldControl> m_answers;
 };
 
 } // namespace followup
