@@ -4,6 +4,9 @@
 #include "SECURITY.h"
 #include "frmCourseMaterial.h"
 #include "frmForms.h"
+#include "frmCourses.h"
+#include "frmFollowup.h"
+#include "frmQuest.h"
 #include "frmWitnesses.h"
 #include "frmcodes.h"
 #include "frmfollowupGroup.h"
@@ -28,6 +31,9 @@ core::MenuScreens menuScreens()
     core::MenuScreens screens;
     screens.insert(5, factory<education::frmCourseMaterial>());
     screens.insert(7, factory<education::frmForms>());
+    screens.insert(2, factory<followup::frmFollowup>());
+    screens.insert(3, factory<education::frmCourses>());
+    screens.insert(4, factory<followup::frmQuest>());
     screens.insert(8, factory<logon::SECURITY>());
     screens.insert(9, factory<reference::frmcodes>());
     screens.insert(11, factory<registry::frmWitnesses>());

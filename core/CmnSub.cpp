@@ -1,5 +1,6 @@
 #include "CmnSub.h"
 
+#include "DateSelector.h"
 #include "LookupCombo.h"
 #include "OpenDb.h"
 #include "Services.h"
@@ -51,6 +52,8 @@ QString controlText(const QWidget *control)
         return spin->text();
     if (auto *label = qobject_cast<const QLabel *>(control))
         return label->text();
+    if (auto *date = qobject_cast<const DateSelector *>(control))
+        return date->text();
     if (auto *button = qobject_cast<const QAbstractButton *>(control))
         return button->text();
     return {};
@@ -84,6 +87,8 @@ void setControlText(QWidget *control, const QString &text)
         rich->setPlainText(text);
     } else if (auto *label = qobject_cast<QLabel *>(control)) {
         label->setText(text);
+    } else if (auto *date = qobject_cast<DateSelector *>(control)) {
+        date->setText(text);
     }
 }
 

@@ -75,8 +75,8 @@ private:
 };
 
 // The text a control shows (line edit, combo, look-up list, text area,
-// spin box, label, button caption); "1"/"0" for a check box; empty for
-// anything else or no control.
+// spin box, label, button caption, date selector); "1"/"0" for a check box;
+// empty for anything else or no control.
 QString controlText(const QWidget *control);
 // Puts a text into a control the same way; a look-up list receives it as
 // its bound text, a check box is ticked for a non-zero number.

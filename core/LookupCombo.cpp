@@ -2,6 +2,8 @@
 
 #include "OpenDb.h"
 
+#include <QLineEdit>
+
 
 namespace core {
 
@@ -109,6 +111,7 @@ int LookupCombo::boundIndex() const
 void LookupCombo::beforeReset()
 {
     m_savedText = currentText();
+    m_savedCursor = lineEdit() ? lineEdit()->cursorPosition() : -1;
     m_wasBlocked = blockSignals(true);
 }
 
@@ -117,6 +120,9 @@ void LookupCombo::afterReset()
     setModelColumn(listColumn());
     setCurrentIndex(-1);
     setEditText(m_savedText);
+    // Rows read again while the user types leave the cursor where it was.
+    if (lineEdit() && m_savedCursor >= 0)
+        lineEdit()->setCursorPosition(m_savedCursor);
     blockSignals(m_wasBlocked);
 }
 

@@ -66,6 +66,7 @@ private:
     QString m_listField;
     QString m_boundColumn;
     QString m_savedText;
+    int m_savedCursor = -1;
     bool m_wasBlocked = false;
     QMetaObject::Connection m_aboutToReset;
     QMetaObject::Connection m_reset;

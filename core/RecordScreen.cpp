@@ -450,16 +450,39 @@ void RecordScreen::listClicked()
     fitWindowToContents();
 }
 
-void RecordScreen::gridDoubleClicked()
+void RecordScreen::setListChoice(const ListChoice &choice)
 {
-    ScreenKeys::press(button(QStringLiteral("list_ok")), this);
+    m_secondKeyControl = choice.secondKey;
+    m_skipEmptyKey = choice.skipEmptyKey;
+    m_chooseOnDoubleClick = choice.onDoubleClick;
 }
 
 void RecordScreen::listOkClicked()
 {
     if (m_grid->currentRow() < 0)
         return;
+    if (m_skipEmptyKey && m_grid->columnValue(0).trimmed().isEmpty())
+        return;
+    chooseGridRow();
+}
+
+// Enter or a double click on a row: screens whose double click chooses the
+// row without list_ok's emptiness test do so; the others press list_ok.
+void RecordScreen::gridDoubleClicked()
+{
+    if (m_chooseOnDoubleClick) {
+        if (m_grid->currentRow() >= 0)
+            chooseGridRow();
+        return;
+    }
+    ScreenKeys::press(button(QStringLiteral("list_ok")), this);
+}
+
+void RecordScreen::chooseGridRow()
+{
     setControlText(m_keyControl, m_grid->columnValue(0));
+    if (m_secondKeyControl)
+        setControlText(m_secondKeyControl, m_grid->columnValue(1));
     findClicked();
 }
 

@@ -116,7 +116,8 @@ protected:
     virtual void afterAdd(bool added);
     virtual void afterUpdate(bool updated);
     virtual void afterDelete(bool deleted);
-    // Enter or a double click on a grid row: presses list_ok (default).
+    // Enter or a double click on a grid row: the list choice when it takes
+    // double clicks, otherwise presses list_ok (default).
     virtual void gridDoubleClicked();
 
     // --- the standard handlers, one per button
@@ -178,6 +179,16 @@ protected:
     void setKeyControl(QWidget *control) { m_keyControl = control; }
     QWidget *keyControl() const { return m_keyControl; }
 
+    // How list_ok takes the grid's current row: column 0 into the key
+    // control and, on screens with a two-part key, column 1 into the second
+    // key control; then find runs.
+    struct ListChoice {
+        QWidget *secondKey = nullptr; // receives column 1 (none: one key column)
+        bool skipEmptyKey = false;    // list_ok leaves a row with an empty column 0 alone
+        bool onDoubleClick = false;   // a double click on a row chooses it too (no emptiness test)
+    };
+    void setListChoice(const ListChoice &choice);
+
     // --- the parts of the window
     QWidget *formArea() const { return m_formArea; }
     QFrame *buttonBar() const { return m_buttonBar; }
@@ -205,6 +216,7 @@ public:
 
 private:
     QPushButton *makeButton(const QString &name, const QString &tip, int icon);
+    void chooseGridRow();
     void buildLayout();
     void bindKeys();
     void fitWindowToContents();
@@ -212,6 +224,9 @@ private:
     AppContext &m_ctx;
     CursorSlot *m_slot;
     QPointer<QWidget> m_keyControl;
+    QPointer<QWidget> m_secondKeyControl;
+    bool m_skipEmptyKey = false;
+    bool m_chooseOnDoubleClick = false;
     QWidget *m_formArea = nullptr;
     QFrame *m_buttonBar = nullptr;
     QHBoxLayout *m_buttonRow = nullptr;

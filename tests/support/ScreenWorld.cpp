@@ -34,6 +34,24 @@ void doubleClickRow(core::DataGrid *grid, int row)
     QApplication::sendEvent(viewport, &twice);
 }
 
+void pick(QComboBox *list, const QString &text)
+{
+    const int index = list->findText(text);
+    if (index < 0)
+        qFatal("%s offers no %s", qPrintable(list->objectName()), qPrintable(text));
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+void typeIn(QComboBox *list, const QString &text)
+{
+    QLineEdit *edit = list->lineEdit();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
 ScreenWorld::ScreenWorld()
     : store(folder.openStore()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn}
 {
@@ -50,6 +68,13 @@ void ScreenWorld::press(const QObject *screen, const QString &name)
     QPushButton *button = control<QPushButton>(screen, name);
     messages.clear();
     button->click();
+}
+
+void ScreenWorld::addPerson(const QString &number, const QString &arabic, const QString &english)
+{
+    store.db().execute(
+        QStringLiteral("INSERT INTO tamrel (tamrel_no, a_new_name, e_new_name) VALUES (?, ?, ?)"),
+        {number, arabic, english});
 }
 
 QVariant ScreenWorld::scalar(const QString &sql, const QVariantList &values)

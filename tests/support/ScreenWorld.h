@@ -7,6 +7,7 @@
 #include "OpenDb.h"
 #include "TempDataFolder.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QObject>
 #include <QPushButton>
@@ -40,6 +41,12 @@ void click(const QObject *screen, const QString &name);
 // Double-clicks row `row` of a shown grid as the mouse would (press,
 // release, double click); QTest::mouseDClick does not reach item views.
 void doubleClickRow(core::DataGrid *grid, int row);
+// Chooses the entry `text` of a drop-down list as the user does (the list
+// announces the pick); stops the test program when the list lacks it.
+void pick(QComboBox *list, const QString &text);
+// Types a text (Latin characters only) into an editable list as the user
+// does, replacing what it held, and ends with Enter.
+void typeIn(QComboBox *list, const QString &text);
 
 // A program folder with an open first database, the recording services and
 // the context a screen is handed.
@@ -64,6 +71,9 @@ struct ScreenWorld {
     QString lastShown() const { return messages.lastShown().trimmed(); }
     // Forgets the recorded messages, then clicks the button.
     void press(const QObject *screen, const QString &name);
+
+    // A person of the register with these new names (other fields empty).
+    void addPerson(const QString &number, const QString &arabic = {}, const QString &english = {});
 
     // Reads through the screen's own connection.
     QVariant scalar(const QString &sql, const QVariantList &values = {});

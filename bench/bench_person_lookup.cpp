@@ -1,0 +1,387 @@
+// The screens about one person on a large register: how long each opens,
+// how long typing a person number takes until the names and that person's
+// steps are shown, and how long the next step number takes; the queries
+// behind them are timed on the encrypted file and on a plain copy side by
+// side. Medians of several runs.
+//
+//   bench_person_lookup [FOLDER] [--persons N] [--steps M] [--runs R]
+//
+// FOLDER (default /tmp/velm-bench-person) holds velm.mdb; when it is missing
+// it is built first: N persons (default 1,000,000) with their related rows,
+// then more follow-up steps until followUp holds M rows (default 5,000,000).
+// The plain copy velm-plain.db is made next to it when missing.
+
+#include "AppContext.h"
+#include "CmnSub.h"
+#include "HijraDate.h"
+#include "PersonLookup.h"
+#include "Schema.h"
+#include "Services.h"
+#include "SyntheticData.h"
+#include "engine/Database.h"
+#include "engine/QueryCursor.h"
+#include "frmCourses.h"
+#include "frmFollowup.h"
+#include "frmQuest.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <random>
+
+namespace {
+
+QTextStream out(stdout);
+
+const QString kKey = core::passwordFromConnect(QLatin1String(core::kConnectString));
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double msSince(const QElapsedTimer &t)
+{
+    return t.nsecsElapsed() / 1e6;
+}
+
+void line(const QString &what, double ms, const QString &extra = {})
+{
+    out << QStringLiteral("%1 %2 ms").arg(what, -52).arg(ms, 9, 'f', 2);
+    if (!extra.isEmpty())
+        out << "   " << extra;
+    out << Qt::endl;
+}
+
+// Messages would mean that something failed: they are printed, never shown.
+class PrintingMessages : public core::MessageService {
+public:
+    void show(const QString &text, QWidget *) override
+    {
+        out << "message: " << text << Qt::endl;
+    }
+    bool confirm(const QString &text, const QString &, bool, Icon, QWidget *) override
+    {
+        out << "question: " << text << Qt::endl;
+        return false;
+    }
+};
+
+class NoInput : public core::InputService {
+public:
+    std::optional<QString> ask(const QString &, const QString &, const QString &, QWidget *) override
+    {
+        return std::nullopt;
+    }
+};
+
+class NoFiles : public core::FileOpener {
+public:
+    bool open(const QString &) override { return false; }
+};
+
+void build(const QString &path, int persons, qint64 steps)
+{
+    QElapsedTimer t;
+    t.start();
+    core::schema::createFirstDatabase(path, kKey);
+    engine::Database db;
+    db.open(path, kKey);
+    const core::SyntheticCounts c = core::fillSynthetic(db, persons, 2024);
+    out << QStringLiteral("built %1 persons, %2 steps, %3 courses, %4 questionnaires in %5 s")
+               .arg(c.persons)
+               .arg(c.followUps)
+               .arg(c.courses)
+               .arg(c.questionnaires)
+               .arg(t.elapsed() / 1000.0, 0, 'f', 1)
+        << Qt::endl;
+    // More steps for the persons who have some: copies of their steps 1-4
+    // numbered on from 5, 9, ... (the key stays unique).
+    qint64 have = c.followUps;
+    for (int offset = 4; have < steps && offset < 400; offset += 4) {
+        const qint64 chunk = qMin<qint64>(steps - have, 1000000);
+        engine::Transaction tx(db);
+        db.execute(QStringLiteral(
+                       "INSERT INTO followUp (tamrel_no, seq_no, description, step_start_date, "
+                       "step_end_date, evaluation, comments) SELECT tamrel_no, seq_no + ?, description, "
+                       "step_start_date, step_end_date, evaluation, comments FROM followUp "
+                       "WHERE seq_no <= 4 LIMIT ?"),
+                   {offset, chunk});
+        tx.commit();
+        have = db.scalar(QStringLiteral("SELECT count(*) FROM followUp")).toLongLong();
+        out << "  follow-up steps: " << have << Qt::endl;
+    }
+    db.close();
+    out << QStringLiteral("file ready in %1 s, %2 MB")
+               .arg(t.elapsed() / 1000.0, 0, 'f', 1)
+               .arg(QFileInfo(path).size() / 1048576.0, 0, 'f', 0)
+        << Qt::endl;
+}
+
+void makePlainCopy(const QString &encrypted, const QString &plain)
+{
+    QElapsedTimer t;
+    t.start();
+    {
+        // The office connection never creates files: the copy is made empty first.
+        engine::Database empty;
+        empty.openPlain(plain);
+    }
+    engine::Database db;
+    db.open(encrypted, kKey);
+    db.execute(QStringLiteral("ATTACH DATABASE ? AS plain KEY ''"), {plain});
+    db.scalar(QStringLiteral("SELECT sqlcipher_export('plain')"));
+    db.execute(QStringLiteral("DETACH DATABASE plain"));
+    db.close();
+    out << QStringLiteral("plain copy made in %1 s").arg(t.elapsed() / 1000.0, 0, 'f', 1) << Qt::endl;
+}
+
+// Sends the key of one digit to a line edit, as typing does.
+void typeDigit(QLineEdit *edit, QChar digit)
+{
+    const int key = Qt::Key_0 + digit.digitValue();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(digit));
+    QApplication::sendEvent(edit, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(digit));
+    QApplication::sendEvent(edit, &release);
+}
+
+void pressEnter(QLineEdit *edit)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(edit, &press);
+}
+
+struct ScreenTimes {
+    std::vector<double> open, firstKey, nextKeys, enter;
+    qint64 rows = 0;
+};
+
+// Opens the screen, types a person number and presses Enter; runs times.
+ScreenTimes timeScreen(const std::function<QWidget *()> &make, const QStringList &numbers, int runs)
+{
+    ScreenTimes r;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        std::unique_ptr<QWidget> screen(make());
+        screen->show();
+        QCoreApplication::processEvents();
+        r.open.push_back(msSince(t));
+
+        auto *person = screen->findChild<core::PersonLookup *>(QStringLiteral("dbc_tamrel"));
+        auto *grid = screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
+        QLineEdit *edit = person->lineEdit();
+        edit->setFocus();
+        edit->clear();
+        const QString number = numbers.at(i % numbers.size());
+        for (int k = 0; k < number.size(); ++k) {
+            t.restart();
+            typeDigit(edit, number.at(k));
+            QCoreApplication::processEvents();
+            (k == 0 ? r.firstKey : r.nextKeys).push_back(msSince(t));
+        }
+        t.restart();
+        pressEnter(edit);
+        QCoreApplication::processEvents();
+        r.enter.push_back(msSince(t));
+        r.rows += grid->rowCount();
+        if (screen->findChild<QLineEdit *>(QStringLiteral("txt_a_new_name"))->text().isEmpty())
+            out << "  (no names shown for " << number << ")" << Qt::endl;
+    }
+    return r;
+}
+
+struct QueryTimes {
+    std::vector<double> prefix, names, steps, next;
+};
+
+// The queries behind the screens, on one connection.
+QueryTimes timeQueries(engine::Database &db, const QStringList &numbers)
+{
+    QueryTimes r;
+    QElapsedTimer t;
+    for (const QString &number : numbers) {
+        t.start();
+        {
+            const QString prefix = number.left(3);
+            engine::QueryCursor c(db, core::PersonLookup::kNumbersSql,
+                                  {prefix, prefix + QChar(0xFFFF)});
+            for (int n = 0; n < core::PersonLookup::kBatch && c.next(); ++n) {
+            }
+        }
+        r.prefix.push_back(msSince(t));
+        t.restart();
+        core::findPersonNames(db, number);
+        r.names.push_back(msSince(t));
+        t.restart();
+        {
+            engine::QueryCursor c(db, QStringLiteral("SELECT * FROM followUp WHERE tamrel_no = ?"), {number});
+            while (c.next()) {
+            }
+        }
+        r.steps.push_back(msSince(t));
+        t.restart();
+        core::nextSeqNo(db, QStringLiteral("followUp"), number);
+        r.next.push_back(msSince(t));
+    }
+    return r;
+}
+
+// The offscreen platform's notes about what it cannot do are no findings.
+void quietPlatform(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (text.startsWith(QLatin1String("This plugin does not support"))
+        || text.startsWith(QLatin1String("QStandardPaths:")))
+        return;
+    std::fprintf(stderr, "%s%s\n", type == QtDebugMsg ? "" : "qt: ", qPrintable(text));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietPlatform);
+    QApplication app(argc, argv);
+
+    QStringList args = app.arguments().mid(1);
+    auto option = [&args](const char *name, qint64 fallback) {
+        const int i = args.indexOf(QLatin1String(name));
+        if (i < 0 || i + 1 >= args.size())
+            return fallback;
+        const qint64 value = args.at(i + 1).toLongLong();
+        args.remove(i, 2);
+        return value;
+    };
+    const int persons = int(option("--persons", 1000000));
+    const qint64 steps = option("--steps", 5000000);
+    const int runs = int(option("--runs", 7));
+    const QString folder = args.value(0, QStringLiteral("/tmp/velm-bench-person"));
+    QDir().mkpath(folder);
+    const QString file = QDir(folder).filePath(QStringLiteral("velm.mdb"));
+    const QString plain = QDir(folder).filePath(QStringLiteral("velm-plain.db"));
+
+    try {
+        if (!QFileInfo::exists(file))
+            build(file, persons, steps);
+        if (!QFileInfo::exists(plain))
+            makePlainCopy(file, plain);
+    } catch (const engine::EngineError &e) {
+        std::fprintf(stderr, "cannot build %s: %d %s\n", qPrintable(file), e.number(), e.what());
+        return 1;
+    }
+
+    // A program folder whose db_path names the benchmark's folder.
+    QTemporaryDir program;
+    {
+        QFile dbPath(program.filePath(QStringLiteral("db_path")));
+        if (!dbPath.open(QIODevice::WriteOnly))
+            return 1;
+        const QByteArray dir = QFileInfo(folder).absoluteFilePath().toUtf8();
+        dbPath.write("0\n" + dir + "\n" + dir + "/pictures\n" + dir + "/material\n" + dir + "/forms\n");
+    }
+    core::DataStore store(program.path());
+    store.READDBPATH();
+    if (const core::OpenResult opened = store.OPENDATABASE(); !opened.ok) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(file), qPrintable(opened.message));
+        return 1;
+    }
+    PrintingMessages messages;
+    NoInput input;
+    NoFiles files;
+    core::LogonState logon;
+    const core::HijriDay today = core::todayHijri();
+    logon.WORK_YY = today.yyyy;
+    logon.WORK_MM = today.mm;
+    logon.WORK_DD = today.dd;
+    core::CmnSub cmn(store, messages);
+    core::AppContext ctx{store, messages, input, files, logon, cmn};
+
+    engine::Database &db = store.db();
+    const qint64 personCount = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
+    const qint64 stepCount = db.scalar(QStringLiteral("SELECT count(*) FROM followUp")).toLongLong();
+    out << QStringLiteral("%1: %2 persons, %3 follow-up steps, %4 MB")
+               .arg(file)
+               .arg(personCount)
+               .arg(stepCount)
+               .arg(QFileInfo(file).size() / 1048576.0, 0, 'f', 0)
+        << Qt::endl;
+
+    // Persons spread over the register, the same ones for every measurement.
+    std::mt19937 random(7);
+    std::uniform_int_distribution<qint64> pickPerson(1, personCount);
+    QStringList numbers;
+    for (int i = 0; i < 200; ++i)
+        numbers << QString::number(pickPerson(random));
+
+    QElapsedTimer t;
+    std::vector<double> connect;
+    for (int i = 0; i < runs; ++i) {
+        t.start();
+        store.openViewConnection();
+        connect.push_back(msSince(t));
+    }
+    out << Qt::endl << "medians of " << runs << " runs" << Qt::endl;
+    line(QStringLiteral("one further connection opened"), median(connect),
+         QStringLiteral("(each grid and look-up list reads through its own)"));
+
+    const struct {
+        const char *name;
+        std::function<QWidget *()> make;
+    } screens[] = {
+        {"frmFollowup", [&] { return new followup::frmFollowup(ctx); }},
+        {"frmCourses", [&] { return new education::frmCourses(ctx); }},
+        {"frmQuest", [&] { return new followup::frmQuest(ctx); }},
+    };
+    for (const auto &s : screens) {
+        const ScreenTimes r = timeScreen(s.make, numbers, runs);
+        out << s.name << Qt::endl;
+        line(QStringLiteral("  open (target < 300 ms)"), median(r.open));
+        line(QStringLiteral("  first key: numbers offered"), median(r.firstKey),
+             QStringLiteral("(opens the list's connection)"));
+        line(QStringLiteral("  each further key: numbers offered"), median(r.nextKeys));
+        line(QStringLiteral("  Enter: the names and the person's rows shown"), median(r.enter),
+             QStringLiteral("(%1 grid rows per person on average)").arg(double(r.rows) / runs, 0, 'f', 1));
+    }
+
+    engine::Database plainDb;
+    try {
+        plainDb.openPlain(plain);
+    } catch (const engine::EngineError &e) {
+        std::fprintf(stderr, "cannot open the plain copy: %s\n", e.what());
+        return 1;
+    }
+    // Warm both files' caches the same way before timing.
+    timeQueries(db, numbers.mid(0, 20));
+    timeQueries(plainDb, numbers.mid(0, 20));
+    const QueryTimes enc = timeQueries(db, numbers);
+    const QueryTimes pla = timeQueries(plainDb, numbers);
+    out << Qt::endl
+        << "queries, medians over " << numbers.size() << " persons: encrypted | plain SQLite" << Qt::endl;
+    auto both = [](const QString &what, const std::vector<double> &a, const std::vector<double> &b) {
+        out << QStringLiteral("%1 %2 ms | %3 ms").arg(what, -52).arg(median(a), 9, 'f', 3).arg(median(b), 9, 'f', 3)
+            << Qt::endl;
+    };
+    both(QStringLiteral("numbers by prefix (first batch of 50)"), enc.prefix, pla.prefix);
+    both(QStringLiteral("names of a person"), enc.names, pla.names);
+    both(QStringLiteral("steps of a person"), enc.steps, pla.steps);
+    both(QStringLiteral("next step number (target < 16 ms)"), enc.next, pla.next);
+    return 0;
+}

@@ -1,0 +1,128 @@
+#include "frmQuest.h"
+
+#include "AppContext.h"
+#include "LookupCombo.h"
+#include "PersonLookup.h"
+#include "Schema.h"
+#include "engine/QueryCursor.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace followup {
+
+frmQuest::frmQuest(core::AppContext &ctx, QWidget *parent)
+    : PersonRecordScreen(ctx, QStringLiteral("frmQuest"),
+                         QStringLiteral("إستبيان عام لTamrels / General Questionnaire For Tamrels"),
+                         QLatin1String(kTable), false, ListRows::All, parent)
+{
+    const auto answerList = [this](const char *name, int codeTable, const char *field) {
+        auto *list = new core::LookupCombo(QLatin1String(name), formArea());
+        list->setListField(core::schema::codeFieldName(codeTable));
+        fitToField(list, QLatin1String(field));
+        return list;
+    };
+    const auto answerBox = [this](const char *name) {
+        auto *box = new QPlainTextEdit(formArea());
+        box->setObjectName(QLatin1String(name));
+        box->setTabChangesFocus(true);
+        box->setMaximumHeight(box->fontMetrics().lineSpacing() * 3 + 12);
+        return box;
+    };
+    dbc_q1 = answerList("dbc_q1", 10, "q1");
+    dbc_q2 = answerList("dbc_q2", 11, "q2");
+    txt_q3 = answerBox("txt_q3");
+    txt_q4 = answerBox("txt_q4");
+    txt_q5 = answerBox("txt_q5");
+    txt_remark_1 = answerBox("txt_remark_1");
+
+    auto *grid = new QGridLayout(formArea());
+    int row = addPersonRows(grid, 0);
+    const auto question = [&](const QString &text, QWidget *answer) {
+        const bool list = qobject_cast<core::LookupCombo *>(answer) != nullptr;
+        grid->addWidget(caption(text, answer), row, 0, list ? Qt::Alignment() : Qt::AlignTop);
+        grid->addWidget(answer, row++, 1, 1, 2);
+    };
+    question(QStringLiteral("كيف تعرف على الإسلام"), dbc_q1);
+    question(QStringLiteral("منذ متى و هو يفكر في الإسلام؟"), dbc_q2);
+    question(QStringLiteral("سبب اعتناقه الإسلام"), txt_q3);
+    question(QStringLiteral("ماهو سبب تأخر أسلامه؟"), txt_q4);
+    question(QStringLiteral("كيف أسلمت؟"), txt_q5);
+    question(QStringLiteral("ملاحظات"), txt_remark_1);
+    grid->setRowStretch(row, 1);
+    grid->setColumnStretch(1, 2);
+    grid->setColumnStretch(2, 1);
+
+    m_answers = {{QStringLiteral("q1"), dbc_q1},       {QStringLiteral("q2"), dbc_q2},
+                 {QStringLiteral("q3"), txt_q3},       {QStringLiteral("q4"), txt_q4},
+                 {QStringLiteral("q5"), txt_q5},       {QStringLiteral("remark_1"), txt_remark_1}};
+    setFieldControls(QList<FieldControl>{{QStringLiteral("tamrel_no"), dbc_tamrel}} + m_answers);
+    listData()->setObjectName(QStringLiteral("quest_data"));
+    loadForm();
+}
+
+void frmQuest::loadLookups()
+{
+    // A list that cannot be read stays empty; its box still takes typing.
+    dbc_q1->open(ctx().store, QLatin1String(kQ1Sql));
+    dbc_q2->open(ctx().store, QLatin1String(kQ2Sql));
+}
+
+void frmQuest::clearAnswers()
+{
+    for (const FieldControl &answer : std::as_const(m_answers))
+        core::setControlText(answer.control, QString());
+}
+
+void frmQuest::CLEARFIELDS()
+{
+    dbc_tamrel->setText(QString());
+    txt_a_new_name->clear();
+    txt_e_new_name->clear();
+    clearAnswers();
+}
+
+void frmQuest::showStoredAnswers()
+{
+    try {
+        engine::QueryCursor stored(ctx().store.db(),
+                                   QStringLiteral("SELECT * FROM questionnaire WHERE tamrel_no = ?"),
+                                   {QVariant(personNumber())});
+        if (!stored.next())
+            return; // none yet: the empty answers are ready for add
+        for (const FieldControl &answer : std::as_const(m_answers)) {
+            const QVariant v = stored.value(answer.field);
+            if (!v.isNull())
+                core::setControlText(answer.control, v.toString());
+        }
+    } catch (const engine::EngineError &) {
+    }
+}
+
+void frmQuest::personChanged(bool byUser)
+{
+    const PersonFound found = showPersonNames();
+    // Showing a record has put its answers in already; they stay even when
+    // the person has gone from the register.
+    if (!byUser || found == PersonFound::NotChosen || found == PersonFound::Unreadable)
+        return;
+    clearAnswers();
+    if (found == PersonFound::Yes)
+        showStoredAnswers();
+}
+
+void frmQuest::DATATOTEXT()
+{
+    CLEARFIELDS();
+    showFields();
+    personChanged(false);
+}
+
+void frmQuest::texttodata()
+{
+    storeFields();
+}
+
+} // namespace followup

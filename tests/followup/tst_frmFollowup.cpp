@@ -1,0 +1,323 @@
+#include "frmFollowup.h"
+
+#include "DateSelector.h"
+#include "HijraDate.h"
+#include "LookupCombo.h"
+#include "PersonLookup.h"
+#include "Schema.h"
+#include "ScreenWorld.h"
+#include "TestMain.h"
+
+#include <QPlainTextEdit>
+
+#include <memory>
+
+using followup::frmFollowup;
+using testsupport::pick;
+using testsupport::typeIn;
+
+namespace {
+
+struct Fixture : testsupport::ScreenFixture<frmFollowup> {
+    Fixture()
+    {
+        logon.WORK_YY = QStringLiteral("1427");
+        logon.WORK_MM = QStringLiteral("05");
+        logon.WORK_DD = QStringLiteral("09");
+        addPerson(QStringLiteral("12"), QStringLiteral("عبد الله"), QStringLiteral("Abdullah"));
+        addPerson(QStringLiteral("13"), QStringLiteral("مريم"), QStringLiteral("Maryam"));
+        for (int seq : {1, 2, 5})
+            addStep(QStringLiteral("12"), seq, QStringLiteral("نشاط %1").arg(seq));
+        addStep(QStringLiteral("13"), 1, QStringLiteral("زيارة"));
+    }
+    void open()
+    {
+        screen = std::make_unique<frmFollowup>(ctx);
+        screen->show();
+    }
+    void addStep(const QString &number, int seq, const QString &description)
+    {
+        store.db().execute(QStringLiteral("INSERT INTO followUp (tamrel_no, seq_no, description, "
+                                          "step_start_date, step_end_date, evaluation, comments) "
+                                          "VALUES (?, ?, ?, '14270101', '00000000', 'جيد', ' ')"),
+                           {number, seq, description});
+    }
+    QVariant stored(const QString &number, int seq, const QString &field)
+    {
+        return scalar(QStringLiteral("SELECT %1 FROM followUp WHERE tamrel_no = ? AND seq_no = ?").arg(field),
+                      {number, seq});
+    }
+    qint64 steps() { return rowCount(QStringLiteral("followUp")); }
+
+    core::PersonLookup *person() const { return find<core::PersonLookup>(QStringLiteral("dbc_tamrel")); }
+    core::LookupCombo *list(const char *name) const { return find<core::LookupCombo>(QLatin1String(name)); }
+    QComboBox *combo(int n) const { return find<QComboBox>(QStringLiteral("Combo%1").arg(n)); }
+    QPlainTextEdit *comments() const { return find<QPlainTextEdit>(QStringLiteral("txt_comments")); }
+    QString date(int first) const
+    {
+        return combo(first)->currentText() + combo(first + 1)->currentText() + combo(first + 2)->currentText();
+    }
+    QStringList gridColumn(int col) const
+    {
+        QStringList out;
+        for (int r = 0; r < grid()->rowCount(); ++r)
+            out << grid()->value(r, col);
+        return out;
+    }
+    void choose(const QString &number) { typeIn(person(), number); }
+};
+
+} // namespace
+
+class TstFrmFollowup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void loadingSetsTheWorkingDateAndReadsNoPerson()
+    {
+        Fixture f;
+        f.open();
+        QCOMPARE(f.screen->windowTitle(), QStringLiteral("متابعة الأنشطة"));
+        QCOMPARE(f.messages.shownCount(), 0);
+        QCOMPARE(f.date(1), QStringLiteral("14270509"));
+        QCOMPARE(f.date(4), QStringLiteral("14270509"));
+        QCOMPARE(f.combo(1)->itemText(1), QStringLiteral("1424"));
+        QCOMPARE(f.combo(1)->itemText(f.combo(1)->count() - 1), QStringLiteral("1428"));
+        QVERIFY(f.box("Text1")->text().isEmpty());
+        QCOMPARE(f.person()->text(), QStringLiteral(" "));
+        QVERIFY(!f.person()->hasOffered());
+        QCOMPARE(f.grid()->rowCount(), 0); // no person chosen yet
+        QCOMPARE(f.list("dbc_step")->count(), int(core::schema::starterCodes(7).size()));
+        QCOMPARE(f.list("DBC_evaluation")->count(), int(core::schema::starterCodes(8).size()));
+        QCOMPARE(f.find<QPushButton>(QStringLiteral("cmd_print"))->toolTip(), QStringLiteral("طباعة الملف"));
+        f.press("cmd_print");
+        QCOMPARE(f.messages.shownCount(), 0);
+    }
+
+    void choosingAPersonShowsNamesAndSteps_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("arabic");
+        QTest::addColumn<QStringList>("seqs");
+        QTest::newRow("person with steps") << "12" << "عبد الله" << QStringList{"1", "2", "5"};
+        QTest::newRow("blanks around") << " 13 " << "مريم" << QStringList{"1"};
+        QTest::newRow("unknown number") << "99" << "" << QStringList{};
+        QTest::newRow("quotes") << "12' OR '1'='1" << "" << QStringList{};
+        QTest::newRow("wildcards") << "1%" << "" << QStringList{};
+        QTest::newRow("letters") << "abc" << "" << QStringList{};
+    }
+    void choosingAPersonShowsNamesAndSteps()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, arabic);
+        QFETCH(QStringList, seqs);
+        Fixture f;
+        f.open();
+        // What the user had typed for a step: a number no person has starts afresh.
+        f.list("dbc_step")->setText(QStringLiteral("typed"));
+        f.comments()->setPlainText(QStringLiteral("typed"));
+        f.choose(typed);
+        QCOMPARE(f.messages.shownCount(), 0);
+        QCOMPARE(f.box("txt_a_new_name")->text(), arabic);
+        QCOMPARE(f.box("txt_e_new_name")->text().isEmpty(), arabic.isEmpty());
+        QCOMPARE(f.gridColumn(1), seqs);
+        QCOMPARE(f.grid()->columnField(0), QStringLiteral("tamrel_no"));
+        QCOMPARE(f.list("dbc_step")->text().isEmpty(), arabic.isEmpty());
+        QCOMPARE(f.comments()->toPlainText().isEmpty(), arabic.isEmpty());
+        QCOMPARE(f.steps(), 4);
+        QCOMPARE(f.rowCount(QStringLiteral("tamrel")), 2);
+    }
+
+    // The first step of a person is 1; then the highest number + 1, gaps
+    // left as they are; the grid shows the new step at once.
+    void addNumbersPerPerson_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("first step") << "77" << 1;
+        QTest::newRow("after 1, 2 and 5") << "12" << 6;
+        QTest::newRow("after 1 only") << "13" << 2;
+    }
+    void addNumbersPerPerson()
+    {
+        QFETCH(QString, number);
+        QFETCH(int, expected);
+        Fixture f;
+        f.open();
+        f.choose(number);
+        const int shown = f.grid()->rowCount();
+        f.box("txt_seq_no")->setText(QStringLiteral("1")); // replaced by the next number
+        f.press("add");
+        QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_ADDED});
+        QCOMPARE(f.box("txt_seq_no")->text(), QString::number(expected));
+        QVERIFY(!f.stored(number, expected, QStringLiteral("seq_no")).isNull());
+        QCOMPARE(f.grid()->rowCount(), shown + 1);
+        QCOMPARE(f.gridColumn(1).last(), QString::number(expected));
+    }
+
+    void deletedLastNumberIsGivenAgain()
+    {
+        Fixture f;
+        f.open();
+        f.choose(QStringLiteral("12"));
+        f.box("txt_seq_no")->setText(QStringLiteral("5"));
+        f.messages.queueAnswer(true);
+        f.press("delete");
+        QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_DELETED});
+        f.press("add");
+        QCOMPARE(f.box("txt_seq_no")->text(), QStringLiteral("3"));
+    }
+
+    void addStoresEveryFieldExactly()
+    {
+        Fixture f;
+        f.open();
+        f.choose(QStringLiteral("13"));
+        const QString description = QStringLiteral("زيارة \"منزلية\" 100% *A* ? O'Brien ").leftJustified(255, QLatin1Char('x'));
+        f.list("dbc_step")->setText(description + QStringLiteral("too long"));
+        QCOMPARE(f.list("dbc_step")->text(), description); // the box takes no more than the field
+        pick(f.combo(1), QStringLiteral("1427"));
+        pick(f.combo(2), QStringLiteral("05"));
+        pick(f.combo(3), QStringLiteral("09"));
+        QCOMPARE(f.box("Text1")->text(), QStringLiteral("2006/06/06"));
+        f.box("Text2")->setText(QStringLiteral("kept"));
+        pick(f.combo(4), QStringLiteral("0000"));
+        pick(f.combo(5), QStringLiteral("00"));
+        pick(f.combo(6), QStringLiteral("00"));
+        QCOMPARE(f.box("Text2")->text(), QStringLiteral("kept"));
+        f.list("DBC_evaluation")->setText(core::schema::starterCodes(8).first());
+        const QString notes = QStringLiteral("سطر أول\nLine 2: 'quoted' \"double\" %_ * ?");
+        f.comments()->setPlainText(notes);
+        f.press("add");
+        QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_ADDED});
+        QCOMPARE(f.stored("13", 2, "description").toString(), description);
+        QCOMPARE(f.stored("13", 2, "step_start_date").toString(), QStringLiteral("14270509"));
+        QCOMPARE(f.stored("13", 2, "step_end_date").toString(), QStringLiteral("00000000"));
+        QCOMPARE(f.stored("13", 2, "evaluation").toString(), core::schema::starterCodes(8).first());
+        QCOMPARE(f.stored("13", 2, "comments").toString(), notes);
+
+        // Shown again exactly; showing a record leaves the Gregorian days alone.
+        f.press("clear");
+        QCOMPARE(f.date(4), QStringLiteral("00000000")); // clear keeps the selectors
+        QCOMPARE(f.person()->text(), QStringLiteral(" "));
+        pick(f.combo(4), QStringLiteral("1428"));
+        f.box("Text1")->clear();
+        core::setControlText(f.person(), QStringLiteral("13"));
+        f.box("txt_seq_no")->setText(QStringLiteral("2"));
+        f.press("find");
+        QCOMPARE(f.messages.shownCount(), 0);
+        QCOMPARE(f.list("dbc_step")->text(), description);
+        QCOMPARE(f.date(1), QStringLiteral("14270509"));
+        QCOMPARE(f.date(4), QStringLiteral("00000000"));
+        QVERIFY(f.box("Text1")->text().isEmpty());
+        QCOMPARE(f.comments()->toPlainText(), notes);
+        QCOMPARE(f.box("txt_a_new_name")->text(), QStringLiteral("مريم"));
+        QCOMPARE(f.gridColumn(0), (QStringList{"13", "13"}));
+    }
+
+    // No person (also after clear: one blank), or a person or number that
+    // is not a number: refused, nothing written, no number given.
+    void checkRefuses_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("person");
+        QTest::addColumn<QString>("seq");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("add after clear") << "add" << "" << "" << "dbc_tamrel";
+        QTest::newRow("add with letters") << "add" << "12a" << "" << "dbc_tamrel";
+        QTest::newRow("update without person") << "update" << " " << "1" << "dbc_tamrel";
+        QTest::newRow("update with letters in the number") << "update" << "12" << "1x" << "txt_seq_no";
+    }
+    void checkRefuses()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, person);
+        QFETCH(QString, seq);
+        QFETCH(QString, focus);
+        Fixture f;
+        f.open();
+        f.press("clear");
+        if (!person.isEmpty())
+            core::setControlText(f.person(), person);
+        f.box("txt_seq_no")->setText(seq);
+        f.comments()->setPlainText(QStringLiteral("changed"));
+        f.press(button);
+        QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_INVALID});
+        QWidget *focused = f.screen->focusWidget();
+        QWidget *expected = f.find<QWidget>(focus);
+        QVERIFY(focused == expected || expected->isAncestorOf(focused));
+        QCOMPARE(f.box("txt_seq_no")->text(), seq);
+        QCOMPARE(f.steps(), 4);
+        QCOMPARE(f.scalar(QStringLiteral("SELECT count(*) FROM followUp WHERE comments = 'changed'")).toInt(), 0);
+    }
+
+    void listChoiceAndNoRequeryAfterUpdateOrDelete()
+    {
+        Fixture f;
+        f.addStep(QString(), 1, QStringLiteral("بلا صاحب")); // a row without a person
+        f.open();
+        f.press("list_ok"); // an empty grid: nothing
+        QCOMPARE(f.messages.shownCount(), 0);
+        f.press("list");
+        QCOMPARE(f.grid()->rowCount(), 5);
+        const int orphan = int(f.gridColumn(0).indexOf(QString()));
+        QVERIFY(f.grid()->setCurrentRow(orphan));
+        f.press("list_ok"); // an empty person in the row: nothing
+        QCOMPARE(f.messages.shownCount(), 0);
+        QCOMPARE(f.person()->text(), QStringLiteral(" "));
+
+        // Double click on a row: person and number from the row, then find.
+        const int row = int(f.gridColumn(2).indexOf(QStringLiteral("نشاط 2")));
+        const QModelIndex index = f.grid()->model()->index(row, 0);
+        QApplication::processEvents();
+        f.grid()->scrollTo(index);
+        // A double click as the mouse gives it: a click, then the second press.
+        const QPoint at = f.grid()->visualRect(index).center();
+        QTest::mouseClick(f.grid()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(f.grid()->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(f.messages.shownCount(), 0);
+        QCOMPARE(f.person()->text(), QStringLiteral("12"));
+        QCOMPARE(f.box("txt_seq_no")->text(), QStringLiteral("2"));
+        QCOMPARE(f.list("dbc_step")->text(), QStringLiteral("نشاط 2"));
+        QCOMPARE(f.box("txt_a_new_name")->text(), QStringLiteral("عبد الله"));
+        QCOMPARE(f.gridColumn(1), (QStringList{"1", "2", "5"})); // the shown person's steps
+        f.press("nextrec");
+        QCOMPARE(f.box("txt_seq_no")->text(), QStringLiteral("5"));
+
+        // list_ok on a row with a person.
+        QVERIFY(f.grid()->setCurrentRow(0));
+        f.press("list_ok");
+        QCOMPARE(f.box("txt_seq_no")->text(), QStringLiteral("1"));
+
+        f.list("dbc_step")->setText(QStringLiteral("معدل"));
+        f.press("update");
+        QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_UPDATED});
+        QCOMPARE(f.stored("12", 1, "description").toString(), QStringLiteral("معدل"));
+        QCOMPARE(f.gridColumn(2).first(), QStringLiteral("نشاط 1")); // not re-queried
+        f.messages.queueAnswer(true);
+        f.press("delete");
+        QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_DELETED});
+        QCOMPARE(f.grid()->rowCount(), 3);
+        f.press("refresh");
+        QCOMPARE(f.gridColumn(1), (QStringList{"2", "5"}));
+    }
+
+    void stepOfAPersonNoLongerRegisteredKeepsItsFields()
+    {
+        Fixture f;
+        f.addStep(QStringLiteral("40"), 1, QStringLiteral("قديم"));
+        f.open();
+        core::setControlText(f.person(), QStringLiteral("40"));
+        f.box("txt_seq_no")->setText(QStringLiteral("1"));
+        f.press("find");
+        QCOMPARE(f.messages.shownCount(), 0);
+        QCOMPARE(f.list("dbc_step")->text(), QStringLiteral("قديم"));
+        QCOMPARE(f.box("txt_seq_no")->text(), QStringLiteral("1"));
+        QVERIFY(f.box("txt_a_new_name")->text().isEmpty());
+        f.press("update");
+        QCOMPARE(f.stored("40", 1, "description").toString(), QStringLiteral("قديم"));
+    }
+};
+
+VELM_TEST_MAIN(TstFrmFollowup)
+#include "tst_frmFollowup.moc"
