@@ -90,6 +90,20 @@ frmEvaluation::frmEvaluation(core::AppContext &ctx, QWidget *parent)
     bindField(QStringLiteral("name_of_official"), dbc_name_of_officia);
     bindField(QStringLiteral("remarks"), txt_remarks);
 
+    // Tab follows the pages as they read: row by row, right to left.
+    QList<QWidget *> order = {dbc_tamrel, txt_seq_no, txt_evaluator_name, dbc_evaluator,
+                              m_date->yearList(), m_date->monthList(), m_date->dayList(),
+                              dbc_evaluation_place, DBC_prayer_evaluation, dbc_practice_of_islam,
+                              dbc_integrity, dbc_arabic_language_learning, dbc_calling_non_muslim,
+                              dbc_relation_with_muslims, dbc_relation_with_non_muslims,
+                              dbc_overall_evaluation, dbc_name_of_officia, txt_remarks};
+    for (const ProblemSlot &slot : m_slots)
+        order << slot.problem << slot.description << slot.more;
+    order << DBC_CODE << m_infoDate->yearList() << m_infoDate->monthList() << m_infoDate->dayList()
+          << txt_name_of_follower << dbc_Problems_Evaluation << txt_notes << DBGrid2;
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+
     listData()->setObjectName(QStringLiteral("field_evaluation_data"));
     setFirstFocus(dbc_tamrel);
     loadForm();
