@@ -7,7 +7,6 @@
 #include "LookupCombo.h"
 #include "PersonLookup.h"
 #include "Schema.h"
-#include "ScreenKeys.h"
 #include "TextArea.h"
 #include "engine/EngineError.h"
 
@@ -516,73 +515,16 @@ void frmEvaluation::pageShown(int page)
     button(QStringLiteral("find"))->setEnabled(page == 0);
 }
 
-void frmEvaluation::addClicked()
-{
-    if (onDiaryPage())
-        diaryAdd();
-    else
-        PersonRecordScreen::addClicked();
-}
-
-void frmEvaluation::updateClicked()
-{
-    if (onDiaryPage())
-        diaryUpdate();
-    else
-        PersonRecordScreen::updateClicked();
-}
-
-void frmEvaluation::deleteClicked()
-{
-    if (onDiaryPage())
-        diaryDelete();
-    else
-        PersonRecordScreen::deleteClicked();
-}
-
-void frmEvaluation::clearClicked()
-{
-    if (!onDiaryPage())
-        PersonRecordScreen::clearClicked();
-}
-
-void frmEvaluation::findClicked()
-{
-    if (!onDiaryPage())
-        PersonRecordScreen::findClicked();
-}
-
-void frmEvaluation::firstrecClicked()
-{
-    if (onDiaryPage())
-        diaryMove(true, false);
-    else
-        PersonRecordScreen::firstrecClicked();
-}
-
-void frmEvaluation::lastrecClicked()
-{
-    if (onDiaryPage())
-        diaryMove(true, true);
-    else
-        PersonRecordScreen::lastrecClicked();
-}
-
-void frmEvaluation::nextrecClicked()
-{
-    if (onDiaryPage())
-        diaryMove(false, true);
-    else
-        PersonRecordScreen::nextrecClicked();
-}
-
-void frmEvaluation::prevrecClicked()
-{
-    if (onDiaryPage())
-        diaryMove(false, false);
-    else
-        PersonRecordScreen::prevrecClicked();
-}
+// Each button does its page's work; clear and find have none on page 1.
+void frmEvaluation::addClicked() { onDiaryPage() ? diaryAdd() : PersonRecordScreen::addClicked(); }
+void frmEvaluation::updateClicked() { onDiaryPage() ? diaryUpdate() : PersonRecordScreen::updateClicked(); }
+void frmEvaluation::deleteClicked() { onDiaryPage() ? diaryDelete() : PersonRecordScreen::deleteClicked(); }
+void frmEvaluation::clearClicked() { onDiaryPage() ? void() : PersonRecordScreen::clearClicked(); }
+void frmEvaluation::findClicked() { onDiaryPage() ? void() : PersonRecordScreen::findClicked(); }
+void frmEvaluation::firstrecClicked() { onDiaryPage() ? diaryMove(true, false) : PersonRecordScreen::firstrecClicked(); }
+void frmEvaluation::lastrecClicked() { onDiaryPage() ? diaryMove(true, true) : PersonRecordScreen::lastrecClicked(); }
+void frmEvaluation::nextrecClicked() { onDiaryPage() ? diaryMove(false, true) : PersonRecordScreen::nextrecClicked(); }
+void frmEvaluation::prevrecClicked() { onDiaryPage() ? diaryMove(false, false) : PersonRecordScreen::prevrecClicked(); }
 
 // --- page 1: the diary of a problem --------------------------------------
 
