@@ -108,12 +108,51 @@ void prepareOffscreen()
     qInstallMessageHandler(quietPlatform);
 }
 
+qint64 CommandLine::option(const char *name, qint64 fallback)
+{
+    const int i = int(m_args.indexOf(QLatin1String(name)));
+    if (i < 0 || i + 1 >= m_args.size())
+        return fallback;
+    const qint64 value = m_args.at(i + 1).toLongLong();
+    m_args.remove(i, 2);
+    return value;
+}
+
 ScreenBench::ScreenBench(const QString &folder) : m_folder(folder)
 {
+    QDir().mkpath(folder);
     const core::HijriDay today = core::todayHijri();
     m_logon.WORK_YY = today.yyyy;
     m_logon.WORK_MM = today.mm;
     m_logon.WORK_DD = today.dd;
+}
+
+QString ScreenBench::file() const
+{
+    return QDir(m_folder).filePath(QStringLiteral("velm.mdb"));
+}
+
+QString ScreenBench::plainFile() const
+{
+    return QDir(m_folder).filePath(QStringLiteral("velm-plain.db"));
+}
+
+bool ScreenBench::prepare(const std::function<void(const QString &file)> &build)
+{
+    try {
+        if (!QFileInfo::exists(file()))
+            build(file());
+        if (!QFileInfo::exists(plainFile()))
+            makePlainCopy(file(), plainFile());
+    } catch (const engine::EngineError &e) {
+        std::fprintf(stderr, "cannot build %s: %d %s\n", qPrintable(file()), e.number(), e.what());
+        return false;
+    }
+    if (QString error; !open(&error)) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(file()), qPrintable(error));
+        return false;
+    }
+    return true;
 }
 
 bool ScreenBench::open(QString *error)

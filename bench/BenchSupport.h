@@ -12,9 +12,11 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -56,18 +58,38 @@ void makePlainCopy(const QString &encrypted, const QString &plain);
 // in main, before the application object exists.
 void prepareOffscreen();
 
-// A program folder whose db_path names `folder` (holding velm.mdb), with
-// the database opened through the data store, the working date today and
-// the context a screen is handed.
+// The command line: "--name value" options, taken out as they are read;
+// what is left names the folder.
+class CommandLine {
+public:
+    explicit CommandLine(QStringList arguments) : m_args(std::move(arguments)) {}
+    qint64 option(const char *name, qint64 fallback);
+    QString folder(const QString &fallback) const { return m_args.value(0, fallback); }
+
+private:
+    QStringList m_args;
+};
+
+// A benchmark folder holding velm.mdb and its plain copy velm-plain.db, and
+// a program folder whose db_path names it, with the database opened through
+// the data store, the working date today and the context a screen is handed.
 class ScreenBench {
 public:
     explicit ScreenBench(const QString &folder);
-    bool open(QString *error);
 
+    // Builds velm.mdb with `build` when it is missing, then the plain copy
+    // when that is missing, and opens the database. False, after saying
+    // why, when one of these fails.
+    bool prepare(const std::function<void(const QString &file)> &build);
+
+    QString file() const;
+    QString plainFile() const;
     core::DataStore &store() { return *m_store; }
     core::AppContext &ctx() { return *m_ctx; }
 
 private:
+    bool open(QString *error);
+
     QTemporaryDir m_program;
     QString m_folder;
     std::unique_ptr<core::DataStore> m_store;

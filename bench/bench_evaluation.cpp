@@ -28,7 +28,6 @@
 #include "frmEvaluation.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -285,40 +284,17 @@ int main(int argc, char **argv)
     bench::prepareOffscreen();
     QApplication app(argc, argv);
 
-    QStringList args = app.arguments().mid(1);
-    auto option = [&args](const char *name, qint64 fallback) {
-        const int i = args.indexOf(QLatin1String(name));
-        if (i < 0 || i + 1 >= args.size())
-            return fallback;
-        const qint64 value = args.at(i + 1).toLongLong();
-        args.remove(i, 2);
-        return value;
-    };
-    const int persons = int(option("--persons", 1000000));
-    const qint64 evaluations = option("--evaluations", 3000000);
-    const qint64 problemRows = option("--problems", 3000000);
-    const qint64 diaryRows = option("--diary", 3000000);
-    const int runs = int(option("--runs", 7));
-    const QString folder = args.value(0, QStringLiteral("/tmp/velm-bench-evaluation"));
-    QDir().mkpath(folder);
-    const QString file = QDir(folder).filePath(QStringLiteral("velm.mdb"));
-    const QString plain = QDir(folder).filePath(QStringLiteral("velm-plain.db"));
-
-    try {
-        if (!QFileInfo::exists(file))
-            build(file, persons, evaluations, problemRows, diaryRows);
-        if (!QFileInfo::exists(plain))
-            bench::makePlainCopy(file, plain);
-    } catch (const engine::EngineError &e) {
-        std::fprintf(stderr, "cannot build %s: %d %s\n", qPrintable(file), e.number(), e.what());
+    bench::CommandLine args(app.arguments().mid(1));
+    const int persons = int(args.option("--persons", 1000000));
+    const qint64 evaluations = args.option("--evaluations", 3000000);
+    const qint64 problemRows = args.option("--problems", 3000000);
+    const qint64 diaryRows = args.option("--diary", 3000000);
+    const int runs = int(args.option("--runs", 7));
+    bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-evaluation")));
+    if (!world.prepare([&](const QString &file) { build(file, persons, evaluations, problemRows, diaryRows); }))
         return 1;
-    }
-
-    bench::ScreenBench world(folder);
-    if (QString error; !world.open(&error)) {
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(file), qPrintable(error));
-        return 1;
-    }
+    const QString file = world.file();
+    const QString plain = world.plainFile();
     engine::Database &db = world.store().db();
     const qint64 maxCode = db.scalar(QStringLiteral("SELECT max(code) FROM problems")).toLongLong();
     const qint64 maxAuto = db.scalar(QStringLiteral("SELECT max(auto_no) FROM follow_up_Problems")).toLongLong();
