@@ -5,6 +5,7 @@
 #include "frmCourseMaterial.h"
 #include "frmForms.h"
 #include "frmCourses.h"
+#include "frmEvaluation.h"
 #include "frmFollowup.h"
 #include "frmQuest.h"
 #include "frmWitnesses.h"
@@ -34,6 +35,7 @@ core::MenuScreens menuScreens()
     screens.insert(2, factory<followup::frmFollowup>());
     screens.insert(3, factory<education::frmCourses>());
     screens.insert(4, factory<followup::frmQuest>());
+    screens.insert(6, factory<followup::frmEvaluation>());
     screens.insert(8, factory<logon::SECURITY>());
     screens.insert(9, factory<reference::frmcodes>());
     screens.insert(11, factory<registry::frmWitnesses>());

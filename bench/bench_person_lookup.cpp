@@ -11,12 +11,9 @@
 // then more follow-up steps until followUp holds M rows (default 5,000,000).
 // The plain copy velm-plain.db is made next to it when missing.
 
-#include "AppContext.h"
-#include "CmnSub.h"
-#include "HijraDate.h"
+#include "BenchSupport.h"
 #include "PersonLookup.h"
 #include "Schema.h"
-#include "Services.h"
 #include "SyntheticData.h"
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
@@ -25,16 +22,11 @@
 #include "frmQuest.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QTemporaryDir>
-#include <QTextStream>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -42,68 +34,20 @@
 
 namespace {
 
-QTextStream out(stdout);
-
-const QString kKey = core::passwordFromConnect(QLatin1String(core::kConnectString));
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double msSince(const QElapsedTimer &t)
-{
-    return t.nsecsElapsed() / 1e6;
-}
-
-void line(const QString &what, double ms, const QString &extra = {})
-{
-    out << QStringLiteral("%1 %2 ms").arg(what, -52).arg(ms, 9, 'f', 2);
-    if (!extra.isEmpty())
-        out << "   " << extra;
-    out << Qt::endl;
-}
-
-// Messages would mean that something failed: they are printed, never shown.
-class PrintingMessages : public core::MessageService {
-public:
-    void show(const QString &text, QWidget *) override
-    {
-        out << "message: " << text << Qt::endl;
-    }
-    bool confirm(const QString &text, const QString &, bool, Icon, QWidget *) override
-    {
-        out << "question: " << text << Qt::endl;
-        return false;
-    }
-};
-
-class NoInput : public core::InputService {
-public:
-    std::optional<QString> ask(const QString &, const QString &, const QString &, QWidget *) override
-    {
-        return std::nullopt;
-    }
-};
-
-class NoFiles : public core::FileOpener {
-public:
-    bool open(const QString &) override { return false; }
-};
+using bench::line;
+using bench::median;
+using bench::msSince;
+using bench::out;
 
 void build(const QString &path, int persons, qint64 steps)
 {
     QElapsedTimer t;
     t.start();
-    core::schema::createFirstDatabase(path, kKey);
+    core::schema::createFirstDatabase(path, bench::officeKey());
     engine::Database db;
-    db.open(path, kKey);
+    db.open(path, bench::officeKey());
     const core::SyntheticCounts c = core::fillSynthetic(db, persons, 2024);
-    out << QStringLiteral("built %1 persons, %2 steps, %3 courses, %4 questionnaires in %5 s")
+    out() << QStringLiteral("built %1 persons, %2 steps, %3 courses, %4 questionnaires in %5 s")
                .arg(c.persons)
                .arg(c.followUps)
                .arg(c.courses)
@@ -124,31 +68,13 @@ void build(const QString &path, int persons, qint64 steps)
                    {offset, chunk});
         tx.commit();
         have = db.scalar(QStringLiteral("SELECT count(*) FROM followUp")).toLongLong();
-        out << "  follow-up steps: " << have << Qt::endl;
+        out() << "  follow-up steps: " << have << Qt::endl;
     }
     db.close();
-    out << QStringLiteral("file ready in %1 s, %2 MB")
+    out() << QStringLiteral("file ready in %1 s, %2 MB")
                .arg(t.elapsed() / 1000.0, 0, 'f', 1)
                .arg(QFileInfo(path).size() / 1048576.0, 0, 'f', 0)
         << Qt::endl;
-}
-
-void makePlainCopy(const QString &encrypted, const QString &plain)
-{
-    QElapsedTimer t;
-    t.start();
-    {
-        // The office connection never creates files: the copy is made empty first.
-        engine::Database empty;
-        empty.openPlain(plain);
-    }
-    engine::Database db;
-    db.open(encrypted, kKey);
-    db.execute(QStringLiteral("ATTACH DATABASE ? AS plain KEY ''"), {plain});
-    db.scalar(QStringLiteral("SELECT sqlcipher_export('plain')"));
-    db.execute(QStringLiteral("DETACH DATABASE plain"));
-    db.close();
-    out << QStringLiteral("plain copy made in %1 s").arg(t.elapsed() / 1000.0, 0, 'f', 1) << Qt::endl;
 }
 
 // Sends the key of one digit to a line edit, as typing does.
@@ -202,7 +128,7 @@ ScreenTimes timeScreen(const std::function<QWidget *()> &make, const QStringList
         r.enter.push_back(msSince(t));
         r.rows += grid->rowCount();
         if (screen->findChild<QLineEdit *>(QStringLiteral("txt_a_new_name"))->text().isEmpty())
-            out << "  (no names shown for " << number << ")" << Qt::endl;
+            out() << "  (no names shown for " << number << ")" << Qt::endl;
     }
     return r;
 }
@@ -243,81 +169,29 @@ QueryTimes timeQueries(engine::Database &db, const QStringList &numbers)
     return r;
 }
 
-// The offscreen platform's notes about what it cannot do are no findings.
-void quietPlatform(QtMsgType type, const QMessageLogContext &, const QString &text)
-{
-    if (text.startsWith(QLatin1String("This plugin does not support"))
-        || text.startsWith(QLatin1String("QStandardPaths:")))
-        return;
-    std::fprintf(stderr, "%s%s\n", type == QtDebugMsg ? "" : "qt: ", qPrintable(text));
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quietPlatform);
+    bench::prepareOffscreen();
     QApplication app(argc, argv);
 
-    QStringList args = app.arguments().mid(1);
-    auto option = [&args](const char *name, qint64 fallback) {
-        const int i = args.indexOf(QLatin1String(name));
-        if (i < 0 || i + 1 >= args.size())
-            return fallback;
-        const qint64 value = args.at(i + 1).toLongLong();
-        args.remove(i, 2);
-        return value;
-    };
-    const int persons = int(option("--persons", 1000000));
-    const qint64 steps = option("--steps", 5000000);
-    const int runs = int(option("--runs", 7));
-    const QString folder = args.value(0, QStringLiteral("/tmp/velm-bench-person"));
-    QDir().mkpath(folder);
-    const QString file = QDir(folder).filePath(QStringLiteral("velm.mdb"));
-    const QString plain = QDir(folder).filePath(QStringLiteral("velm-plain.db"));
-
-    try {
-        if (!QFileInfo::exists(file))
-            build(file, persons, steps);
-        if (!QFileInfo::exists(plain))
-            makePlainCopy(file, plain);
-    } catch (const engine::EngineError &e) {
-        std::fprintf(stderr, "cannot build %s: %d %s\n", qPrintable(file), e.number(), e.what());
+    bench::CommandLine args(app.arguments().mid(1));
+    const int persons = int(args.option("--persons", 1000000));
+    const qint64 steps = args.option("--steps", 5000000);
+    const int runs = int(args.option("--runs", 7));
+    bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-person")));
+    if (!world.prepare([&](const QString &file) { build(file, persons, steps); }))
         return 1;
-    }
-
-    // A program folder whose db_path names the benchmark's folder.
-    QTemporaryDir program;
-    {
-        QFile dbPath(program.filePath(QStringLiteral("db_path")));
-        if (!dbPath.open(QIODevice::WriteOnly))
-            return 1;
-        const QByteArray dir = QFileInfo(folder).absoluteFilePath().toUtf8();
-        dbPath.write("0\n" + dir + "\n" + dir + "/pictures\n" + dir + "/material\n" + dir + "/forms\n");
-    }
-    core::DataStore store(program.path());
-    store.READDBPATH();
-    if (const core::OpenResult opened = store.OPENDATABASE(); !opened.ok) {
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(file), qPrintable(opened.message));
-        return 1;
-    }
-    PrintingMessages messages;
-    NoInput input;
-    NoFiles files;
-    core::LogonState logon;
-    const core::HijriDay today = core::todayHijri();
-    logon.WORK_YY = today.yyyy;
-    logon.WORK_MM = today.mm;
-    logon.WORK_DD = today.dd;
-    core::CmnSub cmn(store, messages);
-    core::AppContext ctx{store, messages, input, files, logon, cmn};
+    const QString file = world.file();
+    const QString plain = world.plainFile();
+    core::DataStore &store = world.store();
+    core::AppContext &ctx = world.ctx();
 
     engine::Database &db = store.db();
     const qint64 personCount = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
     const qint64 stepCount = db.scalar(QStringLiteral("SELECT count(*) FROM followUp")).toLongLong();
-    out << QStringLiteral("%1: %2 persons, %3 follow-up steps, %4 MB")
+    out() << QStringLiteral("%1: %2 persons, %3 follow-up steps, %4 MB")
                .arg(file)
                .arg(personCount)
                .arg(stepCount)
@@ -338,7 +212,7 @@ int main(int argc, char **argv)
         store.openViewConnection();
         connect.push_back(msSince(t));
     }
-    out << Qt::endl << "medians of " << runs << " runs" << Qt::endl;
+    out() << Qt::endl << "medians of " << runs << " runs" << Qt::endl;
     line(QStringLiteral("one further connection opened"), median(connect),
          QStringLiteral("(each grid and look-up list reads through its own)"));
 
@@ -352,7 +226,7 @@ int main(int argc, char **argv)
     };
     for (const auto &s : screens) {
         const ScreenTimes r = timeScreen(s.make, numbers, runs);
-        out << s.name << Qt::endl;
+        out() << s.name << Qt::endl;
         line(QStringLiteral("  open (target < 300 ms)"), median(r.open));
         line(QStringLiteral("  first key: numbers offered"), median(r.firstKey),
              QStringLiteral("(opens the list's connection)"));
@@ -373,12 +247,9 @@ int main(int argc, char **argv)
     timeQueries(plainDb, numbers.mid(0, 20));
     const QueryTimes enc = timeQueries(db, numbers);
     const QueryTimes pla = timeQueries(plainDb, numbers);
-    out << Qt::endl
+    out() << Qt::endl
         << "queries, medians over " << numbers.size() << " persons: encrypted | plain SQLite" << Qt::endl;
-    auto both = [](const QString &what, const std::vector<double> &a, const std::vector<double> &b) {
-        out << QStringLiteral("%1 %2 ms | %3 ms").arg(what, -52).arg(median(a), 9, 'f', 3).arg(median(b), 9, 'f', 3)
-            << Qt::endl;
-    };
+    using bench::both;
     both(QStringLiteral("numbers by prefix (first batch of 50)"), enc.prefix, pla.prefix);
     both(QStringLiteral("names of a person"), enc.names, pla.names);
     both(QStringLiteral("steps of a person"), enc.steps, pla.steps);

@@ -155,9 +155,10 @@ QLabel *PersonRecordScreen::caption(const QString &text, QWidget *buddy)
     return label;
 }
 
-void PersonRecordScreen::fitToField(QWidget *control, const QString &field) const
+void PersonRecordScreen::fitToField(QWidget *control, const QString &field,
+                                    const QString &tableName) const
 {
-    const schema::Table *table = schema::findTable(m_table);
+    const schema::Table *table = schema::findTable(tableName.isEmpty() ? m_table : tableName);
     const schema::Column *column = table ? table->column(field) : nullptr;
     if (!column || column->kind != schema::Kind::Text || column->maxLength <= 0)
         return;
