@@ -1,5 +1,7 @@
 #include "ReportRender.h"
 
+#include "ListTable.h"
+
 #include <kainjow/mustache.hpp>
 
 #include <QAbstractTextDocumentLayout>
@@ -8,6 +10,9 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextFrameFormat>
@@ -166,48 +171,263 @@ QMap<QString, QImage> reportImages(const ReportData &data, const QMap<QString, Q
     return images;
 }
 
+namespace {
+
+// The parts of a report's HTML: rich text, and the list tables between.
+struct HtmlPiece {
+    QString html;
+    std::optional<ListTable> table;
+};
+
+// Where "<table" or "</table" (any letter case) starts at or after `from`.
+qsizetype findTableTag(const QString &html, qsizetype from, bool closing)
+{
+    const QLatin1String tag = closing ? QLatin1String("</table") : QLatin1String("<table");
+    for (qsizetype at = html.indexOf(tag, from, Qt::CaseInsensitive); at >= 0;
+         at = html.indexOf(tag, at + 1, Qt::CaseInsensitive)) {
+        const qsizetype after = at + tag.size();
+        if (after >= html.size() || html.at(after) == QLatin1Char('>') || html.at(after).isSpace())
+            return at;
+    }
+    return -1;
+}
+
+// Cuts the list tables standing on their own (not inside another table)
+// out of the HTML. Each later rich-text part starts with the body tag of
+// the whole, so that it reads in the same direction.
+QList<HtmlPiece> splitHtml(const QString &html)
+{
+    static const QRegularExpression bodyTag(QStringLiteral("<body\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    const QString body = bodyTag.match(html).captured(0);
+    QList<HtmlPiece> pieces;
+    qsizetype done = 0;
+    qsizetype scan = 0;
+    for (;;) {
+        const qsizetype open = findTableTag(html, scan, false);
+        if (open < 0)
+            break;
+        // Its end: the matching "</table>", nested tables counted.
+        int depth = 0;
+        qsizetype at = open;
+        qsizetype end = -1;
+        while (at >= 0) {
+            const qsizetype nextOpen = findTableTag(html, at + 1, false);
+            const qsizetype nextClose = findTableTag(html, at + 1, true);
+            if (nextClose < 0)
+                break;
+            if (nextOpen >= 0 && nextOpen < nextClose) {
+                ++depth;
+                at = nextOpen;
+                continue;
+            }
+            if (depth == 0) {
+                const qsizetype gt = html.indexOf(QLatin1Char('>'), nextClose);
+                end = gt < 0 ? -1 : gt + 1;
+                break;
+            }
+            --depth;
+            at = nextClose;
+        }
+        if (end < 0)
+            break;
+        std::optional<ListTable> table = ListTable::parse(QStringView(html).mid(open, end - open));
+        if (table) {
+            pieces.append({(done > 0 ? body : QString()) + html.mid(done, open - done), std::nullopt});
+            pieces.append({QString(), std::move(table)});
+            done = end;
+        }
+        scan = end;
+    }
+    pieces.append({(done > 0 ? body : QString()) + html.mid(done), std::nullopt});
+    return pieces;
+}
+
+// True when the rich text shows nothing at all.
+bool showsNothing(const QTextDocument &doc, const QString &html)
+{
+    if (!doc.toPlainText().trimmed().isEmpty())
+        return false;
+    for (const char *tag : {"<img", "<table", "<hr"})
+        if (html.contains(QLatin1String(tag), Qt::CaseInsensitive))
+            return false;
+    return true;
+}
+
+// The bottom of what the document shows, with the bottom margin of its
+// last part, in document coordinates.
+qreal contentEnd(QTextDocument &doc)
+{
+    QAbstractTextDocumentLayout *layout = doc.documentLayout();
+    qreal end = 0;
+    QTextFrame *root = doc.rootFrame();
+    for (auto it = root->begin(); !it.atEnd(); ++it) {
+        if (QTextFrame *frame = it.currentFrame()) {
+            end = qMax(end, layout->frameBoundingRect(frame).bottom());
+        } else {
+            const QTextBlock block = it.currentBlock();
+            if (block.text().trimmed().isEmpty() && !block.next().isValid() && end > 0)
+                continue; // the empty paragraph the layout keeps after a table
+            end = qMax(end, layout->blockBoundingRect(block).bottom() + block.blockFormat().bottomMargin());
+        }
+    }
+    return end;
+}
+
+} // namespace
+
+struct ReportDocument::Flow {
+    struct RichPart {
+        std::unique_ptr<QTextDocument> doc;
+        int firstPage = 0;
+        int pageCount = 0;
+    };
+    struct Piece {
+        int row;
+        qreal from, to; // the part of the row on this page
+        qreal top;      // where that part starts on the page
+    };
+    struct TablePage {
+        int page;
+        qreal headingTop;
+        QList<Piece> pieces;
+    };
+    struct TablePart {
+        ListTable table;
+        QList<TablePage> pages; // consecutive pages
+    };
+    std::vector<RichPart> rich;
+    std::vector<TablePart> tables;
+};
+
 ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape)
-    : m_landscape(landscape)
+    : m_flow(std::make_unique<Flow>()), m_landscape(landscape)
 {
     // A4 in the layout's pixels (96 per inch).
     const QSizeF a4(8.27 * kDpi, 11.69 * kDpi);
     m_page = landscape ? a4.transposed() : a4;
+    const qreal top = kMargin;
+    const qreal bottom = m_page.height() - kFooterSpace;
+    const qreal areaWidth = m_page.width() - 2 * kMargin;
 
     // The layout measures on a fixed 96-dpi device, whatever the screen:
     // the same report gives the same pages everywhere.
     m_metrics = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
     m_metrics->setDotsPerMeterX(qRound(kDpi / 0.0254));
     m_metrics->setDotsPerMeterY(qRound(kDpi / 0.0254));
-
-    m_doc = std::make_unique<QTextDocument>();
-    m_doc->documentLayout()->setPaintDevice(m_metrics.get());
-    m_doc->setUndoRedoEnabled(false);
     QFont font(QStringLiteral("Noto Sans Arabic"));
     font.setPointSizeF(11);
-    m_doc->setDefaultFont(font);
-    QTextOption option = m_doc->defaultTextOption();
-    option.setTextDirection(Qt::RightToLeft);
-    m_doc->setDefaultTextOption(option);
-    m_doc->setDefaultStyleSheet(kStyleSheet);
-    for (auto it = images.begin(); it != images.end(); ++it)
-        m_doc->addResource(QTextDocument::ImageResource, QUrl(it.key()), it.value());
-    m_doc->setHtml(html);
 
-    QTextFrameFormat root = m_doc->rootFrame()->frameFormat();
-    root.setLeftMargin(kMargin);
-    root.setRightMargin(kMargin);
-    root.setTopMargin(kMargin);
-    root.setBottomMargin(kFooterSpace);
-    root.setLayoutDirection(Qt::RightToLeft);
-    m_doc->rootFrame()->setFrameFormat(root);
-    m_doc->setPageSize(m_page);
-    m_pageCount = m_doc->pageCount();
+    // The parts follow each other down the pages; (page, y) is where the
+    // next one starts.
+    int page = 0;
+    qreal y = top;
+    int lastPage = 0;
+    for (HtmlPiece &piece : splitHtml(html)) {
+        if (piece.table) {
+            Flow::TablePart part{std::move(*piece.table), {}};
+            ListTable &table = part.table;
+            table.layout(areaWidth, font, m_metrics.get());
+            const qreal heading = table.headingHeight();
+            const qreal first = table.rowCount() > 0 ? table.rowHeight(0) : 0;
+            // The heading never stands alone at the foot of a page.
+            if (y > top && y + heading + qMin(first, bottom - top - heading) > bottom) {
+                ++page;
+                y = top;
+            }
+            part.pages.append({page, y, {}});
+            y += heading;
+            for (int r = 0; r < table.rowCount(); ++r) {
+                const qreal height = table.rowHeight(r);
+                qreal from = 0;
+                while (from < height) {
+                    const qreal room = bottom - y;
+                    if (height - from <= room) {
+                        part.pages.last().pieces.append({r, from, height, y});
+                        y += height - from;
+                        break;
+                    }
+                    const bool pageHasRows = !part.pages.last().pieces.isEmpty() || part.pages.last().headingTop > top;
+                    if (from == 0 && pageHasRows && height <= bottom - top - heading) {
+                        // The row goes whole to the next page.
+                    } else {
+                        // A row taller than a page is cut between two of its lines.
+                        qreal cut = table.cutHeight(r, from + room);
+                        if (cut <= from)
+                            cut = pageHasRows ? from : from + room;
+                        if (cut > from) {
+                            part.pages.last().pieces.append({r, from, cut, y});
+                            from = cut;
+                        }
+                    }
+                    ++page;
+                    y = top;
+                    part.pages.append({page, y, {}});
+                    y += heading;
+                }
+            }
+            lastPage = page;
+            m_flow->tables.push_back(std::move(part));
+            continue;
+        }
+
+        auto doc = std::make_unique<QTextDocument>();
+        doc->documentLayout()->setPaintDevice(m_metrics.get());
+        doc->setUndoRedoEnabled(false);
+        doc->setDefaultFont(font);
+        QTextOption option = doc->defaultTextOption();
+        option.setTextDirection(Qt::RightToLeft);
+        doc->setDefaultTextOption(option);
+        doc->setDefaultStyleSheet(kStyleSheet);
+        for (auto it = images.begin(); it != images.end(); ++it)
+            doc->addResource(QTextDocument::ImageResource, QUrl(it.key()), it.value());
+        doc->setHtml(piece.html);
+        if (showsNothing(*doc, piece.html))
+            continue;
+
+        QTextFrameFormat root = doc->rootFrame()->frameFormat();
+        root.setLeftMargin(kMargin);
+        root.setRightMargin(kMargin);
+        root.setTopMargin(kMargin);
+        root.setBottomMargin(kFooterSpace);
+        root.setLayoutDirection(Qt::RightToLeft);
+        doc->rootFrame()->setFrameFormat(root);
+        if (y > top) {
+            // The part starts where the one before ended: a first line of
+            // that height keeps the top of its first page free.
+            QTextCursor cursor(doc.get());
+            cursor.movePosition(QTextCursor::Start);
+            cursor.insertBlock();
+            QTextCursor first(doc.get());
+            first.movePosition(QTextCursor::Start);
+            QTextBlockFormat spacer;
+            spacer.setLineHeight(y - top, QTextBlockFormat::FixedHeight);
+            spacer.setTopMargin(0);
+            spacer.setBottomMargin(0);
+            first.setBlockFormat(spacer);
+        }
+        doc->setPageSize(m_page);
+        Flow::RichPart part;
+        part.firstPage = page;
+        part.pageCount = doc->pageCount();
+        const qreal end = contentEnd(*doc);
+        const int endPage = qBound(0, int(end / m_page.height()), part.pageCount - 1);
+        page += endPage;
+        y = qMax(top, end - endPage * m_page.height());
+        lastPage = qMax(lastPage, page);
+        part.doc = std::move(doc);
+        m_flow->rich.push_back(std::move(part));
+    }
+    m_pageCount = qMax(lastPage, page) + 1;
 }
 
 void ReportDocument::handToApplicationThread()
 {
-    if (QCoreApplication::instance() && m_doc->thread() != QCoreApplication::instance()->thread())
-        m_doc->moveToThread(QCoreApplication::instance()->thread());
+    if (!QCoreApplication::instance())
+        return;
+    QThread *gui = QCoreApplication::instance()->thread();
+    for (Flow::RichPart &part : m_flow->rich)
+        if (part.doc->thread() != gui)
+            part.doc->moveToThread(gui);
 }
 
 ReportDocument::~ReportDocument() = default;
@@ -217,15 +437,30 @@ void ReportDocument::paintPage(QPainter &painter, int page, const QRectF &target
     painter.save();
     painter.translate(target.topLeft());
     painter.scale(target.width() / m_page.width(), target.height() / m_page.height());
-    painter.save();
-    const QRectF view(0, page * m_page.height(), m_page.width(), m_page.height());
-    painter.translate(0, -view.top());
-    painter.setClipRect(view);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = view;
-    context.palette.setColor(QPalette::Text, Qt::black);
-    m_doc->documentLayout()->draw(&painter, context);
-    painter.restore();
+
+    for (const Flow::RichPart &part : m_flow->rich) {
+        const int local = page - part.firstPage;
+        if (local < 0 || local >= part.pageCount)
+            continue;
+        painter.save();
+        const QRectF view(0, local * m_page.height(), m_page.width(), m_page.height());
+        painter.translate(0, -view.top());
+        painter.setClipRect(view);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.clip = view;
+        context.palette.setColor(QPalette::Text, Qt::black);
+        part.doc->documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
+    for (const Flow::TablePart &part : m_flow->tables) {
+        const int local = page - part.pages.first().page;
+        if (local < 0 || local >= part.pages.size())
+            continue;
+        const Flow::TablePage &onPage = part.pages.at(local);
+        part.table.paintHeading(painter, kMargin, onPage.headingTop);
+        for (const Flow::Piece &piece : onPage.pieces)
+            part.table.paintRow(painter, kMargin, piece.top, piece.row, piece.from, piece.to);
+    }
 
     QFont font(QStringLiteral("Noto Sans Arabic"));
     font.setPixelSize(12);
