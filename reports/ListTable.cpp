@@ -4,9 +4,9 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTextLayout>
 
-#include <algorithm>
 #include <cmath>
 
 namespace reports {
@@ -15,13 +15,16 @@ namespace {
 
 // The look of table.grid in the report style sheet.
 constexpr qreal kPadding = 3;  // above and below the text
-constexpr qreal kSide = 5;     // beside it
+constexpr qreal kSide = 3;     // beside it
 constexpr qreal kBorder = 1;
 constexpr qreal kCellExtra = 2 * kPadding + kBorder;
 constexpr qreal kCellSides = 2 * kSide + kBorder;
-// Room beyond a text's advance before it counts as one line: the line
-// breaker also reckons with the overhang of the last glyph.
-constexpr qreal kSlack = 4;
+// Room given beyond a column's widest text, and the room beyond a text's
+// advance that surely holds it on one line: the line breaker also reckons
+// with the overhang of the last glyph, so texts closer to their column's
+// width are laid out to count their lines.
+constexpr qreal kSlack = 2;
+constexpr qreal kSureFit = 8;
 const QColor kHeadingGround(0xdf, 0xe9, 0xe2);
 const QColor kTotalGround(0xf1, 0xf1, 0xf1);
 const QColor kHeadingRule(0x55, 0x55, 0x55);
@@ -360,6 +363,17 @@ qreal naturalWidth(const QFontMetricsF &metrics, const QString &text)
     return widest;
 }
 
+// The widest word of the text; the text itself when it is one word.
+qreal longestWord(const QFontMetricsF &metrics, const QString &text)
+{
+    if (!text.contains(QLatin1Char(' ')) && !text.contains(QLatin1Char('\n')))
+        return metrics.horizontalAdvance(text);
+    qreal widest = 0;
+    for (const QString &word : text.split(QRegularExpression(QStringLiteral("[ \n]")), Qt::SkipEmptyParts))
+        widest = qMax(widest, metrics.horizontalAdvance(word));
+    return widest;
+}
+
 // Lays the text out in lines of `width`, one line each `lineHeight`.
 int layOut(QTextLayout &layout, qreal width, qreal lineHeight)
 {
@@ -395,7 +409,7 @@ qreal ListTable::cellHeight(const Cell &cell, const Row &row, bool heading, qrea
 {
     const QFont &font = fontFor(cell, row, heading);
     const QFontMetricsF metrics(font, m_device);
-    if (naturalWidth(metrics, cell.text) + kSlack <= inner)
+    if (naturalWidth(metrics, cell.text) + kSureFit <= inner)
         return (cell.text.count(QLatin1Char('\n')) + 1) * m_lineHeight;
     QTextLayout layout(QString(), font, m_device);
     prepare(layout, cell.text, cell.align);
@@ -478,25 +492,27 @@ void ListTable::layout(qreal available, const QFont &font, const QPaintDevice *d
                 m_columns[c] = freeNatural > 0 ? natural.at(c) + (room - freeNatural) * natural.at(c) / freeNatural
                                                : room / free.size();
         } else {
-            // Too wide: the narrow columns keep their one line and the wide
-            // ones share what is left by their widths, so only long texts
-            // take a second line.
-            QList<int> order = free;
-            std::sort(order.begin(), order.end(), [&](int a, int b) { return natural.at(a) < natural.at(b); });
-            qreal left = room;
-            int i = 0;
-            for (; i < order.size(); ++i) {
-                const qreal share = left / (order.size() - i);
-                if (natural.at(order.at(i)) > share)
-                    break;
-                m_columns[order.at(i)] = natural.at(order.at(i));
-                left -= natural.at(order.at(i));
+            // Too wide: each column its longest word, and the rest shared by
+            // what each lacks of its one-line width (the rich-text layout
+            // shares it so too).
+            QList<qreal> least(n, 0);
+            for (int c : free) {
+                least[c] = longestWord(metricsFor(m_heading.cells.at(c), m_heading, true), m_heading.cells.at(c).text);
+                for (const Row &row : std::as_const(m_rows))
+                    least[c] = qMax(least[c], longestWord(metricsFor(row.cells.at(c), row, false), row.cells.at(c).text));
+                least[c] = qMin(natural.at(c), std::ceil(least[c]) + kSlack + kCellSides);
             }
-            qreal wide = 0;
-            for (int j = i; j < order.size(); ++j)
-                wide += natural.at(order.at(j));
-            for (int j = i; j < order.size(); ++j)
-                m_columns[order.at(j)] = left * natural.at(order.at(j)) / wide;
+            qreal leastSum = 0;
+            for (int c : free)
+                leastSum += least.at(c);
+            if (leastSum >= room) {
+                for (int c : free)
+                    m_columns[c] = leastSum > 0 ? room * least.at(c) / leastSum : room / free.size();
+            } else {
+                const qreal lacking = freeNatural - leastSum;
+                for (int c : free)
+                    m_columns[c] = least.at(c) + (lacking > 0 ? (room - leastSum) * (natural.at(c) - least.at(c)) / lacking : 0);
+            }
         }
     }
     qreal sum = 0;
