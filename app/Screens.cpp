@@ -7,6 +7,7 @@
 #include "frmCourses.h"
 #include "frmFollowup.h"
 #include "frmQuest.h"
+#include "frmRpts.h"
 #include "frmWitnesses.h"
 #include "frmcodes.h"
 #include "frmfollowupGroup.h"
@@ -36,6 +37,7 @@ core::MenuScreens menuScreens()
     screens.insert(4, factory<followup::frmQuest>());
     screens.insert(8, factory<logon::SECURITY>());
     screens.insert(9, factory<reference::frmcodes>());
+    screens.insert(10, factory<reports::frmRpts>());
     screens.insert(11, factory<registry::frmWitnesses>());
     screens.insert(12, factory<followup::frmfollowupGroup>());
     screens.insert(14, factory<reference::frminfo>());
