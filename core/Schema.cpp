@@ -384,16 +384,9 @@ QStringList starterCodes(int number)
 void createSchema(engine::Database &db)
 {
     engine::Transaction tx(db);
-    for (const Table &t : tables()) {
+    for (const Table &t : tables())
         db.execute(t.createSql());
-        for (const Index &ix : t.indexes) {
-            QStringList cols;
-            for (const QString &c : ix.columns)
-                cols << quoted(c);
-            db.execute(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                           .arg(quoted(ix.name), quoted(t.name), cols.join(QLatin1String(", "))));
-        }
-    }
+    addMissingIndexes(db);
     tx.commit();
 }
 
