@@ -275,6 +275,8 @@ qreal contentEnd(QTextDocument &doc)
 
 } // namespace
 
+// The parts of a report down its pages: the rich text laid out and paged
+// by the rich-text engine, the list tables paged here.
 struct ReportDocument::Flow {
     struct RichPart {
         std::unique_ptr<QTextDocument> doc;
@@ -295,19 +297,116 @@ struct ReportDocument::Flow {
         ListTable table;
         QList<TablePage> pages; // consecutive pages
     };
+
+    Flow(const QSizeF &pageSize, qreal top, qreal bottom) : page(pageSize), top(top), bottom(bottom), y(top) {}
+
+    // Pages a table from where the flow stands.
+    void addTable(ListTable table);
+    // Places rich text, laid out with its root frame's margins, from where
+    // the flow stands.
+    void addRichText(std::unique_ptr<QTextDocument> doc);
+    int pageCount() const { return qMax(lastPage, current) + 1; }
+
     std::vector<RichPart> rich;
     std::vector<TablePart> tables;
+
+private:
+    TablePage &newPage(TablePart &part, qreal heading)
+    {
+        ++current;
+        y = top;
+        part.pages.append({current, y, {}});
+        y += heading;
+        return part.pages.last();
+    }
+
+    QSizeF page;
+    qreal top, bottom; // of the text on each page
+    int current = 0;   // where the next part starts: page...
+    qreal y;           // ...and height on it
+    int lastPage = 0;
 };
 
+void ReportDocument::Flow::addTable(ListTable table)
+{
+    TablePart part{std::move(table), {}};
+    const ListTable &t = part.table;
+    const qreal heading = t.headingHeight();
+    const qreal capacity = bottom - top - heading; // rows on a page of their own
+    // The heading never stands alone at the foot of a page.
+    const qreal first = t.rowCount() > 0 ? qMin(t.rowHeight(0), capacity) : 0;
+    if (y > top && y + heading + first > bottom) {
+        ++current;
+        y = top;
+    }
+    part.pages.append({current, y, {}});
+    y += heading;
+    TablePage *onPage = &part.pages.last();
+    for (int r = 0; r < t.rowCount(); ++r) {
+        const qreal height = t.rowHeight(r);
+        qreal from = 0;
+        while (from < height) {
+            const qreal room = bottom - y;
+            if (height - from <= room) {
+                onPage->pieces.append({r, from, height, y});
+                y += height - from;
+                break;
+            }
+            const bool pageHasRows = !onPage->pieces.isEmpty() || onPage->headingTop > top;
+            if (from > 0 || !pageHasRows || height > capacity) {
+                // A row taller than a page is cut between two of its lines;
+                // one that is not goes whole to the next page.
+                qreal cut = t.cutHeight(r, from + room);
+                if (cut <= from)
+                    cut = pageHasRows ? from : from + qMax<qreal>(room, 1);
+                if (cut > from) {
+                    onPage->pieces.append({r, from, cut, y});
+                    from = cut;
+                }
+            }
+            onPage = &newPage(part, heading);
+        }
+    }
+    lastPage = qMax(lastPage, current);
+    tables.push_back(std::move(part));
+}
+
+void ReportDocument::Flow::addRichText(std::unique_ptr<QTextDocument> doc)
+{
+    if (y > top) {
+        // The text starts where the part before ended: a first line of that
+        // height keeps the top of its first page free.
+        QTextCursor cursor(doc.get());
+        cursor.movePosition(QTextCursor::Start);
+        cursor.insertBlock();
+        QTextCursor first(doc.get());
+        first.movePosition(QTextCursor::Start);
+        QTextBlockFormat spacer;
+        spacer.setLineHeight(y - top, QTextBlockFormat::FixedHeight);
+        spacer.setTopMargin(0);
+        spacer.setBottomMargin(0);
+        first.setBlockFormat(spacer);
+    }
+    doc->setPageSize(page);
+    RichPart part;
+    part.firstPage = current;
+    part.pageCount = doc->pageCount();
+    const qreal end = contentEnd(*doc);
+    const int endPage = qBound(0, int(end / page.height()), part.pageCount - 1);
+    current += endPage;
+    y = qMax(top, end - endPage * page.height());
+    lastPage = qMax(lastPage, current);
+    part.doc = std::move(doc);
+    rich.push_back(std::move(part));
+}
+
 ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape)
-    : m_flow(std::make_unique<Flow>()), m_landscape(landscape)
+    : m_landscape(landscape)
 {
     // A4 in the layout's pixels (96 per inch).
     const QSizeF a4(8.27 * kDpi, 11.69 * kDpi);
     m_page = landscape ? a4.transposed() : a4;
-    const qreal top = kMargin;
-    const qreal bottom = m_page.height() - kFooterSpace;
-    const qreal areaWidth = m_page.width() - 2 * kMargin;
+    m_flow = std::make_unique<Flow>(m_page, kMargin, m_page.height() - kFooterSpace);
 
     // The layout measures on a fixed 96-dpi device, whatever the screen:
     // the same report gives the same pages everywhere.
@@ -317,59 +416,12 @@ ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> 
     QFont font(QStringLiteral("Noto Sans Arabic"));
     font.setPointSizeF(11);
 
-    // The parts follow each other down the pages; (page, y) is where the
-    // next one starts.
-    int page = 0;
-    qreal y = top;
-    int lastPage = 0;
     for (HtmlPiece &piece : splitHtml(html)) {
         if (piece.table) {
-            Flow::TablePart part{std::move(*piece.table), {}};
-            ListTable &table = part.table;
-            table.layout(areaWidth, font, m_metrics.get());
-            const qreal heading = table.headingHeight();
-            const qreal first = table.rowCount() > 0 ? table.rowHeight(0) : 0;
-            // The heading never stands alone at the foot of a page.
-            if (y > top && y + heading + qMin(first, bottom - top - heading) > bottom) {
-                ++page;
-                y = top;
-            }
-            part.pages.append({page, y, {}});
-            y += heading;
-            for (int r = 0; r < table.rowCount(); ++r) {
-                const qreal height = table.rowHeight(r);
-                qreal from = 0;
-                while (from < height) {
-                    const qreal room = bottom - y;
-                    if (height - from <= room) {
-                        part.pages.last().pieces.append({r, from, height, y});
-                        y += height - from;
-                        break;
-                    }
-                    const bool pageHasRows = !part.pages.last().pieces.isEmpty() || part.pages.last().headingTop > top;
-                    if (from == 0 && pageHasRows && height <= bottom - top - heading) {
-                        // The row goes whole to the next page.
-                    } else {
-                        // A row taller than a page is cut between two of its lines.
-                        qreal cut = table.cutHeight(r, from + room);
-                        if (cut <= from)
-                            cut = pageHasRows ? from : from + room;
-                        if (cut > from) {
-                            part.pages.last().pieces.append({r, from, cut, y});
-                            from = cut;
-                        }
-                    }
-                    ++page;
-                    y = top;
-                    part.pages.append({page, y, {}});
-                    y += heading;
-                }
-            }
-            lastPage = page;
-            m_flow->tables.push_back(std::move(part));
+            piece.table->layout(m_page.width() - 2 * kMargin, font, m_metrics.get());
+            m_flow->addTable(std::move(*piece.table));
             continue;
         }
-
         auto doc = std::make_unique<QTextDocument>();
         doc->documentLayout()->setPaintDevice(m_metrics.get());
         doc->setUndoRedoEnabled(false);
@@ -383,7 +435,6 @@ ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> 
         doc->setHtml(piece.html);
         if (showsNothing(*doc, piece.html))
             continue;
-
         QTextFrameFormat root = doc->rootFrame()->frameFormat();
         root.setLeftMargin(kMargin);
         root.setRightMargin(kMargin);
@@ -391,33 +442,9 @@ ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> 
         root.setBottomMargin(kFooterSpace);
         root.setLayoutDirection(Qt::RightToLeft);
         doc->rootFrame()->setFrameFormat(root);
-        if (y > top) {
-            // The part starts where the one before ended: a first line of
-            // that height keeps the top of its first page free.
-            QTextCursor cursor(doc.get());
-            cursor.movePosition(QTextCursor::Start);
-            cursor.insertBlock();
-            QTextCursor first(doc.get());
-            first.movePosition(QTextCursor::Start);
-            QTextBlockFormat spacer;
-            spacer.setLineHeight(y - top, QTextBlockFormat::FixedHeight);
-            spacer.setTopMargin(0);
-            spacer.setBottomMargin(0);
-            first.setBlockFormat(spacer);
-        }
-        doc->setPageSize(m_page);
-        Flow::RichPart part;
-        part.firstPage = page;
-        part.pageCount = doc->pageCount();
-        const qreal end = contentEnd(*doc);
-        const int endPage = qBound(0, int(end / m_page.height()), part.pageCount - 1);
-        page += endPage;
-        y = qMax(top, end - endPage * m_page.height());
-        lastPage = qMax(lastPage, page);
-        part.doc = std::move(doc);
-        m_flow->rich.push_back(std::move(part));
+        m_flow->addRichText(std::move(doc));
     }
-    m_pageCount = qMax(lastPage, page) + 1;
+    m_pageCount = m_flow->pageCount();
 }
 
 void ReportDocument::handToApplicationThread()
