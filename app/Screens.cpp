@@ -8,6 +8,7 @@
 #include "frmEvaluation.h"
 #include "frmFollowup.h"
 #include "frmQuest.h"
+#include "frmRpts.h"
 #include "frmWitnesses.h"
 #include "frmcodes.h"
 #include "frmfollowupGroup.h"
@@ -38,6 +39,7 @@ core::MenuScreens menuScreens()
     screens.insert(6, factory<followup::frmEvaluation>());
     screens.insert(8, factory<logon::SECURITY>());
     screens.insert(9, factory<reference::frmcodes>());
+    screens.insert(10, factory<reports::frmRpts>());
     screens.insert(11, factory<registry::frmWitnesses>());
     screens.insert(12, factory<followup::frmfollowupGroup>());
     screens.insert(14, factory<reference::frminfo>());

@@ -2,6 +2,7 @@
 #include "CmnSub.h"
 #include "MenuIcons.h"
 #include "OpenDb.h"
+#include "ReportLauncher.h"
 #include "Screens.h"
 #include "Screenshot.h"
 #include "Services.h"
@@ -107,8 +108,13 @@ int main(int argc, char **argv)
     core::LogonState logon;
     core::CmnSub cmn(store, *messages);
     core::AppContext ctx{store, *messages, *input, *files, logon, cmn};
+    // One report viewer for the whole program: the catalogue and the person
+    // screen show their reports through it.
+    reports::ReportLauncher launcher(ctx);
+    ctx.reports = &launcher;
 
     logon::frmMain frame(ctx, app::menuScreens());
+    launcher.setWindow(&frame);
     if (screenshot)
         return app::runScreenshot(*screenshot, frame);
 

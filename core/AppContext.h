@@ -27,7 +27,7 @@ struct LogonState {
 };
 
 // Everything a screen is handed: the data store, the services, the logon
-// state and the shared record-screen state.
+// state, the shared record-screen state and the reports.
 struct AppContext {
     DataStore &store;
     MessageService &messages;
@@ -35,6 +35,8 @@ struct AppContext {
     FileOpener &files;
     LogonState &logon;
     CmnSub &cmn;
+    // Set once the report viewer exists (the program's start, the tests).
+    ReportService *reports = nullptr;
 };
 
 } // namespace core

@@ -66,6 +66,10 @@ QStringList starterCodes(int number);
 
 // Creates every table and index in one transaction.
 void createSchema(engine::Database &db);
+// Creates the indexes of the list that a file made before them lacks. On a
+// large register this takes a while (about 13 s for 1,000,000 persons):
+// run it off the window's thread.
+void addMissingIndexes(engine::Database &db);
 // Adds the starter entries to the eighteen code tables (existing texts are
 // kept, so running it twice changes nothing) and the picture hand-over row.
 void fillStarterCodes(engine::Database &db);

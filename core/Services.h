@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -37,6 +38,34 @@ public:
     virtual ~FileOpener() = default;
     // Returns false when the desktop could not be asked to open it.
     virtual bool open(const QString &path) = 0;
+};
+
+// The reports of the report folder, shown in the one viewer window: the
+// catalogue screen and the person screen's print button go through it.
+class ReportService {
+public:
+    // The person file; its one parameter is the person number.
+    static inline const QString kPersonFile = QStringLiteral("tamrel");
+
+    virtual ~ReportService() = default;
+    // True when the report folder holds the report's file.
+    virtual bool reportExists(const QString &reportName) const = 0;
+    // The parameters the report's file declares, in their order (from_date,
+    // to_date, caller; or tamrel_no alone); empty when it declares none or
+    // cannot be read.
+    virtual QStringList reportParameters(const QString &reportName) const = 0;
+    // Shows the report with these parameter values (in the file's order; a
+    // blank value takes the parameter's default). Returns at once, the
+    // report being prepared off the window's thread. A missing file shows
+    // "Report not found" and a broken one a message naming the file: both
+    // return false.
+    virtual bool showReport(const QString &reportName, const QStringList &values = {}) = 0;
+
+    // The person file of one person.
+    bool showPersonFile(const QString &personNumber)
+    {
+        return showReport(kPersonFile, {personNumber.trimmed()});
+    }
 };
 
 // The boxes QtMessageService runs, built but not shown: right to left, with

@@ -1,5 +1,7 @@
 #include "ReportData.h"
 
+#include "Schema.h"
+
 #include "engine/Database.h"
 #include "engine/ReadOnlyQuery.h"
 
@@ -30,6 +32,12 @@ QString asText(const QVariant &v)
     }
     return v.toString();
 }
+
+template <typename F>
+struct OnExit {
+    F f;
+    ~OnExit() { f(); }
+};
 
 } // namespace
 
@@ -64,12 +72,35 @@ QString QueryRunner::cancelledMessage()
     return QStringLiteral("أوقف إعداد التقرير");
 }
 
+void QueryRunner::watch(engine::Database *db)
+{
+    QMutexLocker lock(&m_mutex);
+    m_db = db;
+}
+
 void QueryRunner::cancel()
 {
     m_cancelled = true;
     QMutexLocker lock(&m_mutex);
     if (m_db)
         engine::interrupt(*m_db);
+}
+
+bool QueryRunner::addMissingIndexes()
+{
+    try {
+        std::unique_ptr<engine::Database> db = m_open();
+        watch(db.get());
+        const OnExit forget{[this] { watch(nullptr); }};
+        if (m_cancelled)
+            throw ReportError(cancelledMessage());
+        core::schema::addMissingIndexes(*db);
+        return true;
+    } catch (const engine::EngineError &) {
+        if (m_cancelled)
+            throw ReportError(cancelledMessage());
+        return false;
+    }
 }
 
 ReportData QueryRunner::run(const ReportDefinition &def, const QStringList &values,
@@ -87,18 +118,8 @@ ReportData QueryRunner::run(const ReportDefinition &def, const QStringList &valu
     } catch (const engine::EngineError &e) {
         throw ReportError(def.message(QStringLiteral("لا يمكن فتح قاعدة البيانات للقراءة (%1)").arg(e.description())));
     }
-    {
-        QMutexLocker lock(&m_mutex);
-        m_db = db.get();
-    }
-    struct Forget {
-        QueryRunner &r;
-        ~Forget()
-        {
-            QMutexLocker lock(&r.m_mutex);
-            r.m_db = nullptr;
-        }
-    } forget{*this};
+    watch(db.get());
+    const OnExit forget{[this] { watch(nullptr); }};
 
     // Every query is prepared and checked before any of them runs: a
     // file with one bad query shows nothing at all.

@@ -60,6 +60,13 @@ public:
     // read so far. Throws ReportError with one message naming the file.
     ReportData run(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places,
                    const std::function<void(qint64)> &progress = {});
+    // Creates the indexes of the office schema that the file lacks (a file
+    // made before they were added), on a connection of its own that may
+    // write. True when the file has them now; false when it cannot be
+    // written to: the reports still run, only slower. Throws
+    // ReportError(cancelledMessage()) when cancelled; the file then stays
+    // as it was.
+    bool addMissingIndexes();
     // Stops a running query; run() then throws ReportError(cancelledMessage()).
     void cancel();
     bool isCancelled() const { return m_cancelled; }
@@ -67,6 +74,9 @@ public:
     static QString cancelledMessage();
 
 private:
+    // The connection cancel() interrupts (none: nullptr).
+    void watch(engine::Database *db);
+
     ConnectionFactory m_open;
     QMutex m_mutex; // guards m_db against cancel() while it closes
     engine::Database *m_db = nullptr;

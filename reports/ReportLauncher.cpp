@@ -51,6 +51,12 @@ QString ReportLauncher::reportPath(const QString &reportName) const
     return QDir(m_ctx.store.config().reportDir()).filePath(name + QStringLiteral(".rpt"));
 }
 
+bool ReportLauncher::reportExists(const QString &reportName) const
+{
+    const QString path = reportPath(reportName);
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
 QStringList ReportLauncher::reportParameters(const QString &reportName) const
 {
     const QString path = reportPath(reportName);
@@ -85,11 +91,11 @@ void ReportLauncher::fail(const QString &message)
 
 bool ReportLauncher::showReport(const QString &reportName, const QStringList &values)
 {
-    const QString path = reportPath(reportName);
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    if (!reportExists(reportName)) {
         m_ctx.messages.show(QStringLiteral("Report not found"), m_window);
         return false;
     }
+    const QString path = reportPath(reportName);
     ReportDefinition def;
     try {
         def = readReportFile(path);
@@ -112,9 +118,21 @@ bool ReportLauncher::showReport(const QString &reportName, const QStringList &va
                                                   [this] { cancel(); });
     auto data = std::make_shared<ReportData>();
     auto error = std::make_shared<QString>();
+    const QString dataFile = QFileInfo(store.config().dbFile).absoluteFilePath();
+    const bool makeIndexes = m_indexedFile != dataFile;
+    auto indexed = std::make_shared<bool>(false);
     m_work.run(
-        [this, generation, runner, def, values, places, data, error] {
+        [this, generation, runner, def, values, places, data, error, makeIndexes, indexed] {
             try {
+                if (makeIndexes) {
+                    QMetaObject::invokeMethod(this, [this, generation] {
+                        if (m_progress && generation == m_generation)
+                            m_progress->setText(QStringLiteral("جاري إعداد فهارس التقارير لملف البيانات (مرة واحدة)..."));
+                    });
+                    // A file that cannot take them still gives its reports, more slowly.
+                    runner->addMissingIndexes();
+                    *indexed = true;
+                }
                 *data = runner->run(def, values, places, [this, generation](qint64 rows) {
                     // Carried to the window's thread; the launcher outlives the work.
                     QMetaObject::invokeMethod(this, [this, generation, rows] {
@@ -126,7 +144,9 @@ bool ReportLauncher::showReport(const QString &reportName, const QStringList &va
                 *error = e.message();
             }
         },
-        [this, generation, data, error] {
+        [this, generation, data, error, indexed, dataFile] {
+            if (*indexed)
+                m_indexedFile = dataFile;
             if (generation != m_generation)
                 return;
             if (!error->isEmpty())

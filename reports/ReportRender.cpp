@@ -1,5 +1,7 @@
 #include "ReportRender.h"
 
+#include "ListTable.h"
+
 #include <kainjow/mustache.hpp>
 
 #include <QAbstractTextDocumentLayout>
@@ -8,6 +10,9 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextFrameFormat>
@@ -166,48 +171,290 @@ QMap<QString, QImage> reportImages(const ReportData &data, const QMap<QString, Q
     return images;
 }
 
+namespace {
+
+// The parts of a report's HTML: rich text, and the list tables between.
+struct HtmlPiece {
+    QString html;
+    std::optional<ListTable> table;
+};
+
+// Where "<table" or "</table" (any letter case) starts at or after `from`.
+qsizetype findTableTag(const QString &html, qsizetype from, bool closing)
+{
+    const QLatin1String tag = closing ? QLatin1String("</table") : QLatin1String("<table");
+    for (qsizetype at = html.indexOf(tag, from, Qt::CaseInsensitive); at >= 0;
+         at = html.indexOf(tag, at + 1, Qt::CaseInsensitive)) {
+        const qsizetype after = at + tag.size();
+        if (after >= html.size() || html.at(after) == QLatin1Char('>') || html.at(after).isSpace())
+            return at;
+    }
+    return -1;
+}
+
+// Cuts the list tables standing on their own (not inside another table)
+// out of the HTML. Each later rich-text part starts with the body tag of
+// the whole, so that it reads in the same direction.
+QList<HtmlPiece> splitHtml(const QString &html)
+{
+    static const QRegularExpression bodyTag(QStringLiteral("<body\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    const QString body = bodyTag.match(html).captured(0);
+    QList<HtmlPiece> pieces;
+    qsizetype done = 0;
+    qsizetype scan = 0;
+    for (;;) {
+        const qsizetype open = findTableTag(html, scan, false);
+        if (open < 0)
+            break;
+        // Its end: the matching "</table>", nested tables counted.
+        int depth = 0;
+        qsizetype at = open;
+        qsizetype end = -1;
+        while (at >= 0) {
+            const qsizetype nextOpen = findTableTag(html, at + 1, false);
+            const qsizetype nextClose = findTableTag(html, at + 1, true);
+            if (nextClose < 0)
+                break;
+            if (nextOpen >= 0 && nextOpen < nextClose) {
+                ++depth;
+                at = nextOpen;
+                continue;
+            }
+            if (depth == 0) {
+                const qsizetype gt = html.indexOf(QLatin1Char('>'), nextClose);
+                end = gt < 0 ? -1 : gt + 1;
+                break;
+            }
+            --depth;
+            at = nextClose;
+        }
+        if (end < 0)
+            break;
+        std::optional<ListTable> table = ListTable::parse(QStringView(html).mid(open, end - open));
+        if (table) {
+            pieces.append({(done > 0 ? body : QString()) + html.mid(done, open - done), std::nullopt});
+            pieces.append({QString(), std::move(table)});
+            done = end;
+        }
+        scan = end;
+    }
+    pieces.append({(done > 0 ? body : QString()) + html.mid(done), std::nullopt});
+    return pieces;
+}
+
+// True when the rich text shows nothing at all.
+bool showsNothing(const QTextDocument &doc, const QString &html)
+{
+    if (!doc.toPlainText().trimmed().isEmpty())
+        return false;
+    for (const char *tag : {"<img", "<table", "<hr"})
+        if (html.contains(QLatin1String(tag), Qt::CaseInsensitive))
+            return false;
+    return true;
+}
+
+// The bottom of what the document shows, with the bottom margin of its
+// last part, in document coordinates.
+qreal contentEnd(QTextDocument &doc)
+{
+    QAbstractTextDocumentLayout *layout = doc.documentLayout();
+    qreal end = 0;
+    QTextFrame *root = doc.rootFrame();
+    for (auto it = root->begin(); !it.atEnd(); ++it) {
+        if (QTextFrame *frame = it.currentFrame()) {
+            end = qMax(end, layout->frameBoundingRect(frame).bottom());
+        } else {
+            const QTextBlock block = it.currentBlock();
+            if (block.text().trimmed().isEmpty() && !block.next().isValid() && end > 0)
+                continue; // the empty paragraph the layout keeps after a table
+            end = qMax(end, layout->blockBoundingRect(block).bottom() + block.blockFormat().bottomMargin());
+        }
+    }
+    return end;
+}
+
+} // namespace
+
+// The parts of a report down its pages: the rich text laid out and paged
+// by the rich-text engine, the list tables paged here.
+struct ReportDocument::Flow {
+    struct RichPart {
+        std::unique_ptr<QTextDocument> doc;
+        int firstPage = 0;
+        int pageCount = 0;
+    };
+    struct Piece {
+        int row;
+        qreal from, to; // the part of the row on this page
+        qreal top;      // where that part starts on the page
+    };
+    struct TablePage {
+        int page;
+        qreal headingTop;
+        QList<Piece> pieces;
+    };
+    struct TablePart {
+        ListTable table;
+        QList<TablePage> pages; // consecutive pages
+    };
+
+    Flow(const QSizeF &pageSize, qreal top, qreal bottom) : page(pageSize), top(top), bottom(bottom), y(top) {}
+
+    // Pages a table from where the flow stands.
+    void addTable(ListTable table);
+    // Places rich text, laid out with its root frame's margins, from where
+    // the flow stands.
+    void addRichText(std::unique_ptr<QTextDocument> doc);
+    int pageCount() const { return qMax(lastPage, current) + 1; }
+
+    std::vector<RichPart> rich;
+    std::vector<TablePart> tables;
+
+private:
+    TablePage &newPage(TablePart &part, qreal heading)
+    {
+        ++current;
+        y = top;
+        part.pages.append({current, y, {}});
+        y += heading;
+        return part.pages.last();
+    }
+
+    QSizeF page;
+    qreal top, bottom; // of the text on each page
+    int current = 0;   // where the next part starts: page...
+    qreal y;           // ...and height on it
+    int lastPage = 0;
+};
+
+void ReportDocument::Flow::addTable(ListTable table)
+{
+    TablePart part{std::move(table), {}};
+    const ListTable &t = part.table;
+    const qreal heading = t.headingHeight();
+    const qreal capacity = bottom - top - heading; // rows on a page of their own
+    // The heading never stands alone at the foot of a page.
+    const qreal first = t.rowCount() > 0 ? qMin(t.rowHeight(0), capacity) : 0;
+    if (y > top && y + heading + first > bottom) {
+        ++current;
+        y = top;
+    }
+    part.pages.append({current, y, {}});
+    y += heading;
+    TablePage *onPage = &part.pages.last();
+    for (int r = 0; r < t.rowCount(); ++r) {
+        const qreal height = t.rowHeight(r);
+        qreal from = 0;
+        while (from < height) {
+            const qreal room = bottom - y;
+            if (height - from <= room) {
+                onPage->pieces.append({r, from, height, y});
+                y += height - from;
+                break;
+            }
+            const bool pageHasRows = !onPage->pieces.isEmpty() || onPage->headingTop > top;
+            if (from > 0 || !pageHasRows || height > capacity) {
+                // A row taller than a page is cut between two of its lines;
+                // one that is not goes whole to the next page.
+                qreal cut = t.cutHeight(r, from + room);
+                if (cut <= from)
+                    cut = pageHasRows ? from : from + qMax<qreal>(room, 1);
+                if (cut > from) {
+                    onPage->pieces.append({r, from, cut, y});
+                    from = cut;
+                }
+            }
+            onPage = &newPage(part, heading);
+        }
+    }
+    lastPage = qMax(lastPage, current);
+    tables.push_back(std::move(part));
+}
+
+void ReportDocument::Flow::addRichText(std::unique_ptr<QTextDocument> doc)
+{
+    if (y > top) {
+        // The text starts where the part before ended: a first line of that
+        // height keeps the top of its first page free.
+        QTextCursor cursor(doc.get());
+        cursor.movePosition(QTextCursor::Start);
+        cursor.insertBlock();
+        QTextCursor first(doc.get());
+        first.movePosition(QTextCursor::Start);
+        QTextBlockFormat spacer;
+        spacer.setLineHeight(y - top, QTextBlockFormat::FixedHeight);
+        spacer.setTopMargin(0);
+        spacer.setBottomMargin(0);
+        first.setBlockFormat(spacer);
+    }
+    doc->setPageSize(page);
+    RichPart part;
+    part.firstPage = current;
+    part.pageCount = doc->pageCount();
+    const qreal end = contentEnd(*doc);
+    const int endPage = qBound(0, int(end / page.height()), part.pageCount - 1);
+    current += endPage;
+    y = qMax(top, end - endPage * page.height());
+    lastPage = qMax(lastPage, current);
+    part.doc = std::move(doc);
+    rich.push_back(std::move(part));
+}
+
 ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape)
     : m_landscape(landscape)
 {
     // A4 in the layout's pixels (96 per inch).
     const QSizeF a4(8.27 * kDpi, 11.69 * kDpi);
     m_page = landscape ? a4.transposed() : a4;
+    m_flow = std::make_unique<Flow>(m_page, kMargin, m_page.height() - kFooterSpace);
 
     // The layout measures on a fixed 96-dpi device, whatever the screen:
     // the same report gives the same pages everywhere.
     m_metrics = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
     m_metrics->setDotsPerMeterX(qRound(kDpi / 0.0254));
     m_metrics->setDotsPerMeterY(qRound(kDpi / 0.0254));
-
-    m_doc = std::make_unique<QTextDocument>();
-    m_doc->documentLayout()->setPaintDevice(m_metrics.get());
-    m_doc->setUndoRedoEnabled(false);
     QFont font(QStringLiteral("Noto Sans Arabic"));
     font.setPointSizeF(11);
-    m_doc->setDefaultFont(font);
-    QTextOption option = m_doc->defaultTextOption();
-    option.setTextDirection(Qt::RightToLeft);
-    m_doc->setDefaultTextOption(option);
-    m_doc->setDefaultStyleSheet(kStyleSheet);
-    for (auto it = images.begin(); it != images.end(); ++it)
-        m_doc->addResource(QTextDocument::ImageResource, QUrl(it.key()), it.value());
-    m_doc->setHtml(html);
 
-    QTextFrameFormat root = m_doc->rootFrame()->frameFormat();
-    root.setLeftMargin(kMargin);
-    root.setRightMargin(kMargin);
-    root.setTopMargin(kMargin);
-    root.setBottomMargin(kFooterSpace);
-    root.setLayoutDirection(Qt::RightToLeft);
-    m_doc->rootFrame()->setFrameFormat(root);
-    m_doc->setPageSize(m_page);
-    m_pageCount = m_doc->pageCount();
+    for (HtmlPiece &piece : splitHtml(html)) {
+        if (piece.table) {
+            piece.table->layout(m_page.width() - 2 * kMargin, font, m_metrics.get());
+            m_flow->addTable(std::move(*piece.table));
+            continue;
+        }
+        auto doc = std::make_unique<QTextDocument>();
+        doc->documentLayout()->setPaintDevice(m_metrics.get());
+        doc->setUndoRedoEnabled(false);
+        doc->setDefaultFont(font);
+        QTextOption option = doc->defaultTextOption();
+        option.setTextDirection(Qt::RightToLeft);
+        doc->setDefaultTextOption(option);
+        doc->setDefaultStyleSheet(kStyleSheet);
+        for (auto it = images.begin(); it != images.end(); ++it)
+            doc->addResource(QTextDocument::ImageResource, QUrl(it.key()), it.value());
+        doc->setHtml(piece.html);
+        if (showsNothing(*doc, piece.html))
+            continue;
+        QTextFrameFormat root = doc->rootFrame()->frameFormat();
+        root.setLeftMargin(kMargin);
+        root.setRightMargin(kMargin);
+        root.setTopMargin(kMargin);
+        root.setBottomMargin(kFooterSpace);
+        root.setLayoutDirection(Qt::RightToLeft);
+        doc->rootFrame()->setFrameFormat(root);
+        m_flow->addRichText(std::move(doc));
+    }
+    m_pageCount = m_flow->pageCount();
 }
 
 void ReportDocument::handToApplicationThread()
 {
-    if (QCoreApplication::instance() && m_doc->thread() != QCoreApplication::instance()->thread())
-        m_doc->moveToThread(QCoreApplication::instance()->thread());
+    if (!QCoreApplication::instance())
+        return;
+    QThread *gui = QCoreApplication::instance()->thread();
+    for (Flow::RichPart &part : m_flow->rich)
+        if (part.doc->thread() != gui)
+            part.doc->moveToThread(gui);
 }
 
 ReportDocument::~ReportDocument() = default;
@@ -217,15 +464,30 @@ void ReportDocument::paintPage(QPainter &painter, int page, const QRectF &target
     painter.save();
     painter.translate(target.topLeft());
     painter.scale(target.width() / m_page.width(), target.height() / m_page.height());
-    painter.save();
-    const QRectF view(0, page * m_page.height(), m_page.width(), m_page.height());
-    painter.translate(0, -view.top());
-    painter.setClipRect(view);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = view;
-    context.palette.setColor(QPalette::Text, Qt::black);
-    m_doc->documentLayout()->draw(&painter, context);
-    painter.restore();
+
+    for (const Flow::RichPart &part : m_flow->rich) {
+        const int local = page - part.firstPage;
+        if (local < 0 || local >= part.pageCount)
+            continue;
+        painter.save();
+        const QRectF view(0, local * m_page.height(), m_page.width(), m_page.height());
+        painter.translate(0, -view.top());
+        painter.setClipRect(view);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.clip = view;
+        context.palette.setColor(QPalette::Text, Qt::black);
+        part.doc->documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
+    for (const Flow::TablePart &part : m_flow->tables) {
+        const int local = page - part.pages.first().page;
+        if (local < 0 || local >= part.pages.size())
+            continue;
+        const Flow::TablePage &onPage = part.pages.at(local);
+        part.table.paintHeading(painter, kMargin, onPage.headingTop);
+        for (const Flow::Piece &piece : onPage.pieces)
+            part.table.paintRow(painter, kMargin, piece.top, piece.row, piece.from, piece.to);
+    }
 
     QFont font(QStringLiteral("Noto Sans Arabic"));
     font.setPixelSize(12);

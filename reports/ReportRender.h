@@ -12,7 +12,6 @@
 
 class QPagedPaintDevice;
 class QPainter;
-class QTextDocument;
 class QRectF;
 
 namespace reports {
@@ -33,8 +32,10 @@ inline constexpr const char *kPictureResource = "report-image:picture";
 inline constexpr const char *kLogoResource = "report-image:logo";
 
 // A laid-out report: right to left, paginated on A4, with a page number
-// at the foot of every page. May be built on any thread; once built it is
-// only painted.
+// at the foot of every page. The list tables of the layout (see ListTable)
+// are laid out and drawn by the report itself, between the rich-text parts
+// around them, so a list of thousands of rows costs little more than its
+// text. May be built on any thread; once built it is only painted.
 class ReportDocument {
 public:
     ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape);
@@ -56,14 +57,14 @@ public:
     // A4 in the report's orientation, no device margins (the report has its own).
     void prepareDevice(QPagedPaintDevice &device) const;
 
-    QTextDocument &document() const { return *m_doc; }
     // A document built on a worker thread and painted on the window's
     // thread is handed over with this, on the worker, before it ends.
     void handToApplicationThread();
 
 private:
+    struct Flow;
     std::unique_ptr<QImage> m_metrics; // fixed 96-dpi paint device of the layout
-    std::unique_ptr<QTextDocument> m_doc;
+    std::unique_ptr<Flow> m_flow;
     QSizeF m_page;
     bool m_landscape = false;
     int m_pageCount = 0;

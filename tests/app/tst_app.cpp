@@ -118,6 +118,7 @@ void TestApp::everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack_data()
     QTest::addColumn<QString>("firstHeading");
     QTest::newRow("users") << 8 << "SECURITY" << "USERID_text" << "userid";
     QTest::newRow("code tables") << 9 << "frmcodes" << "Text1" << "الشرح";
+    QTest::newRow("reports") << 10 << "frmRpts" << "report_text" << "التقرير";
     QTest::newRow("witnesses") << 11 << "frmWitnesses" << "NAME_TEXT" << "الاسم";
     QTest::newRow("follow-up groups") << 12 << "frmfollowupGroup" << "group_name" << "المجموعة";
     QTest::newRow("office information") << 14 << "frminfo" << "txt_res_publica" << QString();

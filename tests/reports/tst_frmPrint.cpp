@@ -96,6 +96,19 @@ private slots:
         QVERIFY(!f.viewer());
     }
 
+    // A file made before the report index gets it with its first report.
+    void theFirstReportAddsAMissingIndex()
+    {
+        Fixture f(5);
+        const QString indexCount = QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'tamrel_dateofislam_idx'");
+        f.store.db().execute(QStringLiteral("DROP INDEX tamrel_dateofislam_idx"));
+        QCOMPARE(f.scalar(indexCount).toInt(), 0);
+        QVERIFY(f.show(QStringLiteral("regdates")));
+        QCOMPARE(f.scalar(indexCount).toInt(), 1);
+        QVERIFY(f.show(QStringLiteral("chnation")));
+        QCOMPARE(f.messages.shownCount(), 0);
+    }
+
     void personFileInTheViewerThenSavedAndPrinted()
     {
         Fixture f(40);

@@ -56,4 +56,27 @@ bool RecordingFileOpener::open(const QString &path)
     return m_result;
 }
 
+void RecordingReportService::addReport(const QString &name, const QStringList &parameters)
+{
+    m_reports.insert(name, parameters);
+}
+
+bool RecordingReportService::reportExists(const QString &reportName) const
+{
+    return m_reports.contains(reportName.trimmed());
+}
+
+QStringList RecordingReportService::reportParameters(const QString &reportName) const
+{
+    return m_reports.value(reportName.trimmed());
+}
+
+bool RecordingReportService::showReport(const QString &reportName, const QStringList &values)
+{
+    if (!reportExists(reportName))
+        return false;
+    m_requests.append({reportName.trimmed(), values});
+    return true;
+}
+
 } // namespace testsupport

@@ -2,6 +2,7 @@
 
 #include "Services.h"
 
+#include <QHash>
 #include <QList>
 #include <QQueue>
 #include <QString>
@@ -99,6 +100,34 @@ public:
 private:
     QStringList m_paths;
     bool m_result = true;
+};
+
+// Records the reports asked for instead of showing them. It knows the
+// reports it is told of, with their parameters; any other is missing, and
+// asking for it records nothing and answers false (the real service says
+// "Report not found" then).
+class RecordingReportService : public core::ReportService {
+public:
+    struct Request {
+        QString report;
+        QStringList values;
+    };
+
+    void addReport(const QString &name, const QStringList &parameters = {});
+
+    bool reportExists(const QString &reportName) const override;
+    QStringList reportParameters(const QString &reportName) const override;
+    bool showReport(const QString &reportName, const QStringList &values = {}) override;
+
+    const QList<Request> &requests() const { return m_requests; }
+    int requestCount() const { return int(m_requests.size()); }
+    // The last report asked for; a default Request when none was.
+    Request lastRequest() const { return m_requests.isEmpty() ? Request{} : m_requests.last(); }
+    void clear() { m_requests.clear(); }
+
+private:
+    QHash<QString, QStringList> m_reports;
+    QList<Request> m_requests;
 };
 
 } // namespace testsupport

@@ -63,6 +63,7 @@ struct ScreenWorld {
     RecordingMessageService messages;
     RecordingInputService input;
     RecordingFileOpener files;
+    RecordingReportService reports;
     core::LogonState logon;
     core::CmnSub cmn;
     core::AppContext ctx;

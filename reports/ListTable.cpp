@@ -1,0 +1,618 @@
+#include "ListTable.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QTextLayout>
+
+#include <cmath>
+
+namespace reports {
+
+namespace {
+
+// The look of table.grid in the report style sheet.
+constexpr qreal kPadding = 3;  // above and below the text
+constexpr qreal kSide = 3;     // beside it
+constexpr qreal kBorder = 1;
+constexpr qreal kCellExtra = 2 * kPadding + kBorder;
+constexpr qreal kCellSides = 2 * kSide + kBorder;
+// Room given beyond a column's widest text, and the room beyond a text's
+// advance that surely holds it on one line: the line breaker also reckons
+// with the overhang of the last glyph, so texts closer to their column's
+// width are laid out to count their lines.
+constexpr qreal kSlack = 2;
+constexpr qreal kSureFit = 8;
+const QColor kHeadingGround(0xdf, 0xe9, 0xe2);
+const QColor kTotalGround(0xf1, 0xf1, 0xf1);
+const QColor kHeadingRule(0x55, 0x55, 0x55);
+const QColor kCellRule(0x99, 0x99, 0x99);
+
+// ---- reading the table's HTML
+
+struct Token {
+    enum Kind { Text, Start, End, EndOfInput } kind = EndOfInput;
+    QString name; // tags: lower case
+    QStringView text;
+    QHash<QString, QString> attributes;
+};
+
+class Scanner {
+public:
+    explicit Scanner(QStringView html) : m_html(html) {}
+
+    Token next()
+    {
+        Token t;
+        while (m_pos < m_html.size()) {
+            if (m_html.at(m_pos) != QLatin1Char('<')) {
+                const qsizetype start = m_pos;
+                while (m_pos < m_html.size() && m_html.at(m_pos) != QLatin1Char('<'))
+                    ++m_pos;
+                t.kind = Token::Text;
+                t.text = m_html.mid(start, m_pos - start);
+                return t;
+            }
+            if (m_html.mid(m_pos).startsWith(QLatin1String("<!--"))) {
+                const qsizetype end = m_html.indexOf(QLatin1String("-->"), m_pos + 4);
+                m_pos = end < 0 ? m_html.size() : end + 3;
+                continue;
+            }
+            const qsizetype close = tagEnd(m_pos);
+            if (close < 0) { // a lone '<' is text
+                t.kind = Token::Text;
+                t.text = m_html.mid(m_pos);
+                m_pos = m_html.size();
+                return t;
+            }
+            readTag(m_html.mid(m_pos + 1, close - m_pos - 1), t);
+            m_pos = close + 1;
+            return t;
+        }
+        return t;
+    }
+
+private:
+    // The '>' closing the tag at `from`, quotes respected; -1 when none.
+    qsizetype tagEnd(qsizetype from) const
+    {
+        QChar quote;
+        for (qsizetype i = from + 1; i < m_html.size(); ++i) {
+            const QChar c = m_html.at(i);
+            if (!quote.isNull()) {
+                if (c == quote)
+                    quote = QChar();
+            } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+                quote = c;
+            } else if (c == QLatin1Char('>')) {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    static void readTag(QStringView inside, Token &t)
+    {
+        qsizetype i = 0;
+        t.kind = Token::Start;
+        if (i < inside.size() && inside.at(i) == QLatin1Char('/')) {
+            t.kind = Token::End;
+            ++i;
+        }
+        const qsizetype nameStart = i;
+        while (i < inside.size() && (inside.at(i).isLetterOrNumber()))
+            ++i;
+        t.name = inside.mid(nameStart, i - nameStart).toString().toLower();
+        while (i < inside.size()) {
+            while (i < inside.size() && (inside.at(i).isSpace() || inside.at(i) == QLatin1Char('/')))
+                ++i;
+            const qsizetype keyStart = i;
+            while (i < inside.size() && !inside.at(i).isSpace() && inside.at(i) != QLatin1Char('=')
+                   && inside.at(i) != QLatin1Char('/'))
+                ++i;
+            const QString key = inside.mid(keyStart, i - keyStart).toString().toLower();
+            QString value;
+            while (i < inside.size() && inside.at(i).isSpace())
+                ++i;
+            if (i < inside.size() && inside.at(i) == QLatin1Char('=')) {
+                ++i;
+                while (i < inside.size() && inside.at(i).isSpace())
+                    ++i;
+                if (i < inside.size() && (inside.at(i) == QLatin1Char('"') || inside.at(i) == QLatin1Char('\''))) {
+                    const QChar quote = inside.at(i++);
+                    const qsizetype valueStart = i;
+                    while (i < inside.size() && inside.at(i) != quote)
+                        ++i;
+                    value = inside.mid(valueStart, i - valueStart).toString();
+                    ++i;
+                } else {
+                    const qsizetype valueStart = i;
+                    while (i < inside.size() && !inside.at(i).isSpace())
+                        ++i;
+                    value = inside.mid(valueStart, i - valueStart).toString();
+                }
+            }
+            if (!key.isEmpty())
+                t.attributes.insert(key, value);
+        }
+    }
+
+    QStringView m_html;
+    qsizetype m_pos = 0;
+};
+
+// Text of the HTML source as a reader sees it: entities decoded, runs of
+// white space one blank.
+void appendText(QString &out, QStringView source)
+{
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        QChar c = source.at(i);
+        if (c.isSpace() && c != QChar(0xA0)) {
+            if (!out.isEmpty() && !out.endsWith(QLatin1Char(' ')) && !out.endsWith(QLatin1Char('\n')))
+                out += QLatin1Char(' ');
+            continue;
+        }
+        if (c == QLatin1Char('&')) {
+            const qsizetype semi = source.indexOf(QLatin1Char(';'), i);
+            if (semi > i && semi - i <= 10) {
+                const QStringView entity = source.mid(i + 1, semi - i - 1);
+                QString decoded;
+                if (entity == QLatin1String("amp"))
+                    decoded = QStringLiteral("&");
+                else if (entity == QLatin1String("lt"))
+                    decoded = QStringLiteral("<");
+                else if (entity == QLatin1String("gt"))
+                    decoded = QStringLiteral(">");
+                else if (entity == QLatin1String("quot"))
+                    decoded = QStringLiteral("\"");
+                else if (entity == QLatin1String("apos"))
+                    decoded = QStringLiteral("'");
+                else if (entity == QLatin1String("nbsp"))
+                    decoded = QString(QChar(0xA0));
+                else if (entity.startsWith(QLatin1Char('#'))) {
+                    bool ok = false;
+                    const uint code = entity.size() > 1 && (entity.at(1) == QLatin1Char('x') || entity.at(1) == QLatin1Char('X'))
+                                          ? entity.mid(2).toUInt(&ok, 16)
+                                          : entity.mid(1).toUInt(&ok, 10);
+                    if (ok && code > 0 && code <= 0x10FFFF)
+                        decoded = QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);
+                }
+                if (!decoded.isEmpty()) {
+                    out += decoded;
+                    i = semi;
+                    continue;
+                }
+            }
+        }
+        out += c;
+    }
+}
+
+QString finished(QString text)
+{
+    // No blank at either end of a line.
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        while (line.startsWith(QLatin1Char(' ')))
+            line.remove(0, 1);
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool hasClass(const QHash<QString, QString> &attributes, const char *name)
+{
+    const QStringList classes = attributes.value(QStringLiteral("class")).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return classes.contains(QLatin1String(name), Qt::CaseInsensitive);
+}
+
+Qt::Alignment alignment(const QHash<QString, QString> &attributes, bool heading)
+{
+    const QString align = attributes.value(QStringLiteral("align")).toLower();
+    if (align == QLatin1String("center") || hasClass(attributes, "num"))
+        return Qt::AlignHCenter;
+    if (align == QLatin1String("left"))
+        return Qt::AlignLeft;
+    if (align == QLatin1String("right"))
+        return Qt::AlignRight;
+    // Headings stand centred; other cells start on the right, as the
+    // report reads right to left.
+    return heading ? Qt::AlignHCenter : Qt::AlignRight;
+}
+
+// Reads one row after its <tr>; false when it is not a plain list row.
+bool readRow(Scanner &in, ListTable::Row &row)
+{
+    for (;;) {
+        Token t = in.next();
+        if (t.kind == Token::Text) {
+            if (!t.text.trimmed().isEmpty())
+                return false;
+            continue;
+        }
+        if (t.kind == Token::End && t.name == QLatin1String("tr"))
+            return true;
+        if (t.kind != Token::Start || (t.name != QLatin1String("td") && t.name != QLatin1String("th")))
+            return false;
+        for (const char *span : {"colspan", "rowspan"}) {
+            const QString v = t.attributes.value(QLatin1String(span));
+            if (!v.isEmpty() && v.trimmed() != QLatin1String("1"))
+                return false;
+        }
+        const bool heading = t.name == QLatin1String("th");
+        ListTable::Cell cell;
+        cell.bold = heading;
+        cell.align = alignment(t.attributes, heading);
+        cell.width = t.attributes.value(QStringLiteral("width")).trimmed();
+        QString text;
+        for (;;) {
+            Token c = in.next();
+            if (c.kind == Token::EndOfInput)
+                return false;
+            if (c.kind == Token::Text) {
+                appendText(text, c.text);
+                continue;
+            }
+            if (c.kind == Token::End && (c.name == QLatin1String("td") || c.name == QLatin1String("th")))
+                break;
+            if (c.name == QLatin1String("br")) {
+                while (text.endsWith(QLatin1Char(' ')))
+                    text.chop(1);
+                text += QLatin1Char('\n');
+                continue;
+            }
+            if (c.kind == Token::Start && (c.name == QLatin1String("b") || c.name == QLatin1String("strong")))
+                cell.bold = true;
+            // Anything that is not inline text keeps the table with the
+            // rich-text layout.
+            static const QStringList blocks = {QStringLiteral("table"), QStringLiteral("tr"), QStringLiteral("td"),
+                                               QStringLiteral("th"), QStringLiteral("img"), QStringLiteral("thead"),
+                                               QStringLiteral("tbody"), QStringLiteral("ul"), QStringLiteral("ol"),
+                                               QStringLiteral("li"), QStringLiteral("p"), QStringLiteral("div"),
+                                               QStringLiteral("h1"), QStringLiteral("h2"), QStringLiteral("h3"),
+                                               QStringLiteral("hr"), QStringLiteral("pre")};
+            if (blocks.contains(c.name))
+                return false;
+        }
+        cell.text = finished(text);
+        row.cells << cell;
+    }
+}
+
+} // namespace
+
+std::optional<ListTable> ListTable::parse(QStringView html)
+{
+    Scanner in(html);
+    Token t = in.next();
+    if (t.kind != Token::Start || t.name != QLatin1String("table") || !hasClass(t.attributes, "grid"))
+        return std::nullopt;
+    ListTable table;
+    table.m_widthText = t.attributes.value(QStringLiteral("width")).trimmed();
+    table.m_hasWidth = !table.m_widthText.isEmpty();
+    table.m_tableAlign = alignment(t.attributes, false);
+    if (t.attributes.value(QStringLiteral("align")).isEmpty())
+        table.m_tableAlign = Qt::AlignRight;
+
+    enum class Part { BeforeHead, InHead, AfterHead, Body } part = Part::BeforeHead;
+    bool haveHeading = false;
+    for (;;) {
+        t = in.next();
+        if (t.kind == Token::EndOfInput)
+            return std::nullopt;
+        if (t.kind == Token::Text) {
+            if (!t.text.trimmed().isEmpty())
+                return std::nullopt;
+            continue;
+        }
+        if (t.kind == Token::End && t.name == QLatin1String("table"))
+            break;
+        if (t.name == QLatin1String("thead")) {
+            if (t.kind == Token::Start && part == Part::BeforeHead)
+                part = Part::InHead;
+            else if (t.kind == Token::End && part == Part::InHead && haveHeading)
+                part = Part::AfterHead;
+            else
+                return std::nullopt;
+            continue;
+        }
+        if (t.name == QLatin1String("tbody") && part != Part::BeforeHead && part != Part::InHead)
+            continue;
+        if (t.kind != Token::Start || t.name != QLatin1String("tr"))
+            return std::nullopt;
+        Row row;
+        row.total = hasClass(t.attributes, "total");
+        if (!readRow(in, row))
+            return std::nullopt;
+        if (part == Part::InHead) {
+            if (haveHeading || row.cells.isEmpty())
+                return std::nullopt;
+            table.m_heading = row;
+            haveHeading = true;
+        } else if (part == Part::BeforeHead) {
+            return std::nullopt; // a list table names its columns first
+        } else {
+            if (row.cells.size() != table.m_heading.cells.size())
+                return std::nullopt;
+            part = Part::Body;
+            table.m_rows << row;
+        }
+    }
+    if (!haveHeading)
+        return std::nullopt;
+    return table;
+}
+
+const QFont &ListTable::fontFor(const Cell &cell, const Row &row, bool heading) const
+{
+    return m_fonts.at(heading || row.total || cell.bold ? 1 : 0);
+}
+
+namespace {
+
+qreal naturalWidth(const QFontMetricsF &metrics, const QString &text)
+{
+    if (!text.contains(QLatin1Char('\n')))
+        return metrics.horizontalAdvance(text);
+    qreal widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = qMax(widest, metrics.horizontalAdvance(line));
+    return widest;
+}
+
+// The widest word of the text; the text itself when it is one word.
+qreal longestWord(const QFontMetricsF &metrics, const QString &text)
+{
+    if (!text.contains(QLatin1Char(' ')) && !text.contains(QLatin1Char('\n')))
+        return metrics.horizontalAdvance(text);
+    qreal widest = 0;
+    for (const QString &word : text.split(QRegularExpression(QStringLiteral("[ \n]")), Qt::SkipEmptyParts))
+        widest = qMax(widest, metrics.horizontalAdvance(word));
+    return widest;
+}
+
+// Lays the text out in lines of `width`, one line each `lineHeight`.
+int layOut(QTextLayout &layout, qreal width, qreal lineHeight)
+{
+    layout.beginLayout();
+    int lines = 0;
+    for (;;) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, lines * lineHeight));
+        ++lines;
+    }
+    layout.endLayout();
+    return lines;
+}
+
+void prepare(QTextLayout &layout, const QString &text, Qt::Alignment align)
+{
+    QString shown = text;
+    shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    layout.setText(shown);
+    QTextOption option(align | Qt::AlignAbsolute);
+    option.setTextDirection(Qt::RightToLeft);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(false);
+}
+
+} // namespace
+
+qreal ListTable::cellHeight(const Cell &cell, const Row &row, bool heading, qreal inner) const
+{
+    const QFont &font = fontFor(cell, row, heading);
+    const QFontMetricsF metrics(font, m_device);
+    if (naturalWidth(metrics, cell.text) + kSureFit <= inner)
+        return (cell.text.count(QLatin1Char('\n')) + 1) * m_lineHeight;
+    QTextLayout layout(QString(), font, m_device);
+    prepare(layout, cell.text, cell.align);
+    return layOut(layout, inner, m_lineHeight) * m_lineHeight;
+}
+
+void ListTable::layout(qreal available, const QFont &font, const QPaintDevice *device)
+{
+    m_device = device;
+    QFont bold = font;
+    bold.setBold(true);
+    m_fonts = {QFont(font, device), QFont(bold, device)};
+    const QFontMetricsF regular(m_fonts.at(0), device);
+    const QFontMetricsF strong(m_fonts.at(1), device);
+    m_lineHeight = std::ceil(qMax(regular.height(), strong.height()));
+
+    const int n = columnCount();
+    auto metricsFor = [&](const Cell &cell, const Row &row, bool heading) -> const QFontMetricsF & {
+        return heading || row.total || cell.bold ? strong : regular;
+    };
+
+    // Natural widths: each column as wide as its widest text on one line.
+    QList<qreal> natural(n, 0);
+    for (int c = 0; c < n; ++c)
+        natural[c] = naturalWidth(metricsFor(m_heading.cells.at(c), m_heading, true), m_heading.cells.at(c).text);
+    for (const Row &row : std::as_const(m_rows))
+        for (int c = 0; c < n; ++c)
+            natural[c] = qMax(natural[c], naturalWidth(metricsFor(row.cells.at(c), row, false), row.cells.at(c).text));
+    for (qreal &w : natural)
+        w = std::ceil(w) + kSlack + kCellSides;
+
+    auto length = [](const QString &text, qreal whole, qreal *out) {
+        if (text.isEmpty())
+            return false;
+        bool ok = false;
+        if (text.endsWith(QLatin1Char('%'))) {
+            const qreal percent = text.chopped(1).toDouble(&ok);
+            if (ok && percent > 0)
+                *out = whole * qMin<qreal>(percent, 100) / 100;
+        } else {
+            QString px = text;
+            if (px.endsWith(QLatin1String("px")))
+                px.chop(2);
+            const qreal pixels = px.toDouble(&ok);
+            if (ok && pixels > 0)
+                *out = qMin(pixels, whole);
+        }
+        return ok;
+    };
+
+    qreal sumNatural = 0;
+    for (qreal w : natural)
+        sumNatural += w;
+    m_width = qMin(available, sumNatural);
+    if (m_hasWidth && !length(m_widthText, available, &m_width))
+        m_width = qMin(available, sumNatural);
+
+    // Columns with a width of their own take it; the others share the rest
+    // as a browser shares it: by their natural widths when they fit, else
+    // each its longest word and the rest by what it lacks.
+    m_columns = QList<qreal>(n, 0);
+    QList<int> free;
+    qreal fixedSum = 0;
+    for (int c = 0; c < n; ++c) {
+        qreal w = 0;
+        if (length(m_heading.cells.at(c).width, m_width, &w)) {
+            m_columns[c] = w;
+            fixedSum += w;
+        } else {
+            free << c;
+        }
+    }
+    const qreal room = qMax<qreal>(0, m_width - fixedSum);
+    qreal freeNatural = 0;
+    for (int c : free)
+        freeNatural += natural.at(c);
+    if (!free.isEmpty()) {
+        if (freeNatural <= room) {
+            for (int c : free)
+                m_columns[c] = freeNatural > 0 ? natural.at(c) + (room - freeNatural) * natural.at(c) / freeNatural
+                                               : room / free.size();
+        } else {
+            // Too wide: each column its longest word, and the rest shared by
+            // what each lacks of its one-line width (the rich-text layout
+            // shares it so too).
+            QList<qreal> least(n, 0);
+            for (int c : free) {
+                least[c] = longestWord(metricsFor(m_heading.cells.at(c), m_heading, true), m_heading.cells.at(c).text);
+                for (const Row &row : std::as_const(m_rows))
+                    least[c] = qMax(least[c], longestWord(metricsFor(row.cells.at(c), row, false), row.cells.at(c).text));
+                least[c] = qMin(natural.at(c), std::ceil(least[c]) + kSlack + kCellSides);
+            }
+            qreal leastSum = 0;
+            for (int c : free)
+                leastSum += least.at(c);
+            if (leastSum >= room) {
+                for (int c : free)
+                    m_columns[c] = leastSum > 0 ? room * least.at(c) / leastSum : room / free.size();
+            } else {
+                const qreal lacking = freeNatural - leastSum;
+                for (int c : free)
+                    m_columns[c] = least.at(c) + (lacking > 0 ? (room - leastSum) * (natural.at(c) - least.at(c)) / lacking : 0);
+            }
+        }
+    }
+    qreal sum = 0;
+    for (qreal w : std::as_const(m_columns))
+        sum += w;
+    m_width = qMin(available, sum);
+
+    if (m_tableAlign == Qt::AlignHCenter)
+        m_left = (available - m_width) / 2;
+    else if (m_tableAlign == Qt::AlignLeft)
+        m_left = 0;
+    else
+        m_left = available - m_width;
+
+    auto rowHeight = [&](const Row &row, bool heading) {
+        qreal tallest = m_lineHeight;
+        for (int c = 0; c < n; ++c)
+            tallest = qMax(tallest, cellHeight(row.cells.at(c), row, heading, qMax<qreal>(1, m_columns.at(c) - kCellSides)));
+        return tallest + kCellExtra;
+    };
+    m_headingHeight = rowHeight(m_heading, true);
+    m_heights.clear();
+    m_heights.reserve(m_rows.size());
+    for (const Row &row : std::as_const(m_rows))
+        m_heights << rowHeight(row, false);
+}
+
+qreal ListTable::cutHeight(int r, qreal height) const
+{
+    // Text lines start below the padding, one every m_lineHeight.
+    const qreal lines = std::floor((height - kPadding) / m_lineHeight);
+    return qMin(rowHeight(r), lines < 1 ? height : kPadding + lines * m_lineHeight);
+}
+
+void ListTable::paintHeading(QPainter &painter, qreal areaLeft, qreal top) const
+{
+    paintCells(painter, m_heading, areaLeft, top, m_headingHeight, true, 0, m_headingHeight);
+}
+
+void ListTable::paintRow(QPainter &painter, qreal areaLeft, qreal top, int r, qreal from, qreal to) const
+{
+    paintCells(painter, m_rows.at(r), areaLeft, top - from, m_heights.at(r), false, from, to);
+}
+
+void ListTable::paintCells(QPainter &painter, const Row &row, qreal areaLeft, qreal top, qreal height,
+                           bool heading, qreal from, qreal to) const
+{
+    const qreal right = areaLeft + m_left + m_width;
+    const QRectF whole(areaLeft + m_left, top, m_width, height);
+    const QRectF shown(whole.left() - kBorder, top + from, whole.width() + 2 * kBorder, to - from);
+    // A row cut over two pages keeps its text at the top, so that the cut
+    // falls between lines.
+    const bool cut = from > 0 || to < height;
+
+    painter.save();
+    painter.setClipRect(shown, Qt::IntersectClip);
+    if (heading)
+        painter.fillRect(whole, kHeadingGround);
+    else if (row.total)
+        painter.fillRect(whole, kTotalGround);
+
+    qreal x = right;
+    for (int c = 0; c < columnCount(); ++c) {
+        const qreal w = m_columns.at(c);
+        x -= w;
+        const Cell &cell = row.cells.at(c);
+        if (cell.text.isEmpty())
+            continue;
+        const qreal inner = qMax<qreal>(1, w - kCellSides);
+        QTextLayout layout(QString(), fontFor(cell, row, heading), m_device);
+        prepare(layout, cell.text, cell.align);
+        const int lines = layOut(layout, inner, m_lineHeight);
+        const qreal textHeight = lines * m_lineHeight;
+        const qreal space = height - kCellExtra;
+        const qreal offset = cut ? 0 : qMax<qreal>(0, (space - textHeight) / 2);
+        layout.draw(&painter, QPointF(x + kBorder + kSide, top + kPadding + offset));
+    }
+
+    // Rules: each cell's own, then the table's frame over them.
+    painter.setBrush(Qt::NoBrush);
+    QPen pen(heading ? kHeadingRule : kCellRule);
+    pen.setWidthF(kBorder);
+    painter.setPen(pen);
+    x = right;
+    for (int c = 0; c < columnCount(); ++c) {
+        x -= m_columns.at(c);
+        if (c < columnCount() - 1)
+            painter.drawLine(QPointF(x, top), QPointF(x, top + height));
+    }
+    if (to >= height)
+        painter.drawLine(QPointF(whole.left(), top + height), QPointF(right, top + height));
+    pen.setColor(kHeadingRule);
+    painter.setPen(pen);
+    painter.drawLine(QPointF(whole.left(), top), QPointF(whole.left(), top + height));
+    painter.drawLine(QPointF(right, top), QPointF(right, top + height));
+    if (heading) {
+        painter.drawLine(QPointF(whole.left(), top), QPointF(right, top));
+        painter.drawLine(QPointF(whole.left(), top + height), QPointF(right, top + height));
+    }
+    painter.restore();
+}
+
+} // namespace reports
