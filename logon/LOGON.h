@@ -10,6 +10,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
@@ -88,6 +89,9 @@ private:
     QLineEdit *m_firstPassword;
     QLineEdit *m_firstName;
     QPushButton *m_createUser;
+
+    QProgressBar *m_backupProgress; // "backupProgress": the logon backup's copy
+    bool m_backingUp = false;
 };
 
 } // namespace logon
