@@ -358,6 +358,7 @@ void Database::applySettings()
     // Sorts and temporary tables stay in memory: nothing of the data is
     // written unencrypted to a temporary file.
     execute(QStringLiteral("PRAGMA temp_store=MEMORY"));
+    setCacheSize(kDefaultCacheKiB);
 }
 
 void Database::setCacheSize(qint64 kib)

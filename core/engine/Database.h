@@ -27,6 +27,10 @@ struct ColumnInfo {
 
 // Cipher page size of every file the program writes.
 inline constexpr int kPageSize = 4096;
+// Page cache of a connection (KiB): the inner pages of the large tables
+// and their keys stay decrypted in memory, so a seek decrypts only the
+// pages of the record itself.
+inline constexpr int kDefaultCacheKiB = 16 * 1024;
 
 // What it takes to open one more connection to a file that is open
 // already: the path, the key as derived from the password (never the
