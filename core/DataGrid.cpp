@@ -370,10 +370,10 @@ void DataSource::setDatabase(engine::Database &db)
     m_store = nullptr;
 }
 
-// The connection for the next run. A new view connection is only opened
+// The connection for the next run: the store's view connection, taken
 // when there is none yet for the store's current file; it is handed back
 // in `fresh` and kept once the run has succeeded.
-engine::Database &DataSource::connection(std::unique_ptr<engine::Database> &fresh)
+engine::Database &DataSource::connection(std::shared_ptr<engine::Database> &fresh)
 {
     if (m_store) {
         if (!m_store->isOpen())
@@ -381,7 +381,7 @@ engine::Database &DataSource::connection(std::unique_ptr<engine::Database> &fres
                                       QStringLiteral("The database is not open"));
         if (m_view && m_view->isOpen() && m_viewPath == m_store->config().dbFile)
             return *m_view;
-        fresh = m_store->openViewConnection();
+        fresh = m_store->sharedViewConnection();
         return *fresh;
     }
     if (m_db && m_db->isOpen())
@@ -459,7 +459,7 @@ void DataSource::refresh()
         emit refreshed();
         return;
     }
-    std::unique_ptr<engine::Database> fresh;
+    std::shared_ptr<engine::Database> fresh;
     engine::Database &db = connection(fresh);
     const QString sql = selectText(db);
     const QVariantList values = m_type == RecordsetType::Dynaset ? m_values : QVariantList();
@@ -538,7 +538,7 @@ bool DataSource::sort(const QString &sortText)
     const QString field = m_columns.at(column);
     const bool descending = m.captured(2).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
 
-    std::unique_ptr<engine::Database> fresh;
+    std::shared_ptr<engine::Database> fresh;
     engine::Database &db = connection(fresh);
     if (fresh) // the file changed under the source: run it afresh first
         throw engine::EngineError(engine::ErrInvalidArgument, QStringLiteral("The data source must be refreshed."));

@@ -150,10 +150,10 @@ public:
     explicit DataSource(const QString &objectName = {}, QObject *parent = nullptr);
     ~DataSource() override;
 
-    // The database: the data store's file, read through a connection of
-    // the source's own (a grid keeps its statement open while rows are
-    // scrolled into view; on its own connection it holds back nothing of the
-    // screens' reads and writes)...
+    // The database: the data store's file, read through the store's view
+    // connection, which the grids and look-up lists share (they hold no
+    // statement open between two reads, so none holds back the screens'
+    // reads and writes); runs in the background use connections of their own...
     void setDatabase(DataStore &store);
     // ... or a given open connection.
     void setDatabase(engine::Database &db);
@@ -196,13 +196,13 @@ signals:
 
 private:
     QString selectText(engine::Database &db) const;
-    engine::Database &connection(std::unique_ptr<engine::Database> &fresh);
+    engine::Database &connection(std::shared_ptr<engine::Database> &fresh);
     QHash<qint64, QVariantList> readRows(const QVector<qint64> &ids);
     void show(int run, bool keepShown);
 
     DataStore *m_store = nullptr;
     engine::Database *m_db = nullptr;
-    std::unique_ptr<engine::Database> m_view; // own connection on the store's file
+    std::shared_ptr<engine::Database> m_view; // the store's view connection
     QString m_viewPath;
     RecordsetType m_type = RecordsetType::Dynaset;
     QString m_source;

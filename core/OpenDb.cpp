@@ -252,6 +252,15 @@ std::unique_ptr<engine::Database> DataStore::openViewConnection() const
     return view;
 }
 
+std::shared_ptr<engine::Database> DataStore::sharedViewConnection()
+{
+    if (!m_sharedView || !m_sharedView->isOpen() || m_sharedViewPath != m_config.dbFile) {
+        m_sharedView = openViewConnection();
+        m_sharedViewPath = m_config.dbFile;
+    }
+    return m_sharedView;
+}
+
 engine::Database &DataStore::db()
 {
     if (!isOpen())

@@ -92,6 +92,11 @@ public:
     // its statement open while rows are scrolled into view, and on its own
     // connection that pins no snapshot of the main connection. Throws EngineError.
     std::unique_ptr<engine::Database> openViewConnection() const;
+    // The one view connection the data sources of the screens share,
+    // opened on first use (and again when db_file changes). It stays open
+    // while the main connection closes and opens again around the logon
+    // backup; holders keep it alive. Throws EngineError.
+    std::shared_ptr<engine::Database> sharedViewConnection();
 
     // The cursor slot of a table (created on first use; name in any case).
     CursorSlot &slot(const QString &table);
@@ -104,6 +109,8 @@ private:
     QString m_programDir;
     DataStoreConfig m_config;
     std::unique_ptr<engine::Database> m_db;
+    std::shared_ptr<engine::Database> m_sharedView;
+    QString m_sharedViewPath;
     QHash<QString, CursorSlot *> m_slots;
 };
 
