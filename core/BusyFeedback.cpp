@@ -88,6 +88,11 @@ void BusyFeedback::setDetail(const QString &text)
     m_detail->setText(text);
 }
 
+void BusyFeedback::setFound(qint64 rows)
+{
+    m_detail->setText(QStringLiteral("عدد السجلات: %1").arg(rows));
+}
+
 void BusyFeedback::finish()
 {
     if (!m_active)

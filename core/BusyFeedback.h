@@ -23,7 +23,7 @@ namespace core {
 //     core::BusyFeedback busy(grid);
 //     connect(&busy, &core::BusyFeedback::stopRequested, &query, &core::BackgroundQuery::cancel);
 //     busy.start();                 // when the work goes to the background
-//     busy.setDetail("1234");       // as rows come
+//     busy.setFound(rows);          // as rows come
 //     busy.finish();                // when it ends, however it ends
 class BusyFeedback : public QObject {
     Q_OBJECT
@@ -37,6 +37,8 @@ public:
     // 0..100, or -1 while the share of the work is unknown.
     void setProgress(int percent);
     void setDetail(const QString &text);
+    // The detail "rows found so far".
+    void setFound(qint64 rows);
     void finish();
     bool isActive() const { return m_active; }
     // The panel (shown half a second after start()); objectName "busyPanel",

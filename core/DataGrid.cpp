@@ -635,7 +635,7 @@ void DataGrid::setDataSource(DataSource *source)
                             << connect(source, &DataSource::workFinished, this, &DataGrid::onWorkFinished)
                             << connect(source->model(), &QAbstractItemModel::rowsInserted, this, [this] {
                                    if (m_busy && m_busy->isActive())
-                                       m_busy->setDetail(QString::number(rowCount()));
+                                       m_busy->setFound(rowCount());
                                });
         if (source->isRunning())
             onWorkStarted();
@@ -655,7 +655,7 @@ void DataGrid::onWorkStarted()
         });
     }
     m_busy->start();
-    m_busy->setDetail(QString::number(rowCount()));
+    m_busy->setFound(rowCount());
 }
 
 void DataGrid::onWorkFinished(int errorNumber, const QString &description)

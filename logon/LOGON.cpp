@@ -215,8 +215,10 @@ void LOGON::buildControls()
     m_backupProgress = new QProgressBar(this);
     m_backupProgress->setObjectName(QStringLiteral("backupProgress"));
     m_backupProgress->setRange(0, 100);
-    m_backupProgress->setFormat(QStringLiteral("نسخ احتياطي %p%"));
+    m_backupProgress->setTextVisible(false); // the style draws right-to-left text garbled
+    m_backupLabel = label(QStringLiteral("backupLabel"), QStringLiteral("جار أخذ النسخة الاحتياطية من قاعدة البيانات..."), this);
     m_backupProgress->hide();
+    m_backupLabel->hide();
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 16, 24, 16);
@@ -224,6 +226,7 @@ void LOGON::buildControls()
     layout->addWidget(Label3);
     layout->addLayout(form);
     layout->addWidget(m_firstUser);
+    layout->addWidget(m_backupLabel);
     layout->addWidget(m_backupProgress);
     layout->addLayout(buttons);
     setMinimumWidth(420);
@@ -513,9 +516,11 @@ void LOGON::logOn()
     m_backingUp = true;
     m_ok->setEnabled(false);
     const core::OpenResult reopened = LOGONBACKUP(store, [this](int percent) {
+        m_backupLabel->show();
         m_backupProgress->show();
         m_backupProgress->setValue(percent);
     });
+    m_backupLabel->hide();
     m_backupProgress->hide();
     m_ok->setEnabled(true);
     m_backingUp = false;

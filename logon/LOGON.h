@@ -91,6 +91,7 @@ private:
     QPushButton *m_createUser;
 
     QProgressBar *m_backupProgress; // "backupProgress": the logon backup's copy
+    QLabel *m_backupLabel;
     bool m_backingUp = false;
 };
 
