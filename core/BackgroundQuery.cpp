@@ -59,8 +59,8 @@ bool isInterrupt(const engine::EngineError &e)
 
 } // namespace
 
-// The connection kept between runs (one at most) and the instance's
-// liveness; shared with the worker threads.
+// The connection kept from run to run (one at most, with its page cache),
+// shared with the worker threads.
 struct BackgroundQuery::Shared {
     QMutex mutex;
     std::unique_ptr<engine::Database> kept;
@@ -209,6 +209,7 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
         Batch found;
         qint64 compared = 0;           // how far the inline rows were confirmed
         bool diverged = false;
+        bool handedOver = false;
         const qint64 inlineCount = inlineRows.size();
         QElapsedTimer sinceFlush;
         sinceFlush.start();
@@ -253,8 +254,11 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
                 found.rows.append(*row);
             else
                 found.ids.append(id);
-            if (found.size() >= kWorkerBatch || sinceFlush.elapsed() >= kFlushMs || found.size() == 1)
+            // The first new row goes at once; then in batches.
+            if (!handedOver || found.size() >= kWorkerBatch || sinceFlush.elapsed() >= kFlushMs) {
+                handedOver = true;
                 flush(false);
+            }
         };
 
         Stopper stopper;

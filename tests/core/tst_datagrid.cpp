@@ -384,8 +384,7 @@ private slots:
         QSignalSpy finished(&query, &core::BackgroundQuery::finished);
         query.start(r);
         takeAll();
-        QVERIFY(query.isRunning());
-        QVERIFY(ids.size() >= 3);
+        QVERIFY(ids.size() >= 3); // read inline before the worker began
         QVERIFY(finished.wait(10000));
         takeAll();
         reader.rollback();
