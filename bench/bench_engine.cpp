@@ -595,15 +595,17 @@ int main(int argc, char **argv)
     }
 
     auto row = [&](const char *label, const char *key, const char *target) {
+        const bool hasEnc = enc.contains(QLatin1String(key));
+        const bool hasPlain = pla.contains(QLatin1String(key));
+        if (!hasEnc && !hasPlain)
+            return; // not measured in this run (--only)
         const double e = median(enc.value(QLatin1String(key)));
         const double p = median(pla.value(QLatin1String(key)));
+        auto shown = [](bool has, double v) { return has ? QString::number(v, 'f', v < 10 ? 2 : 0) : QStringLiteral("-"); };
         out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 |")
-                   .arg(QString::fromUtf8(label))
-                   .arg(e, 0, 'f', e < 10 ? 2 : 0)
-                   .arg(pla.contains(QLatin1String(key)) ? QString::number(p, 'f', p < 10 ? 2 : 0) : QStringLiteral("-"))
-                   .arg(pla.contains(QLatin1String(key)) && p > 0 ? QString::number(e / p, 'f', 2) + QLatin1Char('x')
-                                                                   : QStringLiteral("-"))
-                   .arg(QLatin1String(target))
+                   .arg(QString::fromUtf8(label), shown(hasEnc, e), shown(hasPlain, p),
+                        hasEnc && hasPlain && p > 0 ? QString::number(e / p, 'f', 2) + QLatin1Char('x') : QStringLiteral("-"),
+                        QLatin1String(target))
             << Qt::endl;
     };
     out << Qt::endl << "| measurement (median) | encrypted | plain SQLite | ratio | target |" << Qt::endl
@@ -628,8 +630,9 @@ int main(int argc, char **argv)
     row("person list: memory (MB)", "list_rss_mb", "-");
     row("heading sort of the list (ms)", "sort_ms", "-");
     row("heading sort: peak memory (MB)", "sort_peak_mb", "under 200");
-    out << "rows: search1 " << median(enc.value(QStringLiteral("search1_rows"))) << ", search30 "
-        << median(enc.value(QStringLiteral("search30_rows"))) << ", list " << median(enc.value(QStringLiteral("list_rows")))
-        << ", sorted " << median(enc.value(QStringLiteral("sort_rows"))) << Qt::endl;
+    out << "rows found: search1 " << qint64(median(enc.value(QStringLiteral("search1_rows")))) << ", search30 "
+        << qint64(median(enc.value(QStringLiteral("search30_rows")))) << ", list "
+        << qint64(median(enc.value(QStringLiteral("list_rows")))) << ", sorted "
+        << qint64(median(enc.value(QStringLiteral("sort_rows")))) << Qt::endl;
     return 0;
 }
