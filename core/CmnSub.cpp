@@ -23,7 +23,38 @@ namespace {
 
 const QString kPrimaryKeySeek = QStringLiteral("=");
 
+// A stored check value other than 0 and 1 that the box shows unticked and
+// gives back unchanged until the user ticks or clears the box.
+constexpr const char *kKeptCheckValue = "velmKeptCheckValue";
+constexpr const char *kCheckTracked = "velmCheckTracked";
+
+void setCheckValue(QCheckBox *check, const QString &text)
+{
+    if (!check->property(kCheckTracked).toBool()) {
+        check->setProperty(kCheckTracked, true);
+        QObject::connect(check, &QAbstractButton::toggled, check,
+                         [check] { check->setProperty(kKeptCheckValue, QVariant()); });
+    }
+    const QString value = text.trimmed();
+    bool ok = false;
+    const double n = value.toDouble(&ok);
+    // Ticked for the value 1 only, as the main menu grants a permission.
+    check->setChecked(ok && n == 1.0);
+    const bool plain = value.isEmpty() || (ok && (n == 0.0 || n == 1.0));
+    check->setProperty(kKeptCheckValue, plain ? QVariant() : QVariant(value));
+}
+
 } // namespace
+
+QVariant checkBoxValue(const QCheckBox *check)
+{
+    if (!check)
+        return {};
+    const QVariant kept = check->property(kKeptCheckValue);
+    if (kept.isValid())
+        return kept;
+    return check->isChecked() ? 1 : 0;
+}
 
 QVariant KeyValue::value() const
 {
@@ -43,7 +74,7 @@ QString controlText(const QWidget *control)
     if (auto *combo = qobject_cast<const QComboBox *>(control))
         return combo->currentText();
     if (auto *check = qobject_cast<const QCheckBox *>(control))
-        return check->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+        return checkBoxValue(check).toString();
     if (auto *plain = qobject_cast<const QPlainTextEdit *>(control))
         return plain->toPlainText();
     if (auto *rich = qobject_cast<const QTextEdit *>(control))
@@ -78,9 +109,7 @@ void setControlText(QWidget *control, const QString &text)
                 combo->setCurrentIndex(i);
         }
     } else if (auto *check = qobject_cast<QCheckBox *>(control)) {
-        bool ok = false;
-        const double n = text.trimmed().toDouble(&ok);
-        check->setChecked(ok && n != 0.0);
+        setCheckValue(check, text);
     } else if (auto *plain = qobject_cast<QPlainTextEdit *>(control)) {
         plain->setPlainText(text);
     } else if (auto *rich = qobject_cast<QTextEdit *>(control)) {

@@ -11,6 +11,8 @@
 #include <array>
 #include <initializer_list>
 
+class QCheckBox;
+
 namespace engine {
 class TableCursor;
 }
@@ -75,12 +77,18 @@ private:
 };
 
 // The text a control shows (line edit, combo, look-up list, text area,
-// spin box, label, button caption, date selector); "1"/"0" for a check box;
-// empty for anything else or no control.
+// spin box, label, button caption, date selector); checkBoxValue() for a
+// check box; empty for anything else or no control.
 QString controlText(const QWidget *control);
 // Puts a text into a control the same way; a look-up list receives it as
-// its bound text, a check box is ticked for a non-zero number.
+// its bound text. A check box is ticked for the value 1 only; any value
+// other than 0 and 1 is kept on the box (shown unticked) until the user
+// ticks or clears it.
 void setControlText(QWidget *control, const QString &text);
+// The value a check box stands for: 1 ticked, 0 cleared, or the stored
+// value it was given (other than 0 and 1) while nobody has touched it. So
+// saving a record never turns a value nobody changed into another one.
+QVariant checkBoxValue(const QCheckBox *check);
 
 // What a user would call a number: optional sign, digits with at most one
 // decimal point, blanks around it allowed. An empty text is not a number.

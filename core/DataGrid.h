@@ -1,6 +1,8 @@
 #pragma once
 
+#include "BackgroundQuery.h"
 #include "engine/EngineError.h"
+#include "engine/ResultPlan.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -18,36 +20,48 @@
 
 namespace engine {
 class Database;
-class QueryCursor;
+class Statement;
 } // namespace engine
 
 namespace core {
 
+class BusyFeedback;
 class DataStore;
 class MessageService;
 
-// Rows of a query cursor, read as the views ask for them: a fresh result
-// shows its first batch at once and grows a batch at a time (canFetchMore /
-// fetchMore), so memory follows what was scrolled, not the table's size.
-// Read-only; null values show as empty text.
+// The rows of a data source's result as the views ask for them. A result
+// whose rows can be named (a select from one table) is kept as the list of
+// its row identities (8 bytes a row) and the rows near what is shown, read
+// again when scrolled back to: memory follows the rows shown, not the
+// table's size. Other results keep every row. Rows found by a run still
+// going on in the background are added as they come. Read-only; null
+// values show as empty text.
 class QueryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kDefaultBatch = 256;
+    // Blocks of batchSize() rows held at most for a result kept by identities.
+    static constexpr int kCachedBlocks = 16;
+
+    // Reads the rows of these identities (missing ones are gone meanwhile).
+    using RowReader = std::function<QHash<qint64, QVariantList>(const QVector<qint64> &ids)>;
 
     explicit QueryModel(QObject *parent = nullptr);
     ~QueryModel() override;
 
-    // Takes the cursor, forgets the old rows and reads the first batch.
-    // A null cursor empties the model.
-    void setCursor(std::unique_ptr<engine::QueryCursor> cursor);
-    engine::QueryCursor *cursor() const { return m_cursor.get(); }
+    // Shows run `run` of `feed` under these columns: the rows found so far
+    // and those found later. With a reader the run hands over identities.
+    // With keepShown the rows shown stay until the run hands over its first
+    // rows or ends without error (a sort: the same rows in a new order).
+    void showRun(const QStringList &columns, BackgroundQuery *feed, int run, RowReader reader, bool keepShown);
+    // No result at all (no columns, no rows).
     void clear();
-    // Lets the cursor go but keeps the rows read so far (no more are read).
-    void releaseCursor();
+    bool hasResult() const { return m_hasResult; }
+    // True while the run shown still finds rows in the background.
+    bool isRunning() const;
 
     int batchSize() const { return m_batch; }
-    void setBatchSize(int rows) { m_batch = qMax(1, rows); }
+    void setBatchSize(int rows);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -55,6 +69,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Rows the background run has found and the views have not taken yet.
     bool canFetchMore(const QModelIndex &parent = {}) const override;
     void fetchMore(const QModelIndex &parent = {}) override;
 
@@ -62,27 +77,56 @@ public:
     QString fieldName(int column) const { return m_columns.value(column); }
     // Column of a field, letter case ignored; -1 when there is none.
     int fieldIndex(const QString &name) const;
-    // The stored value (null stays null); invalid QVariant outside the rows read.
+    // The stored value (null stays null); invalid QVariant outside the rows.
     QVariant value(int row, int column) const;
-    // Reads on until the row exists or the result ends; true when it exists.
+    // Waits for a background run until the row exists or the run ends;
+    // true when it exists. Meant for rows already shown or about to be.
     bool fetchUntil(int row);
-    // First row read so far whose column equals the text (letter case
-    // ignored); -1 when none. Reads nothing more.
+    // First row held in memory whose column equals the text (letter case
+    // folded as the engine folds it); -1 when none. Reads nothing more.
     int findLoaded(int column, const QString &text) const;
+    // Rows held in memory now.
+    qsizetype heldRows() const;
 
-    // An error met while reading on ends the rows; this is its number (0 when none).
+    // An error met while the run read on ends the rows; this is its number (0 when none).
     int fetchErrorNumber() const { return m_fetchError; }
 
 signals:
     void fetchFailed(int number, const QString &description);
+    // A run's rows have replaced what was shown.
+    void resultShown();
+    // The background run ended: 0, 3059 when stopped, or an engine error.
+    void runFinished(int errorNumber, const QString &description);
 
 private:
-    int readRows(int count);
+    struct Block {
+        QVector<QVariantList> rows;
+        quint64 used = 0;
+    };
+    void install();
+    void drain();
+    void append(const QVector<qint64> &ids, const QVector<QVariantList> &rows);
+    const QVariantList *row(int r) const;
+    void onRowsFound(int run);
+    void onFinished(int run, int error, const QString &description);
 
-    std::unique_ptr<engine::QueryCursor> m_cursor;
     QStringList m_columns;
+    bool m_hasResult = false;
+    bool m_keyset = false;
+    QVector<qint64> m_ids;
     QVector<QVariantList> m_rows;
-    bool m_atEnd = true;
+    mutable QHash<int, Block> m_blocks;
+    mutable quint64 m_clock = 0;
+    RowReader m_reader;
+
+    QPointer<BackgroundQuery> m_feed;
+    int m_run = 0;
+    bool m_awaitingFirst = false;
+    QStringList m_nextColumns;
+    RowReader m_nextReader;
+    QMetaObject::Connection m_found;
+    QMetaObject::Connection m_finished;
+
     int m_fetchError = 0;
     int m_batch = kDefaultBatch;
 };
@@ -91,6 +135,13 @@ private:
 // type) or an SQL select with bound values (dynaset). refresh() runs it
 // again; its rows are offered to grids and look-up lists through model().
 // Errors are EngineError exceptions; a failed run keeps the rows shown.
+//
+// A run that takes longer than a moment goes on in the background (see
+// BackgroundQuery): refresh() and sort() return with the first rows shown,
+// workStarted() and workFinished() frame the rest, and cancel() stops it
+// (the grid does that on Esc). A quick run, a look-up list or a small
+// table, is complete when refresh() returns. Searches of the person
+// register are such runs: setQuery(search, values) then refresh().
 class DataSource : public QObject {
     Q_OBJECT
 public:
@@ -99,10 +150,10 @@ public:
     explicit DataSource(const QString &objectName = {}, QObject *parent = nullptr);
     ~DataSource() override;
 
-    // The database: the data store's file, read through a connection of
-    // the source's own (a grid keeps its statement open while rows are
-    // scrolled into view; on its own connection it holds back nothing of the
-    // screens' reads and writes)...
+    // The database: the data store's file, read through the store's view
+    // connection, which the grids and look-up lists share (they hold no
+    // statement open between two reads, so none holds back the screens'
+    // reads and writes); runs in the background use connections of their own...
     void setDatabase(DataStore &store);
     // ... or a given open connection.
     void setDatabase(engine::Database &db);
@@ -121,32 +172,47 @@ public:
     // Same, reporting failure by the result instead of throwing.
     bool tryRefresh(engine::EngineError *error = nullptr);
 
-    // Re-reads the current rows in the order "[field]" or "[field] desc".
-    // A table-type source is not sorted: returns false. Throws on failure,
-    // keeping the rows shown.
+    // Shows the current rows in the order "[field]" or "[field] desc": only
+    // the (value, row) pairs are sorted, the rows are read as shown. A
+    // table-type source is not sorted: returns false. Throws on failure,
+    // keeping the rows shown; the rows stay shown until the sorted ones come.
     bool sort(const QString &sortText);
 
+    // Stops the run going on in the background; the rows found stay.
+    void cancel();
+    bool isRunning() const;
+
     QueryModel *model() const { return m_model; }
-    engine::QueryCursor *recordset() const { return m_model->cursor(); }
     // True once a run has succeeded.
-    bool isOpen() const { return m_model->cursor() != nullptr; }
+    bool isOpen() const { return m_model->hasResult(); }
 
 signals:
-    // After a successful refresh or sort.
+    // After a successful refresh or sort, once its rows are shown.
     void refreshed();
+    // A run goes on in the background (the grid shows that it works).
+    void workStarted();
+    // It ended: 0, 3059 when stopped, or an engine error.
+    void workFinished(int errorNumber, const QString &description);
 
 private:
     QString selectText(engine::Database &db) const;
-    engine::Database &connection(std::unique_ptr<engine::Database> &fresh);
+    engine::Database &connection(std::shared_ptr<engine::Database> &fresh);
+    QHash<qint64, QVariantList> readRows(const QVector<qint64> &ids);
+    void show(int run, bool keepShown);
 
     DataStore *m_store = nullptr;
     engine::Database *m_db = nullptr;
-    std::unique_ptr<engine::Database> m_view; // own connection on the store's file
+    std::shared_ptr<engine::Database> m_view; // the store's view connection
     QString m_viewPath;
     RecordsetType m_type = RecordsetType::Dynaset;
     QString m_source;
     QVariantList m_values;
     QueryModel *m_model;
+    BackgroundQuery *m_query;
+    engine::ResultPlan m_plan;           // of the select shown
+    QStringList m_columns;
+    std::unique_ptr<engine::Statement> m_fetch; // rows by identity, on the view connection
+    bool m_announce = false;             // emit refreshed() when the model shows the run
 };
 
 class HeadingModel;
@@ -163,6 +229,10 @@ class HeadingModel;
 // (GridDelegate). On their first fill the columns take the width of their
 // heading and of the first rows' texts, within kMaxColumnWidth; the last
 // column takes the rest of the width.
+//
+// While the source works in the background (a search, a sort, a long list)
+// the grid shows it (BusyFeedback) and Esc stops it; a failure is shown as
+// "Error:n text".
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -235,6 +305,8 @@ private:
     void applyColumns();
     void afterReset();
     void sizeColumnsOnFirstFill();
+    void onWorkStarted();
+    void onWorkFinished(int errorNumber, const QString &description);
 
     QPointer<DataSource> m_source;
     HeadingModel *m_proxy;
@@ -246,6 +318,8 @@ private:
     QStringList m_sizedFor; // the fields the columns were last sized for
     Qt::KeyboardModifiers m_sortModifiers = Qt::NoModifier;
     bool m_sortEnabled = true;
+    BusyFeedback *m_busy = nullptr; // while the source works in the background
+    QList<QMetaObject::Connection> m_sourceConnections;
 };
 
 } // namespace core

@@ -6,6 +6,11 @@
 #include <QRandomGenerator>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace core {
 
 QString passwordFromConnect(const QString &connect)
@@ -64,14 +69,49 @@ QStringList configLines(const QByteArray &bytes)
     QString text = decodeConfig(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
+    // CRLF, LF and a carriage return alone (as older editors wrote) all end a line.
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QStringList lines = text.split(QLatin1Char('\n'));
     // A final line end does not start another line.
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
-    for (QString &line : lines)
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
     return lines;
+}
+
+// The start of db_path, at most kConfigReadLimit bytes cut back to the last
+// whole line; only a regular file is read, and nothing here can block (a
+// named pipe or a device, or a link to one, is refused before it is opened).
+bool readConfigFile(const QString &path, QByteArray &bytes)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    bytes = QByteArray(kConfigReadLimit, '\0');
+    qsizetype filled = 0;
+    while (ok && filled < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            ok = false;
+        else if (got == 0)
+            break;
+        else
+            filled += got;
+    }
+    ::close(fd);
+    bytes.truncate(filled);
+    if (filled == kConfigReadLimit) {
+        const qsizetype lastEnd = qMax(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r'));
+        bytes.truncate(lastEnd < 0 ? 0 : lastEnd + 1);
+    }
+    return ok;
 }
 
 QString toSlashes(QString path)
@@ -96,11 +136,8 @@ DataStore::~DataStore()
 
 bool DataStore::READDBPATH()
 {
-    QFile file(m_programDir + QLatin1String("/db_path"));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (!readConfigFile(m_programDir + QLatin1String("/db_path"), bytes))
         return false;
 
     QStringList lines = configLines(bytes);
@@ -172,19 +209,18 @@ OpenResult DataStore::OPENDATABASE()
             // screens and grids hold references to it.
             if (!m_db)
                 m_db = std::make_unique<engine::Database>();
-            m_db->open(m_config.dbFile, password);
-            // A file that opens but holds no office schema is not ours.
-            if (!m_db->hasTable(QStringLiteral("users"))) {
-                m_db->close();
-                throw engine::EngineError(engine::ErrObjectNotFound,
-                                          QStringLiteral("The table users does not exist"));
-            }
+            // A file that opens but holds no office schema is not ours; it
+            // is refused before anything is written to it.
+            m_db->open(m_config.dbFile, password, {QStringLiteral("users")});
             return {true, 0, {}};
         } catch (const engine::EngineError &e) {
             const int n = e.number();
             if (n == engine::ErrObjectNotFound)
                 return {false, n, QStringLiteral("Invalid Access")};
-            if ((n == engine::ErrInvalidArgument || n == engine::ErrFileNotFound)
+            // A file another workstation keeps locked (past the engine's
+            // own waiting) is tried again too, within the same bound.
+            if ((n == engine::ErrInvalidArgument || n == engine::ErrFileNotFound
+                 || n == engine::ErrFileLocked)
                 && attempt < kOpenAttempts) {
                 // Re-reading db_path may place the first database.
                 READDBPATH();
@@ -206,8 +242,23 @@ void DataStore::CLOSEDATABASE()
 std::unique_ptr<engine::Database> DataStore::openViewConnection() const
 {
     auto view = std::make_unique<engine::Database>();
-    view->open(m_config.dbFile, passwordFromConnect(QLatin1String(kConnectString)));
+    // With the connection open on the same file its key is known: the view
+    // opens in milliseconds, without deriving the key again.
+    if (m_db && m_db->isOpen()
+        && QFileInfo(m_db->path()).absoluteFilePath() == QFileInfo(m_config.dbFile).absoluteFilePath())
+        view->open(m_db->spec());
+    else
+        view->open(m_config.dbFile, passwordFromConnect(QLatin1String(kConnectString)), {QStringLiteral("users")});
     return view;
+}
+
+std::shared_ptr<engine::Database> DataStore::sharedViewConnection()
+{
+    if (!m_sharedView || !m_sharedView->isOpen() || m_sharedViewPath != m_config.dbFile) {
+        m_sharedView = openViewConnection();
+        m_sharedViewPath = m_config.dbFile;
+    }
+    return m_sharedView;
 }
 
 engine::Database &DataStore::db()

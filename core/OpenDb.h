@@ -13,7 +13,8 @@ namespace core {
 // The connect string of the office database; its pwd= part is the key.
 inline constexpr const char *kConnectString = ";pwd=zk";
 inline constexpr const char *kDatabaseFileName = "velm.mdb";
-inline constexpr int kOpenAttempts = 3; // tries of OPENDATABASE for 3001/3024
+inline constexpr int kOpenAttempts = 3; // tries of OPENDATABASE for 3001/3024/3260
+inline constexpr int kConfigReadLimit = 64 * 1024; // bytes of db_path read at most
 
 // Password part of a connect string such as ";pwd=zk" (empty when none).
 QString passwordFromConnect(const QString &connect);
@@ -71,8 +72,9 @@ public:
     const DataStoreConfig &config() const { return m_config; }
 
     // READDBPATH: reads db_path and computes the folders and db_file, then
-    // runs MAKEFOLDERS. A missing or unreadable file leaves the values as
-    // they were and prepares no folder; returns false then.
+    // runs MAKEFOLDERS. A missing or unreadable file, or one that is not a
+    // regular file (a pipe, a device), leaves the values as they were and
+    // prepares no folder; returns false then. Only the first 64 KB are read.
     bool READDBPATH();
     // MAKEFOLDERS: backup, picture, material, forms and data folders (each
     // failure ignored, in that order), then the first-database copy.
@@ -90,6 +92,11 @@ public:
     // its statement open while rows are scrolled into view, and on its own
     // connection that pins no snapshot of the main connection. Throws EngineError.
     std::unique_ptr<engine::Database> openViewConnection() const;
+    // The one view connection the data sources of the screens share,
+    // opened on first use (and again when db_file changes). It stays open
+    // while the main connection closes and opens again around the logon
+    // backup; holders keep it alive. Throws EngineError.
+    std::shared_ptr<engine::Database> sharedViewConnection();
 
     // The cursor slot of a table (created on first use; name in any case).
     CursorSlot &slot(const QString &table);
@@ -102,6 +109,8 @@ private:
     QString m_programDir;
     DataStoreConfig m_config;
     std::unique_ptr<engine::Database> m_db;
+    std::shared_ptr<engine::Database> m_sharedView;
+    QString m_sharedViewPath;
     QHash<QString, CursorSlot *> m_slots;
 };
 

@@ -279,7 +279,7 @@ void RecordScreen::showField(const QString &field, QWidget *control)
 void RecordScreen::storeField(QWidget *control, const QString &field)
 {
     if (auto *check = qobject_cast<QCheckBox *>(control))
-        table().setValue(field, check->isChecked() ? 1 : 0);
+        table().setValue(field, checkBoxValue(check));
     else
         table().setValue(field, controlText(control));
 }

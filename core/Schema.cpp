@@ -1,6 +1,7 @@
 #include "Schema.h"
 
 #include "engine/Database.h"
+#include "engine/TextRules.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -255,7 +256,9 @@ QString Table::createSql() const
         switch (c.kind) {
         case Kind::Text:
         case Kind::Memo:
-            def += QLatin1String(" TEXT COLLATE NOCASE");
+            // Letter case is folded beyond plain Latin ("Émile" = "émile"),
+            // by the engine's own collation.
+            def += QStringLiteral(" TEXT COLLATE %1").arg(QLatin1String(engine::kFoldCollation));
             if (inKey)
                 def += QLatin1String(" NOT NULL");
             if (c.kind == Kind::Text && c.maxLength > 0)

@@ -14,8 +14,8 @@ class Database;
 namespace core::schema {
 
 enum class Kind {
-    Text,       // text up to maxLength characters (COLLATE NOCASE)
-    Memo,       // free text without a limit (COLLATE NOCASE)
+    Text,       // text up to maxLength characters (letter case folded)
+    Memo,       // free text without a limit (letter case folded)
     Integer,    // whole number (seq_no, code of a problem)
     Boolean,    // yes/no flag stored as 0 or 1
     Check,      // check box value, 0 or 1

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -217,12 +218,23 @@ void LOGON::buildControls()
     buttons->addWidget(m_close);
     buttons->addStretch(1);
 
+    // The first logon copies the whole database: the copy shows its progress.
+    m_backupProgress = new QProgressBar(this);
+    m_backupProgress->setObjectName(QStringLiteral("backupProgress"));
+    m_backupProgress->setRange(0, 100);
+    m_backupProgress->setTextVisible(false); // the style draws right-to-left text garbled
+    m_backupLabel = label(QStringLiteral("backupLabel"), QStringLiteral("جار أخذ النسخة الاحتياطية من قاعدة البيانات..."), this);
+    m_backupProgress->hide();
+    m_backupLabel->hide();
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 16, 24, 16);
     layout->setSpacing(12);
     layout->addWidget(Label3);
     layout->addLayout(form);
     layout->addWidget(m_firstUser);
+    layout->addWidget(m_backupLabel);
+    layout->addWidget(m_backupProgress);
     layout->addLayout(buttons);
     setMinimumWidth(420);
 
@@ -457,6 +469,8 @@ void LOGON::refuse(const QString &message, QWidget *focus)
 void LOGON::logOn()
 {
     core::DataStore &store = m_ctx.store;
+    if (m_backingUp) // the window stays alive during the copy: no second logon
+        return;
     if (!openForLogon())
         return;
 
@@ -518,7 +532,17 @@ void LOGON::logOn()
     }
     slot.close();
 
-    const core::OpenResult reopened = LOGONBACKUP(store);
+    m_backingUp = true;
+    m_ok->setEnabled(false);
+    const core::OpenResult reopened = LOGONBACKUP(store, [this](int percent) {
+        m_backupLabel->show();
+        m_backupProgress->show();
+        m_backupProgress->setValue(percent);
+    });
+    m_backupLabel->hide();
+    m_backupProgress->hide();
+    m_ok->setEnabled(true);
+    m_backingUp = false;
     if (!reopened.ok) {
         failOpening(reopened);
         return;

@@ -10,6 +10,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
@@ -93,6 +94,10 @@ private:
     QLineEdit *m_firstConfirm;
     QLineEdit *m_firstName;
     QPushButton *m_createUser;
+
+    QProgressBar *m_backupProgress; // "backupProgress": the logon backup's copy
+    QLabel *m_backupLabel;
+    bool m_backingUp = false;
 };
 
 } // namespace logon

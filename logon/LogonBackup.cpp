@@ -3,9 +3,83 @@
 #include "engine/Database.h"
 #include "engine/EngineError.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
 
 namespace logon {
+
+namespace {
+
+// A copy takes about a minute for the largest register; a lock older than
+// this is taken to be left by a workstation that stopped.
+constexpr int kStaleLockMs = 30 * 60 * 1000;
+constexpr int kProgressPollMs = 50;
+
+// Left by a copy that was killed halfway (the lock shows nobody copies now).
+void removeLeftovers(const QString &destination)
+{
+    const QFileInfo info(destination);
+    QDir folder(info.path());
+    const QStringList parts = folder.entryList({info.fileName() + QStringLiteral(".part-*")},
+                                               QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : parts)
+        folder.remove(name);
+}
+
+// Copies on a worker thread; the caller's thread runs its events meanwhile
+// and hears of the progress. A program that ends meanwhile stops the copy.
+void copyDatabase(const engine::OpenSpec &spec, const QString &dbFile, const QString &destination,
+                  const BackupProgress &progress)
+{
+    std::atomic<int> percent{0};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> done{false};
+    QEventLoop loop;
+    std::thread worker([&] {
+        try {
+            engine::Database source;
+            if (spec.isValid())
+                source.open(spec); // the key is known: no derivation
+            else
+                source.open(dbFile, core::passwordFromConnect(QLatin1String(core::kConnectString)));
+            source.backupTo(destination, [&](int p) {
+                percent = p;
+                return !stop.load();
+            });
+        } catch (const engine::EngineError &) {
+            // A missing backup folder or a full disk: the logon goes on.
+        }
+        done = true;
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    if (QCoreApplication::instance()) {
+        QTimer tick;
+        int told = -1;
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            if (progress && percent != told) {
+                told = percent;
+                progress(told);
+            }
+        });
+        tick.start(kProgressPollMs);
+        if (!done)
+            loop.exec();
+        if (!done)
+            stop = true; // the program ends: the copy goes, its temporary file too
+    }
+    worker.join();
+    if (progress)
+        progress(percent);
+}
+
+} // namespace
 
 QString backupFilePath(const core::DataStore &store)
 {
@@ -13,28 +87,30 @@ QString backupFilePath(const core::DataStore &store)
            QLatin1String(core::kDatabaseFileName);
 }
 
-core::OpenResult LOGONBACKUP(core::DataStore &store)
+core::OpenResult LOGONBACKUP(core::DataStore &store, const BackupProgress &progress)
 {
     const QString destination = backupFilePath(store);
-    if (QFileInfo::exists(destination)) {
+    const bool wanted = !QFileInfo::exists(destination);
+    QLockFile lock(destination + QStringLiteral(".lock"));
+    lock.setStaleLockTime(kStaleLockMs);
+    // Without the backup folder the lock cannot be made either: no copy.
+    const bool mine = lock.tryLock(0);
+    if (mine)
+        removeLeftovers(destination);
+    if (!wanted) {
         core::OpenResult nothingToDo;
         nothingToDo.ok = true;
         return nothingToDo;
     }
 
+    const engine::OpenSpec spec = store.isOpen() ? store.db().spec() : engine::OpenSpec();
     store.CLOSEDATABASE();
     // Another program may have the shared file open and be writing: the
-    // engine's online backup gives a consistent copy, written under a
-    // temporary name and renamed, so the backup name never holds half a
-    // copy. It is encrypted with the key of the source.
-    try {
-        engine::Database source;
-        source.open(store.config().dbFile,
-                    core::passwordFromConnect(QLatin1String(core::kConnectString)));
-        source.backupTo(destination);
-    } catch (const engine::EngineError &) {
-        // A missing backup folder or a full disk: the logon goes on.
-    }
+    // engine's online backup gives a consistent copy, encrypted with the
+    // key of the source. Another workstation holding the lock is taking
+    // the same backup now.
+    if (mine)
+        copyDatabase(spec, store.config().dbFile, destination, progress);
     return store.OPENDATABASE();
 }
 

@@ -135,7 +135,7 @@ void SECURITY::CLEARFIELDS()
     for (QLineEdit *e : {m_phone, m_pager, m_address, m_job})
         e->setText(QStringLiteral(" "));
     for (QCheckBox *box : m_checks)
-        box->setChecked(false);
+        core::setControlText(box, QStringLiteral("0"));
 }
 
 void SECURITY::SETKEY()

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev
-  libsqlcipher-dev
+  libsqlcipher-dev libssl-dev
   libkainjow-mustache-dev poppler-utils
   fonts-noto-core qt6-translations-l10n
   xvfb xauth

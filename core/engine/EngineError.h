@@ -18,8 +18,9 @@ enum ErrorNumber : int {
     ErrDuplicateKey = 3022,      // the write would duplicate a primary key
     ErrFileNotFound = 3024,      // database file does not exist
     ErrNotValidPassword = 3031,  // file does not open with the key
-    ErrCannotOpenFile = 3051,    // exists but cannot be opened (folder, rights)
-    ErrFieldTooSmall = 3163,     // text longer than the field accepts
+    ErrCannotOpenFile = 3051,    // exists but cannot be opened (folder, pipe, device, rights)
+    ErrOperationCanceled = 3059, // the user stopped the work (a search, a sort, a copy)
+    ErrFieldTooSmall = 3163,     // text longer than the field accepts, or holding a NUL
     ErrRecordDeleted = 3167,     // the current record was deleted
     ErrFileLocked = 3260,        // another process holds the file too long
     ErrItemNotFound = 3265,      // no field of that name

@@ -70,6 +70,9 @@ QueryCursor::QueryCursor(Database &db, const QString &sql, const QVariantList &v
 {
     if (!db.isOpen())
         throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
+    if (sql.contains(QChar(0)))
+        throw EngineError(ErrQuerySyntax, QStringLiteral("The query text holds a NUL character."));
+    refuseNul(values);
     const QByteArray text = sql.toUtf8();
     int rc = sqlite3_prepare_v2(db.handle(), text.constData(), text.size(), &m_stmt, nullptr);
     if (rc != SQLITE_OK) {
@@ -141,7 +144,9 @@ bool QueryCursor::next()
         const int ext = sqlite3_extended_errcode(sqlite3_db_handle(m_stmt));
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
-        throw EngineError(ext == SQLITE_BUSY ? ErrFileLocked : ErrEngine,
+        throw EngineError((ext & 0xff) == SQLITE_BUSY ? ErrFileLocked
+                          : (ext & 0xff) == SQLITE_INTERRUPT ? ErrOperationCanceled
+                                                              : ErrEngine,
                           QStringLiteral("Reading the query failed (%1).").arg(QString::fromUtf8(sqlite3_errstr(ext))));
     }
     return false;

@@ -17,11 +17,6 @@ QString quoted(const QString &identifier)
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
-struct Statement {
-    sqlite3_stmt *stmt = nullptr;
-    ~Statement() { sqlite3_finalize(stmt); }
-};
-
 // "Comes after (or before) the given key" in key order, written so that the
 // engine searches the key index from the first column instead of scanning:
 // k1 >= ?1 AND (k1 > ?1 OR (k1 = ?1 AND (k2 > ?2 ...))). op is one of < <= > >=.
@@ -65,8 +60,14 @@ TableCursor::TableCursor(Database &db, const QString &table) : m_db(db)
         select << quoted(f);
     m_selectSql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(select.join(QStringLiteral(", ")), quoted(m_table));
     // A table-type cursor opens on its first record in stored order.
-    if (!fetchOne(QString(), {}, false))
+    if (!fetchOne(Query::First, {}))
         m_state = State::Empty;
+}
+
+TableCursor::~TableCursor()
+{
+    qDeleteAll(m_selects);
+    qDeleteAll(m_writes);
 }
 
 void TableCursor::setIndex(const QString &name)
@@ -93,37 +94,92 @@ QString TableCursor::orderBy(bool descending) const
     return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
 }
 
-bool TableCursor::fetchOne(const QString &whereSql, const QVariantList &binds, bool descending)
+QString TableCursor::selectSql(Query query, int keyParts) const
 {
-    Statement s;
-    QString sql = m_selectSql;
-    if (!whereSql.isEmpty())
-        sql += QStringLiteral(" WHERE ") + whereSql;
-    sql += orderBy(descending) + QStringLiteral(" LIMIT 1");
-    const QByteArray text = sql.toUtf8();
-    int rc = sqlite3_prepare_v2(m_db.handle(), text.constData(), text.size(), &s.stmt, nullptr);
-    if (rc != SQLITE_OK)
-        m_db.raise(rc);
-    for (int i = 0; i < binds.size(); ++i)
-        bindValue(s.stmt, i + 1, binds.at(i));
-    rc = sqlite3_step(s.stmt);
-    if (rc == SQLITE_ROW) {
-        loadRow(s.stmt);
-        m_state = State::OnRecord;
-        return true;
+    QString where;
+    bool descending = false;
+    const QStringList keyColumns = m_pkColumns.mid(0, keyParts);
+    switch (query) {
+    case Query::First:
+        break;
+    case Query::Last:
+        descending = true;
+        break;
+    case Query::Next:
+        where = compare(orderColumns(), QStringLiteral(">"));
+        break;
+    case Query::Previous:
+        where = compare(orderColumns(), QStringLiteral("<"));
+        descending = true;
+        break;
+    case Query::SeekEqual: {
+        QStringList parts;
+        for (const QString &c : keyColumns)
+            parts << quoted(c) + QStringLiteral(" = ?");
+        where = parts.join(QStringLiteral(" AND "));
+        break;
     }
-    if (rc != SQLITE_DONE)
-        m_db.raise(sqlite3_extended_errcode(m_db.handle()));
-    return false;
+    case Query::SeekFrom:
+        where = compare(keyColumns, QStringLiteral(">="));
+        break;
+    case Query::SeekAfter:
+        where = compare(keyColumns, QStringLiteral(">"));
+        break;
+    case Query::SeekUpTo:
+        where = compare(keyColumns, QStringLiteral("<="));
+        descending = true;
+        break;
+    case Query::SeekBefore:
+        where = compare(keyColumns, QStringLiteral("<"));
+        descending = true;
+        break;
+    case Query::ByRowId:
+        return m_selectSql + QStringLiteral(" WHERE rowid = ?");
+    }
+    QString sql = m_selectSql;
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    return sql + orderBy(descending) + QStringLiteral(" LIMIT 1");
 }
 
-void TableCursor::loadRow(void *stmt)
+Statement &TableCursor::selectStatement(Query query, int keyParts)
 {
-    auto *st = static_cast<sqlite3_stmt *>(stmt);
-    m_rowId = sqlite3_column_int64(st, 0);
-    m_row.clear();
-    for (int i = 0; i < m_fieldNames.size(); ++i)
-        m_row.append(columnValue(st, i + 1));
+    // The order depends on the index too: keep its statements apart.
+    const int id = int(query) * 16 + keyParts * 2 + (m_index.isEmpty() ? 0 : 1);
+    Statement *&s = m_selects[id];
+    if (!s)
+        s = new Statement(m_db, selectSql(query, keyParts));
+    return *s;
+}
+
+Statement &TableCursor::writeStatement(const QString &sql)
+{
+    Statement *&s = m_writes[sql];
+    if (!s)
+        s = new Statement(m_db, sql);
+    return *s;
+}
+
+bool TableCursor::fetchOne(Query query, const QVariantList &binds, int keyParts)
+{
+    Statement &s = selectStatement(query, keyParts);
+    s.bind(binds);
+    if (!s.step())
+        return false;
+    loadRow(s);
+    s.reset(); // holds no snapshot between moves
+    m_state = State::OnRecord;
+    return true;
+}
+
+void TableCursor::loadRow(const Statement &statement)
+{
+    m_rowId = statement.integer(0);
+    const int n = int(m_fieldNames.size());
+    if (m_row.size() != n)
+        m_row = QVariantList(n);
+    for (int i = 0; i < n; ++i)
+        m_row[i] = statement.value(i + 1);
 }
 
 QVariantList TableCursor::currentOrderKey() const
@@ -145,24 +201,21 @@ void TableCursor::seek(const QString &comparison, const QVariantList &keyValues)
                                                   .arg(keyValues.size())
                                                   .arg(m_pkColumns.size()));
     m_edit = EditMode::None;
-    const QStringList cols = m_pkColumns.mid(0, keyValues.size());
     const QString op = comparison.trimmed();
-    QString where;
-    bool descending = false;
-    if (op == QLatin1String("=")) {
-        QStringList parts;
-        for (const QString &c : cols)
-            parts << quoted(c) + QStringLiteral(" = ?");
-        where = parts.join(QStringLiteral(" AND "));
-    } else if (op == QLatin1String(">=") || op == QLatin1String(">")) {
-        where = compare(cols, op);
-    } else if (op == QLatin1String("<=") || op == QLatin1String("<")) {
-        where = compare(cols, op);
-        descending = true;
-    } else {
+    Query query;
+    if (op == QLatin1String("="))
+        query = Query::SeekEqual;
+    else if (op == QLatin1String(">="))
+        query = Query::SeekFrom;
+    else if (op == QLatin1String(">"))
+        query = Query::SeekAfter;
+    else if (op == QLatin1String("<="))
+        query = Query::SeekUpTo;
+    else if (op == QLatin1String("<"))
+        query = Query::SeekBefore;
+    else
         throw EngineError(ErrInvalidArgument, QStringLiteral("Invalid seek comparison '%1'.").arg(comparison));
-    }
-    m_noMatch = !fetchOne(where, keyValues, descending);
+    m_noMatch = !fetchOne(query, keyValues, int(keyValues.size()));
     if (m_noMatch)
         m_state = State::BeforeFirst; // no current record after a failed seek
 }
@@ -170,7 +223,7 @@ void TableCursor::seek(const QString &comparison, const QVariantList &keyValues)
 void TableCursor::moveFirst()
 {
     m_edit = EditMode::None;
-    if (!fetchOne(QString(), {}, false)) {
+    if (!fetchOne(Query::First, {})) {
         m_state = State::Empty;
         throw EngineError(ErrNoCurrentRecord, QStringLiteral("No current record."));
     }
@@ -179,7 +232,7 @@ void TableCursor::moveFirst()
 void TableCursor::moveLast()
 {
     m_edit = EditMode::None;
-    if (!fetchOne(QString(), {}, true)) {
+    if (!fetchOne(Query::Last, {})) {
         m_state = State::Empty;
         throw EngineError(ErrNoCurrentRecord, QStringLiteral("No current record."));
     }
@@ -193,13 +246,13 @@ void TableCursor::moveNext()
     case State::AfterLast:
         throw EngineError(ErrNoCurrentRecord, QStringLiteral("No current record."));
     case State::BeforeFirst:
-        if (!fetchOne(QString(), {}, false))
+        if (!fetchOne(Query::First, {}))
             m_state = State::Empty;
         return;
     case State::OnRecord:
     case State::Deleted: {
         // From the key of the current (or just deleted) record: one indexed step.
-        if (!fetchOne(compare(orderColumns(), QStringLiteral(">")), currentOrderKey(), false))
+        if (!fetchOne(Query::Next, currentOrderKey()))
             m_state = State::AfterLast;
         return;
     }
@@ -214,12 +267,12 @@ void TableCursor::movePrevious()
     case State::BeforeFirst:
         throw EngineError(ErrNoCurrentRecord, QStringLiteral("No current record."));
     case State::AfterLast:
-        if (!fetchOne(QString(), {}, true))
+        if (!fetchOne(Query::Last, {}))
             m_state = State::Empty;
         return;
     case State::OnRecord:
     case State::Deleted:
-        if (!fetchOne(compare(orderColumns(), QStringLiteral("<")), currentOrderKey(), true))
+        if (!fetchOne(Query::Previous, currentOrderKey()))
             m_state = State::BeforeFirst;
         return;
     }
@@ -227,7 +280,22 @@ void TableCursor::movePrevious()
 
 qint64 TableCursor::recordCount()
 {
-    return m_db.scalar(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_table))).toLongLong();
+    Statement &s = writeStatement(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_table)));
+    s.bind(QVariantList());
+    const qint64 n = s.step() ? s.integer(0) : 0;
+    s.reset();
+    return n;
+}
+
+QString TableCursor::sameRecordCondition(QVariantList &values) const
+{
+    QString where = QStringLiteral("rowid = ?");
+    values << m_rowId;
+    for (const QString &c : m_pkColumns) {
+        where += QStringLiteral(" AND ") + quoted(c) + QStringLiteral(" = ?");
+        values << m_row.at(fieldIndex(c));
+    }
+    return where;
 }
 
 int TableCursor::fieldIndex(const QString &field) const
@@ -272,6 +340,7 @@ void TableCursor::setValue(int index, const QVariant &value)
         throw EngineError(ErrItemNotFound, QStringLiteral("Item not found in this collection."));
     if (m_edit == EditMode::None)
         throw EngineError(ErrUpdateWithoutEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    refuseNul(value);
     QVariant v = value;
     if (m_integer.at(index) && !v.isNull() && v.isValid()) {
         // Number fields take whole numbers; a blank text is no value, any
@@ -344,7 +413,9 @@ void TableCursor::update()
             sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                       .arg(quoted(m_table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
         }
-        m_db.execute(sql, values);
+        Statement &insert = writeStatement(sql);
+        insert.bind(values);
+        insert.step();
         const qint64 newRowId = m_db.lastInsertRowId();
         tx.commit();
         m_lastAuto = m_autoColumn >= 0 ? newRowId : 0;
@@ -353,16 +424,20 @@ void TableCursor::update()
             QStringList sets;
             for (const QString &c : columns)
                 sets << c + QStringLiteral(" = ?");
-            values << m_rowId;
-            m_db.execute(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_table), sets.join(QStringLiteral(", "))),
-                         values);
+            // The row number alone could meanwhile name another person's
+            // record (deleted and added again by another workstation).
+            const QString where = sameRecordCondition(values);
+            Statement &rewrite = writeStatement(
+                QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(m_table), sets.join(QStringLiteral(", ")), where));
+            rewrite.bind(values);
+            rewrite.step();
             if (sqlite3_changes(m_db.handle()) == 0)
                 throw EngineError(ErrRecordChanged,
-                                  QStringLiteral("The record was deleted by another user; the changes were not saved."));
+                                  QStringLiteral("The record was deleted or changed by another user; the changes were not saved."));
         }
         tx.commit();
         // Show the record as written (its key may have changed).
-        if (!fetchOne(QStringLiteral("rowid = ?"), {m_rowId}, false))
+        if (!fetchOne(Query::ByRowId, {m_rowId}))
             m_state = State::Deleted;
     }
     m_edit = EditMode::None;
@@ -374,8 +449,12 @@ void TableCursor::deleteRecord()
 {
     m_edit = EditMode::None;
     requireCurrent();
+    QVariantList values;
+    const QString where = sameRecordCondition(values);
     Transaction tx(m_db);
-    m_db.execute(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_table)), {m_rowId});
+    Statement &remove = writeStatement(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(m_table), where));
+    remove.bind(values);
+    remove.step();
     tx.commit();
     m_state = State::Deleted;
 }

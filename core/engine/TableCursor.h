@@ -8,18 +8,25 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <memory>
+
 namespace engine {
 
 // An updatable cursor on one table, in the manner of a table-type recordset:
 // an index (only "PRIMARYKEY"), seek "=", moves, add/edit/update/delete and
 // fields by name. The table is never loaded: every seek and move is one
-// indexed query from the current key (keyset navigation). Records are locked
-// only while a write runs (optimistic locking).
+// indexed query from the current key (keyset navigation), prepared once per
+// cursor and run again with new values. Records are locked only while a
+// write runs (optimistic locking); a rewrite or delete touches the record
+// only while it still holds the key that was read.
 class TableCursor {
 public:
     // Opens a cursor on the table (name compared without regard to case).
     // Throws 3011 when the table does not exist.
     TableCursor(Database &db, const QString &table);
+    ~TableCursor();
+    TableCursor(const TableCursor &) = delete;
+    TableCursor &operator=(const TableCursor &) = delete;
 
     const QString &tableName() const { return m_table; }
     QStringList fieldNames() const { return m_fieldNames; }
@@ -54,9 +61,13 @@ public:
     void addNew();
     void edit();
     // Writes the buffer in a transaction. After an add the cursor stays where
-    // it was; after an edit it shows the rewritten record.
+    // it was; after an edit it shows the rewritten record. An edit of a
+    // record that another user deleted, or whose row now holds another
+    // record, is refused with 3197 and nothing is written.
     void update();
     void cancelUpdate();
+    // Deletes the current record; a record already deleted by another user
+    // stays deleted, and a row that now holds another record is left alone.
     void deleteRecord();
     bool editing() const { return m_edit != EditMode::None; }
 
@@ -67,12 +78,21 @@ private:
     enum class State { Empty, BeforeFirst, OnRecord, AfterLast, Deleted };
     enum class EditMode { None, Adding, Editing };
 
+    // The statements a cursor runs, each prepared on first use.
+    enum class Query { First, Last, Next, Previous, SeekEqual, SeekAfter, SeekFrom, SeekBefore, SeekUpTo, ByRowId };
+
     int fieldIndex(const QString &field) const;
     QStringList orderColumns() const;
     QString orderBy(bool descending) const;
-    bool fetchOne(const QString &whereSql, const QVariantList &binds, bool descending);
-    void loadRow(void *stmt);
+    QString selectSql(Query query, int keyParts) const;
+    Statement &selectStatement(Query query, int keyParts);
+    Statement &writeStatement(const QString &sql);
+    bool fetchOne(Query query, const QVariantList &binds, int keyParts = 0);
+    void loadRow(const Statement &statement);
     QVariantList currentOrderKey() const;
+    // WHERE text and values that find the current row only while it holds
+    // the key that was read.
+    QString sameRecordCondition(QVariantList &values) const;
     void requireCurrent() const;
 
     Database &m_db;
@@ -84,6 +104,9 @@ private:
     QStringList m_pkColumns;
     QString m_index;
     int m_autoColumn = -1;
+
+    QHash<int, Statement *> m_selects;     // by query and key parts, owned
+    QHash<QString, Statement *> m_writes;  // by SQL text, owned
 
     State m_state = State::BeforeFirst;
     bool m_noMatch = false;

@@ -8,6 +8,8 @@
 #include "engine/QueryCursor.h"
 
 #include <QAbstractItemModelTester>
+#include <QElapsedTimer>
+#include <QFrame>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -15,6 +17,21 @@
 
 using core::DataGrid;
 using core::DataSource;
+using core::QueryModel;
+
+namespace {
+
+// A select that takes about a second whatever the data: it goes on in the
+// background and hands over `rows` rows, one at the end of each stretch.
+QString slowSelect(int rows, int stretch = 400000)
+{
+    return QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < %1) "
+                          "SELECT x AS n, 'r' || x AS label FROM c WHERE x % %2 = 0")
+        .arg(rows * stretch)
+        .arg(stretch);
+}
+
+} // namespace
 
 class TestDataGrid : public QObject {
     Q_OBJECT
@@ -87,26 +104,34 @@ private slots:
         QVERIFY(!source.model()->canFetchMore());
     }
 
-    // Rows are read a batch at a time, never the whole result at once.
-    void rowsArriveInBatches()
+    // A large result keeps its row identities and only the rows near what
+    // is read; rows scrolled back to are read again, a row deleted
+    // meanwhile shows empty.
+    void largeResultsKeepOnlyRowsNearTheView()
     {
         DataSource source;
-        source.model()->setBatchSize(100);
+        source.model()->setBatchSize(10);
         source.setDatabase(m_db);
         source.setTable(QStringLiteral("NUMBERS")); // any letter case
         source.refresh();
-        QCOMPARE(source.model()->rowCount(), 100);
-        QVERIFY(source.model()->canFetchMore());
-        source.model()->fetchMore();
-        QCOMPARE(source.model()->rowCount(), 200);
-        QVERIFY(source.model()->fetchUntil(949));
-        QCOMPARE(source.model()->rowCount(), 1000);
-        QVERIFY(!source.model()->fetchUntil(1000));
-        QVERIFY(!source.model()->canFetchMore());
+        QueryModel *model = source.model();
+        QCOMPARE(model->rowCount(), 1000);
+        QCOMPARE(model->heldRows(), 10);
+        for (int r = 0; r < 1000; ++r)
+            QCOMPARE(model->value(r, 0).toInt(), r + 1);
+        QCOMPARE(model->heldRows(), qsizetype(QueryModel::kCachedBlocks * 10));
         // Nulls show as empty text; the stored value stays null.
-        QCOMPARE(source.model()->data(source.model()->index(6, 1)).toString(), QString());
-        QVERIFY(source.model()->value(6, 1).isNull());
-        QCOMPARE(source.model()->value(7, 1).toString(), QStringLiteral("n8"));
+        QCOMPARE(model->data(model->index(6, 1)).toString(), QString());
+        QVERIFY(model->value(6, 1).isNull());
+        QCOMPARE(model->value(7, 1).toString(), QStringLiteral("n8"));
+        QVERIFY(model->fetchUntil(949));
+        QVERIFY(!model->fetchUntil(1000));
+        QVERIFY(!model->canFetchMore());
+
+        m_db.execute(QStringLiteral("DELETE FROM numbers WHERE n = 500"));
+        QVERIFY(!model->value(499, 0).isValid());
+        QCOMPARE(model->value(500, 0).toInt(), 501);
+        m_db.execute(QStringLiteral("INSERT INTO numbers VALUES (500, 'n500')"));
     }
 
     // A result still being read must not hide what was written since.
@@ -119,7 +144,6 @@ private slots:
         source.setDatabase(reader);
         source.setQuery(QStringLiteral("select * from numbers order by n desc"));
         source.refresh();
-        QVERIFY(source.model()->canFetchMore());
         QCOMPARE(source.model()->value(0, 0).toInt(), 1000);
         m_db.execute(QStringLiteral("INSERT INTO numbers VALUES (1001, 'new')"));
         source.refresh();
@@ -252,6 +276,126 @@ private slots:
                  qPrintable(m_messages.lastShown()));
         QCOMPARE(column(grid, 0), QStringList({"Bakr", "Ali", "Camal"}));
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // A long run goes on in the background: refresh() returns at once and
+    // the rows come as they are found; a sort keeps the rows shown until
+    // its own come.
+    void longRunsGoOnInTheBackground()
+    {
+        DataSource source;
+        source.setDatabase(m_db);
+        source.setQuery(slowSelect(3, 1000000));
+        QSignalSpy started(&source, &DataSource::workStarted);
+        QSignalSpy finished(&source, &DataSource::workFinished);
+        QElapsedTimer clock;
+        clock.start();
+        source.refresh();
+        QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(source.isRunning());
+        QCOMPARE(started.count(), 1);
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.last().at(0).toInt(), 0);
+        QCOMPARE(source.model()->rowCount(), 3);
+        QCOMPARE(source.model()->value(2, 0).toInt(), 3000000);
+
+        QSignalSpy refreshed(&source, &DataSource::refreshed);
+        QVERIFY(source.sort(QStringLiteral("[n] desc")));
+        QVERIFY(source.isRunning());
+        QCOMPARE(source.model()->rowCount(), 3);
+        QCOMPARE(source.model()->value(0, 0).toInt(), 1000000);
+        QCOMPARE(refreshed.count(), 0);
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(refreshed.count(), 1);
+        QCOMPARE(source.model()->value(0, 0).toInt(), 3000000);
+    }
+
+    // Esc stops the grid's run: the pointer shows the work at once, a panel
+    // after half a second; the rows found so far stay.
+    void escStopsTheGridsRun()
+    {
+        DataSource source;
+        source.setDatabase(m_db);
+        source.setQuery(slowSelect(10000, 100000)); // minutes
+        DataGrid grid;
+        grid.setMessageService(&m_messages);
+        grid.setDataSource(&source);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QSignalSpy finished(&source, &DataSource::workFinished);
+        source.refresh();
+        QVERIFY(QApplication::overrideCursor());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        auto *panel = grid.findChild<QFrame *>(QStringLiteral("busyPanel"));
+        QVERIFY(panel);
+        QVERIFY(!panel->isVisible());
+        QTRY_VERIFY(panel->isVisible());
+        QTRY_VERIFY(source.model()->rowCount() >= 1);
+        QTest::keyClick(&grid, Qt::Key_Escape);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.last().at(0).toInt(), int(engine::ErrOperationCanceled));
+        QVERIFY(!panel->isVisible());
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(m_messages.shownCount(), 0);
+        QVERIFY(source.model()->rowCount() >= 1);
+        QCOMPARE(source.model()->value(0, 0).toInt(), 100000);
+    }
+
+    // The worker's rows follow those read inline without a seam, also when
+    // it reads identities from an index and sorts them; when the data
+    // changed in between, its rows replace the inline ones.
+    void backgroundRunContinuesTheInlineRows_data()
+    {
+        QTest::addColumn<bool>("changedMeanwhile");
+        QTest::newRow("same data") << false;
+        QTest::newRow("a row deleted meanwhile") << true;
+    }
+    void backgroundRunContinuesTheInlineRows()
+    {
+        QFETCH(bool, changedMeanwhile);
+        if (!m_db.hasTable(QStringLiteral("many")))
+            m_db.execute(QStringLiteral("CREATE TABLE many AS WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL "
+                                        "SELECT n + 1 FROM c WHERE n < 50000) SELECT n FROM c"));
+        engine::Database reader;
+        reader.open(m_db.path(), QStringLiteral("zk"));
+        if (changedMeanwhile) {
+            // The inline read sees the data as it was before the delete.
+            reader.execute(QStringLiteral("BEGIN"));
+            QCOMPARE(reader.scalar(QStringLiteral("select count(*) from many")).toInt(), 50000);
+            m_db.execute(QStringLiteral("DELETE FROM many WHERE n = 3"));
+        }
+        core::BackgroundQuery query;
+        core::BackgroundQuery::Request r;
+        r.sql = QStringLiteral("select many.rowid from many order by many.rowid");
+        r.unorderedSql = QStringLiteral("select rowid from many");
+        r.result = core::BackgroundQuery::Result::Ids;
+        r.spec = m_db.spec();
+        r.inlineDb = &reader;
+        r.inlineBudgetMs = 0;
+        QVector<qint64> ids;
+        bool restarted = false;
+        auto takeAll = [&] {
+            const core::BackgroundQuery::Batch b = query.take();
+            if (b.restart) {
+                ids.clear();
+                restarted = true;
+            }
+            ids += b.ids;
+        };
+        connect(&query, &core::BackgroundQuery::rowsFound, this, takeAll);
+        QSignalSpy finished(&query, &core::BackgroundQuery::finished);
+        query.start(r);
+        takeAll();
+        QVERIFY(ids.size() >= 3); // read inline before the worker began
+        QVERIFY(finished.wait(10000));
+        takeAll();
+        reader.rollback();
+        QCOMPARE(restarted, changedMeanwhile);
+        QCOMPARE(ids.size(), changedMeanwhile ? 49999 : 50000);
+        QVERIFY(std::is_sorted(ids.begin(), ids.end()));
+        QCOMPARE(ids.contains(3), !changedMeanwhile);
+        if (changedMeanwhile)
+            m_db.execute(QStringLiteral("INSERT INTO many (rowid, n) VALUES (3, 3)"));
     }
 
     void lookupKeepsTextAndBindsColumns()
@@ -391,7 +535,7 @@ private slots:
         grid.setDataSource(&source);
         grid.show();
         source.refresh();
-        QCOMPARE(grid.rowCount(), core::QueryModel::kDefaultBatch);
+        QCOMPARE(grid.rowCount(), 1000);
         QHeaderView *header = grid.horizontalHeader();
         QCOMPARE(header->sectionSize(1), DataGrid::kMaxColumnWidth);
         QVERIFY(header->sectionSize(0) >= header->fontMetrics().horizontalAdvance(QStringLiteral("64")));

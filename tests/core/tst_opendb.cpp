@@ -1,14 +1,18 @@
 #include "TempDataFolder.h"
 #include "TestMain.h"
 
+#include "DataGrid.h"
 #include "OpenDb.h"
 #include "Schema.h"
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 using namespace core;
 using testsupport::TempDataFolder;
@@ -102,6 +106,9 @@ private slots:
             << false << "0" << "<P>/abs" << "<P>/abs/pic" << "<P>/abs/forms" << "<P>/abs/velm.mdb";
         QTest::newRow("short file") << QStringList{"1", "\\data"} << QByteArray("\n") << false << "1"
                                     << "<P>/data" << "<P>" << "<P>" << "<P>/data/velm.mdb";
+        QTest::newRow("carriage returns alone")
+            << QStringList{"1", "\\data", "\\pictures", "\\material", "\\forms"} << QByteArray("\r") << false
+            << "1" << "<P>/data" << "<P>/pictures" << "<P>/forms" << "<P>/data/velm.mdb";
         QTest::newRow("last line without line end")
             << QStringList{"0", "\\data", "\\pictures", "\\material", "\\forms"} << QByteArray() << false
             << "0" << "<P>/data" << "<P>/pictures" << "<P>/forms" << "<P>/data/velm.mdb";
@@ -153,6 +160,55 @@ private slots:
         QVERIFY(QDir(folder.programDir()).mkdir(QStringLiteral("db_path")));
         QVERIFY(!store.READDBPATH());
         QCOMPARE(store.config().dataDir, QStringLiteral("kept"));
+    }
+
+    // Only a bounded start of a regular file is read; nothing blocks.
+    void oddConfigurationFiles()
+    {
+        TempDataFolder folder(false);
+        const QString dbPath = folder.path(QStringLiteral("db_path"));
+        DataStore store(folder.programDir());
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(mkfifo(QFile::encodeName(dbPath).constData(), 0600), 0);
+        QVERIFY(!store.READDBPATH());
+        QVERIFY(QFile::remove(dbPath));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dbPath));
+        QVERIFY(!store.READDBPATH());
+        QVERIFY(QFile::remove(dbPath));
+        QCOMPARE(subfolders(folder.programDir()), QStringList());
+
+        // A huge file: its first lines count, the rest is never read.
+        QByteArray big = "0\n\\data\n\\pictures\n\\material\n\\forms\n";
+        big += QByteArray(1023, 'x').append('\n').repeated(4096); // 4 MB
+        folder.writeDbPathBytes(big);
+        QVERIFY(store.READDBPATH());
+        QCOMPARE(store.config().formsDir, folder.path(QStringLiteral("forms")));
+        QCOMPARE(store.config().dbFile, folder.dataDir() + QStringLiteral("/velm.mdb"));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // Grids, look-ups and views open with the key derived at the logon.
+    void furtherConnectionsUseTheDerivedKey()
+    {
+        TempDataFolder folder;
+        DataStore &store = folder.openStore();
+        const int derived = engine::Database::keyDerivations();
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 8; ++i) {
+            DataSource lookup;
+            lookup.setDatabase(store);
+            lookup.setQuery(QStringLiteral("select * from category2"));
+            QVERIFY(lookup.tryRefresh());
+            QVERIFY(lookup.model()->rowCount() > 0);
+        }
+        QCOMPARE(engine::Database::keyDerivations(), derived);
+        // Closed and opened again (the logon backup does so): still known.
+        store.CLOSEDATABASE();
+        QVERIFY(store.OPENDATABASE().ok);
+        QVERIFY(store.openViewConnection()->isOpen());
+        QCOMPARE(engine::Database::keyDerivations(), derived);
     }
 
     void firstStartMakesFoldersButNoBackupFolder()
@@ -270,6 +326,9 @@ private slots:
         QTest::newRow("no path") << "nopath" << 3001 << "Invalid Access-3001";
         QTest::newRow("old office format") << "jet" << 3343 << "Invalid Access-3343";
         QTest::newRow("empty schema") << "empty" << 3011 << "Invalid Access";
+        QTest::newRow("zero bytes") << "zero" << 3011 << "Invalid Access";
+        QTest::newRow("keyed file of another program") << "foreign" << 3011 << "Invalid Access";
+        QTest::newRow("named pipe") << "fifo" << 3051 << "Invalid Access-3051";
     }
 
     void openFailures()
@@ -297,8 +356,18 @@ private slots:
         } else if (kind == QLatin1String("empty")) {
             engine::Database empty;
             empty.create(file, passwordFromConnect(QLatin1String(kConnectString)));
+        } else if (kind == QLatin1String("zero")) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        } else if (kind == QLatin1String("foreign")) {
+            engine::Database other;
+            other.create(file, passwordFromConnect(QLatin1String(kConnectString)));
+            other.execute(QStringLiteral("CREATE TABLE elsewhere (a)"));
+            other.execute(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         }
-        if (QFileInfo::exists(file))
+        if (QFileInfo(file).isFile())
             before = readBytes(file);
 
         const OpenResult r = store.OPENDATABASE();
@@ -307,7 +376,10 @@ private slots:
         QTEST(r.message, "message");
         QVERIFY(!store.isOpen());
         // A file that is refused is never changed.
-        QCOMPARE(readBytes(file), before);
+        if (QFileInfo(file).isFile()) {
+            QCOMPARE(readBytes(file), before);
+            QVERIFY(!QFileInfo::exists(file + QStringLiteral("-wal")));
+        }
     }
 
     void missingDatabaseIsPlacedByTheRetry()

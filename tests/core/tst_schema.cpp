@@ -219,17 +219,20 @@ private slots:
     {
         engine::Transaction tx(*m_db);
         m_db->execute(QStringLiteral("INSERT INTO witnesses (NAME) VALUES (?)"), {QStringLiteral("Ahmed Ali")});
-        QCOMPARE(errorOf([&] {
-                     m_db->execute(QStringLiteral("INSERT INTO witnesses (NAME) VALUES (?)"),
-                                   {QStringLiteral("AHMED ALI")});
-                 }),
-                 int(engine::ErrDuplicateKey));
+        // Beyond plain Latin too: two keys differing in case are one key.
+        m_db->execute(QStringLiteral("INSERT INTO witnesses (NAME) VALUES (?)"), {QStringLiteral("Émile Zoë")});
+        for (const QString &same : {QStringLiteral("AHMED ALI"), QStringLiteral("émile ZOË")})
+            QCOMPARE(errorOf([&] { m_db->execute(QStringLiteral("INSERT INTO witnesses (NAME) VALUES (?)"), {same}); }),
+                     int(engine::ErrDuplicateKey));
         m_db->execute(QStringLiteral("INSERT INTO CourseMaterial (language, course_no) VALUES (?, ?)"),
-                      {QStringLiteral("English"), QStringLiteral("Level1")});
+                      {QStringLiteral("Français"), QStringLiteral("Niveau-É1")});
         engine::TableCursor c(*m_db, QStringLiteral("coursematerial"));
         c.setIndex(QStringLiteral("PRIMARYKEY"));
-        c.seek(QStringLiteral("="), {QStringLiteral("ENGLISH"), QStringLiteral("level1")});
+        c.seek(QStringLiteral("="), {QStringLiteral("FRANÇAIS"), QStringLiteral("niveau-é1")});
         QVERIFY(!c.noMatch());
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT NAME FROM witnesses WHERE NAME LIKE ?"), {QStringLiteral("%ÉMILE%")})
+                     .toString(),
+                 QStringLiteral("Émile Zoë"));
         // The same text in two code tables is two entries.
         m_db->execute(QStringLiteral("INSERT INTO category3 (description) VALUES (?)"), {QStringLiteral("X")});
         m_db->execute(QStringLiteral("INSERT INTO category4 (description) VALUES (?)"), {QStringLiteral("x")});

@@ -139,6 +139,39 @@ private slots:
         QCOMPARE(f.stored("Sara", "check8").toLongLong(), 1);
     }
 
+    // A stored value other than 0 or 1 shows unticked and is written back
+    // unchanged by an unrelated save: saving never grants a permission
+    // nobody granted. Ticking or clearing the box makes it 1 or 0.
+    void oddPermissionValuesSurviveASave()
+    {
+        Fixture f;
+        f.store.db().execute(QStringLiteral("UPDATE users SET check3 = 2, check4 = -1, check8 = 1 WHERE USERID = 'admin'"));
+        f.box("USERID_text")->setText(QStringLiteral("admin"));
+        f.click("find");
+        QCOMPARE(f.ticked(), QList<int>({1, 8, 9}));
+        f.box("job_text")->setText(QStringLiteral("مدير"));
+        f.click("update");
+        QCOMPARE(f.lastShown(), QStringLiteral("تم تحديث السجل"));
+        QCOMPARE(f.stored("admin", "check3").toLongLong(), 2);
+        QCOMPARE(f.stored("admin", "check4").toLongLong(), -1);
+        QCOMPARE(f.stored("admin", "job").toString(), QStringLiteral("مدير"));
+
+        QTest::mouseClick(f.check(3), Qt::LeftButton); // ticked by the user
+        f.check(4)->setChecked(true);
+        f.check(4)->setChecked(false); // ticked and cleared again
+        f.click("update");
+        QCOMPARE(f.stored("admin", "check3").toLongLong(), 1);
+        QCOMPARE(f.stored("admin", "check4").toLongLong(), 0);
+
+        // Cleared fields hold no stored value any more: a new user gets 0.
+        f.store.db().execute(QStringLiteral("UPDATE users SET check5 = 7 WHERE USERID = 'admin'"));
+        f.click("find");
+        f.click("clear");
+        f.fillRequired(QStringLiteral("new"), QStringLiteral("pw"), QStringLiteral("جديد"));
+        f.click("add");
+        QCOMPARE(f.stored("new", "check5").toLongLong(), 0);
+    }
+
     void duplicateUserKeepsWhatIsStored()
     {
         Fixture f;

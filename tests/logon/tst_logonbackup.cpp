@@ -1,13 +1,19 @@
 #include "LogonWorld.h"
 
 #include "LogonBackup.h"
+#include "SyntheticData.h"
 #include "TestMain.h"
 #include "engine/EngineError.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using testsupport::TempDataFolder;
 
@@ -45,6 +51,7 @@ private slots:
     void backupIsAnEncryptedCompleteCopy();
     void missingBackupFolderOnTheFirstStart();
     void backupOfTheChosenOtherDatabase();
+    void progressAndWhatAKilledCopyLeaves();
 };
 
 void TestLogonBackup::backupIsTakenOnceAndNotRefreshed()
@@ -151,6 +158,53 @@ void TestLogonBackup::backupOfTheChosenOtherDatabase()
     QVERIFY(logon::LOGONBACKUP(w.store).ok);
     QCOMPARE(w.store.db().path(), other);
     QCOMPARE(usersIn(logon::backupFilePath(w.store)), 3);
+}
+
+// The copy tells its progress up to 100; a copy killed halfway leaves its
+// temporary file, which the next logon removes before it copies again.
+void TestLogonBackup::progressAndWhatAKilledCopyLeaves()
+{
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        core::fillSynthetic(db, 3000, 7); // several megabytes: more than one step
+        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
+    });
+    w.store.READDBPATH();
+    const QString backup = logon::backupFilePath(w.store);
+    const QDir backupDir(QFileInfo(backup).path());
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        engine::Database source;
+        source.open(w.store.config().dbFile, kKey);
+        source.backupTo(backup, [](int) {
+            ::kill(::getpid(), SIGKILL); // the power fails during the copy
+            return true;
+        });
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    QVERIFY(WIFSIGNALED(status));
+    QVERIFY(!QFileInfo::exists(backup));
+    QVERIFY(!backupDir.entryList({QStringLiteral("velm.mdb.part-*")}).isEmpty());
+
+    logon::LOGON screen(w.ctx);
+    QVERIFY(screen.load());
+    auto *bar = control<QProgressBar>(&screen, "backupProgress");
+    QVERIFY(bar->isHidden());
+    QVERIFY(w.store.OPENDATABASE().ok);
+    QList<int> seen;
+    QVERIFY(logon::LOGONBACKUP(w.store, [&seen](int percent) { seen << percent; }).ok);
+    QVERIFY(w.store.isOpen());
+    QVERIFY(!seen.isEmpty());
+    QCOMPARE(seen.last(), 100);
+    QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+    QCOMPARE(backupDir.entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("velm.mdb")});
+    engine::Database copy;
+    copy.open(backup, kKey);
+    QCOMPARE(copy.pageSize(), engine::kPageSize);
+    QCOMPARE(copy.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toInt(), 3000);
 }
 
 VELM_TEST_MAIN(TestLogonBackup)

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "engine/Database.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+#include <QVector>
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace core {
+
+// Runs a select so that the window never waits for it: the first rows come
+// at once, the rest on a thread of its own, and the user can stop it.
+//
+// A run first reads on the caller's own connection for a short time (the
+// inline budget, 100 ms by default). A select that ends within it (a
+// look-up list, a small table, a test) is complete when start() returns,
+// exactly as if it had run on the spot. A longer one goes on, from its
+// beginning, on a worker thread with a connection of its own (opened with
+// the already derived key, a few milliseconds); what the worker finds is
+// handed over in batches through rowsFound(), the first as soon as it is
+// found. The rows read inline stay valid when the worker finds the same
+// ones first (the usual case); otherwise a batch marked restart replaces
+// all rows taken before.
+//
+// Typical use on the window's thread (the data sources of the grids do
+// exactly this; a search of a million persons runs the same way):
+//
+//     core::BackgroundQuery query;
+//     connect(&query, &core::BackgroundQuery::rowsFound, this, [&](int run) {
+//         if (run == query.runNumber()) show(query.take());   // ids or rows
+//     });
+//     connect(&query, &core::BackgroundQuery::finished, this,
+//             [&](int run, int error, const QString &text) { ... });  // 0, 3059 stopped, or engine error
+//     core::BackgroundQuery::Request r;
+//     r.sql = "select * from tamrel where [a_new_name] like ? escape '\\'";
+//     r.values = {"%" + engine::escapeLike(typed) + "%"};
+//     r.spec = db.spec();   // where the worker reads
+//     r.inlineDb = &db;     // where the first 100 ms are read
+//     query.start(r);       // throws EngineError for a select that cannot run
+//     show(query.take());   // what was found inline
+//     ... Esc: query.cancel();
+//
+// Long work is announced to the user with core::BusyFeedback.
+class BackgroundQuery : public QObject {
+    Q_OBJECT
+public:
+    // What a run hands over: the first column as row identities, or whole rows.
+    enum class Result { Ids, Rows };
+
+    struct Request {
+        QString sql;
+        QVariantList values;
+        Result result = Result::Rows;
+        engine::OpenSpec spec;              // the worker's connection
+        engine::Database *inlineDb = nullptr; // read here first (the caller's thread)
+        int inlineBudgetMs = 100;
+        // Worker: reads this select instead (same rows in any order) and
+        // sorts the identities once all are read (Ids only).
+        QString unorderedSql;
+        // Worker: a connection kept from run to run with the large page
+        // cache (see setCacheSize); otherwise a fresh small-cache one.
+        bool keepCache = true;
+    };
+
+    struct Batch {
+        QVector<qint64> ids;
+        QVector<QVariantList> rows;
+        // The rows taken before do not hold: these replace all of them.
+        bool restart = false;
+        bool isEmpty() const { return ids.isEmpty() && rows.isEmpty() && !restart; }
+        qsizetype size() const { return ids.size() + rows.size(); }
+    };
+
+    explicit BackgroundQuery(QObject *parent = nullptr);
+    // Stops a run still going and waits for its thread.
+    ~BackgroundQuery() override;
+
+    // Page cache (KiB) of the worker connection that is kept from run to
+    // run. 0 leaves SQLite's default.
+    void setCacheSize(qint64 kib) { m_cacheKiB = kib; }
+    qint64 cacheSize() const { return m_cacheKiB; }
+
+    // Starts a run; a run still going is stopped first. Throws EngineError
+    // when the inline part fails (the select is wrong, the file unreadable);
+    // nothing has been handed over then. Returns the run's number. When
+    // isRunning() is false afterwards the run ended inline: its rows are
+    // all in take() and no signal follows.
+    int start(const Request &request);
+    // Stops the run; what was found so far stays handed over, and
+    // finished() reports 3059.
+    void cancel();
+    bool isRunning() const;
+    int runNumber() const { return m_run; }
+    // Columns of the run's result (known once start() returns with an inlineDb).
+    const QStringList &columnNames() const { return m_columns; }
+
+    // Rows found and not taken yet.
+    Batch take();
+    bool hasPending() const;
+    // Blocks until more than `count` rows have been handed over in this run
+    // (taken or pending) or the run ends, at most timeoutMs (-1: no limit).
+    void waitFor(qint64 count, int timeoutMs = -1);
+    // Rows handed over in this run so far.
+    qint64 delivered() const;
+
+signals:
+    // Rows (or a restart) are waiting in take().
+    void rowsFound(int run);
+    // The run ended: error 0, 3059 when stopped, or the engine's error.
+    void finished(int run, int errorNumber, const QString &description);
+
+private:
+    struct Shared;
+    struct Run;
+    void startWorker(const Request &request, Batch inlineRows);
+    void notify(int run);
+    void reap(bool all);
+
+    std::shared_ptr<Shared> m_shared;
+    std::unique_ptr<Run> m_current;
+    std::vector<std::unique_ptr<Run>> m_retired;
+    int m_run = 0;
+    qint64 m_cacheKiB = 0;
+    QStringList m_columns;
+};
+
+} // namespace core
