@@ -136,16 +136,15 @@ PersonRecordScreen::ActivityForm PersonRecordScreen::layOutActivity(const QStrin
     return form;
 }
 
-void PersonRecordScreen::showFields()
+void PersonRecordScreen::setFieldControls(const QList<FieldControl> &fields)
 {
-    for (const FieldControl &f : std::as_const(m_fields))
-        showField(f.field, f.control);
-}
-
-void PersonRecordScreen::storeFields()
-{
-    for (const FieldControl &f : std::as_const(m_fields))
-        storeField(f.control, f.field);
+    for (const FieldControl &f : fields) {
+        // The row number has no caption of its own on these screens.
+        if (f.control == txt_seq_no)
+            bindField(f.field, f.control, QStringLiteral("الرقم"));
+        else
+            bindField(f.field, f.control);
+    }
 }
 
 QLabel *PersonRecordScreen::caption(const QString &text, QWidget *buddy)

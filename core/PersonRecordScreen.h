@@ -80,16 +80,14 @@ protected:
     // A caption for a control, right of it in the form.
     QLabel *caption(const QString &text, QWidget *buddy);
 
-    // The screen's fields in mapping order with their controls. showFields()
-    // copies the current record into the controls, each field alone (a null
-    // field leaves its control as it is); storeFields() copies them back.
+    // The screen's fields in mapping order with their controls, bound in
+    // that order (bindField): showFields() and storeFields() copy them and
+    // the list's headings come from their captions.
     struct FieldControl {
         QString field;
         QWidget *control;
     };
-    void setFieldControls(const QList<FieldControl> &fields) { m_fields = fields; }
-    void showFields();
-    void storeFields();
+    void setFieldControls(const QList<FieldControl> &fields);
     // A box or editable list never takes more characters than its field
     // stores (a field of the screen's table, or of the table named).
     void fitToField(QWidget *control, const QString &field, const QString &table = {}) const;
@@ -130,7 +128,6 @@ private:
 
     QString m_table;
     ListRows m_rows;
-    QList<FieldControl> m_fields;
     bool m_valid = false;
 };
 

@@ -35,6 +35,9 @@ RecordScreen::RecordScreen(AppContext &ctx, const QString &formName, const QStri
 
 RecordScreen::~RecordScreen()
 {
+    // The grid outlives this part of the screen (QWidget's destructor hides
+    // and deletes it later) and must not ask it for headings any more.
+    m_grid->setHeadingProvider({});
     // The shared state outlives the screen: never leave it pointing here.
     if (m_ctx.cmn.CURRENT_FORM == static_cast<RecordForm *>(this))
         m_ctx.cmn.CURRENT_FORM = nullptr;

@@ -52,6 +52,8 @@ frmCourseMaterial::frmCourseMaterial(core::AppContext &ctx, QWidget *parent)
     txt_file_1 = makeBox("txt_file_1", "file_1");
     txt_unit = makeBox("txt_unit", "unit");
     m_controls = {dbc_language, txt_course_no, txt_description, txt_file_1, txt_unit};
+    for (int i = 0; i < int(m_controls.size()); ++i)
+        bindField(QLatin1String(kFields[i]), m_controls[i]);
 
     open_file = makeOpenButton(QStringLiteral("open_file"), formArea());
 
@@ -188,14 +190,12 @@ bool frmCourseMaterial::VALIDATE()
 void frmCourseMaterial::DATATOTEXT()
 {
     CLEARFIELDS();
-    for (int i = 0; i < int(m_controls.size()); ++i)
-        showField(QLatin1String(kFields[i]), m_controls[i]);
+    showFields();
 }
 
 void frmCourseMaterial::texttodata()
 {
-    for (int i = 0; i < int(m_controls.size()); ++i)
-        storeField(m_controls[i], QLatin1String(kFields[i]));
+    storeFields();
 }
 
 } // namespace education

@@ -49,6 +49,7 @@ frmForms::frmForms(core::AppContext &ctx, QWidget *parent)
         grid->addWidget(label, i, 0);
         grid->addWidget(box, i, 1);
         m_boxes[i] = box;
+        bindField(QLatin1String(kFields[i].field), box, label);
     }
     txt_form_no = m_boxes[0];
     txt_description = m_boxes[1];
@@ -125,14 +126,12 @@ bool frmForms::VALIDATE()
 void frmForms::DATATOTEXT()
 {
     CLEARFIELDS();
-    for (int i = 0; i < int(m_boxes.size()); ++i)
-        showField(QLatin1String(kFields[i].field), m_boxes[i]);
+    showFields();
 }
 
 void frmForms::texttodata()
 {
-    for (int i = 0; i < int(m_boxes.size()); ++i)
-        storeField(m_boxes[i], QLatin1String(kFields[i].field));
+    storeFields();
 }
 
 } // namespace education
