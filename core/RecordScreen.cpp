@@ -336,7 +336,10 @@ QString RecordScreen::headingFor(const QString &field) const
             QString heading = b.heading;
             QLabel *label = b.label;
             for (int i = 0; !label && heading.isEmpty() && i < labels.size(); ++i) {
-                if (b.control && labels.at(i)->buddy() == b.control)
+                // The caption of a compound control (a date selector) names
+                // one of its parts as its buddy.
+                const QWidget *buddy = labels.at(i)->buddy();
+                if (b.control && buddy && (buddy == b.control || b.control->isAncestorOf(buddy)))
                     label = labels.at(i);
             }
             if (heading.isEmpty() && label)

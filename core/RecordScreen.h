@@ -42,7 +42,7 @@ class ScreenKeys;
 // them, each with its control (and, where it is not the control's buddy,
 // its label):
 //
-//     bindField("NAME", NAME_TEXT);                 // label: the QLabel whose buddy is NAME_TEXT
+//     bindField("NAME", NAME_TEXT);                 // label: the QLabel whose buddy is NAME_TEXT (or lies inside it)
 //     bindField("english_NAME", english_NAME_TEXT, englishLabel);
 //     bindField("Date_of_islam", txt_date, QStringLiteral("تاريخ الإسلام"));
 //
