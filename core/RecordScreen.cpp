@@ -39,6 +39,9 @@ RecordScreen::RecordScreen(AppContext &ctx, const QString &formName, const QStri
 
 RecordScreen::~RecordScreen()
 {
+    // The window hides its children as it goes, and the grid asks for its
+    // headings then: never from this screen's members, gone by that time.
+    m_grid->setHeadingProvider({});
     // The shared state outlives the screen: never leave it pointing here.
     if (m_ctx.cmn.CURRENT_FORM == static_cast<RecordForm *>(this))
         m_ctx.cmn.CURRENT_FORM = nullptr;
