@@ -9,6 +9,7 @@
 #include "frmFollowup.h"
 #include "frmQuest.h"
 #include "frmRpts.h"
+#include "frmTamrel.h"
 #include "frmWitnesses.h"
 #include "frmcodes.h"
 #include "frmfollowupGroup.h"
@@ -31,6 +32,13 @@ core::MenuScreens menuScreens()
     // Main-menu button number -> its screen. Buttons without a screen here
     // stay disabled whatever the permission.
     core::MenuScreens screens;
+    // The person screen, with every button or for viewing only.
+    for (auto [number, access] : {std::pair{1, registry::frmTamrel::Access::Full},
+                                  std::pair{13, registry::frmTamrel::Access::ViewOnly}}) {
+        screens.insert(number, [access](core::AppContext &ctx, QWidget *parent) -> QWidget * {
+            return new registry::frmTamrel(ctx, access, parent);
+        });
+    }
     screens.insert(5, factory<education::frmCourseMaterial>());
     screens.insert(7, factory<education::frmForms>());
     screens.insert(2, factory<followup::frmFollowup>());

@@ -2,6 +2,7 @@
 
 #include "LOGON.h"
 #include "MAINMENU.h"
+#include "CmnSub.h"
 #include "ScreenHost.h"
 #include "frmMain.h"
 
@@ -14,6 +15,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTextStream>
 #include <QToolButton>
 
@@ -127,14 +129,18 @@ QWidget *openNamedScreen(logon::frmMain &frame, const QString &name, QStringList
 QString screenshotUsage()
 {
     return QStringLiteral(
-        "velm --screenshot FILE [SCREEN] [--user ID --password PW] [--press BUTTON]... [--message]\n"
+        "velm --screenshot FILE [SCREEN] [--user ID --password PW] [--set CONTROL=TEXT]...\n"
+        "      [--press BUTTON]... [--tab N] [--size WxH] [--message]\n"
         "  Renders one window to the PNG file FILE and ends (no display needed).\n"
         "  SCREEN: LOGON (the default), frmLogo, frmLogo2, MAINMENU, frmMain, or a\n"
         "  screen of the main menu by its name or its button's name (e.g. showdata).\n"
         "  Every window after the logon needs --user and --password; a database\n"
         "  without users gets that user as its first user, with every permission.\n"
-        "  --press clicks a button of the screen (by its name, e.g. list) before the\n"
-        "  picture is taken; --message renders the last message box instead.");
+        "  --set puts a text into a control of the screen (by its name); --press\n"
+        "  then clicks a button of the screen (by its name, e.g. list); --tab shows\n"
+        "  page N (from 0) of the screen's tabs before the picture is taken;\n"
+        "  --message renders the last message box instead. --size makes the frame\n"
+        "  window that size (e.g. 1366x768, the display the screen must fit).");
 }
 
 namespace {
@@ -144,6 +150,9 @@ const QString kUser = QStringLiteral("user");
 const QString kPassword = QStringLiteral("password");
 const QString kPress = QStringLiteral("press");
 const QString kMessage = QStringLiteral("message");
+const QString kSet = QStringLiteral("set");
+const QString kTab = QStringLiteral("tab");
+const QString kSize = QStringLiteral("size");
 
 } // namespace
 
@@ -164,6 +173,14 @@ void addCommandLineOptions(QCommandLineParser &parser)
                                      "(may be given several times)."),
                       QStringLiteral("BUTTON")});
     parser.addOption({kMessage, QStringLiteral("Screenshot mode: render the last message box.")});
+    parser.addOption({kSet,
+                      QStringLiteral("Screenshot mode: put TEXT into this control of the screen "
+                                     "first (may be given several times)."),
+                      QStringLiteral("CONTROL=TEXT")});
+    parser.addOption({kTab, QStringLiteral("Screenshot mode: show page N (from 0) of the screen's tabs."),
+                      QStringLiteral("N")});
+    parser.addOption({kSize, QStringLiteral("Screenshot mode: the frame window's size, such as 1366x768."),
+                      QStringLiteral("WxH")});
     parser.addPositionalArgument(QStringLiteral("SCREEN"),
                                  QStringLiteral("Screenshot mode: the window to render (LOGON, "
                                                 "MAINMENU, frmMain, frmWitnesses, ...)."),
@@ -174,7 +191,7 @@ std::optional<ScreenshotRequest> screenshotRequest(const QCommandLineParser &par
 {
     const QStringList positional = parser.positionalArguments();
     if (!parser.isSet(kScreenshot)) {
-        for (const QString &option : {kUser, kPassword, kPress, kMessage}) {
+        for (const QString &option : {kUser, kPassword, kPress, kMessage, kSet, kTab, kSize}) {
             if (parser.isSet(option)) {
                 *error = QStringLiteral("--%1 belongs to the screenshot mode").arg(option);
                 return std::nullopt;
@@ -190,6 +207,28 @@ std::optional<ScreenshotRequest> screenshotRequest(const QCommandLineParser &par
     request.password = parser.value(kPassword);
     request.presses = parser.values(kPress);
     request.message = parser.isSet(kMessage);
+    for (const QString &setting : parser.values(kSet)) {
+        const qsizetype equals = setting.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            *error = QStringLiteral("--set wants CONTROL=TEXT, not \"%1\"").arg(setting);
+        else
+            request.settings.append({setting.left(equals), setting.mid(equals + 1)});
+    }
+    if (parser.isSet(kTab)) {
+        bool ok = false;
+        request.tab = parser.value(kTab).toInt(&ok);
+        if (!ok || request.tab < 0)
+            *error = QStringLiteral("--tab wants a page number from 0, not \"%1\"").arg(parser.value(kTab));
+    }
+    if (parser.isSet(kSize)) {
+        const QStringList wh = parser.value(kSize).split(QLatin1Char('x'));
+        const int w = wh.value(0).toInt();
+        const int h = wh.size() == 2 ? wh.value(1).toInt() : 0;
+        if (w <= 0 || h <= 0)
+            *error = QStringLiteral("--size wants WIDTHxHEIGHT, not \"%1\"").arg(parser.value(kSize));
+        else
+            request.frameSize = QSize(w, h);
+    }
     if (positional.size() > 1)
         *error = QStringLiteral("unexpected argument \"%1\"").arg(positional.at(1));
     request.screen = positional.isEmpty() ? QStringLiteral("LOGON") : positional.first();
@@ -198,6 +237,8 @@ std::optional<ScreenshotRequest> screenshotRequest(const QCommandLineParser &par
 
 int runScreenshot(const ScreenshotRequest &request, logon::frmMain &frame)
 {
+    if (request.frameSize.isValid())
+        frame.resize(request.frameSize);
     frame.show();
     settle();
     if (!frame.startUp())
@@ -247,11 +288,25 @@ int runScreenshot(const ScreenshotRequest &request, logon::frmMain &frame)
         return fail(kNoSuchScreen, QStringLiteral("window \"%1\" is not shown").arg(name));
 
     settle();
+    for (const auto &[name, text] : request.settings) {
+        auto *field = target->findChild<QWidget *>(name);
+        if (!field)
+            return fail(kNoSuchScreen, QStringLiteral("no control \"%1\" on %2").arg(name, request.screen));
+        core::setControlText(field, text);
+        settle();
+    }
     for (const QString &press : request.presses) {
         auto *button = target->findChild<QAbstractButton *>(press);
         if (!button)
             return fail(kNoSuchScreen, QStringLiteral("no button \"%1\" on %2").arg(press, name));
         button->click();
+        settle();
+    }
+    if (request.tab >= 0) {
+        auto *tabs = target->findChild<QTabWidget *>();
+        if (!tabs || request.tab >= tabs->count())
+            return fail(kNoSuchScreen, QStringLiteral("%1 has no tab page %2").arg(name).arg(request.tab));
+        tabs->setCurrentIndex(request.tab);
         settle();
     }
     std::unique_ptr<QMessageBox> box;

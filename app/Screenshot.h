@@ -2,12 +2,15 @@
 
 #include "Services.h"
 
+#include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QCommandLineParser;
 class QMessageBox;
@@ -21,18 +24,24 @@ class frmMain;
 
 namespace app {
 
-// `velm --screenshot FILE [SCREEN] [--user ID --password PW] [--press BUTTON]...
-// [--message]`: starts the program, renders one window to a PNG file and
-// ends, so that a window can be looked at on a machine without a display.
-// The buttons named by --press are clicked, in order, on the screen before
-// it is rendered; with --message the last message box they raised is
-// rendered instead of the screen.
+// `velm --screenshot FILE [SCREEN] [--user ID --password PW] [--set CONTROL=TEXT]...
+// [--press BUTTON]... [--tab N] [--size WxH] [--message]`: starts the
+// program, renders one window to a PNG file and ends, so that a window can
+// be looked at on a machine without a display. The controls named by --set
+// receive their texts, then the buttons named by --press are clicked, in
+// order, then page N of the screen's tabs is shown, before the screen is
+// rendered; with --message the last message box they raised is rendered
+// instead of the screen. --size gives the frame window's size (the size of
+// the display the screen must fit).
 struct ScreenshotRequest {
     QString file;
     QString screen; // LOGON when empty
     QString user;
     QString password;
+    QList<std::pair<QString, QString>> settings; // control, text
     QStringList presses;
+    int tab = -1;
+    QSize frameSize;
     bool message = false;
 };
 

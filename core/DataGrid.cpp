@@ -486,6 +486,7 @@ void DataSource::refresh()
     request.values = values;
     request.spec = db.spec();
     request.inlineDb = &db;
+    request.inlineBudgetMs = m_inlineBudgetMs;
     request.keepCache = true;
     if (plan.keyset) {
         request.sql = plan.idSql;
@@ -549,6 +550,7 @@ bool DataSource::sort(const QString &sortText)
     request.values = m_type == RecordsetType::Dynaset ? m_values : QVariantList();
     request.spec = db.spec();
     request.inlineDb = &db;
+    request.inlineBudgetMs = m_inlineBudgetMs;
     // A sort reads every row once: a connection of its own, whose pages do
     // not stay in memory.
     request.keepCache = false;

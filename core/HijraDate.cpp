@@ -1,6 +1,7 @@
 #include "HijraDate.h"
 
 #include <QCalendar>
+#include <QRegularExpression>
 
 namespace core {
 
@@ -87,6 +88,48 @@ HijriDay hijriOf(const QDate &date)
 HijriDay todayHijri()
 {
     return hijriOf(QDate::currentDate());
+}
+
+namespace {
+
+// Monday first, as QDate::dayOfWeek() counts.
+const char *const kArabicWeekdays[] = {"الاثنين", "الثلاثاء", "الأربعاء", "الخميس",
+                                       "الجمعة",  "السبت",    "الأحد"};
+const char *const kEnglishWeekdays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                        "Friday", "Saturday", "Sunday"};
+
+} // namespace
+
+QString arabicWeekday(const QDate &date)
+{
+    return date.isValid() ? QString::fromUtf8(kArabicWeekdays[date.dayOfWeek() - 1]) : QString();
+}
+
+QString englishWeekday(const QDate &date)
+{
+    return date.isValid() ? QString::fromLatin1(kEnglishWeekdays[date.dayOfWeek() - 1]) : QString();
+}
+
+QString latinDigits(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        if (c.isDigit() && c.unicode() > 0x7F) {
+            const int digit = c.digitValue();
+            if (digit >= 0)
+                c = QLatin1Char(char('0' + digit));
+        }
+    }
+    return out;
+}
+
+QDate dateFromText(const QString &text)
+{
+    static const QRegularExpression ymd(QStringLiteral("^\\s*(\\d{4})[/-](\\d{1,2})[/-](\\d{1,2})\\s*$"));
+    const QRegularExpressionMatch m = ymd.match(latinDigits(text));
+    if (!m.hasMatch())
+        return {};
+    return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
 }
 
 } // namespace core

@@ -43,4 +43,19 @@ HijriDay hijriOf(const QDate &date);
 // Today's Hijri day (the system clock's date).
 HijriDay todayHijri();
 
+// The weekday of a date by name, the same whatever the computer's regional
+// settings: Arabic ("الأحد" ... "السبت") and English ("Sunday" ...). Empty for
+// an invalid date.
+QString arabicWeekday(const QDate &date);
+QString englishWeekday(const QDate &date);
+
+// The text with every decimal digit of any script (Arabic-Indic "١٤٢٧",
+// Persian, ...) written as a Latin digit; nothing else changes.
+QString latinDigits(const QString &text);
+
+// A Gregorian date written "yyyy/mm/dd" (or with "-" between the parts;
+// digits of any script, blanks around allowed); an invalid date for any
+// other text or a day that does not exist.
+QDate dateFromText(const QString &text);
+
 } // namespace core

@@ -154,19 +154,6 @@ QLabel *PersonRecordScreen::caption(const QString &text, QWidget *buddy)
     return label;
 }
 
-void PersonRecordScreen::fitToField(QWidget *control, const QString &field,
-                                    const QString &tableName) const
-{
-    const schema::Table *table = schema::findTable(tableName.isEmpty() ? m_table : tableName);
-    const schema::Column *column = table ? table->column(field) : nullptr;
-    if (!column || column->kind != schema::Kind::Text || column->maxLength <= 0)
-        return;
-    if (auto *box = qobject_cast<QLineEdit *>(control))
-        box->setMaxLength(column->maxLength);
-    else if (auto *list = qobject_cast<QComboBox *>(control); list && list->lineEdit())
-        list->lineEdit()->setMaxLength(column->maxLength);
-}
-
 QString PersonRecordScreen::personNumber() const
 {
     return dbc_tamrel->text().trimmed();

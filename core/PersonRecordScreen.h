@@ -88,9 +88,6 @@ protected:
         QWidget *control;
     };
     void setFieldControls(const QList<FieldControl> &fields);
-    // A box or editable list never takes more characters than its field
-    // stores (a field of the screen's table, or of the table named).
-    void fitToField(QWidget *control, const QString &field, const QString &table = {}) const;
 
     // The person number in the look-up list, without surrounding blanks.
     QString personNumber() const;

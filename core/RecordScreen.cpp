@@ -5,10 +5,14 @@
 #include "OpenDb.h"
 #include "ScreenHost.h"
 #include "ScreenKeys.h"
+#include "Schema.h"
+#include "TextArea.h"
 #include "engine/EngineError.h"
 #include "engine/TableCursor.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
@@ -266,6 +270,20 @@ bool RecordScreen::withCursor(const std::function<void()> &op)
         message(cmn().msgs.MSG_DATAERROR);
         return false;
     }
+}
+
+void RecordScreen::fitToField(QWidget *control, const QString &field, const QString &tableName) const
+{
+    const schema::Table *table = schema::findTable(tableName.isEmpty() ? m_slot->table() : tableName);
+    const schema::Column *column = table ? table->column(field) : nullptr;
+    if (!column || column->kind != schema::Kind::Text || column->maxLength <= 0)
+        return;
+    if (auto *box = qobject_cast<QLineEdit *>(control))
+        box->setMaxLength(column->maxLength);
+    else if (auto *list = qobject_cast<QComboBox *>(control); list && list->lineEdit())
+        list->lineEdit()->setMaxLength(column->maxLength);
+    else if (auto *area = qobject_cast<TextArea *>(control))
+        area->setMaxLength(column->maxLength);
 }
 
 void RecordScreen::showField(const QString &field, QWidget *control)

@@ -175,6 +175,10 @@ protected:
 
     void message(const QString &text);
 
+    // A box, editable list or text area never takes more characters than
+    // its field stores (a field of the screen's table, or of the table named).
+    void fitToField(QWidget *control, const QString &field, const QString &table = {}) const;
+
     // The control that list_ok fills from the first grid column.
     void setKeyControl(QWidget *control) { m_keyControl = control; }
     QWidget *keyControl() const { return m_keyControl; }

@@ -1,5 +1,6 @@
 #include "SyntheticData.h"
 
+#include "HijraDate.h"
 #include "Schema.h"
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
@@ -185,11 +186,6 @@ const std::vector<Bytes> kCourseGrades = {u8("جيد"), u8("جيد جدا"), u8(
 const std::vector<Bytes> kCertificateUnderWay = {u8("لاتوجد حركة"), u8("مصادقة الوزارة"),
                                                  u8("توقيع المدير"), u8("مسترجع الوزارة")};
 const std::vector<Bytes> kCertificateIssued = {u8("سلمت"), u8("في المكتب")};
-const char *const kWeekdayAr[] = {"الاثنين", "الثلاثاء", "الأربعاء", "الخميس",
-                                  "الجمعة",  "السبت",    "الأحد"};
-const char *const kWeekdayEn[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
-                                  "Friday", "Saturday", "Sunday"};
-
 class Generator {
 public:
     explicit Generator(quint32 seed) : m_rng(seed) {}
@@ -482,8 +478,8 @@ SyntheticCounts fillSynthetic(engine::Database &db, int persons, quint32 seed,
                 std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", islam.year(), islam.month(),
                               islam.day());
                 person.text(cIslamE, Bytes(buf));
-                person.text(cDayA, u8(kWeekdayAr[islam.dayOfWeek() - 1]));
-                person.text(cDayE, u8(kWeekdayEn[islam.dayOfWeek() - 1]));
+                person.text(cDayA, arabicWeekday(islam).toUtf8());
+                person.text(cDayE, englishWeekday(islam).toUtf8());
             }
             person.number(cSex, male ? 1 : 0);
             const bool married = g.chance(55);

@@ -74,6 +74,14 @@ void TestApp::screenshotRequest_data()
         << QStringList{"--screenshot", "a.png", "frmWitnesses", "--user", "u", "--password", "p",
                        "--press", "list", "--press", "find", "--message"}
         << true << "frmWitnesses" << QStringList{"list", "find"} << false;
+    QTest::newRow("settings, tab and size")
+        << QStringList{"--screenshot", "a.png", "frmTamrel", "--set", "txt_a_new_name=عائشة", "--press",
+                       "search", "--tab", "3", "--size", "1366x768"}
+        << true << "frmTamrel" << QStringList{"search"} << false;
+    QTest::newRow("malformed setting") << QStringList{"--screenshot", "a.png", "--set", "name"} << true << "LOGON"
+                                       << QStringList{} << true;
+    QTest::newRow("malformed size") << QStringList{"--screenshot", "a.png", "--size", "wide"} << true << "LOGON"
+                                    << QStringList{} << true;
     QTest::newRow("user without screenshot") << QStringList{"--user", "u"} << false << QString()
                                              << QStringList{} << true;
     QTest::newRow("two screens") << QStringList{"--screenshot", "a.png", "A", "B"} << true << "A"
@@ -100,6 +108,11 @@ void TestApp::screenshotRequest()
         QCOMPARE(request->screen, screen);
         QCOMPARE(request->presses, presses);
         QCOMPARE(request->message, arguments.contains(QStringLiteral("--message")));
+        if (arguments.contains(QStringLiteral("--tab"))) {
+            QCOMPARE(request->settings.value(0), (std::pair{QStringLiteral("txt_a_new_name"), QStringLiteral("عائشة")}));
+            QCOMPARE(request->tab, 3);
+            QCOMPARE(request->frameSize, QSize(1366, 768));
+        }
     }
 }
 
@@ -116,6 +129,8 @@ void TestApp::everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack_data()
     QTest::addColumn<QString>("screen");
     QTest::addColumn<QString>("firstField");
     QTest::addColumn<QString>("firstHeading");
+    QTest::newRow("person") << 1 << "frmTamrel" << "txt_tamrel_no" << "رقم Tamrel";
+    QTest::newRow("person, view only") << 13 << "frmTamrel" << "txt_tamrel_no" << "رقم Tamrel";
     QTest::newRow("users") << 8 << "SECURITY" << "USERID_text" << "userid";
     QTest::newRow("code tables") << 9 << "frmcodes" << "Text1" << "الشرح";
     QTest::newRow("reports") << 10 << "frmRpts" << "report_text" << "التقرير";

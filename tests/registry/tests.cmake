@@ -1,1 +1,2 @@
 velm_test(tst_frmWitnesses registry/tst_frmWitnesses.cpp LIBS velm_registry)
+velm_test(tst_frmTamrel registry/tst_frmTamrel.cpp LIBS velm_registry)

@@ -1,0 +1,406 @@
+// The person screen on the full register: how long it opens, how long each
+// record button takes (find, next, previous, add, update) and how the person
+// search goes on one and on three criteria (first rows, whole search); the
+// same reads and writes and the same LIKE scans are run directly through the
+// engine on the encrypted file and on a plain copy, side by side. Medians.
+//
+//   bench_person [FOLDER] [--persons N] [--runs R] [--cold C] [--warm W]
+//
+// FOLDER (default /tmp/velm-bench-tamrel) holds velm.mdb; when it is missing
+// it is built with N persons (default 1,000,000) and their related rows, and
+// the plain copy velm-plain.db next to it. R (default 5) screen openings and
+// 200 of each button; searches: C (default 3) first searches, each on a
+// fresh search connection (its page cache empty), and W (default 5) searches
+// again on a warm one.
+
+#include "BenchSupport.h"
+#include "DataGrid.h"
+#include "PersonSearch.h"
+#include "Schema.h"
+#include "SyntheticData.h"
+#include "engine/Database.h"
+#include "engine/QueryCursor.h"
+#include "engine/ResultPlan.h"
+#include "engine/TableCursor.h"
+#include "frmTamrel.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThread>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <random>
+
+namespace {
+
+using bench::both;
+using bench::line;
+using bench::median;
+using bench::msSince;
+using bench::out;
+using registry::frmTamrel;
+
+// Messages are expected (added, updated) or tell of a failure: counted,
+// and printed when unexpected.
+class CountingMessages : public core::MessageService {
+public:
+    void show(const QString &text, QWidget *) override
+    {
+        ++shown;
+        if (!expected.contains(text.trimmed()))
+            out() << "message: " << text << Qt::endl;
+    }
+    bool confirm(const QString &text, const QString &, bool, Icon, QWidget *) override
+    {
+        out() << "question: " << text << Qt::endl;
+        return false;
+    }
+    QStringList expected;
+    int shown = 0;
+};
+
+// Numbers of the persons the benchmark adds, beyond any synthetic register.
+constexpr qint64 kFirstAdded = 900000000;
+
+void build(const QString &path, int persons)
+{
+    QElapsedTimer t;
+    t.start();
+    core::schema::createFirstDatabase(path, bench::officeKey());
+    engine::Database db;
+    db.open(path, bench::officeKey());
+    const core::SyntheticCounts c = core::fillSynthetic(db, persons, 2024);
+    db.close();
+    out() << QStringLiteral("built %1 persons, %2 steps, %3 courses in %4 s, %5 MB")
+                 .arg(c.persons)
+                 .arg(c.followUps)
+                 .arg(c.courses)
+                 .arg(t.elapsed() / 1000.0, 0, 'f', 1)
+                 .arg(QFileInfo(path).size() / 1048576.0, 0, 'f', 0)
+          << Qt::endl;
+}
+
+void settle()
+{
+    QCoreApplication::processEvents();
+}
+
+double timed(const std::function<void()> &step)
+{
+    QElapsedTimer t;
+    t.start();
+    step();
+    settle();
+    return msSince(t);
+}
+
+// Until the list's background run has ended.
+void waitIdle(core::DataSource *source)
+{
+    while (source->isRunning()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    settle();
+}
+
+// The page cache a list's search connection keeps (as the data grid gives it).
+qint64 listCacheKiB(const QString &path)
+{
+    const qint64 file = QFileInfo(path).size() / 1024;
+    const qint64 quarter = qint64(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGE_SIZE) / 4 / 1024;
+    return qBound<qint64>(8 * 1024, file + file / 8, quarter);
+}
+
+struct Search {
+    QString name;
+    QList<std::pair<QString, QString>> typed; // control, text
+    QList<std::pair<QString, QString>> criteria; // field, text
+};
+
+struct SearchTimes {
+    std::vector<double> click, first, whole;
+    qint64 rows = 0;
+};
+
+struct Scan {
+    std::vector<double> first, whole;
+    qint64 rows = 0;
+};
+
+// The search's select run directly: the identities the screen's search reads.
+Scan runScan(engine::Database &db, const QString &idSql, const QVariantList &values, Scan scan)
+{
+    QElapsedTimer t;
+    t.start();
+    engine::Statement s(db, idSql);
+    s.bind(values);
+    qint64 rows = 0;
+    double first = -1;
+    while (s.step()) {
+        if (rows++ == 0)
+            first = msSince(t);
+        s.integer(0); // the identity, as the search takes it
+    }
+    s.reset();
+    scan.whole.push_back(msSince(t));
+    scan.first.push_back(first < 0 ? msSince(t) : first);
+    scan.rows = rows;
+    return scan;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bench::prepareOffscreen();
+    QApplication app(argc, argv);
+
+    bench::CommandLine args(app.arguments().mid(1));
+    const int persons = int(args.option("--persons", 1000000));
+    const int runs = int(args.option("--runs", 5));
+    const int coldRuns = int(args.option("--cold", 3));
+    const int warmRuns = int(args.option("--warm", 5));
+    bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-tamrel")));
+    if (!world.prepare([&](const QString &file) { build(file, persons); }))
+        return 1;
+    engine::Database &db = world.store().db();
+    const qint64 registered = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
+    out() << QStringLiteral("%1: %2 persons, %3 MB")
+                 .arg(world.file())
+                 .arg(registered)
+                 .arg(QFileInfo(world.file()).size() / 1048576.0, 0, 'f', 0)
+          << Qt::endl;
+
+    CountingMessages messages;
+    core::CmnSub cmn(world.store(), messages);
+    messages.expected = {cmn.msgs.MSG_ADDED.trimmed(), cmn.msgs.MSG_UPDATED.trimmed()};
+    core::AppContext ctx{world.store(), messages, world.ctx().input, world.ctx().files, world.ctx().logon, cmn};
+
+    // Persons spread over the register, the same for every measurement.
+    std::mt19937 random(11);
+    std::uniform_int_distribution<qint64> pick(1, registered);
+    QStringList sample;
+    while (sample.size() < 200)
+        sample << QString::number(pick(random));
+
+    // --- the screen: opening, then the record buttons
+    std::unique_ptr<frmTamrel> screen;
+    core::DataSource *list = nullptr;
+    std::vector<double> open, listFirst, listWhole;
+    for (int i = 0; i < runs; ++i) {
+        screen.reset();
+        settle();
+        QElapsedTimer t;
+        t.start();
+        screen = std::make_unique<frmTamrel>(ctx);
+        screen->show();
+        settle();
+        open.push_back(msSince(t));
+        list = screen->findChild<core::DataSource *>(QStringLiteral("tamrel_data"));
+        auto *grid = screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
+        listFirst.push_back(grid->rowCount() > 0 ? open.back() : -1);
+        waitIdle(list);
+        listWhole.push_back(msSince(t));
+    }
+    auto *number = screen->findChild<QLineEdit *>(QStringLiteral("txt_tamrel_no"));
+    const auto button = [&](const char *name) { return screen->findChild<QPushButton *>(QLatin1String(name)); };
+    std::vector<double> find, next, prev, add, update, rowsTab;
+    qint64 added = 0;
+    for (const QString &n : sample) {
+        find.push_back(timed([&] {
+            number->setText(n);
+            button("find")->click();
+        }));
+        next.push_back(timed([&] { button("nextrec")->click(); }));
+        prev.push_back(timed([&] { button("prevrec")->click(); }));
+        update.push_back(timed([&] { button("update")->click(); }));
+        // The same person under a new number (taken out again at the end).
+        const QString fresh = QString::number(kFirstAdded + added++);
+        add.push_back(timed([&] {
+            number->setText(fresh);
+            button("add")->click();
+        }));
+        waitIdle(list); // the list re-run after the add
+    }
+    const int expectedMessages = 2 * int(sample.size());
+
+    out() << Qt::endl
+          << "frmTamrel on " << registered << " persons, medians (open: " << runs << " runs; buttons: "
+          << sample.size() << " persons)" << Qt::endl;
+    line(QStringLiteral("  open (target < 300 ms)"), median(open),
+         QStringLiteral("(first rows of the register shown: %1)").arg(median(listFirst) >= 0 ? "yes" : "no"));
+    line(QStringLiteral("  open until every row id of the list is read"), median(listWhole));
+    line(QStringLiteral("  find a number (target < 16 ms)"), median(find));
+    line(QStringLiteral("  next (target < 16 ms)"), median(next));
+    line(QStringLiteral("  previous (target < 16 ms)"), median(prev));
+    line(QStringLiteral("  update (target < 16 ms)"), median(update));
+    line(QStringLiteral("  add, with the list re-run (target < 16 ms)"), median(add));
+    if (messages.shown != expectedMessages)
+        out() << QStringLiteral("  %1 messages instead of %2").arg(messages.shown).arg(expectedMessages) << Qt::endl;
+
+    // --- the same record work directly through the engine
+    engine::Database plain;
+    plain.openPlain(world.plainFile());
+    struct Direct {
+        std::vector<double> seek, next, write, rows;
+    };
+    const auto direct = [&](engine::Database &on) {
+        Direct d;
+        engine::TableCursor cursor(on, QStringLiteral("tamrel"));
+        cursor.setIndex(QStringLiteral("PRIMARYKEY"));
+        const int fields = int(cursor.fieldNames().size());
+        const auto readAll = [&] {
+            for (int f = 0; f < fields; ++f)
+                cursor.value(f);
+        };
+        for (const QString &n : sample) {
+            d.seek.push_back(timed([&] {
+                cursor.seek(QStringLiteral("="), {n});
+                readAll();
+            }));
+            d.next.push_back(timed([&] {
+                cursor.moveNext();
+                readAll();
+            }));
+            d.write.push_back(timed([&] {
+                cursor.seek(QStringLiteral("="), {n});
+                cursor.edit();
+                for (int f = 1; f < fields; ++f)
+                    cursor.setValue(f, cursor.value(f));
+                cursor.update();
+            }));
+            d.rows.push_back(timed([&] {
+                engine::QueryCursor steps(on, frmTamrel::kFollowUpSql, {n});
+                while (steps.next()) {
+                }
+            }));
+        }
+        return d;
+    };
+    direct(db); // both files warm alike
+    direct(plain);
+    const Direct enc = direct(db);
+    const Direct pla = direct(plain);
+    out() << Qt::endl << "the same directly, medians: encrypted | plain SQLite" << Qt::endl;
+    both(QStringLiteral("  seek a number, read its 97 fields"), enc.seek, pla.seek);
+    both(QStringLiteral("  next record, read its 97 fields"), enc.next, pla.next);
+    both(QStringLiteral("  rewrite a person (97 fields)"), enc.write, pla.write);
+    both(QStringLiteral("  follow-up steps of a person (tab 3)"), enc.rows, pla.rows);
+
+    // --- searches: through the screen's list, and the same scan directly
+    QString name;
+    {
+        engine::QueryCursor p(db, QStringLiteral("SELECT a_new_name, nationality, e_old_name FROM tamrel WHERE tamrel_no = ?"),
+                              {sample.first()});
+        p.next();
+        name = p.value(0).toString().left(4);
+        const QString nation = p.value(1).toString().left(3);
+        const QString latin = p.value(2).toString().left(3);
+        const QList<Search> searches{
+            {QStringLiteral("1 criterion"), {{"txt_a_new_name", name}}, {{"a_new_name", name}}},
+            {QStringLiteral("3 criteria"),
+             {{"txt_a_new_name", name}, {"dbc_nationality", nation}, {"txt_e_old_name", latin}},
+             {{"a_new_name", name}, {"nationality", nation}, {"e_old_name", latin}}}};
+        const qint64 cacheKiB = listCacheKiB(world.file());
+        for (const Search &search : searches) {
+            const registry::SearchQuery q = registry::personSearch(search.criteria);
+            const QString idSql = engine::planResult(db, q.sql, 256).idSql;
+            SearchTimes cold, warm;
+            Scan directCold, directWarm, plainCold, plainWarm;
+            auto *grid = screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
+            const auto searchOnScreen = [&](SearchTimes &into) {
+                button("clear")->click();
+                for (const auto &[control, text] : search.typed)
+                    core::setControlText(screen->findChild<QWidget *>(control), text);
+                QElapsedTimer t;
+                t.start();
+                button("search")->click();
+                into.click.push_back(msSince(t));
+                while (grid->rowCount() == 0 && list->isRunning()) {
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+                    QThread::usleep(200);
+                }
+                into.first.push_back(msSince(t));
+                waitIdle(list);
+                into.whole.push_back(msSince(t));
+                into.rows = grid->rowCount();
+            };
+            for (int i = 0; i < coldRuns; ++i) {
+                // A fresh screen: its search connection starts with no page read.
+                screen.reset();
+                settle();
+                screen = std::make_unique<frmTamrel>(ctx);
+                screen->show();
+                list = screen->findChild<core::DataSource *>(QStringLiteral("tamrel_data"));
+                grid = screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
+                waitIdle(list);
+                searchOnScreen(cold);
+                engine::Database fresh;
+                fresh.open(db.spec());
+                fresh.setCacheSize(cacheKiB);
+                directCold = runScan(fresh, idSql, q.values, directCold);
+                engine::Database freshPlain;
+                freshPlain.openPlain(world.plainFile());
+                freshPlain.setCacheSize(cacheKiB);
+                plainCold = runScan(freshPlain, idSql, q.values, plainCold);
+            }
+            engine::Database kept;
+            kept.open(db.spec());
+            kept.setCacheSize(cacheKiB);
+            runScan(kept, idSql, q.values, {});
+            plain.setCacheSize(cacheKiB);
+            runScan(plain, idSql, q.values, {});
+            for (int i = 0; i < warmRuns; ++i) {
+                searchOnScreen(warm);
+                directWarm = runScan(kept, idSql, q.values, directWarm);
+                plainWarm = runScan(plain, idSql, q.values, plainWarm);
+            }
+            out() << Qt::endl
+                  << "search, " << search.name << " (" << warm.rows << " persons found; direct scan "
+                  << directWarm.rows << "), medians" << Qt::endl;
+            out() << QStringLiteral("  %1 %2 | %3 | %4 | %5 | %6")
+                         .arg(QString(), -40)
+                         .arg(QStringLiteral("screen"), 10)
+                         .arg(QStringLiteral("engine"), 10)
+                         .arg(QStringLiteral("plain SQLite"), 12)
+                         .arg(QStringLiteral("scr/en"), 6)
+                         .arg(QStringLiteral("enc/plain"), 10)
+                  << Qt::endl;
+            // "-": no direct counterpart (a click is the screen's own).
+            const auto cell = [](double ms, int width) {
+                return ms < 0 ? QStringLiteral("-").rightJustified(width) : QString::number(ms, 'f', 1).rightJustified(width);
+            };
+            const auto row = [&](const QString &what, double screenMs, double engineMs, double plainMs) {
+                out() << QStringLiteral("  %1 %2 | %3 | %4 | %5 | %6")
+                             .arg(what, -40)
+                             .arg(cell(screenMs, 10), cell(engineMs, 10))
+                             .arg(cell(plainMs, 12))
+                             .arg(cell(engineMs > 0 ? screenMs / engineMs : -1, 6))
+                             .arg(cell(plainMs > 0 ? engineMs / plainMs : -1, 10))
+                      << Qt::endl;
+            };
+            row(QStringLiteral("first search: click returns (ms)"), median(cold.click), -1, -1);
+            row(QStringLiteral("first search: first rows (ms)"), median(cold.first), median(directCold.first),
+                median(plainCold.first));
+            row(QStringLiteral("first search: whole scan (ms)"), median(cold.whole), median(directCold.whole),
+                median(plainCold.whole));
+            row(QStringLiteral("again: click returns (ms)"), median(warm.click), -1, -1);
+            row(QStringLiteral("again: first rows (ms)"), median(warm.first), median(directWarm.first),
+                median(plainWarm.first));
+            row(QStringLiteral("again: whole scan (target within 1.2x)"), median(warm.whole), median(directWarm.whole),
+                median(plainWarm.whole));
+        }
+    }
+    screen.reset();
+    // The file as it was: the persons added here go again.
+    for (qint64 i = 0; i < added; ++i)
+        db.execute(QStringLiteral("DELETE FROM tamrel WHERE tamrel_no = ?"), {QString::number(kFirstAdded + i)});
+    return 0;
+}
