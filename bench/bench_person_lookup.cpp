@@ -144,13 +144,9 @@ QueryTimes timeQueries(engine::Database &db, const QStringList &numbers)
     QElapsedTimer t;
     for (const QString &number : numbers) {
         t.start();
-        {
-            const QString prefix = number.left(3);
-            engine::QueryCursor c(db, core::PersonLookup::kNumbersSql,
-                                  {prefix, prefix + QChar(0xFFFF)});
-            for (int n = 0; n < core::PersonLookup::kBatch && c.next(); ++n) {
-            }
-        }
+        core::KeyLookup::readKeys(db, QStringLiteral("tamrel"), QStringLiteral("tamrel_no"),
+                                  core::PersonLookup::numbersBeginningWith(number.left(3)), {},
+                                  core::PersonLookup::kBatch);
         r.prefix.push_back(msSince(t));
         t.restart();
         core::findPersonNames(db, number);

@@ -19,7 +19,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include <limits>
 
 namespace followup {
 
@@ -30,12 +29,12 @@ const QString kDiaryTable = QStringLiteral("follow_up_Problems");
 
 // The codes offered from the typed number on; a text that is no number
 // offers none (nothing lies beyond the largest number).
-QVariantList codesFrom(const QString &typed)
+core::KeyLookup::Range codesFrom(const QString &typed)
 {
     if (typed.isEmpty())
-        return {qint64(0)};
+        return {qint64(0), {}};
     const std::optional<qint64> from = problems::wholeNumber(typed);
-    return {from ? *from : std::numeric_limits<qint64>::max()};
+    return {from ? QVariant(*from) : QVariant(), {}};
 }
 
 QLineEdit *displayBox(const QString &name, QWidget *parent)
@@ -220,8 +219,8 @@ QWidget *frmEvaluation::buildDiaryPage()
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("diaryPage"));
 
-    DBC_CODE = new core::KeyLookup(QStringLiteral("DBC_CODE"), QStringLiteral("code"),
-                                   kProblemCodesSql, codesFrom, page);
+    DBC_CODE = new core::KeyLookup(QStringLiteral("DBC_CODE"), kProblemsTable, QStringLiteral("code"),
+                                   codesFrom, page);
     DBC_CODE->setStore(ctx().store);
     DBC_CODE->setMaximumWidth(160);
     txt_tamrel_no1 = displayBox(QStringLiteral("txt_tamrel_no1"), page);

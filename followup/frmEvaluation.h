@@ -41,8 +41,6 @@ public:
     static inline const QString kCaption = QStringLiteral("التقويم الميداني");
     static inline const QString kEvaluationPage = QStringLiteral("بيانات التقويم");
     static inline const QString kDiaryPage = QStringLiteral("متابعة المشكلات");
-    static inline const QString kProblemCodesSql =
-        QStringLiteral("SELECT code FROM problems WHERE code >= ? ORDER BY code");
     static inline const QString kAllDiarySql =
         QStringLiteral("SELECT * FROM follow_up_Problems ORDER BY auto_no");
     static inline const QString kProblemDiarySql =
