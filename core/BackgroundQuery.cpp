@@ -157,13 +157,8 @@ int BackgroundQuery::start(const Request &request)
         try {
             // Checks the select before anything runs (and names its columns).
             engine::Statement select(db, request.sql);
-            if (const int expected = sqlite3_bind_parameter_count(select.handle()); expected != request.values.size())
-                throw engine::EngineError(engine::ErrInvalidArgument,
-                                          QStringLiteral("The query expects %1 values, %2 given.")
-                                              .arg(expected)
-                                              .arg(request.values.size()));
-            for (int c = 0; c < select.columnCount(); ++c)
-                m_columns << QString::fromUtf8(sqlite3_column_name(select.handle(), c));
+            engine::requireValueCount(select.handle(), request.values.size());
+            m_columns = engine::columnNames(select.handle());
             select.bind(request.values);
             readAll(select, request.result, request.maxRows, [&](qint64 id, QVariantList *row) {
                 if (row)

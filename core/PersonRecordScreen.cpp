@@ -3,8 +3,10 @@
 #include "AppContext.h"
 #include "DataGrid.h"
 #include "DateSelector.h"
+#include "LookupCombo.h"
 #include "PersonLookup.h"
 #include "Schema.h"
+#include "TextArea.h"
 #include "engine/EngineError.h"
 
 #include <QComboBox>
@@ -12,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -106,9 +107,7 @@ PersonRecordScreen::ActivityForm PersonRecordScreen::layOutActivity(const QStrin
                                                                     QWidget *evaluation)
 {
     ActivityForm form;
-    form.comments = new QPlainTextEdit(formArea());
-    form.comments->setObjectName(QStringLiteral("txt_comments"));
-    form.comments->setTabChangesFocus(true);
+    form.comments = textBox(QStringLiteral("txt_comments"));
 
     auto *grid = new QGridLayout(formArea());
     int row = addPersonRows(grid, 0);
@@ -153,6 +152,23 @@ QLabel *PersonRecordScreen::caption(const QString &text, QWidget *buddy)
     auto *label = new QLabel(text, formArea());
     label->setBuddy(buddy);
     return label;
+}
+
+LookupCombo *PersonRecordScreen::fieldList(const QString &objectName, const QString &field, int codeTable)
+{
+    auto *list = new LookupCombo(objectName, formArea());
+    if (codeTable > 0)
+        list->setListField(schema::codeFieldName(codeTable));
+    fitToField(list, field);
+    return list;
+}
+
+TextArea *PersonRecordScreen::textBox(const QString &objectName, int lines)
+{
+    auto *box = new TextArea(objectName, formArea());
+    if (lines > 0)
+        box->setFixedHeight(box->fontMetrics().lineSpacing() * lines + 2 * box->frameWidth() + 8);
+    return box;
 }
 
 void PersonRecordScreen::fitToField(QWidget *control, const QString &field,

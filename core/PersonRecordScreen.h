@@ -7,12 +7,13 @@
 class QGridLayout;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 
 namespace core {
 
 class DateSelector;
+class LookupCombo;
 class PersonLookup;
+class TextArea;
 
 // The base of the screens that keep rows about one registered person
 // (follow-up steps, courses, questionnaire, ...). It brings:
@@ -73,12 +74,19 @@ protected:
     struct ActivityForm {
         DateSelector *start = nullptr;
         DateSelector *end = nullptr;
-        QPlainTextEdit *comments = nullptr;
+        TextArea *comments = nullptr;
     };
     ActivityForm layOutActivity(const QString &activityCaption, QWidget *activity,
                                 QWidget *evaluation);
     // A caption for a control, right of it in the form.
     QLabel *caption(const QString &text, QWidget *buddy);
+    // An editable look-up list for a field of the screen's table, never
+    // taking more characters than the field stores; with a code table, its
+    // entries are what the list shows.
+    LookupCombo *fieldList(const QString &objectName, const QString &field, int codeTable = 0);
+    // A box of several lines of text (Tab moves on), `lines` high; 0: as
+    // high as the layout makes it.
+    TextArea *textBox(const QString &objectName, int lines = 0);
 
     // The screen's fields in mapping order with their controls. showFields()
     // copies the current record into the controls, each field alone (a null

@@ -4,6 +4,7 @@
 #include "ProblemRecords.h"
 
 #include <array>
+#include <functional>
 
 class QGroupBox;
 class QPushButton;
@@ -65,7 +66,6 @@ private:
     QWidget *buildEvaluationPage();
     QWidget *buildDiaryPage();
     QGroupBox *buildProblemsFrame();
-    core::LookupCombo *codeList(const char *name, const char *field);
 
     void CLEARFIELDS() override;
     void loadLookups() override;
@@ -96,6 +96,7 @@ private:
     // Empties the problem lists and codes of the slots (descriptions stay),
     // then shows the stored problems again.
     void showStoredProblemsAgain();
+    bool writeProblems(const std::function<void(engine::Database &)> &write);
     void slotButtonClicked(int slot);
 
     // --- diary of page 1
