@@ -1,11 +1,18 @@
 #include "BenchSupport.h"
 
+#include "DataGrid.h"
 #include "HijraDate.h"
-#include "engine/Database.h"
+#include "KeyLookup.h"
+#include "Schema.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
 
 #include <algorithm>
 #include <cstdio>
@@ -67,6 +74,114 @@ void both(const QString &what, const std::vector<double> &encrypted, const std::
           << Qt::endl;
 }
 
+double timed(const std::function<void()> &step)
+{
+    QElapsedTimer t;
+    t.start();
+    step();
+    QCoreApplication::processEvents();
+    return msSince(t);
+}
+
+namespace {
+
+// A field of /proc/self/status in kB (VmRSS: resident now, VmHWM: peak).
+qint64 statusKb(const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+double residentMegabytes()
+{
+    return statusKb("VmRSS:") / 1024.0;
+}
+
+double peakMegabytes()
+{
+    return statusKb("VmHWM:") / 1024.0;
+}
+
+void resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+void waitWhileRunning(core::DataSource &source)
+{
+    if (!source.isRunning())
+        return;
+    QEventLoop loop;
+    QObject::connect(&source, &core::DataSource::workFinished, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void typeKeys(QLineEdit *edit, const QString &text, bool enter)
+{
+    for (const QChar c : text) {
+        const int key = c.isDigit() ? Qt::Key_0 + c.digitValue() : Qt::Key_unknown;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(edit, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(edit, &release);
+    }
+    if (enter) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(edit, &press);
+    }
+}
+
+LookupTimes timeLookup(core::KeyLookup &list, const QStringList &texts, int scrolls)
+{
+    LookupTimes r;
+    r.residentBefore = residentMegabytes();
+    QLineEdit *edit = list.lineEdit();
+    for (const QString &text : texts) {
+        edit->setFocus();
+        edit->clear();
+        for (int k = 0; k < text.size(); ++k)
+            (k == 0 ? r.firstKey : r.nextKeys).push_back(timed([&] { typeKeys(edit, text.mid(k, 1)); }));
+        r.paste.push_back(timed([&] {
+            edit->selectAll();
+            edit->insert(text); // as a paste does: one edit of the whole text
+        }));
+        edit->clear();
+        r.openEmpty.push_back(timed([&] { list.showPopup(); }));
+        for (int i = 0; i < scrolls; ++i)
+            r.scroll.push_back(timed([&] { list.view()->scrollToBottom(); }));
+        r.rowsAfterScrolling = list.count();
+        list.hidePopup();
+    }
+    r.residentAfter = residentMegabytes();
+    return r;
+}
+
+void printLookup(const QString &name, const LookupTimes &times)
+{
+    out() << name << " (medians)" << Qt::endl;
+    line(QStringLiteral("  first key: keys offered"), median(times.firstKey));
+    line(QStringLiteral("  each further key"), median(times.nextKeys));
+    line(QStringLiteral("  a number pasted"), median(times.paste));
+    line(QStringLiteral("  list opened on an empty box"), median(times.openEmpty));
+    line(QStringLiteral("  list scrolled to its end (next batch)"), median(times.scroll),
+         QStringLiteral("(%1 rows after %2 scrolls)").arg(times.rowsAfterScrolling).arg(times.scroll.size() / qMax<size_t>(1, times.firstKey.size())));
+    out() << QStringLiteral("  resident memory %1 MB before, %2 MB after")
+                 .arg(times.residentBefore, 0, 'f', 0)
+                 .arg(times.residentAfter, 0, 'f', 0)
+          << Qt::endl;
+}
+
 void PrintingMessages::show(const QString &text, QWidget *)
 {
     out() << "message: " << text << Qt::endl;
@@ -99,6 +214,28 @@ void makePlainCopy(const QString &encrypted, const QString &plain)
     db.execute(QStringLiteral("DETACH DATABASE plain"));
     db.close();
     out() << QStringLiteral("plain copy made in %1 s").arg(t.elapsed() / 1000.0, 0, 'f', 1) << Qt::endl;
+}
+
+core::SyntheticCounts buildRegister(const QString &path, int persons)
+{
+    QElapsedTimer t;
+    t.start();
+    core::schema::createFirstDatabase(path, officeKey());
+    engine::Database db;
+    db.open(path, officeKey());
+    const core::SyntheticCounts c = core::fillSynthetic(db, persons, 2024);
+    out() << QStringLiteral("built %1 persons, %2 steps, %3 courses, %4 evaluations, %5 problems, %6 diary "
+                            "records, %7 questionnaires in %8 s")
+                 .arg(c.persons)
+                 .arg(c.followUps)
+                 .arg(c.courses)
+                 .arg(c.evaluations)
+                 .arg(c.problems)
+                 .arg(c.problemFollowUps)
+                 .arg(c.questionnaires)
+                 .arg(t.elapsed() / 1000.0, 0, 'f', 1)
+          << Qt::endl;
+    return c;
 }
 
 void prepareOffscreen()
@@ -135,6 +272,17 @@ QString ScreenBench::file() const
 QString ScreenBench::plainFile() const
 {
     return QDir(m_folder).filePath(QStringLiteral("velm-plain.db"));
+}
+
+bool ScreenBench::openPlain(engine::Database &db) const
+{
+    try {
+        db.openPlain(plainFile());
+        return true;
+    } catch (const engine::EngineError &e) {
+        std::fprintf(stderr, "cannot open the plain copy: %s\n", e.what());
+        return false;
+    }
 }
 
 bool ScreenBench::prepare(const std::function<void(const QString &file)> &build)

@@ -1,14 +1,17 @@
 #pragma once
 
-// What the screen benchmarks share: timing and printing, services that
-// print instead of asking, a plain copy of an encrypted file for the
-// side-by-side runs, and a program folder whose db_path names a benchmark
-// folder, with the context a screen is handed.
+// What the benchmarks share: timing, memory and printing, services that
+// print instead of asking, typing as the keyboard does, a register built
+// for them and its plain copy for the side-by-side runs, and a program
+// folder whose db_path names a benchmark folder, with the context a screen
+// is handed.
 
 #include "AppContext.h"
 #include "CmnSub.h"
 #include "OpenDb.h"
 #include "Services.h"
+#include "SyntheticData.h"
+#include "engine/Database.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -18,7 +21,15 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
+
+class QLineEdit;
+
+namespace core {
+class DataSource;
+class KeyLookup;
+} // namespace core
 
 namespace bench {
 
@@ -33,6 +44,34 @@ double msSince(const QElapsedTimer &t);
 void line(const QString &what, double ms, const QString &extra = {});
 // One side-by-side line: encrypted | plain, medians.
 void both(const QString &what, const std::vector<double> &encrypted, const std::vector<double> &plain);
+
+// Runs `step`, then the events it posted; the milliseconds it took.
+double timed(const std::function<void()> &step);
+
+// Memory of this process in MB: resident now, and the most it has held.
+double residentMegabytes();
+double peakMegabytes();
+// Starts the peak afresh from what is resident now.
+void resetPeak();
+
+// Waits while a data source reads on in the background.
+void waitWhileRunning(core::DataSource &source);
+
+// Sends each character of the text to the line edit as a key press and
+// release, as typing does; then, with `enter`, the Enter key.
+void typeKeys(QLineEdit *edit, const QString &text, bool enter = false);
+
+// A look-up list of keys as a user meets it, for each of the texts: the
+// first key typed and each further one (the keys offered), the text pasted
+// over it, the list opened on an empty box and scrolled to its end batch
+// after batch; with the process's memory before and after.
+struct LookupTimes {
+    std::vector<double> firstKey, nextKeys, paste, openEmpty, scroll;
+    int rowsAfterScrolling = 0;
+    double residentBefore = 0, residentAfter = 0;
+};
+LookupTimes timeLookup(core::KeyLookup &list, const QStringList &texts, int scrolls = 20);
+void printLookup(const QString &name, const LookupTimes &times);
 
 // Messages would mean that something failed: they are printed, never shown.
 class PrintingMessages : public core::MessageService {
@@ -53,6 +92,23 @@ public:
 
 // Writes a plain (unencrypted) copy of an encrypted office file.
 void makePlainCopy(const QString &encrypted, const QString &plain);
+
+// Creates the office's first database at `path` and fills it with
+// `persons` synthetic persons and their related rows; prints the counts.
+core::SyntheticCounts buildRegister(const QString &path, int persons);
+
+// Measures the encrypted file and its plain copy alike: `measure(db, true)`
+// once on each to warm both, then `measure(db, false)` on each.
+template <typename Times>
+std::pair<Times, Times> sideBySide(engine::Database &encrypted, engine::Database &plain,
+                                   const std::function<Times(engine::Database &, bool warmUp)> &measure)
+{
+    measure(encrypted, true);
+    measure(plain, true);
+    Times e = measure(encrypted, false);
+    Times p = measure(plain, false);
+    return {std::move(e), std::move(p)};
+}
 
 // Prepares the offscreen platform and a quiet message handler; call first
 // in main, before the application object exists.
@@ -84,6 +140,9 @@ public:
 
     QString file() const;
     QString plainFile() const;
+    // The plain copy, opened; false, after saying why, when it cannot be.
+    bool openPlain(engine::Database &db) const;
+    QString folder() const { return m_folder; }
     core::DataStore &store() { return *m_store; }
     core::AppContext &ctx() { return *m_ctx; }
 

@@ -19,6 +19,7 @@
 //   - a heading sort of the million-person list: its time and the memory
 //     the process reaches.
 
+#include "BenchSupport.h"
 #include "DataGrid.h"
 #include "LookupCombo.h"
 #include "OpenDb.h"
@@ -65,17 +66,6 @@ const QStringList kCriteria = {
 
 QTextStream out(stdout);
 qint64 g_bytesRead = 0;
-
-qint64 statusKb(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
 
 void emitValue(const char *key, double value)
 {
@@ -311,7 +301,7 @@ int childScans(const QString &file, bool plain, int persons, const QString &encr
         emitValue(QStringLiteral("%1_again_ms").arg(QLatin1String(scan.name)).toUtf8().constData(), ms(t));
         emitValue(QStringLiteral("%1_rows").arg(QLatin1String(scan.name)).toUtf8().constData(), double(rows));
         if (scan.readEveryField)
-            emitValue("scans_rss_mb", statusKb("VmRSS:") / 1024.0);
+            emitValue("scans_rss_mb", bench::residentMegabytes());
         if (plain)
             sqlite3_close(h);
     }
@@ -390,14 +380,6 @@ int childScreen(const QString &file, int persons)
     return 0;
 }
 
-void waitWhileRunning(core::DataSource &source)
-{
-    if (!source.isRunning())
-        return;
-    QEventLoop loop;
-    QObject::connect(&source, &core::DataSource::workFinished, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 int childSort(const QString &file)
 {
@@ -418,18 +400,18 @@ int childSort(const QString &file)
     source.refresh();
     QCoreApplication::processEvents();
     emitValue("list_first_rows_ms", ms(t));
-    waitWhileRunning(source);
+    bench::waitWhileRunning(source);
     emitValue("list_all_ids_ms", ms(t));
     emitValue("list_rows", source.model()->rowCount());
-    emitValue("list_rss_mb", statusKb("VmRSS:") / 1024.0);
+    emitValue("list_rss_mb", bench::residentMegabytes());
     t.start();
     if (!source.sort(QStringLiteral("[a_new_name] desc")))
         fail(QStringLiteral("the list does not sort"));
-    waitWhileRunning(source);
+    bench::waitWhileRunning(source);
     grid.viewport()->repaint();
     QCoreApplication::processEvents();
     emitValue("sort_ms", ms(t));
-    emitValue("sort_peak_mb", statusKb("VmHWM:") / 1024.0);
+    emitValue("sort_peak_mb", bench::peakMegabytes());
     emitValue("sort_rows", source.model()->rowCount());
     return 0;
 }

@@ -7,6 +7,7 @@
 //   bench_grid FILE [TABLE]         opens an existing encrypted file (key of
 //                                   the office database), table tamrel by default;
 //                                   a FILE that does not exist yet is built first
+#include "BenchSupport.h"
 #include "DataGrid.h"
 #include "OpenDb.h"
 #include "engine/Database.h"
@@ -28,34 +29,6 @@ namespace {
 
 QTextStream out(stdout);
 
-// A field of /proc/self/status in kB (VmRSS: resident now, VmHWM: peak).
-qint64 statusKb(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> lines = f.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-qint64 rssKb()
-{
-    return statusKb("VmRSS:");
-}
-
-void waitWhileRunning(core::DataSource &source)
-{
-    if (!source.isRunning())
-        return;
-    QEventLoop loop;
-    QObject::connect(&source, &core::DataSource::workFinished, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 // One line: what happened, how long it took (when timed), the RSS now.
 void report(const char *what, double ms = -1)
 {
@@ -64,7 +37,7 @@ void report(const char *what, double ms = -1)
     out << QStringLiteral("%1 %2 RSS %3 MB")
                .arg(QString::fromLatin1(what), -34)
                .arg(time)
-               .arg(rssKb() / 1024.0, 0, 'f', 1)
+               .arg(bench::residentMegabytes(), 0, 'f', 1)
         << Qt::endl;
 }
 
@@ -190,7 +163,7 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     report("first rows shown", t.nsecsElapsed() / 1e6);
     // The rest of the row identities come from the background.
-    waitWhileRunning(source);
+    bench::waitWhileRunning(source);
     report("every row known", t.nsecsElapsed() / 1e6);
     out << "rows: " << source.model()->rowCount() << Qt::endl;
 
@@ -209,12 +182,12 @@ int main(int argc, char **argv)
     grid.sortByHeading(1);
     QCoreApplication::processEvents();
     report("heading clicked (window free again)", t.nsecsElapsed() / 1e6);
-    waitWhileRunning(source);
+    bench::waitWhileRunning(source);
     grid.viewport()->repaint();
     QCoreApplication::processEvents();
     report("sorted by column 1 (desc) shown", t.nsecsElapsed() / 1e6);
     out << "first row after the sort: " << grid.value(0, 0) << Qt::endl;
     scrollTo(grid, last / 2, "sorted, scrolled to the middle");
-    out << "peak memory of the process: " << statusKb("VmHWM:") / 1024.0 << " MB" << Qt::endl;
+    out << "peak memory of the process: " << bench::peakMegabytes() << " MB" << Qt::endl;
     return 0;
 }

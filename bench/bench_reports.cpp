@@ -1,21 +1,22 @@
-// bench_reports <office-db> [runs]: the reports on a large register (make
-// one with velm-fill, e.g. 1,000,000 persons), timed from the request to the
-// preview shown: the person file, a list of about 10,000 persons (first page
-// and the whole PDF, with the process's peak memory) and a chart over all
-// persons. The same report queries also run alone on the file and on a
-// plain (unencrypted) copy beside it (bench-reports-plain.db, made with the
-// sqlcipher shell as the program says), side by side. A file made before
-// the report index gets it from the first report, as in the program; that
-// one-time cost is printed apart. Medians of the runs.
+// The reports on a large register, timed from the request to the preview
+// shown: the person file, a list of about 10,000 persons (first page and the
+// whole PDF, with the process's peak memory) and a chart over all persons.
+// The same report queries also run alone on the file and on a plain copy,
+// side by side. A file made before the report index gets it from the first
+// report, as in the program; that one-time cost is printed apart. Medians.
+//
+//   bench_reports [FOLDER] [--persons N] [--runs R]
+//
+// FOLDER (default /tmp/velm-bench-reports) holds velm.mdb; when it is missing
+// it is built first with N persons (default 1,000,000) and their related
+// rows. The plain copy velm-plain.db is made next to it when missing. The
+// shipped reports are copied into the folder, which is the report folder.
 
-#include "AppContext.h"
-#include "CmnSub.h"
-#include "OpenDb.h"
+#include "BenchSupport.h"
 #include "ReportData.h"
 #include "ReportDialogs.h"
 #include "ReportLauncher.h"
 #include "Schema.h"
-#include "Services.h"
 #include "frmPrint.h"
 #include "engine/Database.h"
 
@@ -23,48 +24,19 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
-struct PrintingMessages : core::MessageService {
-    void show(const QString &text, QWidget *) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    bool confirm(const QString &, const QString &, bool, Icon, QWidget *) override { return false; }
-};
-struct NoInput : core::InputService {
-    std::optional<QString> ask(const QString &, const QString &, const QString &, QWidget *) override { return {}; }
-};
-struct NoFiles : core::FileOpener {
-    bool open(const QString &) override { return false; }
-};
+using bench::median;
+using bench::msSince;
+
 struct NoDialogs : reports::ReportDialogs {
     bool choosePrinter(QPrinter &, QWidget *) override { return false; }
     QString choosePdfFile(const QString &, QWidget *) override { return {}; }
 };
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double peakMegabytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
-QString password()
-{
-    return core::passwordFromConnect(QLatin1String(core::kConnectString));
-}
 
 using Opener = std::function<std::unique_ptr<engine::Database>()>;
 
@@ -75,56 +47,48 @@ double queryMillis(const QString &reportDir, const QString &name, const QStringL
     QElapsedTimer t;
     t.start();
     runner.run(reports::readReportFile(reportDir + QLatin1Char('/') + name + QStringLiteral(".rpt")), values, {});
-    return t.nsecsElapsed() / 1e6;
+    return msSince(t);
+}
+
+// The shipped reports, as the first start installs them (here always the
+// build's own).
+void installReports(const QString &folder)
+{
+    const QDir starter(QStringLiteral(VELM_STARTER_REPORT_DIR));
+    for (const QString &f : starter.entryList({QStringLiteral("*.rpt")}, QDir::Files)) {
+        QFile::remove(QDir(folder).filePath(f));
+        QFile::copy(starter.filePath(f), QDir(folder).filePath(f));
+    }
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::prepareOffscreen();
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_reports <office-db> [runs]\n");
-        return 2;
-    }
-    const QString dbFile = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-    const int runs = argc > 2 ? qMax(1, atoi(argv[2])) : 5;
-    const QString reportDir = QStringLiteral(VELM_STARTER_REPORT_DIR);
-    const QString plainFile = QFileInfo(dbFile).absolutePath() + QStringLiteral("/bench-reports-plain.db");
-    if (!QFileInfo::exists(plainFile)) {
-        std::fprintf(stderr, "bench_reports: make the plain copy first:\n  sqlcipher %s \"PRAGMA key='zk'; "
-                             "ATTACH DATABASE '%s' AS plain KEY ''; SELECT sqlcipher_export('plain');\"\n",
-                     qPrintable(dbFile), qPrintable(plainFile));
-        return 2;
-    }
+
+    bench::CommandLine args(app.arguments().mid(1));
+    const int persons = int(args.option("--persons", 1000000));
+    const int runs = int(args.option("--runs", 5));
+    bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-reports")));
+    if (!world.prepare([&](const QString &file) { bench::buildRegister(file, persons); }))
+        return 1;
+    installReports(world.folder());
+    const QString reportDir = world.folder();
 
     try {
-        const Opener encrypted = [&] {
+        core::DataStore &store = world.store();
+        const Opener encrypted = [&store] { return store.openViewConnection(); };
+        const Opener plain = [&world] {
             auto d = std::make_unique<engine::Database>();
-            d->open(dbFile, password());
+            if (!world.openPlain(*d))
+                throw std::runtime_error("no plain copy");
             return d;
         };
-        const Opener plain = [&] {
-            auto d = std::make_unique<engine::Database>();
-            d->openPlain(plainFile);
-            return d;
-        };
-
-        QTemporaryDir programDir;
-        core::DataStore store(programDir.path());
-        store.config().dataDir = reportDir;
-        store.config().dbFile = dbFile;
-        store.config().pictureDir = programDir.path();
-        PrintingMessages messages;
-        NoInput input;
-        NoFiles files;
-        core::LogonState logon{QStringLiteral("1445"), QStringLiteral("09"), QStringLiteral("01"), {}, {}};
-        core::CmnSub cmn(store, messages);
-        core::AppContext ctx{store, messages, input, files, logon, cmn};
         NoDialogs dialogs;
-        reports::ReportLauncher launcher(ctx, &dialogs);
-        ctx.reports = &launcher;
+        reports::ReportLauncher launcher(world.ctx(), &dialogs);
+        world.ctx().reports = &launcher;
 
         auto shown = [&](const QString &name, const QStringList &values) {
             QSignalSpy spy(&launcher, &reports::ReportLauncher::reportShown);
@@ -133,60 +97,60 @@ int main(int argc, char **argv)
             if (!launcher.showReport(name, values) || !spy.wait(1800000))
                 throw std::runtime_error("report not shown");
             QCoreApplication::processEvents(); // the preview paints its pages
-            return t.nsecsElapsed() / 1e6;
+            return msSince(t);
         };
 
-        qint64 persons = 0;
-        QString person;
-        {
-            auto db = encrypted();
-            persons = db->scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
-            person = QString::number(persons / 2);
-        }
+        engine::Database &db = store.db();
+        const qint64 count = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
+        const QString person = QString::number(count / 2);
         // The program's first report on this file: a file made before the
         // report index gets it now, once.
         const double first = shown(QStringLiteral("tamrel"), {person});
         QElapsedTimer t;
         t.start();
         core::schema::addMissingIndexes(*plain());
-        const double plainIndex = t.nsecsElapsed() / 1e6;
+        const double plainIndex = msSince(t);
 
         // About 10,000 persons by their date of Islam, from the first day of 1430.
         const QString from = QStringLiteral("14300101");
-        QString to;
-        qint64 listed = 0;
-        {
-            auto db = encrypted();
-            to = db->scalar(QStringLiteral("SELECT dateofislam FROM tamrel WHERE dateofislam >= ? "
-                                           "ORDER BY dateofislam LIMIT 1 OFFSET 9999"), {from}).toString();
-            listed = db->scalar(QStringLiteral("SELECT count(*) FROM tamrel WHERE dateofislam BETWEEN ? AND ?"),
-                                {from, to}).toLongLong();
-        }
-        std::printf("%lld persons; list report %s..%s = %lld persons; person file of number %s; %d runs\n",
-                    persons, qPrintable(from), qPrintable(to), listed, qPrintable(person), runs);
+        const QString to = db.scalar(QStringLiteral("SELECT dateofislam FROM tamrel WHERE dateofislam >= ? "
+                                                    "ORDER BY dateofislam LIMIT 1 OFFSET 9999"),
+                                     {from})
+                               .toString();
+        const qint64 listed = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel WHERE dateofislam BETWEEN ? AND ?"),
+                                        {from, to})
+                                  .toLongLong();
+        std::printf("%lld persons; list report %s..%s = %lld persons; person file of number %s; %d runs\n", count,
+                    qPrintable(from), qPrintable(to), listed, qPrintable(person), runs);
         std::printf("first report on the file (with the report index, when missing): %.1f s; "
-                    "the index on the plain copy: %.1f s\n", first / 1000, plainIndex / 1000);
+                    "the index on the plain copy: %.1f s\n",
+                    first / 1000, plainIndex / 1000);
 
         enum Measure { PersonShown, PersonEnc, PersonPlain, ListShown, ListPdf, ListEnc, ListPlain,
                        ChartShown, ChartEnc, ChartPlain, Count };
         std::vector<std::vector<double>> ms(Count);
+        bench::resetPeak(); // not what building the file took
         for (int i = 0; i < runs; ++i) {
             ms[PersonShown].push_back(shown(QStringLiteral("tamrel"), {person}));
             ms[ListShown].push_back(shown(QStringLiteral("regdates"), {from, to}));
-            const QString pdf = programDir.filePath(QStringLiteral("list.pdf"));
+            const QString pdf = QDir(world.folder()).filePath(QStringLiteral("list.pdf"));
             QSignalSpy done(launcher.viewer(), &reports::frmPrint::outputFinished);
             t.restart();
             launcher.viewer()->savePdf(pdf);
             if (!done.wait(1800000) || !done.first().first().toBool())
                 throw std::runtime_error("pdf not written");
-            ms[ListPdf].push_back(t.nsecsElapsed() / 1e6);
+            ms[ListPdf].push_back(msSince(t));
             ms[ChartShown].push_back(shown(QStringLiteral("chnation"), {}));
-            ms[PersonEnc].push_back(queryMillis(reportDir, QStringLiteral("tamrel"), {person}, encrypted));
-            ms[PersonPlain].push_back(queryMillis(reportDir, QStringLiteral("tamrel"), {person}, plain));
-            ms[ListEnc].push_back(queryMillis(reportDir, QStringLiteral("regdates"), {from, to}, encrypted));
-            ms[ListPlain].push_back(queryMillis(reportDir, QStringLiteral("regdates"), {from, to}, plain));
-            ms[ChartEnc].push_back(queryMillis(reportDir, QStringLiteral("chnation"), {}, encrypted));
-            ms[ChartPlain].push_back(queryMillis(reportDir, QStringLiteral("chnation"), {}, plain));
+            // The file first, then the plain copy, then the other way round.
+            const bool plainFirst = i % 2;
+            for (const bool onPlain : {plainFirst, !plainFirst}) {
+                const Opener &open = onPlain ? plain : encrypted;
+                ms[onPlain ? PersonPlain : PersonEnc].push_back(
+                    queryMillis(reportDir, QStringLiteral("tamrel"), {person}, open));
+                ms[onPlain ? ListPlain : ListEnc].push_back(
+                    queryMillis(reportDir, QStringLiteral("regdates"), {from, to}, open));
+                ms[onPlain ? ChartPlain : ChartEnc].push_back(queryMillis(reportDir, QStringLiteral("chnation"), {}, open));
+            }
         }
 
         std::printf("\n%-40s %10s %14s %14s %8s\n", "median ms", "shown", "queries, enc.", "queries, plain", "target");
@@ -199,7 +163,7 @@ int main(int argc, char **argv)
         std::printf("%-40s %10.0f %14s %14s %8s\n", "list of ~10,000: whole PDF saved", median(ms[ListPdf]), "", "",
                     "10000");
         row("chart over all persons: shown", ChartShown, ChartEnc, ChartPlain, "2000");
-        std::printf("peak memory: %.0f MB (target 500)\n", peakMegabytes());
+        std::printf("peak memory: %.0f MB (target 500)\n", bench::peakMegabytes());
     } catch (const engine::EngineError &e) {
         std::fprintf(stderr, "bench_reports: %d %s\n", e.number(), qPrintable(e.description()));
         return 1;

@@ -17,6 +17,7 @@ namespace core {
 namespace {
 
 constexpr int kWorkerBatch = 4096;  // rows per hand-over at most
+std::atomic<int> defaultBudgetMs{BackgroundQuery::kInlineBudgetMs};
 constexpr int kFlushMs = 40;        // and at least this often while finding
 
 // Stops a statement when the deadline has passed or the flag is set.
@@ -34,12 +35,13 @@ int stopCheck(void *p)
     return s->budgetMs >= 0 && s->clock.elapsed() >= s->budgetMs ? 1 : 0;
 }
 
-// Steps through a select: the first column as an identity, or whole rows.
+// Steps through a select, `limit` rows at most (negative: all): the first
+// column as an identity, or whole rows.
 template <typename Take>
-void readAll(engine::Statement &select, BackgroundQuery::Result result, Take take)
+void readAll(engine::Statement &select, BackgroundQuery::Result result, qint64 limit, Take take)
 {
     const int columns = select.columnCount();
-    while (select.step()) {
+    for (qint64 n = 0; (limit < 0 || n < limit) && select.step(); ++n) {
         if (result == BackgroundQuery::Result::Ids) {
             take(select.integer(0), nullptr);
         } else {
@@ -80,6 +82,16 @@ struct BackgroundQuery::Run {
     int error = 0;
     QString description;
 };
+
+int BackgroundQuery::defaultInlineBudget()
+{
+    return defaultBudgetMs.load();
+}
+
+void BackgroundQuery::setDefaultInlineBudget(int ms)
+{
+    defaultBudgetMs.store(ms);
+}
 
 BackgroundQuery::BackgroundQuery(QObject *parent) : QObject(parent), m_shared(std::make_shared<Shared>()) {}
 
@@ -139,21 +151,16 @@ int BackgroundQuery::start(const Request &request)
     if (request.inlineDb) {
         engine::Database &db = *request.inlineDb;
         Stopper stopper;
-        stopper.budgetMs = request.inlineBudgetMs;
+        stopper.budgetMs = request.inlineBudgetMs.value_or(defaultInlineBudget());
         stopper.clock.start();
         sqlite3_progress_handler(db.handle(), 500, stopCheck, &stopper);
         try {
             // Checks the select before anything runs (and names its columns).
             engine::Statement select(db, request.sql);
-            if (const int expected = sqlite3_bind_parameter_count(select.handle()); expected != request.values.size())
-                throw engine::EngineError(engine::ErrInvalidArgument,
-                                          QStringLiteral("The query expects %1 values, %2 given.")
-                                              .arg(expected)
-                                              .arg(request.values.size()));
-            for (int c = 0; c < select.columnCount(); ++c)
-                m_columns << QString::fromUtf8(sqlite3_column_name(select.handle(), c));
+            engine::requireValueCount(select.handle(), request.values.size());
+            m_columns = engine::columnNames(select.handle());
             select.bind(request.values);
-            readAll(select, request.result, [&](qint64 id, QVariantList *row) {
+            readAll(select, request.result, request.maxRows, [&](qint64 id, QVariantList *row) {
                 if (row)
                     inlineRows.rows.append(std::move(*row));
                 else
@@ -278,12 +285,15 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
             if (unordered) {
                 // All identities first (from the smallest index), then in order.
                 QVector<qint64> ids;
-                readAll(select, Result::Ids, [&](qint64 id, QVariantList *) { ids.append(id); });
+                readAll(select, Result::Ids, -1, [&](qint64 id, QVariantList *) { ids.append(id); });
                 std::sort(ids.begin(), ids.end());
+                if (request.maxRows >= 0 && ids.size() > request.maxRows)
+                    ids.resize(request.maxRows);
                 for (const qint64 id : std::as_const(ids))
                     accept(id, nullptr);
             } else {
-                readAll(select, request.result, [&](qint64 id, QVariantList *row) { accept(id, row); });
+                readAll(select, request.result, request.maxRows,
+                        [&](qint64 id, QVariantList *row) { accept(id, row); });
             }
             if (!diverged && compared < inlineCount) {
                 // Fewer rows than were shown: the inline rows do not hold.

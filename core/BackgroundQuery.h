@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -17,7 +18,7 @@ namespace core {
 // at once, the rest on a thread of its own, and the user can stop it.
 //
 // A run first reads on the caller's own connection for a short time (the
-// inline budget, 100 ms by default). A select that ends within it (a
+// inline budget, 100 ms unless the process or the request says otherwise). A select that ends within it (a
 // look-up list, a small table, a test) is complete when start() returns,
 // exactly as if it had run on the spot. A longer one goes on, from its
 // beginning, on a worker thread with a connection of its own (opened with
@@ -58,7 +59,11 @@ public:
         Result result = Result::Rows;
         engine::OpenSpec spec;              // the worker's connection
         engine::Database *inlineDb = nullptr; // read here first (the caller's thread)
-        int inlineBudgetMs = 100;
+        // How long inlineDb reads before the worker takes over: unset, the
+        // process's default; negative, the whole select is read there.
+        std::optional<int> inlineBudgetMs;
+        // The run ends after this many rows (negative: all of them).
+        qint64 maxRows = -1;
         // Worker: reads this select instead (same rows in any order) and
         // sorts the identities once all are read (Ids only).
         QString unorderedSql;
@@ -75,6 +80,13 @@ public:
         bool isEmpty() const { return ids.isEmpty() && rows.isEmpty() && !restart; }
         qsizetype size() const { return ids.size() + rows.size(); }
     };
+
+    static constexpr int kInlineBudgetMs = 100;
+    // The inline budget of the runs that do not set their own
+    // (kInlineBudgetMs). The tests raise it, so that a small select read
+    // right after it starts never goes to a worker on a loaded machine.
+    static int defaultInlineBudget();
+    static void setDefaultInlineBudget(int ms);
 
     explicit BackgroundQuery(QObject *parent = nullptr);
     // Stops a run still going and waits for its thread.

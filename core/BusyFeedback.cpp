@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -20,11 +21,18 @@ const QString kStop = QStringLiteral("إيقاف (Esc)");
 
 } // namespace
 
-BusyFeedback::BusyFeedback(QWidget *over)
-    : QObject(over), m_over(over), m_panel(new QFrame(over)), m_bar(new QProgressBar(m_panel)),
-      m_text(new QLabel(m_panel)), m_detail(new QLabel(m_panel)), m_stop(new QPushButton(kStop, m_panel)),
-      m_delay(new QTimer(this))
+BusyFeedback::BusyFeedback(QWidget *over) : QObject(over), m_over(over), m_delay(new QTimer(this))
 {
+    m_delay->setSingleShot(true);
+    m_delay->setInterval(kPanelDelayMs);
+    connect(m_delay, &QTimer::timeout, this, &BusyFeedback::showPanel);
+    if (!over)
+        return;
+    m_panel = new QFrame(over);
+    m_bar = new QProgressBar(m_panel);
+    m_text = new QLabel(m_panel);
+    m_detail = new QLabel(m_panel);
+    m_stop = new QPushButton(kStop, m_panel);
     m_panel->setObjectName(QStringLiteral("busyPanel"));
     m_panel->setFrameShape(QFrame::StyledPanel);
     m_panel->setAutoFillBackground(true);
@@ -47,10 +55,6 @@ BusyFeedback::BusyFeedback(QWidget *over)
     bottom->addWidget(m_stop);
     layout->addLayout(bottom);
     m_panel->hide();
-
-    m_delay->setSingleShot(true);
-    m_delay->setInterval(kPanelDelayMs);
-    connect(m_delay, &QTimer::timeout, this, &BusyFeedback::showPanel);
     connect(m_stop, &QPushButton::clicked, this, &BusyFeedback::stopRequested);
 }
 
@@ -59,22 +63,42 @@ BusyFeedback::~BusyFeedback()
     finish();
 }
 
+template <typename Call>
+bool BusyFeedback::elsewhere(Call call)
+{
+    if (QThread::currentThread() == thread())
+        return false;
+    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    return true;
+}
+
 void BusyFeedback::start(const QString &text)
 {
-    m_text->setText(text.isEmpty() ? kWorking : text);
-    m_detail->clear();
+    setText(text);
+    setDetail({});
     setProgress(-1);
     if (m_active)
         return;
     m_active = true;
     // The pointer shows the work at once; the window stays usable.
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    qApp->installEventFilter(this);
+    if (m_over)
+        qApp->installEventFilter(this);
     m_delay->start();
+}
+
+void BusyFeedback::setText(const QString &text)
+{
+    if (elsewhere([this, text] { setText(text); }))
+        return;
+    if (m_text)
+        m_text->setText(text.isEmpty() ? kWorking : text);
 }
 
 void BusyFeedback::setProgress(int percent)
 {
+    if (elsewhere([this, percent] { setProgress(percent); }) || !m_bar)
+        return;
     if (percent < 0) {
         m_bar->setRange(0, 0);
     } else {
@@ -83,14 +107,22 @@ void BusyFeedback::setProgress(int percent)
     }
 }
 
+void BusyFeedback::setProgress(qint64 done, qint64 total)
+{
+    setProgress(total > 0 ? int(qBound<qint64>(0, done, total) * 100 / total) : -1);
+}
+
 void BusyFeedback::setDetail(const QString &text)
 {
-    m_detail->setText(text);
+    if (elsewhere([this, text] { setDetail(text); }))
+        return;
+    if (m_detail)
+        m_detail->setText(text);
 }
 
 void BusyFeedback::setFound(qint64 rows)
 {
-    m_detail->setText(QStringLiteral("عدد السجلات: %1").arg(rows));
+    setDetail(QStringLiteral("عدد السجلات: %1").arg(rows));
 }
 
 void BusyFeedback::finish()
@@ -99,14 +131,15 @@ void BusyFeedback::finish()
         return;
     m_active = false;
     m_delay->stop();
-    m_panel->hide();
+    if (m_panel)
+        m_panel->hide();
     qApp->removeEventFilter(this);
     QApplication::restoreOverrideCursor();
 }
 
 void BusyFeedback::showPanel()
 {
-    if (!m_active || !m_over)
+    if (!m_active || !m_over || !m_panel)
         return;
     place();
     m_panel->show();

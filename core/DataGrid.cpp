@@ -472,13 +472,8 @@ void DataSource::refresh()
     QStringList columns;
     {
         engine::Statement check(db, sql);
-        if (const int expected = sqlite3_bind_parameter_count(check.handle()); expected != values.size())
-            throw engine::EngineError(engine::ErrInvalidArgument,
-                                      QStringLiteral("The query expects %1 values, %2 given.")
-                                          .arg(expected)
-                                          .arg(values.size()));
-        for (int c = 0; c < check.columnCount(); ++c)
-            columns << QString::fromUtf8(sqlite3_column_name(check.handle(), c));
+        engine::requireValueCount(check.handle(), values.size());
+        columns = engine::columnNames(check.handle());
     }
     engine::ResultPlan plan = engine::planResult(db, sql, m_model->batchSize());
 

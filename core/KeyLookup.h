@@ -3,11 +3,16 @@
 #include "LookupCombo.h"
 
 #include <QString>
+#include <QVariant>
 #include <QVariantList>
 
 #include <functional>
 
 class QStringListModel;
+
+namespace engine {
+class Database;
+}
 
 namespace core {
 
@@ -15,14 +20,15 @@ class DataStore;
 
 // A look-up list over the key column of a large table (persons, problems):
 // an editable list that never reads the table whole. It offers the keys that
-// go with what has been typed, read through one indexed query on a
-// connection of its own, a batch at a time as the list is scrolled. The
-// query is a select of the key column whose bound values come from the typed
-// text (blanks around it dropped); what "goes with" the text is the query's
-// business: numbers beginning with it, codes from it on, ... The keys are
-// read again as the user types; nothing at all is read before the list is
-// first opened or typed into, so a screen with this list opens without
-// touching the table.
+// go with what has been typed, in key order, a small batch at a time: the
+// first batch when the text changes or the list is opened, the next one
+// (the keys after the last one shown) as the list is scrolled to its end.
+// Each batch is one indexed range read with a limit, so typing, pasting and
+// opening the list cost the same on a table of ten rows or of a million.
+// What "goes with" the text is a range of keys (numbers beginning with it,
+// codes from it on, ...); nothing at all is read before the list is first
+// opened or typed into, so a screen with this list opens without touching
+// the table.
 //
 // The text is the key, read and written like any look-up list
 // (controlText/setControlText). keyChosen() is emitted once when the user
@@ -35,19 +41,25 @@ class KeyLookup : public LookupCombo {
 public:
     static constexpr int kBatch = 50;
 
-    // The bound values of the query for the typed text (already trimmed).
-    using Bounds = std::function<QVariantList(const QString &typed)>;
+    // The keys that go with a typed text: from `from` on, below `to` (a
+    // null `to`: no end). A null `from` offers nothing.
+    struct Range {
+        QVariant from;
+        QVariant to;
+    };
+    // The range for the typed text (already trimmed).
+    using RangeFor = std::function<Range(const QString &typed)>;
 
-    // sql: a select of keyField ordered for display, with the placeholders
-    // that bounds() fills.
-    KeyLookup(const QString &objectName, const QString &keyField, const QString &sql,
-              Bounds bounds, QWidget *parent = nullptr);
+    // table and keyField: the program's own names (never typed text); the
+    // key field is the table's key, unique and indexed.
+    KeyLookup(const QString &objectName, const QString &table, const QString &keyField, RangeFor range,
+              QWidget *parent = nullptr);
 
     // The data store whose table the list reads.
     void setStore(DataStore &store);
 
-    // Reads the keys that go with `typed` into the list. False when they
-    // cannot be read; the list then stays as it was.
+    // Reads the first batch of keys that go with `typed` into the list.
+    // False when they cannot be read; the list then stays as it was.
     bool offerKeys(const QString &typed);
     // The typed text the list's keys were read for; empty before the first read.
     const QString &offeredText() const { return m_offeredFor; }
@@ -55,18 +67,27 @@ public:
 
     void showPopup() override;
 
+    // Up to `limit` keys of the range in key order; with `after`, only the
+    // keys that follow it. Throws engine::EngineError.
+    static QVariantList readKeys(engine::Database &db, const QString &table, const QString &keyField,
+                                 const Range &range, const QVariant &after, int limit);
+
 signals:
     // The user settled on a key (see above).
     void keyChosen(const QString &key);
 
 private:
+    class Keys;
+    QVariantList readBatch(const Range &range, const QVariant &after) const;
     void onEdited(const QString &text);
     void commit(bool picked);
 
-    DataSource *m_keys;            // the list's rows, read a batch at a time
+    DataStore *m_store = nullptr;
+    QString m_table;
+    QString m_keyField;
+    RangeFor m_rangeFor;
+    Keys *m_keys;                  // the list's rows: the batches read so far
     QStringListModel *m_offers;    // the first batch, offered while typing
-    QString m_sql;
-    Bounds m_bounds;
     QString m_offeredFor;
     QString m_lastCommitted;
     bool m_offered = false;

@@ -34,15 +34,22 @@ void LookupCombo::setRowSource(DataSource *source)
     disconnect(m_aboutToReset);
     disconnect(m_reset);
     m_source = source;
-    attachModel();
+    attachModel(source ? source->model() : nullptr);
 }
 
-void LookupCombo::attachModel()
+void LookupCombo::setListModel(QAbstractItemModel *model)
+{
+    disconnect(m_aboutToReset);
+    disconnect(m_reset);
+    m_source = nullptr;
+    attachModel(model);
+}
+
+void LookupCombo::attachModel(QAbstractItemModel *model)
 {
     const QString text = currentText();
     const bool wasBlocked = blockSignals(true);
-    if (m_source) {
-        QueryModel *model = m_source->model();
+    if (model) {
         setModel(model);
         m_aboutToReset = connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
                                  &LookupCombo::beforeReset);

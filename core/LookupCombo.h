@@ -53,8 +53,13 @@ signals:
     // The user chose an entry of the list (not emitted for typing).
     void chosen(const QString &boundText);
 
+protected:
+    // Shows the rows of a model of the list's own (no data source): the
+    // text is kept when the model's rows are read again, as for a source.
+    void setListModel(QAbstractItemModel *model);
+
 private:
-    void attachModel();
+    void attachModel(QAbstractItemModel *model);
     void beforeReset();
     void afterReset();
     int listColumn() const;

@@ -5,23 +5,18 @@
 
 namespace core {
 
-namespace {
-
-// Above every character a person number can hold, in any collation that
-// orders by the text: the end of the range of numbers with a prefix.
-const QChar kAfterPrefix(0xFFFF);
-
-QVariantList prefixRange(const QString &prefix)
-{
-    return {prefix, prefix + kAfterPrefix};
-}
-
-} // namespace
-
 PersonLookup::PersonLookup(const QString &objectName, QWidget *parent)
-    : KeyLookup(objectName, QStringLiteral("tamrel_no"), kNumbersSql, prefixRange, parent)
+    : KeyLookup(objectName, QStringLiteral("tamrel"), QStringLiteral("tamrel_no"), numbersBeginningWith, parent)
 {
     connect(this, &KeyLookup::keyChosen, this, &PersonLookup::personChanged);
+}
+
+KeyLookup::Range PersonLookup::numbersBeginningWith(const QString &prefix)
+{
+    // Above every character a person number can hold, in any collation
+    // that orders by the text: the end of the numbers with the prefix.
+    const QChar afterPrefix(0xFFFF);
+    return {prefix, prefix + afterPrefix};
 }
 
 bool isPersonChosen(const QString &number)

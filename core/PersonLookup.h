@@ -16,20 +16,20 @@ namespace core {
 //
 // The register holds up to a million persons, so the list never reads the
 // person table whole (KeyLookup): it offers the numbers that begin with what
-// has been typed, through one indexed range query (tamrel_no >= prefix and
-// < prefix + U+FFFF, in key order), a batch at a time as it is scrolled.
-// personChanged() is emitted once when the user settles on a number (see
-// KeyLookup::keyChosen).
+// has been typed (tamrel_no >= prefix and < prefix + U+FFFF, in key order),
+// a batch at a time as it is scrolled. personChanged() is emitted once when
+// the user settles on a number (see KeyLookup::keyChosen).
 class PersonLookup : public KeyLookup {
     Q_OBJECT
 public:
-    static inline const QString kNumbersSql = QStringLiteral(
-        "SELECT tamrel_no FROM tamrel WHERE tamrel_no >= ? AND tamrel_no < ? ORDER BY tamrel_no");
-
     explicit PersonLookup(const QString &objectName, QWidget *parent = nullptr);
 
-    // Reads the numbers beginning with `prefix` into the list (blanks around
-    // it ignored). False when they cannot be read; the list then stays as it was.
+    // The numbers that begin with a prefix.
+    static Range numbersBeginningWith(const QString &prefix);
+
+    // Reads the first numbers beginning with `prefix` into the list (blanks
+    // around it ignored). False when they cannot be read; the list then
+    // stays as it was.
     bool offerNumbers(const QString &prefix) { return offerKeys(prefix); }
     // The prefix of the numbers the list holds; empty before the first read.
     const QString &offeredPrefix() const { return offeredText(); }

@@ -3,8 +3,10 @@
 #include "AppContext.h"
 #include "DataGrid.h"
 #include "DateSelector.h"
+#include "LookupCombo.h"
 #include "PersonLookup.h"
 #include "Schema.h"
+#include "TextArea.h"
 #include "engine/EngineError.h"
 
 #include <QComboBox>
@@ -12,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -106,9 +107,7 @@ PersonRecordScreen::ActivityForm PersonRecordScreen::layOutActivity(const QStrin
                                                                     QWidget *evaluation)
 {
     ActivityForm form;
-    form.comments = new QPlainTextEdit(formArea());
-    form.comments->setObjectName(QStringLiteral("txt_comments"));
-    form.comments->setTabChangesFocus(true);
+    form.comments = textBox(QStringLiteral("txt_comments"));
 
     auto *grid = new QGridLayout(formArea());
     int row = addPersonRows(grid, 0);

@@ -7,7 +7,6 @@
 class QGridLayout;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 
 namespace core {
 
@@ -73,7 +72,7 @@ protected:
     struct ActivityForm {
         DateSelector *start = nullptr;
         DateSelector *end = nullptr;
-        QPlainTextEdit *comments = nullptr;
+        TextArea *comments = nullptr;
     };
     ActivityForm layOutActivity(const QString &activityCaption, QWidget *activity,
                                 QWidget *evaluation);

@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "DataGrid.h"
+#include "LookupCombo.h"
 #include "OpenDb.h"
 #include "ScreenHost.h"
 #include "ScreenKeys.h"
@@ -284,6 +285,26 @@ void RecordScreen::fitToField(QWidget *control, const QString &field, const QStr
         list->lineEdit()->setMaxLength(column->maxLength);
     else if (auto *area = qobject_cast<TextArea *>(control))
         area->setMaxLength(column->maxLength);
+}
+
+LookupCombo *RecordScreen::fieldList(const QString &objectName, const QString &field, int codeTable,
+                                     const QString &table)
+{
+    auto *list = new LookupCombo(objectName, formArea());
+    if (codeTable > 0)
+        list->setListField(schema::codeFieldName(codeTable));
+    fitToField(list, field, table);
+    return list;
+}
+
+TextArea *RecordScreen::textBox(const QString &objectName, int lines, const QString &field)
+{
+    auto *box = new TextArea(objectName, formArea());
+    if (lines > 0)
+        box->setFixedHeight(box->fontMetrics().lineSpacing() * lines + 2 * box->frameWidth() + 8);
+    if (!field.isEmpty())
+        fitToField(box, field);
+    return box;
 }
 
 void RecordScreen::showField(const QString &field, QWidget *control)

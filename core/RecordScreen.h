@@ -26,6 +26,8 @@ struct AppContext;
 class CursorSlot;
 class DataGrid;
 class DataSource;
+class LookupCombo;
+class TextArea;
 class ScreenKeys;
 
 // The base of every table screen: the standard buttons, the list panel and
@@ -178,6 +180,14 @@ protected:
     // A box, editable list or text area never takes more characters than
     // its field stores (a field of the screen's table, or of the table named).
     void fitToField(QWidget *control, const QString &field, const QString &table = {}) const;
+    // An editable look-up list for a field of the screen's table (or of
+    // `table`), never taking more characters than the field stores; with a
+    // code table, its entries are what the list shows.
+    LookupCombo *fieldList(const QString &objectName, const QString &field, int codeTable = 0,
+                           const QString &table = {});
+    // A box of several lines of text (Tab moves on), `lines` high (0: as
+    // high as the layout makes it), holding no more than `field` stores.
+    TextArea *textBox(const QString &objectName, int lines = 0, const QString &field = {});
 
     // The control that list_ok fills from the first grid column.
     void setKeyControl(QWidget *control) { m_keyControl = control; }

@@ -4,10 +4,10 @@
 #include "LookupCombo.h"
 #include "PersonLookup.h"
 #include "Schema.h"
+#include "TextArea.h"
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 
 namespace education {
 
@@ -23,9 +23,7 @@ frmCourses::frmCourses(core::AppContext &ctx, QWidget *parent)
 {
     // The number is given by add, by a record shown or by the list.
     txt_seq_no->setReadOnly(true);
-    dbc_step = new core::LookupCombo(QStringLiteral("dbc_step"), formArea());
-    dbc_step->setListField(core::schema::codeFieldName(9));
-    fitToField(dbc_step, QStringLiteral("description"));
+    dbc_step = fieldList(QStringLiteral("dbc_step"), QStringLiteral("description"), 9);
     // A fixed list, but a stored grade it lacks is still shown as it is.
     Combo_evaluation = new QComboBox(formArea());
     Combo_evaluation->setObjectName(QStringLiteral("Combo_evaluation"));

@@ -19,7 +19,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include <limits>
 
 namespace followup {
 
@@ -30,12 +29,12 @@ const QString kDiaryTable = QStringLiteral("follow_up_Problems");
 
 // The codes offered from the typed number on; a text that is no number
 // offers none (nothing lies beyond the largest number).
-QVariantList codesFrom(const QString &typed)
+core::KeyLookup::Range codesFrom(const QString &typed)
 {
     if (typed.isEmpty())
-        return {qint64(0)};
+        return {qint64(0), {}};
     const std::optional<qint64> from = problems::wholeNumber(typed);
-    return {from ? *from : std::numeric_limits<qint64>::max()};
+    return {from ? QVariant(*from) : QVariant(), {}};
 }
 
 QLineEdit *displayBox(const QString &name, QWidget *parent)
@@ -44,13 +43,6 @@ QLineEdit *displayBox(const QString &name, QWidget *parent)
     box->setObjectName(name);
     box->setReadOnly(true);
     return box;
-}
-
-core::TextArea *textArea(const QString &name, int lines, QWidget *parent)
-{
-    auto *area = new core::TextArea(name, parent);
-    area->setFixedHeight(area->fontMetrics().lineSpacing() * lines + 2 * area->frameWidth() + 8);
-    return area;
 }
 
 } // namespace
@@ -108,13 +100,6 @@ frmEvaluation::frmEvaluation(core::AppContext &ctx, QWidget *parent)
     loadForm();
 }
 
-core::LookupCombo *frmEvaluation::codeList(const char *name, const char *field)
-{
-    auto *list = new core::LookupCombo(QLatin1String(name), formArea());
-    fitToField(list, QLatin1String(field));
-    return list;
-}
-
 QWidget *frmEvaluation::buildEvaluationPage()
 {
     auto *page = new QWidget;
@@ -123,18 +108,21 @@ QWidget *frmEvaluation::buildEvaluationPage()
     txt_evaluator_name = new QLineEdit(page);
     txt_evaluator_name->setObjectName(QStringLiteral("txt_evaluator_name"));
     fitToField(txt_evaluator_name, QStringLiteral("evaluator_name"));
-    dbc_evaluator = codeList("dbc_evaluator", "evaluator");
-    DBC_prayer_evaluation = codeList("DBC_prayer_evaluation", "prayer_evaluation");
-    dbc_evaluation_place = codeList("dbc_evaluation_place", "evaluation_place");
-    dbc_practice_of_islam = codeList("dbc_practice_of_islam", "practice_of_islam");
-    dbc_integrity = codeList("dbc_integrity", "integrity");
-    dbc_arabic_language_learning = codeList("dbc_arabic_language_learning", "arabic_language_learning");
-    dbc_calling_non_muslim = codeList("dbc_calling_non_muslim", "calling_non_muslim");
-    dbc_relation_with_muslims = codeList("dbc_relation_with_muslims", "relation_with_muslims");
-    dbc_relation_with_non_muslims = codeList("dbc_relation_with_non_muslims", "relation_with_nonmuslims");
-    dbc_overall_evaluation = codeList("dbc_overall_evaluation", "overall_evaluation");
-    dbc_name_of_officia = codeList("dbc_name_of_officia", "name_of_official");
-    txt_remarks = textArea(QStringLiteral("txt_remarks"), 3, page);
+    const auto list = [this](const char *name, const char *field) {
+        return fieldList(QLatin1String(name), QLatin1String(field));
+    };
+    dbc_evaluator = list("dbc_evaluator", "evaluator");
+    DBC_prayer_evaluation = list("DBC_prayer_evaluation", "prayer_evaluation");
+    dbc_evaluation_place = list("dbc_evaluation_place", "evaluation_place");
+    dbc_practice_of_islam = list("dbc_practice_of_islam", "practice_of_islam");
+    dbc_integrity = list("dbc_integrity", "integrity");
+    dbc_arabic_language_learning = list("dbc_arabic_language_learning", "arabic_language_learning");
+    dbc_calling_non_muslim = list("dbc_calling_non_muslim", "calling_non_muslim");
+    dbc_relation_with_muslims = list("dbc_relation_with_muslims", "relation_with_muslims");
+    dbc_relation_with_non_muslims = list("dbc_relation_with_non_muslims", "relation_with_nonmuslims");
+    dbc_overall_evaluation = list("dbc_overall_evaluation", "overall_evaluation");
+    dbc_name_of_officia = list("dbc_name_of_officia", "name_of_official");
+    txt_remarks = textBox(QStringLiteral("txt_remarks"), 3);
 
     auto *grid = new QGridLayout;
     const auto field = [&](int row, int col, const QString &text, QWidget *control, int span = 1) {
@@ -190,7 +178,7 @@ QGroupBox *frmEvaluation::buildProblemsFrame()
         slot.code->setMaximumWidth(90);
         slot.problem = new core::LookupCombo(QStringLiteral("db_problem%1").arg(i + 1), frame);
         fitToField(slot.problem, QStringLiteral("Problems_Situation"), kProblemsTable);
-        slot.description = textArea(QLatin1String(descriptionNames[i]), 2, frame);
+        slot.description = textBox(QLatin1String(descriptionNames[i]), 2);
         slot.more = new QPushButton(QStringLiteral("..."), frame);
         slot.more->setObjectName(QStringLiteral("Command%1").arg(i + 1));
         slot.more->setAutoDefault(false);
@@ -220,8 +208,8 @@ QWidget *frmEvaluation::buildDiaryPage()
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("diaryPage"));
 
-    DBC_CODE = new core::KeyLookup(QStringLiteral("DBC_CODE"), QStringLiteral("code"),
-                                   kProblemCodesSql, codesFrom, page);
+    DBC_CODE = new core::KeyLookup(QStringLiteral("DBC_CODE"), kProblemsTable, QStringLiteral("code"),
+                                   codesFrom, page);
     DBC_CODE->setStore(ctx().store);
     DBC_CODE->setMaximumWidth(160);
     txt_tamrel_no1 = displayBox(QStringLiteral("txt_tamrel_no1"), page);
@@ -239,7 +227,7 @@ QWidget *frmEvaluation::buildDiaryPage()
     fitToField(txt_name_of_follower, QStringLiteral("name_of_follower"), kDiaryTable);
     dbc_Problems_Evaluation = new core::LookupCombo(QStringLiteral("dbc_Problems_Evaluation"), page);
     fitToField(dbc_Problems_Evaluation, QStringLiteral("Problems_Evaluation"), kDiaryTable);
-    txt_notes = textArea(QStringLiteral("txt_notes"), 3, page);
+    txt_notes = textBox(QStringLiteral("txt_notes"), 3);
     txt_auto_no = displayBox(QStringLiteral("txt_auto_no"), page);
     txt_auto_no->setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
     txt_auto_no->setMaximumWidth(120);
@@ -451,16 +439,25 @@ void frmEvaluation::showStoredProblemsAgain()
     showProblems();
 }
 
+// The problems of the evaluation shown follow its own add, update and
+// delete; a failure says so and leaves the evaluation as it was written.
+bool frmEvaluation::writeProblems(const std::function<void(engine::Database &)> &write)
+{
+    try {
+        write(ctx().store.db());
+        return true;
+    } catch (const engine::EngineError &) {
+        message(cmn().msgs.MSG_DATAERROR);
+        return false;
+    }
+}
+
 void frmEvaluation::afterAdd(bool added)
 {
     PersonRecordScreen::afterAdd(added);
     if (!added)
         return;
-    try {
-        problems::addProblems(ctx().store.db(), shownEvaluation(), slotContents());
-    } catch (const engine::EngineError &) {
-        message(cmn().msgs.MSG_DATAERROR);
-    }
+    writeProblems([this](engine::Database &db) { problems::addProblems(db, shownEvaluation(), slotContents()); });
     showStoredProblemsAgain();
 }
 
@@ -470,24 +467,19 @@ void frmEvaluation::afterUpdate(bool updated)
     // Only the problems of an evaluation that is there are rewritten.
     if (!updated)
         return;
-    try {
-        if (problems::rewriteProblems(ctx().store.db(), shownEvaluation(), slotContents()) > 0)
-            showStoredProblemsAgain(); // the new rows' codes, in stored order
-    } catch (const engine::EngineError &) {
-        message(cmn().msgs.MSG_DATAERROR);
-    }
+    int added = 0;
+    const bool written = writeProblems([&](engine::Database &db) {
+        added = problems::rewriteProblems(db, shownEvaluation(), slotContents());
+    });
+    if (written && added > 0)
+        showStoredProblemsAgain(); // the new rows' codes, in stored order
 }
 
 void frmEvaluation::afterDelete(bool deleted)
 {
     PersonRecordScreen::afterDelete(deleted);
-    if (!deleted)
-        return;
-    try {
-        problems::deleteProblems(ctx().store.db(), shownEvaluation());
-    } catch (const engine::EngineError &) {
-        message(cmn().msgs.MSG_DATAERROR);
-    }
+    if (deleted)
+        writeProblems([this](engine::Database &db) { problems::deleteProblems(db, shownEvaluation()); });
 }
 
 void frmEvaluation::slotButtonClicked(int slot)

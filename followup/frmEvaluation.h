@@ -4,6 +4,7 @@
 #include "ProblemRecords.h"
 
 #include <array>
+#include <functional>
 
 class QGroupBox;
 class QPushButton;
@@ -41,8 +42,6 @@ public:
     static inline const QString kCaption = QStringLiteral("التقويم الميداني");
     static inline const QString kEvaluationPage = QStringLiteral("بيانات التقويم");
     static inline const QString kDiaryPage = QStringLiteral("متابعة المشكلات");
-    static inline const QString kProblemCodesSql =
-        QStringLiteral("SELECT code FROM problems WHERE code >= ? ORDER BY code");
     static inline const QString kAllDiarySql =
         QStringLiteral("SELECT * FROM follow_up_Problems ORDER BY auto_no");
     static inline const QString kProblemDiarySql =
@@ -67,7 +66,6 @@ private:
     QWidget *buildEvaluationPage();
     QWidget *buildDiaryPage();
     QGroupBox *buildProblemsFrame();
-    core::LookupCombo *codeList(const char *name, const char *field);
 
     void CLEARFIELDS() override;
     void loadLookups() override;
@@ -98,6 +96,7 @@ private:
     // Empties the problem lists and codes of the slots (descriptions stay),
     // then shows the stored problems again.
     void showStoredProblemsAgain();
+    bool writeProblems(const std::function<void(engine::Database &)> &write);
     void slotButtonClicked(int slot);
 
     // --- diary of page 1

@@ -3,10 +3,9 @@
 #include "AppContext.h"
 #include "LookupCombo.h"
 #include "PersonLookup.h"
-#include "Schema.h"
+#include "TextArea.h"
 
 #include <QLineEdit>
-#include <QPlainTextEdit>
 
 namespace followup {
 
@@ -14,12 +13,8 @@ frmFollowup::frmFollowup(core::AppContext &ctx, QWidget *parent)
     : PersonRecordScreen(ctx, QStringLiteral("frmFollowup"), QStringLiteral("متابعة الأنشطة"),
                          QLatin1String(kTable), true, ListRows::OfPerson, parent)
 {
-    dbc_step = new core::LookupCombo(QStringLiteral("dbc_step"), formArea());
-    dbc_step->setListField(core::schema::codeFieldName(7));
-    fitToField(dbc_step, QStringLiteral("description"));
-    DBC_evaluation = new core::LookupCombo(QStringLiteral("DBC_evaluation"), formArea());
-    DBC_evaluation->setListField(core::schema::codeFieldName(8));
-    fitToField(DBC_evaluation, QStringLiteral("evaluation"));
+    dbc_step = fieldList(QStringLiteral("dbc_step"), QStringLiteral("description"), 7);
+    DBC_evaluation = fieldList(QStringLiteral("DBC_evaluation"), QStringLiteral("evaluation"), 8);
     txt_comments = layOutActivity(QStringLiteral("النشاط"), dbc_step, DBC_evaluation).comments;
 
     listData()->setObjectName(QStringLiteral("followup_data"));

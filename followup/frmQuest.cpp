@@ -3,13 +3,12 @@
 #include "AppContext.h"
 #include "LookupCombo.h"
 #include "PersonLookup.h"
-#include "Schema.h"
+#include "TextArea.h"
 #include "engine/QueryCursor.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 
 namespace followup {
 
@@ -18,25 +17,12 @@ frmQuest::frmQuest(core::AppContext &ctx, QWidget *parent)
                          QStringLiteral("إستبيان عام لTamrels / General Questionnaire For Tamrels"),
                          QLatin1String(kTable), false, ListRows::All, parent)
 {
-    const auto answerList = [this](const char *name, int codeTable, const char *field) {
-        auto *list = new core::LookupCombo(QLatin1String(name), formArea());
-        list->setListField(core::schema::codeFieldName(codeTable));
-        fitToField(list, QLatin1String(field));
-        return list;
-    };
-    const auto answerBox = [this](const char *name) {
-        auto *box = new QPlainTextEdit(formArea());
-        box->setObjectName(QLatin1String(name));
-        box->setTabChangesFocus(true);
-        box->setMaximumHeight(box->fontMetrics().lineSpacing() * 3 + 12);
-        return box;
-    };
-    dbc_q1 = answerList("dbc_q1", 10, "q1");
-    dbc_q2 = answerList("dbc_q2", 11, "q2");
-    txt_q3 = answerBox("txt_q3");
-    txt_q4 = answerBox("txt_q4");
-    txt_q5 = answerBox("txt_q5");
-    txt_remark_1 = answerBox("txt_remark_1");
+    dbc_q1 = fieldList(QStringLiteral("dbc_q1"), QStringLiteral("q1"), 10);
+    dbc_q2 = fieldList(QStringLiteral("dbc_q2"), QStringLiteral("q2"), 11);
+    txt_q3 = textBox(QStringLiteral("txt_q3"), 3);
+    txt_q4 = textBox(QStringLiteral("txt_q4"), 3);
+    txt_q5 = textBox(QStringLiteral("txt_q5"), 3);
+    txt_remark_1 = textBox(QStringLiteral("txt_remark_1"), 3);
 
     auto *grid = new QGridLayout(formArea());
     int row = addPersonRows(grid, 0);

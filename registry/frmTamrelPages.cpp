@@ -75,17 +75,13 @@ void frmTamrel::createControls()
             break;
         }
         case FieldKind::Area: {
-            auto *area = new core::TextArea(name, parent);
-            area->setFixedHeight(area->fontMetrics().lineSpacing() * 3 + 2 * area->frameWidth() + 8);
-            fitToField(area, field);
-            bound = area;
+            bound = textBox(name, 3, field);
             break;
         }
         case FieldKind::Lookup: {
-            auto *list = new core::LookupCombo(name, parent);
+            auto *list = fieldList(name, field);
             list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
             list->setMinimumContentsLength(12);
-            fitToField(list, field);
             bound = list;
             break;
         }

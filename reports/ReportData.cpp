@@ -65,79 +65,113 @@ qint64 ReportData::rowCount() const
     return n;
 }
 
-QueryRunner::QueryRunner(ConnectionFactory openConnection) : m_open(std::move(openConnection)) {}
+// One checked query: its text, its values in the order of its placeholders
+// and its columns.
+struct QueryRunner::Planned {
+    QString name;
+    int line = 0;
+    QString sql;
+    QVariantList values;
+    QStringList columns;
+};
+
+QueryRunner::QueryRunner(ConnectionFactory openConnection, QObject *parent)
+    : QObject(parent), m_open(std::move(openConnection)), m_query(new core::BackgroundQuery(this))
+{
+    connect(m_query, &core::BackgroundQuery::rowsFound, this, [this](int run) {
+        if (m_running && run == m_query->runNumber())
+            addRows(m_query->take());
+    });
+    connect(m_query, &core::BackgroundQuery::finished, this, &QueryRunner::onFinished);
+}
+
+QueryRunner::~QueryRunner()
+{
+    // The worker reads on its own connection; it stops before this one closes.
+    delete m_query;
+    m_query = nullptr;
+}
 
 QString QueryRunner::cancelledMessage()
 {
     return QStringLiteral("أوقف إعداد التقرير");
 }
 
-void QueryRunner::watch(engine::Database *db)
+void QueryRunner::cancel()
+{
+    m_cancelled = true;
+    if (m_running && m_query->isRunning())
+        m_query->cancel(); // finished() with 3059 follows
+}
+
+MissingIndexes::MissingIndexes(QueryRunner::ConnectionFactory openConnection) : m_open(std::move(openConnection)) {}
+
+void MissingIndexes::watch(engine::Database *db)
 {
     QMutexLocker lock(&m_mutex);
     m_db = db;
 }
 
-void QueryRunner::cancel()
+void MissingIndexes::stop()
 {
-    m_cancelled = true;
+    m_stopped = true;
     QMutexLocker lock(&m_mutex);
     if (m_db)
         engine::interrupt(*m_db);
 }
 
-bool QueryRunner::addMissingIndexes()
+bool MissingIndexes::add()
 {
     try {
         std::unique_ptr<engine::Database> db = m_open();
         watch(db.get());
         const OnExit forget{[this] { watch(nullptr); }};
-        if (m_cancelled)
-            throw ReportError(cancelledMessage());
+        if (m_stopped)
+            throw ReportError(QueryRunner::cancelledMessage());
         core::schema::addMissingIndexes(*db);
         return true;
     } catch (const engine::EngineError &) {
-        if (m_cancelled)
-            throw ReportError(cancelledMessage());
+        if (m_stopped)
+            throw ReportError(QueryRunner::cancelledMessage());
         return false;
     }
 }
 
-ReportData QueryRunner::run(const ReportDefinition &def, const QStringList &values,
-                            const ReportPlaces &places, const std::function<void(qint64)> &progress)
+// Opens and restricts the connection, checks every query and binds its
+// values: nothing runs when one of them is wrong.
+void QueryRunner::begin(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places)
 {
-    ReportData data;
-    data.def = def;
-    data.parameters = def.parameterValues(values);
-    data.today = places.today;
-
-    std::unique_ptr<engine::Database> db;
+    m_plan.clear();
+    m_next = 0;
+    m_total = 0;
+    m_data = ReportData();
+    m_data.def = def;
+    m_data.parameters = def.parameterValues(values);
+    m_data.today = places.today;
     try {
-        db = m_open();
-        engine::restrictToQueries(*db);
+        m_checked = m_open();
+        engine::restrictToQueries(*m_checked);
     } catch (const engine::EngineError &e) {
+        m_checked.reset();
         throw ReportError(def.message(QStringLiteral("لا يمكن فتح قاعدة البيانات للقراءة (%1)").arg(e.description())));
     }
-    watch(db.get());
-    const OnExit forget{[this] { watch(nullptr); }};
-
-    // Every query is prepared and checked before any of them runs: a
-    // file with one bad query shows nothing at all.
-    std::vector<std::unique_ptr<engine::ReadOnlyQuery>> prepared;
     for (const QueryDef &q : def.queries) {
         const QString where = QStringLiteral("الاستعلام %1").arg(q.name);
         try {
-            auto query = std::make_unique<engine::ReadOnlyQuery>(*db, q.sql);
-            for (const QString &p : query->parameterNames()) {
+            engine::ReadOnlyQuery query(*m_checked, q.sql);
+            Planned planned{q.name, q.line, q.sql, {}, query.columnNames()};
+            // The engine numbers named placeholders in the order of their
+            // first use, a repeated name keeping its number.
+            for (const QString &p : query.parameterNames()) {
                 if (!def.parameters.contains(p))
                     throw ReportError(def.messageAt(
                         q.line, QStringLiteral("%1 يستعمل معاملا غير معرف :%2 (معاملات التقرير: %3)")
                                     .arg(where, p,
                                          def.parameters.isEmpty() ? QStringLiteral("لا شيء")
                                                                   : def.parameters.join(QStringLiteral(", ")))));
-                query->bind(p, data.parameters.value(p));
+                planned.values << m_data.parameters.value(p);
             }
-            const QStringList columns = query->columnNames();
+            const QStringList &columns = planned.columns;
             if (!q.groupBy.isEmpty() && !columns.contains(q.groupBy, Qt::CaseInsensitive))
                 throw ReportError(def.messageAt(q.line, QStringLiteral("%1 ليس فيه عمود التجميع %2").arg(where, q.groupBy)));
             for (const ChartDef &c : def.charts) {
@@ -148,53 +182,176 @@ ReportData QueryRunner::run(const ReportDefinition &def, const QStringList &valu
                         throw ReportError(def.messageAt(c.line, QStringLiteral("الرسم %1: %2 ليس فيه العمود %3")
                                                                     .arg(c.name, where, col)));
             }
-            prepared.push_back(std::move(query));
+            m_plan.push_back(std::move(planned));
         } catch (const engine::EngineError &e) {
+            m_checked.reset();
             if (e.number() == engine::ErrNotAQuery)
                 throw ReportError(def.messageAt(q.line, QStringLiteral("%1 ليس استعلام قراءة؛ لا يسمح للتقرير بتغيير البيانات")
                                                             .arg(where)));
             throw ReportError(def.messageAt(q.line, QStringLiteral("%1 خاطئ: %2").arg(where, e.description())));
+        } catch (const ReportError &) {
+            m_checked.reset();
+            throw;
         }
     }
 
-    qint64 total = 0;
-    for (size_t i = 0; i < prepared.size(); ++i) {
-        const QueryDef &q = def.queries.at(int(i));
-        engine::ReadOnlyQuery &query = *prepared[i];
-        QueryResult result;
-        result.name = q.name;
-        result.columns = query.columnNames();
-        const int n = result.columns.size();
-        try {
-            while (query.next()) {
-                if (++total > def.maxRows)
-                    throw ReportError(def.message(QStringLiteral("التقرير يتجاوز %1 سطر؛ ضيق الفترة أو عوامل التصفية")
-                                                      .arg(def.maxRows)));
-                QStringList row;
-                row.reserve(n);
-                for (int c = 0; c < n; ++c)
-                    row << asText(query.value(c));
-                result.rows << row;
-                if (progress && total % 1000 == 0)
-                    progress(total);
-            }
-        } catch (const engine::EngineError &e) {
-            if (m_cancelled || e.number() == engine::ErrInterrupted)
-                throw ReportError(cancelledMessage());
-            throw ReportError(def.messageAt(q.line, QStringLiteral("الاستعلام %1 خاطئ: %2").arg(q.name, e.description())));
-        }
-        if (m_cancelled)
-            throw ReportError(cancelledMessage());
-        data.results << result;
-    }
-    if (progress)
-        progress(total);
-
-    const QString pictureName = def.pictureFile(data.parameters);
+    const QString pictureName = def.pictureFile(m_data.parameters);
     if (!pictureName.isEmpty() && !places.pictureDir.isEmpty())
-        data.picture = readImage(QDir(places.pictureDir).filePath(pictureName));
-    data.logo = readImage(places.logoFile);
-    return data;
+        m_data.picture = readImage(QDir(places.pictureDir).filePath(pictureName));
+    m_data.logo = readImage(places.logoFile);
+}
+
+core::BackgroundQuery::Request QueryRunner::request(const Planned &query) const
+{
+    core::BackgroundQuery::Request r;
+    r.sql = query.sql;
+    r.values = query.values;
+    r.result = core::BackgroundQuery::Result::Rows;
+    r.inlineDb = m_checked.get();
+    r.spec = m_checked->spec(); // the worker opens its own with the derived key
+    // One row past the limit tells that the report is too long.
+    r.maxRows = qMax<qint64>(0, m_data.def.maxRows - m_total) + 1;
+    return r;
+}
+
+ReportError QueryRunner::queryError(const Planned &query, int number, const QString &description) const
+{
+    if (m_cancelled || number == engine::ErrInterrupted)
+        return ReportError(cancelledMessage());
+    return ReportError(m_data.def.messageAt(query.line, QStringLiteral("الاستعلام %1 خاطئ: %2").arg(query.name, description)));
+}
+
+// Rows of the query being read, every value as text.
+void QueryRunner::addRows(core::BackgroundQuery::Batch batch)
+{
+    QueryResult &result = m_data.results.last();
+    if (batch.restart) {
+        // The rows read first did not hold (the data changed meanwhile).
+        m_total -= result.rows.size();
+        result.rows.clear();
+    }
+    const int n = result.columns.size();
+    for (const QVariantList &values : std::as_const(batch.rows)) {
+        QStringList row;
+        row.reserve(n);
+        for (int c = 0; c < n; ++c)
+            row << asText(values.value(c));
+        result.rows << row;
+    }
+    m_total += batch.rows.size();
+    if (m_total > m_data.def.maxRows)
+        throw ReportError(m_data.def.message(
+            QStringLiteral("التقرير يتجاوز %1 سطر؛ ضيق الفترة أو عوامل التصفية").arg(m_data.def.maxRows)));
+    if (m_running && !batch.rows.isEmpty())
+        emit rowsRead(m_total);
+}
+
+ReportData QueryRunner::run(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places)
+{
+    begin(def, values, places);
+    const OnExit release{[this] { end(); }};
+    for (const Planned &q : m_plan) {
+        m_data.results << QueryResult{q.name, q.columns, {}};
+        core::BackgroundQuery::Request r = request(q);
+        r.inlineBudgetMs = -1; // all of it here
+        try {
+            m_query->start(r);
+        } catch (const engine::EngineError &e) {
+            throw queryError(q, e.number(), e.description());
+        }
+        addRows(m_query->take());
+    }
+    return std::move(m_data);
+}
+
+void QueryRunner::start(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places)
+{
+    m_running = true;
+    // The caller hears of the outcome from the event loop, never before
+    // start() has returned.
+    QMetaObject::invokeMethod(
+        this,
+        [this, def, values, places] {
+            if (!m_running)
+                return;
+            try {
+                if (m_cancelled)
+                    throw ReportError(cancelledMessage());
+                begin(def, values, places);
+            } catch (const ReportError &e) {
+                fail(e.message());
+                return;
+            }
+            next();
+        },
+        Qt::QueuedConnection);
+}
+
+// Starts the queries in turn; those that end within the inline budget are
+// complete at once, a longer one goes on and onFinished() carries on.
+void QueryRunner::next()
+{
+    while (m_running && m_next < m_plan.size()) {
+        const Planned &q = m_plan[m_next];
+        m_data.results << QueryResult{q.name, q.columns, {}};
+        try {
+            m_query->start(request(q));
+            addRows(m_query->take());
+        } catch (const engine::EngineError &e) {
+            fail(queryError(q, e.number(), e.description()).message());
+            return;
+        } catch (const ReportError &e) {
+            fail(e.message());
+            return;
+        }
+        if (m_query->isRunning())
+            return;
+        ++m_next;
+    }
+    if (!m_running)
+        return;
+    m_running = false;
+    end();
+    emit finished();
+}
+
+void QueryRunner::onFinished(int run, int error, const QString &description)
+{
+    if (!m_running || run != m_query->runNumber())
+        return;
+    try {
+        addRows(m_query->take());
+    } catch (const ReportError &e) {
+        fail(e.message());
+        return;
+    }
+    if (error != 0) {
+        fail(queryError(m_plan[m_next], error, description).message());
+        return;
+    }
+    ++m_next;
+    next();
+}
+
+void QueryRunner::fail(const QString &message)
+{
+    m_running = false;
+    m_query->cancel();
+    end();
+    m_data = ReportData();
+    emit failed(message);
+}
+
+// The checked connection closes once nothing reads on it any more.
+void QueryRunner::end()
+{
+    m_plan.clear();
+    m_checked.reset();
+}
+
+ReportData QueryRunner::takeData()
+{
+    return std::move(m_data);
 }
 
 } // namespace reports

@@ -1,17 +1,20 @@
 #pragma once
 
+#include "BackgroundQuery.h"
 #include "ReportDefinition.h"
 
 #include <QImage>
 #include <QList>
 #include <QMap>
 #include <QMutex>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace engine {
 class Database;
@@ -49,38 +52,85 @@ struct ReportData {
 };
 
 // Runs the queries of a report on a connection of its own that answers
-// queries only. run() may be called on any thread; cancel() from another.
-class QueryRunner {
+// queries only (the factory opens it; the runner restricts it). Every query
+// is checked (a read, known parameters, the chart columns) before any runs;
+// a failure is one ReportError message naming the file.
+//
+// run() reads everything on the calling thread. start() is the window's
+// way: the rows are read through a core::BackgroundQuery, on the checked
+// connection for a moment and, when that is not enough, on a worker's
+// connection opened with the same key, so the window never waits; the
+// outcome, finished() or failed(), always comes after start() returns.
+class QueryRunner : public QObject {
+    Q_OBJECT
 public:
     using ConnectionFactory = std::function<std::unique_ptr<engine::Database>()>;
-    explicit QueryRunner(ConnectionFactory openConnection);
+    explicit QueryRunner(ConnectionFactory openConnection, QObject *parent = nullptr);
+    ~QueryRunner() override;
 
-    // Checks every query (a read, known parameters, the chart columns)
-    // before running any, then reads their rows. `progress` gets the rows
-    // read so far. Throws ReportError with one message naming the file.
-    ReportData run(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places,
-                   const std::function<void(qint64)> &progress = {});
-    // Creates the indexes of the office schema that the file lacks (a file
-    // made before they were added), on a connection of its own that may
-    // write. True when the file has them now; false when it cannot be
-    // written to: the reports still run, only slower. Throws
-    // ReportError(cancelledMessage()) when cancelled; the file then stays
-    // as it was.
-    bool addMissingIndexes();
-    // Stops a running query; run() then throws ReportError(cancelledMessage()).
+    // Throws ReportError.
+    ReportData run(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
+
+    // Signals rowsRead() as rows come in, then finished() (the data in
+    // takeData()) or failed().
+    void start(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
+    ReportData takeData();
+
+    // Stops the queries started: failed(cancelledMessage()) follows.
     void cancel();
     bool isCancelled() const { return m_cancelled; }
 
     static QString cancelledMessage();
 
+signals:
+    void rowsRead(qint64 rows);
+    void finished();
+    void failed(const QString &message);
+
 private:
-    // The connection cancel() interrupts (none: nullptr).
-    void watch(engine::Database *db);
+    struct Planned;
+    void begin(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
+    core::BackgroundQuery::Request request(const Planned &query) const;
+    ReportError queryError(const Planned &query, int number, const QString &description) const;
+    void addRows(core::BackgroundQuery::Batch batch);
+    void next();
+    void onFinished(int run, int error, const QString &description);
+    void fail(const QString &message);
+    void end();
 
     ConnectionFactory m_open;
-    QMutex m_mutex; // guards m_db against cancel() while it closes
+    bool m_cancelled = false;
+
+    std::unique_ptr<engine::Database> m_checked; // the queries were checked here; read here first
+    std::vector<Planned> m_plan;
+    size_t m_next = 0;
+    ReportData m_data;
+    qint64 m_total = 0;
+    bool m_running = false;
+    core::BackgroundQuery *m_query;
+};
+
+// Creates the indexes of the office schema that a data file lacks (a file
+// made before they were added), on a connection of its own that may write.
+// add() may run on any thread, stop() on another.
+class MissingIndexes {
+public:
+    explicit MissingIndexes(QueryRunner::ConnectionFactory openConnection);
+
+    // True when the file has them now; false when it cannot be written to:
+    // the reports still run, only slower. Throws
+    // ReportError(QueryRunner::cancelledMessage()) when stopped; the file
+    // then stays as it was.
+    bool add();
+    void stop();
+
+private:
+    void watch(engine::Database *db);
+
+    QueryRunner::ConnectionFactory m_open;
+    QMutex m_mutex; // guards m_db against stop() while it closes
     engine::Database *m_db = nullptr;
-    std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_stopped{false};
 };
 
 } // namespace reports

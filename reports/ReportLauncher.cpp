@@ -4,7 +4,7 @@
 #include "HijraDate.h"
 #include "ReportCharts.h"
 #include "ReportDialogs.h"
-#include "ReportProgress.h"
+#include "BusyFeedback.h"
 #include "ReportRender.h"
 
 #include <QDir>
@@ -38,7 +38,27 @@ ReportLauncher::~ReportLauncher()
 {
     cancel();
     m_work.waitForDone();
+    delete m_runner;
+    delete m_busy;
     delete m_viewer;
+}
+
+void ReportLauncher::setWindow(QWidget *window)
+{
+    if (window == m_window)
+        return;
+    m_window = window;
+    if (m_busy && !m_busy->isActive())
+        delete m_busy; // the next report shows over the new window
+}
+
+core::BusyFeedback &ReportLauncher::busy()
+{
+    if (!m_busy) {
+        m_busy = new core::BusyFeedback(m_window);
+        connect(m_busy, &core::BusyFeedback::stopRequested, this, &ReportLauncher::cancel);
+    }
+    return *m_busy;
 }
 
 QString ReportLauncher::reportPath(const QString &reportName) const
@@ -71,19 +91,29 @@ QStringList ReportLauncher::reportParameters(const QString &reportName) const
 
 bool ReportLauncher::isBusy() const
 {
-    return m_progress != nullptr;
+    return m_preparing;
 }
 
 void ReportLauncher::cancel()
 {
+    if (!m_preparing)
+        return;
+    ++m_generation; // what the report's work still hands back is dropped
     if (m_runner)
         m_runner->cancel();
+    if (m_indexing)
+        m_indexing->stop();
+    fail(QueryRunner::cancelledMessage());
 }
 
 void ReportLauncher::fail(const QString &message)
 {
-    m_progress.reset();
-    m_runner.reset();
+    m_preparing = false;
+    if (m_busy)
+        m_busy->finish();
+    if (m_runner)
+        m_runner->deleteLater();
+    m_runner = nullptr;
     if (message != QueryRunner::cancelledMessage())
         m_ctx.messages.show(message, m_window);
     emit reportFailed(message);
@@ -106,53 +136,62 @@ bool ReportLauncher::showReport(const QString &reportName, const QStringList &va
 
     // A new report replaces one still being prepared.
     cancel();
-    m_progress.reset();
     const quint64 generation = ++m_generation;
+    m_preparing = true;
     core::DataStore &store = m_ctx.store;
-    auto runner = std::make_shared<QueryRunner>([&store] { return store.openViewConnection(); });
+    auto *runner = new QueryRunner([&store] { return store.openViewConnection(); }, this);
     m_runner = runner;
+    connect(runner, &QueryRunner::rowsRead, this, [this, runner](qint64 rows) {
+        if (runner == m_runner)
+            busy().setFound(rows);
+    });
+    connect(runner, &QueryRunner::failed, this, [this, runner](const QString &message) {
+        if (runner == m_runner)
+            fail(message);
+    });
+    connect(runner, &QueryRunner::finished, this, [this, runner] {
+        if (runner == m_runner)
+            chartsAndLayout(std::make_shared<ReportData>(runner->takeData()));
+    });
     const ReportPlaces places{store.config().pictureDir,
                               QDir(store.programDir()).filePath(QStringLiteral("pictures/piclogo.jpg")),
                               reportDate(m_ctx.logon)};
-    m_progress = std::make_unique<ReportProgress>(m_window, QStringLiteral("جاري إعداد التقرير: %1").arg(def.title),
-                                                  [this] { cancel(); });
-    auto data = std::make_shared<ReportData>();
-    auto error = std::make_shared<QString>();
+    const QString preparing = QStringLiteral("جاري إعداد التقرير: %1").arg(def.title);
+    busy().start(preparing);
+
     const QString dataFile = QFileInfo(store.config().dbFile).absoluteFilePath();
-    const bool makeIndexes = m_indexedFile != dataFile;
+    if (m_indexedFile == dataFile) {
+        runner->start(def, values, places);
+        return true;
+    }
+    // Creating an index writes and reads the whole table: off the window's thread.
+    busy().setText(QStringLiteral("جاري إعداد فهارس التقارير لملف البيانات (مرة واحدة)..."));
+    auto indexes = std::make_shared<MissingIndexes>([&store] { return store.openViewConnection(); });
+    m_indexing = indexes;
     auto indexed = std::make_shared<bool>(false);
+    auto stopped = std::make_shared<bool>(false);
     m_work.run(
-        [this, generation, runner, def, values, places, data, error, makeIndexes, indexed] {
+        [indexes, indexed, stopped] {
             try {
-                if (makeIndexes) {
-                    QMetaObject::invokeMethod(this, [this, generation] {
-                        if (m_progress && generation == m_generation)
-                            m_progress->setText(QStringLiteral("جاري إعداد فهارس التقارير لملف البيانات (مرة واحدة)..."));
-                    });
-                    // A file that cannot take them still gives its reports, more slowly.
-                    runner->addMissingIndexes();
-                    *indexed = true;
-                }
-                *data = runner->run(def, values, places, [this, generation](qint64 rows) {
-                    // Carried to the window's thread; the launcher outlives the work.
-                    QMetaObject::invokeMethod(this, [this, generation, rows] {
-                        if (m_progress && generation == m_generation)
-                            m_progress->setText(QStringLiteral("جاري إعداد التقرير: قرئ %1 سطرا").arg(rows));
-                    });
-                });
-            } catch (const ReportError &e) {
-                *error = e.message();
+                // A file that cannot take them still gives its reports, more slowly.
+                *indexed = indexes->add();
+            } catch (const ReportError &) {
+                *stopped = true;
             }
         },
-        [this, generation, data, error, indexed, dataFile] {
+        [this, generation, runner, indexes, indexed, stopped, dataFile, def, values, places, preparing] {
+            if (m_indexing == indexes)
+                m_indexing.reset();
             if (*indexed)
                 m_indexedFile = dataFile;
-            if (generation != m_generation)
+            if (generation != m_generation || runner != m_runner)
                 return;
-            if (!error->isEmpty())
-                fail(*error);
-            else
-                chartsAndLayout(data);
+            if (*stopped) {
+                fail(QueryRunner::cancelledMessage());
+                return;
+            }
+            busy().setText(preparing);
+            runner->start(def, values, places);
         });
     return true;
 }
@@ -160,10 +199,12 @@ bool ReportLauncher::showReport(const QString &reportName, const QStringList &va
 void ReportLauncher::chartsAndLayout(std::shared_ptr<ReportData> data)
 {
     const quint64 generation = m_generation;
+    if (m_runner)
+        m_runner->deleteLater();
+    m_runner = nullptr;
     // The charts toolkit draws on this thread; the charts are small.
     QMap<QString, QImage> charts = drawCharts(*data);
-    if (m_progress)
-        m_progress->setText(QStringLiteral("جاري تنسيق الصفحات..."));
+    busy().setText(QStringLiteral("جاري تنسيق الصفحات..."));
     auto doc = std::make_shared<std::shared_ptr<ReportDocument>>();
     auto error = std::make_shared<QString>();
     bool partial = false;
@@ -193,8 +234,8 @@ void ReportLauncher::chartsAndLayout(std::shared_ptr<ReportData> data)
 void ReportLauncher::present(std::shared_ptr<ReportData> data, QMap<QString, QImage> charts,
                              std::shared_ptr<ReportDocument> doc, bool partial)
 {
-    m_progress.reset();
-    m_runner.reset();
+    m_preparing = false;
+    busy().finish();
     if (!m_viewer) {
         m_viewer = new frmPrint(m_ctx.messages, *m_dialogs, m_window);
         m_viewer->setAttribute(Qt::WA_DeleteOnClose);

@@ -15,12 +15,12 @@ class QWidget;
 
 namespace core {
 struct AppContext;
+class BusyFeedback;
 }
 
 namespace reports {
 
 class ReportDialogs;
-class ReportProgress;
 
 // Rows per list the preview lays out: enough for the first pages of a long
 // report, few enough to show them at once. Printing and saving take all rows.
@@ -29,17 +29,19 @@ inline constexpr int kPreviewRows = 400;
 // Shows the reports of the report folder: the catalogue screen and the
 // person screen hand it a report name and the values of its parameters.
 // The first report on a data file also creates the report indexes a file
-// made before them lacks (once, with the report's progress box).
+// made before them lacks (once, while the report is prepared). While a
+// report is prepared the window stays usable: the busy pointer, after half
+// a second a panel with a stop button over the window, Esc to stop.
 class ReportLauncher : public QObject, public core::ReportService {
     Q_OBJECT
 public:
     // `dialogs` may be null (the system's print and file dialogs); `window`
-    // is the window the progress box and the messages belong to.
+    // is the window the busy panel and the messages belong to.
     explicit ReportLauncher(core::AppContext &ctx, ReportDialogs *dialogs = nullptr,
                             QWidget *window = nullptr);
     ~ReportLauncher() override;
 
-    void setWindow(QWidget *window) { m_window = window; }
+    void setWindow(QWidget *window);
 
     // <report folder>/<name>.rpt; empty for a name that is no plain file name.
     QString reportPath(const QString &reportName) const;
@@ -56,7 +58,8 @@ public:
     // Failures found while running (a query error, too many rows) are shown
     // the same way later, and nothing is shown in the viewer.
     bool showReport(const QString &reportName, const QStringList &values = {}) override;
-    // Stops a report being prepared.
+    // Stops a report being prepared: reportFailed(QueryRunner::cancelledMessage()),
+    // with no message shown.
     void cancel();
     bool isBusy() const;
 
@@ -67,7 +70,9 @@ signals:
     void reportFailed(const QString &message);
 
 private:
+    core::BusyFeedback &busy();
     void fail(const QString &message);
+    void runQueries(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
     void chartsAndLayout(std::shared_ptr<ReportData> data);
     void present(std::shared_ptr<ReportData> data, QMap<QString, QImage> charts,
                  std::shared_ptr<ReportDocument> doc, bool partial);
@@ -77,9 +82,11 @@ private:
     ReportDialogs *m_dialogs;
     QPointer<QWidget> m_window;
     QPointer<frmPrint> m_viewer;
-    BackgroundWork m_work;
-    std::shared_ptr<QueryRunner> m_runner;
-    std::unique_ptr<ReportProgress> m_progress;
+    BackgroundWork m_work;       // what is no query: the indexes, the layout
+    QPointer<QueryRunner> m_runner;
+    std::shared_ptr<MissingIndexes> m_indexing; // shared with the work making them
+    QPointer<core::BusyFeedback> m_busy;
+    bool m_preparing = false;
     quint64 m_generation = 0; // the report being prepared; older results are dropped
     QString m_indexedFile;    // the data file whose report indexes are in place
 };

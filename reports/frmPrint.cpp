@@ -1,7 +1,7 @@
 #include "frmPrint.h"
 
+#include "BusyFeedback.h"
 #include "ReportDialogs.h"
-#include "ReportProgress.h"
 #include "Services.h"
 
 #include <QCloseEvent>
@@ -94,6 +94,12 @@ frmPrint::frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidg
     connect(cmdPrint, &QPushButton::clicked, this, &frmPrint::onPrint);
     connect(cmdPdf, &QPushButton::clicked, this, &frmPrint::onSavePdf);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+
+    m_busy = new core::BusyFeedback(this);
+    connect(m_busy, &core::BusyFeedback::stopRequested, this, [this] {
+        m_stop = true;
+        m_busy->setText(QStringLiteral("جاري الإيقاف..."));
+    });
     updatePageControls();
 }
 
@@ -136,7 +142,7 @@ int frmPrint::previewPageCount() const
 
 bool frmPrint::isBusy() const
 {
-    return m_work.isRunning() || m_progress;
+    return m_work.isRunning() || m_busy->isActive();
 }
 
 void frmPrint::paintPreview(QPrinter *printer)
@@ -170,19 +176,20 @@ void frmPrint::produce(const QString &activity,
     if (!m_report.data || isBusy())
         return;
     m_stop = false;
-    m_progress = std::make_unique<ReportProgress>(this, activity, [this] { m_stop = true; });
+    m_busy->start(activity);
     updatePageControls();
     auto data = m_report.data;
     const QMap<QString, QImage> images = reportImages(*data, m_report.charts);
     auto ok = std::make_shared<bool>(false);
-    ReportProgress *progress = m_progress.get();
+    core::BusyFeedback *busy = m_busy;
     m_work.run(
-        [this, data, images, output, ok, progress, activity] {
+        [this, data, images, output, ok, busy] {
             try {
                 const ReportDocument doc(renderHtml(*data), images, data->def.landscape);
-                *ok = output(doc, [this, progress, activity](int page, int count) {
-                    progress->setText(QStringLiteral("%1 الصفحة %2 من %3").arg(activity).arg(page + 1).arg(count));
-                    progress->setProgress(page, count);
+                *ok = output(doc, [this, busy](int page, int count) {
+                    // Carried to the window's thread by the panel itself.
+                    busy->setDetail(QStringLiteral("الصفحة %1 من %2").arg(page + 1).arg(count));
+                    busy->setProgress(page, count);
                     return !m_stop.load();
                 });
             } catch (const ReportError &) {
@@ -190,7 +197,7 @@ void frmPrint::produce(const QString &activity,
             }
         },
         [this, ok, finished] {
-            m_progress.reset();
+            m_busy->finish();
             updatePageControls();
             const bool stopped = m_stop;
             if (finished)

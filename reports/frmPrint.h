@@ -18,13 +18,13 @@ class QPushButton;
 class QSpinBox;
 
 namespace core {
+class BusyFeedback;
 class MessageService;
 }
 
 namespace reports {
 
 class ReportDialogs;
-class ReportProgress;
 
 // A report ready to be shown: its data, its drawn charts and the laid-out
 // pages of the preview.
@@ -39,7 +39,7 @@ struct PreparedReport {
 // The report viewer: the pages in a print preview with page navigation and
 // zoom, printing through the system's print dialog, and saving as PDF.
 // Printing and saving lay the whole report out again off the window's
-// thread, with progress.
+// thread, with the page being written shown and a stop button (Esc).
 class frmPrint : public QWidget {
     Q_OBJECT
 public:
@@ -93,7 +93,7 @@ private:
     QLabel *lblStatus = nullptr;
 
     BackgroundWork m_work;
-    std::unique_ptr<ReportProgress> m_progress;
+    core::BusyFeedback *m_busy = nullptr;
     std::atomic<bool> m_stop{false};
 };
 

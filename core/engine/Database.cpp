@@ -436,21 +436,39 @@ static void requireOpen(sqlite3 *db)
 
 // ------------------------------------------------------------------ Statement
 
-Statement::Statement(Database &db, const QString &sql) : m_db(db)
+sqlite3_stmt *prepareStatement(Database &db, const QString &sql)
 {
     requireOpen(db.handle());
     if (sql.contains(QChar(0)))
         throw EngineError(ErrQuerySyntax, QStringLiteral("The query text holds a NUL character."));
     const QByteArray text = sql.toUtf8();
-    const int rc = sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &m_stmt, nullptr);
+    sqlite3_stmt *stmt = nullptr;
+    const int rc = sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &stmt, nullptr);
     if (rc != SQLITE_OK) {
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
+        sqlite3_finalize(stmt);
         db.raise(rc);
     }
-    if (!m_stmt) // only blanks or a comment
+    if (!stmt) // only blanks or a comment
         throw EngineError(ErrQuerySyntax, QStringLiteral("Empty query."));
+    return stmt;
 }
+
+void requireValueCount(sqlite3_stmt *stmt, qsizetype given)
+{
+    if (const int expected = sqlite3_bind_parameter_count(stmt); expected != given)
+        throw EngineError(ErrInvalidArgument,
+                          QStringLiteral("The query expects %1 values, %2 given.").arg(expected).arg(given));
+}
+
+QStringList columnNames(sqlite3_stmt *stmt)
+{
+    QStringList names;
+    for (int c = 0; c < sqlite3_column_count(stmt); ++c)
+        names << QString::fromUtf8(sqlite3_column_name(stmt, c));
+    return names;
+}
+
+Statement::Statement(Database &db, const QString &sql) : m_db(db), m_stmt(prepareStatement(db, sql)) {}
 
 Statement::~Statement()
 {

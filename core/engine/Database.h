@@ -144,6 +144,15 @@ private:
     QStringList m_requiredTables;
 };
 
+// Prepares one statement on the connection. A text holding a NUL, or no
+// statement at all (only blanks or a comment), is refused; the caller
+// finalizes the statement. Throws EngineError.
+sqlite3_stmt *prepareStatement(Database &db, const QString &sql);
+// Throws 3001 (invalid argument) unless the statement takes exactly `given` values.
+void requireValueCount(sqlite3_stmt *stmt, qsizetype given);
+// The names of the statement's result columns.
+QStringList columnNames(sqlite3_stmt *stmt);
+
 // A statement prepared once and run many times: bind, step, read, reset.
 // Used where the same SQL runs again and again (cursor moves, row fetches).
 class Statement {

@@ -68,34 +68,22 @@ QVariant columnValue(sqlite3_stmt *stmt, int column)
 QueryCursor::QueryCursor(Database &db, const QString &sql, const QVariantList &values)
     : m_db(db), m_sql(sql), m_values(values)
 {
-    if (!db.isOpen())
-        throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
-    if (sql.contains(QChar(0)))
-        throw EngineError(ErrQuerySyntax, QStringLiteral("The query text holds a NUL character."));
-    refuseNul(values);
-    const QByteArray text = sql.toUtf8();
-    int rc = sqlite3_prepare_v2(db.handle(), text.constData(), text.size(), &m_stmt, nullptr);
-    if (rc != SQLITE_OK) {
+    m_stmt = prepareStatement(db, sql);
+    try {
+        refuseNul(values);
+        requireValueCount(m_stmt, values.size());
+    } catch (const EngineError &) {
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
-        db.raise(rc);
-    }
-    if (!m_stmt) // only blanks or a comment
-        throw EngineError(ErrQuerySyntax, QStringLiteral("Empty query."));
-    if (const int expected = sqlite3_bind_parameter_count(m_stmt); expected != values.size()) {
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
-        throw EngineError(ErrInvalidArgument,
-                          QStringLiteral("The query expects %1 values, %2 given.").arg(expected).arg(values.size()));
+        throw;
     }
     for (int i = 0; i < values.size(); ++i)
         bindValue(m_stmt, i + 1, values.at(i));
-    const int n = sqlite3_column_count(m_stmt);
-    for (int i = 0; i < n; ++i)
-        m_columns.append(QString::fromUtf8(sqlite3_column_name(m_stmt, i)));
+    m_columns = engine::columnNames(m_stmt);
+    const int n = int(m_columns.size());
     // Read the first row now so that the count of an opened result is known
     // (0 when empty, at least 1 otherwise).
-    rc = sqlite3_step(m_stmt);
+    const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW) {
         m_hasFirst = true;
         for (int i = 0; i < n; ++i)

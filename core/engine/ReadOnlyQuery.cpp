@@ -91,8 +91,7 @@ ReadOnlyQuery::ReadOnlyQuery(Database &db, const QString &sql) : m_db(db)
         if (!m_parameters.contains(n))
             m_parameters << n;
     }
-    for (int i = 0; i < sqlite3_column_count(m_stmt); ++i)
-        m_columns << QString::fromUtf8(sqlite3_column_name(m_stmt, i));
+    m_columns = engine::columnNames(m_stmt);
 }
 
 ReadOnlyQuery::~ReadOnlyQuery()

@@ -283,6 +283,7 @@ private slots:
     // its own come.
     void longRunsGoOnInTheBackground()
     {
+        const testsupport::ProgramInlineBudget asTheProgramRuns;
         DataSource source;
         source.setDatabase(m_db);
         source.setQuery(slowSelect(3, 1000000));
@@ -314,6 +315,7 @@ private slots:
     // after half a second; the rows found so far stay.
     void escStopsTheGridsRun()
     {
+        const testsupport::ProgramInlineBudget asTheProgramRuns;
         DataSource source;
         source.setDatabase(m_db);
         source.setQuery(slowSelect(10000, 100000)); // minutes

@@ -4,6 +4,7 @@
 #include "ReportLauncher.h"
 #include "frmPrint.h"
 
+#include <QFrame>
 #include <QLabel>
 #include <QPrinter>
 #include <QPushButton>
@@ -94,6 +95,40 @@ private slots:
         QCOMPARE(f.messages.shownCount(), 1);
         QCOMPARE(f.lastShown(), failure);
         QVERIFY(!f.viewer());
+    }
+
+    // A report that takes long is prepared while the window stays usable:
+    // the busy pointer at once, the panel over the window after half a
+    // second; Esc stops it, with no message and no viewer.
+    void escStopsAReportBeingPrepared()
+    {
+        const testsupport::ProgramInlineBudget asTheProgramRuns;
+        Fixture f(5);
+        QWidget window;
+        window.resize(640, 480);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        f.launcher.setWindow(&window);
+        f.writeReport(QStringLiteral("endless"),
+                      QStringLiteral("[report]\ntitle=T\n[query rows]\nWITH RECURSIVE c(x) AS (SELECT 1 UNION ALL "
+                                     "SELECT x + 1 FROM c) SELECT count(*) AS n FROM c\n[layout]\n{{#rows}}{{n}}{{/rows}}"));
+        QSignalSpy failed(&f.launcher, &ReportLauncher::reportFailed);
+        QVERIFY(f.launcher.showReport(QStringLiteral("endless")));
+        QVERIFY(f.launcher.isBusy());
+        QVERIFY(QApplication::overrideCursor());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        auto *panel = window.findChild<QFrame *>(QStringLiteral("busyPanel"));
+        QVERIFY(panel);
+        QTRY_VERIFY(panel->isVisible());
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().first().toString(), QueryRunner::cancelledMessage());
+        QVERIFY(!f.launcher.isBusy());
+        QVERIFY(!panel->isVisible());
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(f.messages.shownCount(), 0);
+        QVERIFY(!f.viewer());
+        QVERIFY(f.show(QStringLiteral("chnation")));
     }
 
     // A file made before the report index gets it with its first report.
