@@ -343,7 +343,7 @@ int main(int argc, char **argv)
                 waitIdle(list);
                 searchOnScreen(cold);
                 engine::Database fresh;
-                fresh.open(db.spec());
+                fresh.open(db.openSpec());
                 fresh.setCacheSize(cacheKiB);
                 directCold = runScan(fresh, idSql, q.values, directCold);
                 engine::Database freshPlain;
@@ -352,7 +352,7 @@ int main(int argc, char **argv)
                 plainCold = runScan(freshPlain, idSql, q.values, plainCold);
             }
             engine::Database kept;
-            kept.open(db.spec());
+            kept.open(db.openSpec());
             kept.setCacheSize(cacheKiB);
             runScan(kept, idSql, q.values, {});
             plain.setCacheSize(cacheKiB);

@@ -210,7 +210,7 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
         std::unique_ptr<engine::Database> db;
         if (request.keepCache) {
             QMutexLocker lock(&shared->mutex);
-            if (shared->kept && shared->keptPath == request.spec.path)
+            if (shared->kept && shared->keptPath == request.openSpec.path)
                 db = std::move(shared->kept);
         }
         Batch found;
@@ -273,7 +273,7 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
         try {
             if (!db) {
                 db = std::make_unique<engine::Database>();
-                db->open(request.spec);
+                db->open(request.openSpec);
                 db->setQueryOnly(true);
                 if (request.keepCache && cacheKiB > 0)
                     db->setCacheSize(cacheKiB);
@@ -316,7 +316,7 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
             QMutexLocker lock(&shared->mutex);
             if (!shared->kept) {
                 shared->kept = std::move(db);
-                shared->keptPath = request.spec.path;
+                shared->keptPath = request.openSpec.path;
             }
         }
         db.reset();

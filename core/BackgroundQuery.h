@@ -40,7 +40,7 @@ namespace core {
 //     core::BackgroundQuery::Request r;
 //     r.sql = "select * from tamrel where [a_new_name] like ? escape '\\'";
 //     r.values = {"%" + engine::escapeLike(typed) + "%"};
-//     r.spec = db.spec();   // where the worker reads
+//     r.openSpec = db.openSpec();   // where the worker reads
 //     r.inlineDb = &db;     // where the first 100 ms are read
 //     query.start(r);       // throws EngineError for a select that cannot run
 //     show(query.take());   // what was found inline
@@ -57,7 +57,7 @@ public:
         QString sql;
         QVariantList values;
         Result result = Result::Rows;
-        engine::OpenSpec spec;              // the worker's connection
+        engine::OpenSpec openSpec;              // the worker's connection
         engine::Database *inlineDb = nullptr; // read here first (the caller's thread)
         // How long inlineDb reads before the worker takes over: unset, the
         // process's default; negative, the whole select is read there.

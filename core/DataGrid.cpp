@@ -479,7 +479,7 @@ void DataSource::refresh()
 
     BackgroundQuery::Request request;
     request.values = values;
-    request.spec = db.spec();
+    request.openSpec = db.openSpec();
     request.inlineDb = &db;
     request.inlineBudgetMs = m_inlineBudgetMs;
     request.keepCache = true;
@@ -543,7 +543,7 @@ bool DataSource::sort(const QString &sortText)
         throw engine::EngineError(engine::ErrInvalidArgument, QStringLiteral("The data source must be refreshed."));
     BackgroundQuery::Request request;
     request.values = m_type == RecordsetType::Dynaset ? m_values : QVariantList();
-    request.spec = db.spec();
+    request.openSpec = db.openSpec();
     request.inlineDb = &db;
     request.inlineBudgetMs = m_inlineBudgetMs;
     // A sort reads every row once: a connection of its own, whose pages do

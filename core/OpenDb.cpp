@@ -246,7 +246,7 @@ std::unique_ptr<engine::Database> DataStore::openViewConnection() const
     // opens in milliseconds, without deriving the key again.
     if (m_db && m_db->isOpen()
         && QFileInfo(m_db->path()).absoluteFilePath() == QFileInfo(m_config.dbFile).absoluteFilePath())
-        view->open(m_db->spec());
+        view->open(m_db->openSpec());
     else
         view->open(m_config.dbFile, passwordFromConnect(QLatin1String(kConnectString)), {QStringLiteral("users")});
     return view;

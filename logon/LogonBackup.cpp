@@ -35,7 +35,7 @@ void removeLeftovers(const QString &destination)
 
 // Copies on a worker thread; the caller's thread runs its events meanwhile
 // and hears of the progress. A program that ends meanwhile stops the copy.
-void copyDatabase(const engine::OpenSpec &spec, const QString &dbFile, const QString &destination,
+void copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const QString &destination,
                   const BackupProgress &progress)
 {
     std::atomic<int> percent{0};
@@ -45,8 +45,8 @@ void copyDatabase(const engine::OpenSpec &spec, const QString &dbFile, const QSt
     std::thread worker([&] {
         try {
             engine::Database source;
-            if (spec.isValid())
-                source.open(spec); // the key is known: no derivation
+            if (openSpec.isValid())
+                source.open(openSpec); // the key is known: no derivation
             else
                 source.open(dbFile, core::passwordFromConnect(QLatin1String(core::kConnectString)));
             source.backupTo(destination, [&](int p) {
@@ -103,14 +103,14 @@ core::OpenResult LOGONBACKUP(core::DataStore &store, const BackupProgress &progr
         return nothingToDo;
     }
 
-    const engine::OpenSpec spec = store.isOpen() ? store.db().spec() : engine::OpenSpec();
+    const engine::OpenSpec openSpec = store.isOpen() ? store.db().openSpec() : engine::OpenSpec();
     store.CLOSEDATABASE();
     // Another program may have the shared file open and be writing: the
     // engine's online backup gives a consistent copy, encrypted with the
     // key of the source. Another workstation holding the lock is taking
     // the same backup now.
     if (mine)
-        copyDatabase(spec, store.config().dbFile, destination, progress);
+        copyDatabase(openSpec, store.config().dbFile, destination, progress);
     return store.OPENDATABASE();
 }
 

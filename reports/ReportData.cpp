@@ -208,7 +208,7 @@ core::BackgroundQuery::Request QueryRunner::request(const Planned &query) const
     r.values = query.values;
     r.result = core::BackgroundQuery::Result::Rows;
     r.inlineDb = m_checked.get();
-    r.spec = m_checked->spec(); // the worker opens its own with the derived key
+    r.openSpec = m_checked->openSpec(); // the worker opens its own with the derived key
     // One row past the limit tells that the report is too long.
     r.maxRows = qMax<qint64>(0, m_data.def.maxRows - m_total) + 1;
     return r;

@@ -269,13 +269,13 @@ void Database::open(const QString &path, const QString &password, const QStringL
     openKeyed(path, rawKey, salt, pageSizeHint(salt), requiredTables);
 }
 
-void Database::open(const OpenSpec &spec)
+void Database::open(const OpenSpec &openSpec)
 {
     close();
-    requireUsablePath(spec.path);
-    if (spec.plain) {
-        fileHead(spec.path, 0); // a regular file that exists
-        adopt(openHandle(spec.path, SQLITE_OPEN_READWRITE), spec.path);
+    requireUsablePath(openSpec.path);
+    if (openSpec.plain) {
+        fileHead(openSpec.path, 0); // a regular file that exists
+        adopt(openHandle(openSpec.path, SQLITE_OPEN_READWRITE), openSpec.path);
         m_plain = true;
         try {
             applySettings();
@@ -285,11 +285,11 @@ void Database::open(const OpenSpec &spec)
         }
         return;
     }
-    const QByteArray head = fileHead(spec.path, kSaltBytes);
-    openKeyed(spec.path, spec.rawKey, head, spec.pageSize, spec.requiredTables);
+    const QByteArray head = fileHead(openSpec.path, kSaltBytes);
+    openKeyed(openSpec.path, openSpec.rawKey, head, openSpec.pageSize, openSpec.requiredTables);
 }
 
-OpenSpec Database::spec() const
+OpenSpec Database::openSpec() const
 {
     OpenSpec s;
     if (!m_db)

@@ -70,8 +70,8 @@ public:
     // does not open it, 3011 no tables or a required table missing,
     // 3260 another process keeps it locked.
     void open(const QString &path, const QString &password, const QStringList &requiredTables = {});
-    // Opens one more connection as described by the spec of an open one.
-    void open(const OpenSpec &spec);
+    // Opens one more connection as the openSpec() of an open one describes it.
+    void open(const OpenSpec &openSpec);
 
     // Creates a new, empty encrypted database with 4 KB pages (fails when
     // the file exists).
@@ -86,7 +86,7 @@ public:
     const QString &path() const { return m_path; }
     int pageSize() const { return m_pageSize; }
     // How to open another connection to this file (invalid when closed).
-    OpenSpec spec() const;
+    OpenSpec openSpec() const;
 
     // Page cache of this connection in KiB (SQLite allocates it as pages
     // are read). Lists and searches keep a large one.

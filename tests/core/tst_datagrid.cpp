@@ -371,7 +371,7 @@ private slots:
         r.sql = QStringLiteral("select many.rowid from many order by many.rowid");
         r.unorderedSql = QStringLiteral("select rowid from many");
         r.result = core::BackgroundQuery::Result::Ids;
-        r.spec = m_db.spec();
+        r.openSpec = m_db.openSpec();
         r.inlineDb = &reader;
         r.inlineBudgetMs = 0;
         QVector<qint64> ids;

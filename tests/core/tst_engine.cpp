@@ -461,7 +461,7 @@ private slots:
             again.open(m_path, kKey);
             QCOMPARE(again.pageSize(), kPageSize);
             Database sibling;
-            sibling.open(again.spec());
+            sibling.open(again.openSpec());
             QCOMPARE(sibling.scalar(QStringLiteral("select NAME from witnesses")).toString(), QStringLiteral("four"));
         }
         QCOMPARE(Database::keyDerivations(), derived); // known since create()
