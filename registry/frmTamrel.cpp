@@ -32,9 +32,15 @@ namespace registry {
 namespace {
 
 const QString kBlank = QStringLiteral(" ");
-// The first rows of a list or search show as the button returns; the rest
-// come from the background.
-constexpr int kListInlineMs = 8;
+// The list is read on the window's thread for a moment only: the whole
+// register's first rows are found within it and show as the button
+// returns; anything longer (a search) goes on in the background and shows
+// its rows as they are found. An add or delete re-runs the list, so this
+// moment is part of every add.
+constexpr int kListInlineMs = 1;
+// A person row has 97 fields and the grid shows a dozen rows: it reads them
+// in small blocks.
+constexpr int kListBlockRows = 64;
 
 } // namespace
 
@@ -100,6 +106,7 @@ frmTamrel::frmTamrel(core::AppContext &ctx, Access access, QWidget *parent)
     // register is stored.
     listData()->setTable(QLatin1String(kTable));
     listData()->setInlineBudget(kListInlineMs);
+    listData()->model()->setBatchSize(kListBlockRows);
     setKeyControl(txt_tamrel_no);
     setListChoice({nullptr, true, true});
     setFirstFocus(txt_tamrel_no);
