@@ -8,6 +8,7 @@
 #include "engine/EngineError.h"
 #include "engine/TableCursor.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
@@ -534,11 +535,14 @@ void LOGON::logOn()
 
     m_backingUp = true;
     m_ok->setEnabled(false);
+    // The window stays alive while the copy runs; the pointer says it is busy.
+    QApplication::setOverrideCursor(Qt::BusyCursor);
     const core::OpenResult reopened = LOGONBACKUP(store, [this](int percent) {
         m_backupLabel->show();
         m_backupProgress->show();
         m_backupProgress->setValue(percent);
     });
+    QApplication::restoreOverrideCursor();
     m_backupLabel->hide();
     m_backupProgress->hide();
     m_ok->setEnabled(true);

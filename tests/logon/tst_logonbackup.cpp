@@ -5,6 +5,8 @@
 #include "TestMain.h"
 #include "engine/EngineError.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QProgressBar>
@@ -189,13 +191,25 @@ void TestLogonBackup::progressAndWhatAKilledCopyLeaves()
     QVERIFY(!QFileInfo::exists(backup));
     QVERIFY(!backupDir.entryList({QStringLiteral("velm.mdb.part-*")}).isEmpty());
 
+    // Logging on takes the copy, with its bar and the busy pointer.
     logon::LOGON screen(w.ctx);
     QVERIFY(screen.load());
+    screen.show();
     auto *bar = control<QProgressBar>(&screen, "backupProgress");
     QVERIFY(bar->isHidden());
-    QVERIFY(w.store.OPENDATABASE().ok);
     QList<int> seen;
-    QVERIFY(logon::LOGONBACKUP(w.store, [&seen](int percent) { seen << percent; }).ok);
+    bool busyPointer = true;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int percent) {
+        seen << percent;
+        const QCursor *pointer = QApplication::overrideCursor();
+        busyPointer = busyPointer && pointer && pointer->shape() == Qt::BusyCursor;
+    });
+    QSignalSpy loggedOn(&screen, &logon::LOGON::loggedOn);
+    typeAndLogOn(&screen, QStringLiteral("admin"), QStringLiteral("pw"));
+    QTRY_COMPARE(loggedOn.count(), 1);
+    QVERIFY(busyPointer);
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(bar->isHidden());
     QVERIFY(w.store.isOpen());
     QVERIFY(!seen.isEmpty());
     QCOMPARE(seen.last(), 100);
