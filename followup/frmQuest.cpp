@@ -92,11 +92,16 @@ void frmQuest::personChanged(bool byUser)
     const PersonFound found = showPersonNames();
     // Showing a record has put its answers in already; they stay even when
     // the person has gone from the register.
-    if (!byUser || found == PersonFound::NotChosen || found == PersonFound::Unreadable)
+    if (!byUser)
         return;
-    clearAnswers();
-    if (found == PersonFound::Yes)
-        showStoredAnswers();
+    if (found != PersonFound::NotChosen && found != PersonFound::Unreadable) {
+        clearAnswers();
+        if (found == PersonFound::Yes)
+            showStoredAnswers();
+    }
+    // The list of every questionnaire is read again after each person the
+    // user chooses, so it shows what add and delete have changed meanwhile.
+    listData()->tryRefresh();
 }
 
 void frmQuest::DATATOTEXT()

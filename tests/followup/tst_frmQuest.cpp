@@ -160,6 +160,13 @@ private slots:
         QCOMPARE(f.grid()->rowCount(), 2);
         f.press("refresh");
         QCOMPARE(f.grid()->rowCount(), 1);
+
+        // Choosing a person reads the list again: a questionnaire deleted
+        // meanwhile goes from it.
+        f.addQuestionnaire(QStringLiteral("78"), QStringLiteral("x"));
+        QCOMPARE(f.grid()->rowCount(), 1);
+        typeIn(f.person(), QStringLiteral("13"));
+        QCOMPARE(f.grid()->rowCount(), 2);
     }
 };
 
