@@ -131,6 +131,12 @@ void TestApp::everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack_data()
     QTest::addColumn<QString>("firstHeading");
     QTest::newRow("person") << 1 << "frmTamrel" << "txt_tamrel_no" << "رقم Tamrel";
     QTest::newRow("person, view only") << 13 << "frmTamrel" << "txt_tamrel_no" << "رقم Tamrel";
+    QTest::newRow("follow-up steps") << 2 << "frmFollowup" << "dbc_tamrel" << QString();
+    QTest::newRow("courses") << 3 << "frmCourses" << "dbc_tamrel" << "رقم Tamrel";
+    QTest::newRow("questionnaire") << 4 << "frmQuest" << "dbc_tamrel" << "رقم Tamrel";
+    QTest::newRow("course material") << 5 << "frmCourseMaterial" << "dbc_language" << "اللغة";
+    QTest::newRow("field evaluation") << 6 << "frmEvaluation" << "dbc_tamrel" << QString();
+    QTest::newRow("forms") << 7 << "frmForms" << "txt_form_no" << "رقم النموذج";
     QTest::newRow("users") << 8 << "SECURITY" << "USERID_text" << "userid";
     QTest::newRow("code tables") << 9 << "frmcodes" << "Text1" << "الشرح";
     QTest::newRow("reports") << 10 << "frmRpts" << "report_text" << "التقرير";
