@@ -15,7 +15,8 @@
 //     a count by nationality, reading every person; first with an empty
 //     page cache, then again;
 //   - opening a person-sized screen: eight look-up lists and three grids,
-//     each on a connection of its own (after the logon has opened the file);
+//     reading through the view connection they share, opened with the key
+//     the logon derived (after the logon has opened the file);
 //   - a heading sort of the million-person list: its time and the memory
 //     the process reaches.
 
