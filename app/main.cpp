@@ -1,4 +1,5 @@
 #include "AppContext.h"
+#include "BackgroundQuery.h"
 #include "CmnSub.h"
 #include "MenuIcons.h"
 #include "OpenDb.h"
@@ -57,6 +58,7 @@ bool hasDisplay()
 
 int main(int argc, char **argv)
 {
+    core::BackgroundQuery::useOneMemoryPool();
     if (hasArgument(argc, argv, {"--help", "-h", "-?", "--help-all", "--version", "-v"}))
         return answerTextOnly(argc, argv);
 

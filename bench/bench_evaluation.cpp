@@ -15,6 +15,7 @@
 // it when missing. A file made by an older build of the engine must be
 // removed to be made again.
 
+#include "BackgroundQuery.h"
 #include "BenchSupport.h"
 #include "DataGrid.h"
 #include "KeyLookup.h"
@@ -249,6 +250,7 @@ QueryTimes timeQueries(engine::Database &db, const QList<Evaluation> &evaluation
 
 int main(int argc, char **argv)
 {
+    core::BackgroundQuery::useOneMemoryPool(); // as the program does
     bench::prepareOffscreen();
     QApplication app(argc, argv);
 

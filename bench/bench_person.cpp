@@ -14,6 +14,7 @@
 // copy in turns), and W (default 5) searches
 // again on a warm one.
 
+#include "BackgroundQuery.h"
 #include "BenchSupport.h"
 #include "DataGrid.h"
 #include "PersonSearch.h"
@@ -161,6 +162,7 @@ Scan runScan(engine::Database &db, const QString &idSql, const QVariantList &val
 
 int main(int argc, char **argv)
 {
+    core::BackgroundQuery::useOneMemoryPool(); // as the program does
     bench::prepareOffscreen();
     QApplication app(argc, argv);
 

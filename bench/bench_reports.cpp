@@ -12,6 +12,7 @@
 // rows. The plain copy velm-plain.db is made next to it when missing. The
 // shipped reports are copied into the folder, which is the report folder.
 
+#include "BackgroundQuery.h"
 #include "BenchSupport.h"
 #include "ReportData.h"
 #include "ReportDialogs.h"
@@ -65,6 +66,7 @@ void installReports(const QString &folder)
 
 int main(int argc, char **argv)
 {
+    core::BackgroundQuery::useOneMemoryPool(); // as the program does
     bench::prepareOffscreen();
     QApplication app(argc, argv);
 

@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <atomic>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace core {
 
@@ -86,6 +89,13 @@ struct BackgroundQuery::Run {
 int BackgroundQuery::defaultInlineBudget()
 {
     return defaultBudgetMs.load();
+}
+
+void BackgroundQuery::useOneMemoryPool()
+{
+#ifdef __GLIBC__
+    mallopt(M_ARENA_MAX, 1);
+#endif
 }
 
 void BackgroundQuery::setDefaultInlineBudget(int ms)
