@@ -58,8 +58,13 @@ PersonRecordScreen::PersonRecordScreen(AppContext &ctx, const QString &formName,
     print->setAutoDefault(false);
     addButton(print);
 
-    if (m_rows == ListRows::All)
+    if (m_rows == ListRows::All) {
         listData()->setQuery(allRowsSql());
+        // Every row of a table that grows with the register: the list reads a
+        // moment on the window's thread and the rest as it is found, so the
+        // screen opens (and the list is read again) without a wait.
+        listData()->setInlineBudget(1);
+    }
     setKeyControl(dbc_tamrel);
     setListChoice({txt_seq_no, true, true});
     connect(dbc_tamrel, &PersonLookup::personChanged, this, [this] { personChanged(true); });

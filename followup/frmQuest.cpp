@@ -46,10 +46,6 @@ frmQuest::frmQuest(core::AppContext &ctx, QWidget *parent)
                  {QStringLiteral("q5"), txt_q5},       {QStringLiteral("remark_1"), txt_remark_1}};
     setFieldControls(QList<FieldControl>{{QStringLiteral("tamrel_no"), dbc_tamrel}} + m_answers);
     listData()->setObjectName(QStringLiteral("quest_data"));
-    // The list of every questionnaire is read again after each person the
-    // user chooses: it reads only a moment on the window's thread and the
-    // rest as it is found, so choosing a person stays instant.
-    listData()->setInlineBudget(1);
     loadForm();
 }
 
