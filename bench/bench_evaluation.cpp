@@ -33,7 +33,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QThread>
 
 #include <random>
 
@@ -154,12 +153,8 @@ ScreenTimes timeScreen(core::AppContext &ctx, const QList<Evaluation> &evaluatio
     }
     // The lists the screen opened with are read to their end first, as they
     // are by the time a clerk has typed a number.
-    for (core::DataSource *list : screen->findChildren<core::DataSource *>()) {
-        while (list->isRunning()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(1);
-        }
-    }
+    for (core::DataSource *list : screen->findChildren<core::DataSource *>())
+        bench::waitWhileRunning(*list);
     QCoreApplication::processEvents();
     auto *person = screen->findChild<core::PersonLookup *>(QStringLiteral("dbc_tamrel"));
     auto *seq = screen->findChild<QLineEdit *>(QStringLiteral("txt_seq_no"));

@@ -47,6 +47,7 @@ using bench::line;
 using bench::median;
 using bench::msSince;
 using bench::out;
+using bench::timed;
 using registry::frmTamrel;
 
 // Messages are expected (added, updated) or tell of a failure: counted,
@@ -94,22 +95,10 @@ void settle()
     QCoreApplication::processEvents();
 }
 
-double timed(const std::function<void()> &step)
-{
-    QElapsedTimer t;
-    t.start();
-    step();
-    settle();
-    return msSince(t);
-}
-
 // Until the list's background run has ended.
 void waitIdle(core::DataSource *source)
 {
-    while (source->isRunning()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
+    bench::waitWhileRunning(*source);
     settle();
 }
 
