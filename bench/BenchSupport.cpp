@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include "BackgroundQuery.h"
+
 #include "DataGrid.h"
 #include "HijraDate.h"
 #include "KeyLookup.h"
@@ -238,8 +240,9 @@ core::SyntheticCounts buildRegister(const QString &path, int persons)
     return c;
 }
 
-void prepareOffscreen()
+void prepareProcess()
 {
+    core::BackgroundQuery::useOneMemoryPool(); // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietPlatform);

@@ -110,9 +110,10 @@ std::pair<Times, Times> sideBySide(engine::Database &encrypted, engine::Database
     return {std::move(e), std::move(p)};
 }
 
-// Prepares the offscreen platform and a quiet message handler; call first
-// in main, before the application object exists.
-void prepareOffscreen();
+// Prepares the process as the program prepares its own (one memory pool),
+// the offscreen platform unless another is named, and a quiet message
+// handler; call first in main, before the application object exists.
+void prepareProcess();
 
 // The command line: "--name value" options, taken out as they are read;
 // what is left names the folder.

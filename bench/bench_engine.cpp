@@ -20,7 +20,6 @@
 //   - a heading sort of the million-person list: its time and the memory
 //     the process reaches.
 
-#include "BackgroundQuery.h"
 #include "BenchSupport.h"
 #include "DataGrid.h"
 #include "LookupCombo.h"
@@ -517,7 +516,7 @@ void makeFiles(const QString &encrypted, const QString &plain, int persons)
 
 int main(int argc, char **argv)
 {
-    core::BackgroundQuery::useOneMemoryPool(); // as the program does
+    bench::prepareProcess();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -15,7 +15,6 @@
 // it when missing. A file made by an older build of the engine must be
 // removed to be made again.
 
-#include "BackgroundQuery.h"
 #include "BenchSupport.h"
 #include "DataGrid.h"
 #include "KeyLookup.h"
@@ -255,8 +254,7 @@ QueryTimes timeQueries(engine::Database &db, const QList<Evaluation> &evaluation
 
 int main(int argc, char **argv)
 {
-    core::BackgroundQuery::useOneMemoryPool(); // as the program does
-    bench::prepareOffscreen();
+    bench::prepareProcess();
     QApplication app(argc, argv);
 
     bench::CommandLine args(app.arguments().mid(1));

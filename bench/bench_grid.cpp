@@ -7,7 +7,6 @@
 //   bench_grid FILE [TABLE]         opens an existing encrypted file (key of
 //                                   the office database), table tamrel by default;
 //                                   a FILE that does not exist yet is built first
-#include "BackgroundQuery.h"
 #include "BenchSupport.h"
 #include "DataGrid.h"
 #include "OpenDb.h"
@@ -109,7 +108,7 @@ void scrollTo(core::DataGrid &grid, int row, const char *what)
 
 int main(int argc, char **argv)
 {
-    core::BackgroundQuery::useOneMemoryPool(); // as the program does
+    bench::prepareProcess();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -14,7 +14,6 @@
 // copy in turns), and W (default 5) searches
 // again on a warm one.
 
-#include "BackgroundQuery.h"
 #include "BenchSupport.h"
 #include "DataGrid.h"
 #include "PersonSearch.h"
@@ -151,8 +150,7 @@ Scan runScan(engine::Database &db, const QString &idSql, const QVariantList &val
 
 int main(int argc, char **argv)
 {
-    core::BackgroundQuery::useOneMemoryPool(); // as the program does
-    bench::prepareOffscreen();
+    bench::prepareProcess();
     QApplication app(argc, argv);
 
     bench::CommandLine args(app.arguments().mid(1));

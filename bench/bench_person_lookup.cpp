@@ -13,7 +13,6 @@
 // then more follow-up steps until followUp holds M rows (default 5,000,000).
 // The plain copy velm-plain.db is made next to it when missing.
 
-#include "BackgroundQuery.h"
 #include "BenchSupport.h"
 #include "DataGrid.h"
 #include "PersonLookup.h"
@@ -137,8 +136,7 @@ QueryTimes timeQueries(engine::Database &db, const QStringList &numbers)
 
 int main(int argc, char **argv)
 {
-    core::BackgroundQuery::useOneMemoryPool(); // as the program does
-    bench::prepareOffscreen();
+    bench::prepareProcess();
     QApplication app(argc, argv);
 
     bench::CommandLine args(app.arguments().mid(1));

@@ -12,7 +12,6 @@
 // rows. The plain copy velm-plain.db is made next to it when missing. The
 // shipped reports are copied into the folder, which is the report folder.
 
-#include "BackgroundQuery.h"
 #include "BenchSupport.h"
 #include "ReportData.h"
 #include "ReportDialogs.h"
@@ -66,8 +65,7 @@ void installReports(const QString &folder)
 
 int main(int argc, char **argv)
 {
-    core::BackgroundQuery::useOneMemoryPool(); // as the program does
-    bench::prepareOffscreen();
+    bench::prepareProcess();
     QApplication app(argc, argv);
 
     bench::CommandLine args(app.arguments().mid(1));
