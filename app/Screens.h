@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScreenHost.h"
+#include "screens/ScreenHost.h"
 
 namespace app {
 

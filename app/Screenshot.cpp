@@ -1,10 +1,10 @@
-#include "Screenshot.h"
+#include "app/Screenshot.h"
 
-#include "LOGON.h"
-#include "MAINMENU.h"
-#include "CmnSub.h"
-#include "ScreenHost.h"
-#include "frmMain.h"
+#include "logon/LOGON.h"
+#include "shell/MAINMENU.h"
+#include "screens/CmnSub.h"
+#include "screens/ScreenHost.h"
+#include "shell/frmMain.h"
 
 #include <QAbstractButton>
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 // velm-icon FILE [SIZE]: writes the program's picture (the one its windows
 // carry) as a PNG file, for the desktop's menu.
 
-#include "MenuIcons.h"
+#include "shell/MenuIcons.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

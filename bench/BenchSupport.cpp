@@ -1,11 +1,11 @@
-#include "BenchSupport.h"
+#include "bench/BenchSupport.h"
 
-#include "BackgroundQuery.h"
+#include "data/BackgroundQuery.h"
 
-#include "DataGrid.h"
-#include "HijraDate.h"
-#include "KeyLookup.h"
-#include "Schema.h"
+#include "screens/DataGrid.h"
+#include "data/HijraDate.h"
+#include "screens/KeyLookup.h"
+#include "data/Schema.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

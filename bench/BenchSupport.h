@@ -6,11 +6,11 @@
 // folder whose db_path names a benchmark folder, with the context a screen
 // is handed.
 
-#include "AppContext.h"
-#include "CmnSub.h"
-#include "OpenDb.h"
-#include "Services.h"
-#include "SyntheticData.h"
+#include "screens/AppContext.h"
+#include "screens/CmnSub.h"
+#include "data/OpenDb.h"
+#include "screens/Services.h"
+#include "synthetic/SyntheticData.h"
 #include "engine/Database.h"
 
 #include <QElapsedTimer>

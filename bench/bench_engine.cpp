@@ -20,12 +20,12 @@
 //   - a heading sort of the million-person list: its time and the memory
 //     the process reaches.
 
-#include "BenchSupport.h"
-#include "DataGrid.h"
-#include "LookupCombo.h"
-#include "OpenDb.h"
-#include "Schema.h"
-#include "SyntheticData.h"
+#include "bench/BenchSupport.h"
+#include "screens/DataGrid.h"
+#include "screens/LookupCombo.h"
+#include "data/OpenDb.h"
+#include "data/Schema.h"
+#include "synthetic/SyntheticData.h"
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
 #include "engine/TableCursor.h"

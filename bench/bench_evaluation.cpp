@@ -15,16 +15,16 @@
 // it when missing. A file made by an older build of the engine must be
 // removed to be made again.
 
-#include "BenchSupport.h"
-#include "DataGrid.h"
-#include "KeyLookup.h"
-#include "PersonLookup.h"
-#include "ProblemRecords.h"
-#include "Schema.h"
+#include "bench/BenchSupport.h"
+#include "screens/DataGrid.h"
+#include "screens/KeyLookup.h"
+#include "screens/PersonLookup.h"
+#include "followup/ProblemRecords.h"
+#include "data/Schema.h"
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
 #include "engine/TableCursor.h"
-#include "frmEvaluation.h"
+#include "followup/frmEvaluation.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,9 +7,9 @@
 //   bench_grid FILE [TABLE]         opens an existing encrypted file (key of
 //                                   the office database), table tamrel by default;
 //                                   a FILE that does not exist yet is built first
-#include "BenchSupport.h"
-#include "DataGrid.h"
-#include "OpenDb.h"
+#include "bench/BenchSupport.h"
+#include "screens/DataGrid.h"
+#include "data/OpenDb.h"
 #include "engine/Database.h"
 
 #include <QApplication>

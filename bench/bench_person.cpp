@@ -14,16 +14,16 @@
 // copy in turns), and W (default 5) searches
 // again on a warm one.
 
-#include "BenchSupport.h"
-#include "DataGrid.h"
-#include "PersonSearch.h"
-#include "Schema.h"
-#include "SyntheticData.h"
+#include "bench/BenchSupport.h"
+#include "screens/DataGrid.h"
+#include "registry/PersonSearch.h"
+#include "data/Schema.h"
+#include "synthetic/SyntheticData.h"
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
 #include "engine/ResultPlan.h"
 #include "engine/TableCursor.h"
-#include "frmTamrel.h"
+#include "registry/frmTamrel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -13,14 +13,14 @@
 // then more follow-up steps until followUp holds M rows (default 5,000,000).
 // The plain copy velm-plain.db is made next to it when missing.
 
-#include "BenchSupport.h"
-#include "DataGrid.h"
-#include "PersonLookup.h"
+#include "bench/BenchSupport.h"
+#include "screens/DataGrid.h"
+#include "screens/PersonLookup.h"
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
-#include "frmCourses.h"
-#include "frmFollowup.h"
-#include "frmQuest.h"
+#include "education/frmCourses.h"
+#include "followup/frmFollowup.h"
+#include "followup/frmQuest.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -12,12 +12,12 @@
 // rows. The plain copy velm-plain.db is made next to it when missing. The
 // shipped reports are copied into the folder, which is the report folder.
 
-#include "BenchSupport.h"
-#include "ReportData.h"
-#include "ReportDialogs.h"
-#include "ReportLauncher.h"
-#include "Schema.h"
-#include "frmPrint.h"
+#include "bench/BenchSupport.h"
+#include "reports/ReportData.h"
+#include "reports/ReportDialogs.h"
+#include "reports/ReportLauncher.h"
+#include "data/Schema.h"
+#include "reports/frmPrint.h"
 #include "engine/Database.h"
 
 #include <QApplication>

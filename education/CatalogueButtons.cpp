@@ -1,4 +1,4 @@
-#include "CatalogueButtons.h"
+#include "education/CatalogueButtons.h"
 
 #include <QPushButton>
 

@@ -1,10 +1,10 @@
-#include "frmCourses.h"
+#include "education/frmCourses.h"
 
-#include "AppContext.h"
-#include "LookupCombo.h"
-#include "PersonLookup.h"
-#include "Schema.h"
-#include "TextArea.h"
+#include "screens/AppContext.h"
+#include "screens/LookupCombo.h"
+#include "screens/PersonLookup.h"
+#include "data/Schema.h"
+#include "screens/TextArea.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
-#include "frmForms.h"
+#include "education/frmForms.h"
 
-#include "AppContext.h"
-#include "CatalogueButtons.h"
-#include "DataGrid.h"
-#include "DocumentFiles.h"
-#include "Schema.h"
+#include "screens/AppContext.h"
+#include "education/CatalogueButtons.h"
+#include "screens/DataGrid.h"
+#include "screens/DocumentFiles.h"
+#include "data/Schema.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordScreen.h"
+#include "screens/RecordScreen.h"
 
 #include <array>
 

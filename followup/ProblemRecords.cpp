@@ -1,6 +1,6 @@
-#include "ProblemRecords.h"
+#include "followup/ProblemRecords.h"
 
-#include "PersonLookup.h"
+#include "screens/PersonLookup.h"
 #include "engine/Database.h"
 #include "engine/EngineError.h"
 #include "engine/QueryCursor.h"

@@ -1,13 +1,13 @@
-#include "frmEvaluation.h"
+#include "followup/frmEvaluation.h"
 
-#include "AppContext.h"
-#include "DataGrid.h"
-#include "DateSelector.h"
-#include "KeyLookup.h"
-#include "LookupCombo.h"
-#include "PersonLookup.h"
-#include "Schema.h"
-#include "TextArea.h"
+#include "screens/AppContext.h"
+#include "screens/DataGrid.h"
+#include "screens/DateSelector.h"
+#include "screens/KeyLookup.h"
+#include "screens/LookupCombo.h"
+#include "screens/PersonLookup.h"
+#include "data/Schema.h"
+#include "screens/TextArea.h"
 #include "engine/EngineError.h"
 
 #include <QGridLayout>

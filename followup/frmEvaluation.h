@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PersonRecordScreen.h"
-#include "ProblemRecords.h"
+#include "screens/PersonRecordScreen.h"
+#include "followup/ProblemRecords.h"
 
 #include <array>
 #include <functional>

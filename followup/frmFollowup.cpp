@@ -1,9 +1,9 @@
-#include "frmFollowup.h"
+#include "followup/frmFollowup.h"
 
-#include "AppContext.h"
-#include "LookupCombo.h"
-#include "PersonLookup.h"
-#include "TextArea.h"
+#include "screens/AppContext.h"
+#include "screens/LookupCombo.h"
+#include "screens/PersonLookup.h"
+#include "screens/TextArea.h"
 
 #include <QLineEdit>
 

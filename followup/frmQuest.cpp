@@ -1,9 +1,9 @@
-#include "frmQuest.h"
+#include "followup/frmQuest.h"
 
-#include "AppContext.h"
-#include "LookupCombo.h"
-#include "PersonLookup.h"
-#include "TextArea.h"
+#include "screens/AppContext.h"
+#include "screens/LookupCombo.h"
+#include "screens/PersonLookup.h"
+#include "screens/TextArea.h"
 #include "engine/QueryCursor.h"
 
 #include <QGridLayout>

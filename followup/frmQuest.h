@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PersonRecordScreen.h"
+#include "screens/PersonRecordScreen.h"
 
 class QPlainTextEdit;
 

@@ -1,9 +1,9 @@
-#include "frmfollowupGroup.h"
+#include "followup/frmfollowupGroup.h"
 
-#include "AppContext.h"
-#include "DataGrid.h"
-#include "LookupCombo.h"
-#include "Schema.h"
+#include "screens/AppContext.h"
+#include "screens/DataGrid.h"
+#include "screens/LookupCombo.h"
+#include "data/Schema.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,10 +1,10 @@
-#include "LOGON.h"
+#include "logon/LOGON.h"
 
-#include "CmnSub.h"
-#include "HijraDate.h"
-#include "LogonBackup.h"
-#include "Schema.h"
-#include "StarterReports.h"
+#include "screens/CmnSub.h"
+#include "data/HijraDate.h"
+#include "logon/LogonBackup.h"
+#include "data/Schema.h"
+#include "data/StarterReports.h"
 #include "engine/EngineError.h"
 #include "engine/TableCursor.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppContext.h"
+#include "screens/AppContext.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "LogonBackup.h"
+#include "logon/LogonBackup.h"
 
 #include "engine/Database.h"
 #include "engine/EngineError.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OpenDb.h"
+#include "data/OpenDb.h"
 
 #include <QString>
 

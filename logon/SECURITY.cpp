@@ -1,8 +1,8 @@
-#include "SECURITY.h"
+#include "logon/SECURITY.h"
 
-#include "AppContext.h"
-#include "DataGrid.h"
-#include "Schema.h"
+#include "screens/AppContext.h"
+#include "screens/DataGrid.h"
+#include "data/Schema.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

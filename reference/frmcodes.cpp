@@ -1,9 +1,9 @@
-#include "frmcodes.h"
+#include "reference/frmcodes.h"
 
-#include "AppContext.h"
-#include "DataGrid.h"
-#include "OpenDb.h"
-#include "Schema.h"
+#include "screens/AppContext.h"
+#include "screens/DataGrid.h"
+#include "data/OpenDb.h"
+#include "data/Schema.h"
 #include "engine/EngineError.h"
 #include "engine/TableCursor.h"
 

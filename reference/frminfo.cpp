@@ -1,9 +1,9 @@
-#include "frminfo.h"
+#include "reference/frminfo.h"
 
-#include "OpenDb.h"
-#include "RecordScreen.h"
-#include "ScreenHost.h"
-#include "ScreenKeys.h"
+#include "data/OpenDb.h"
+#include "screens/RecordScreen.h"
+#include "screens/ScreenHost.h"
+#include "screens/ScreenKeys.h"
 #include "engine/EngineError.h"
 #include "engine/TableCursor.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppContext.h"
-#include "CmnSub.h"
+#include "screens/AppContext.h"
+#include "screens/CmnSub.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "PersonSearch.h"
+#include "registry/PersonSearch.h"
 
 namespace registry {
 

@@ -1,4 +1,4 @@
-#include "TamrelFields.h"
+#include "registry/TamrelFields.h"
 
 #include <QByteArray>
 

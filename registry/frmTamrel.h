@@ -1,7 +1,7 @@
 #pragma once
 
-#include "RecordScreen.h"
-#include "TamrelFields.h"
+#include "screens/RecordScreen.h"
+#include "registry/TamrelFields.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,13 +1,13 @@
 // The person screen's controls and its seven tabs, built from the field
 // table; the behaviour is in frmTamrel.cpp.
 
-#include "frmTamrel.h"
+#include "registry/frmTamrel.h"
 
-#include "AppContext.h"
-#include "DataGrid.h"
-#include "DateSelector.h"
-#include "LookupCombo.h"
-#include "TextArea.h"
+#include "screens/AppContext.h"
+#include "screens/DataGrid.h"
+#include "screens/DateSelector.h"
+#include "screens/LookupCombo.h"
+#include "screens/TextArea.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

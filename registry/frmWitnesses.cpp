@@ -1,8 +1,8 @@
-#include "frmWitnesses.h"
+#include "registry/frmWitnesses.h"
 
-#include "AppContext.h"
-#include "DataGrid.h"
-#include "Schema.h"
+#include "screens/AppContext.h"
+#include "screens/DataGrid.h"
+#include "data/Schema.h"
 
 #include <QFormLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "BackgroundWork.h"
+#include "reports/BackgroundWork.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 

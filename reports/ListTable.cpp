@@ -1,4 +1,4 @@
-#include "ListTable.h"
+#include "reports/ListTable.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,4 +1,4 @@
-#include "ReportCharts.h"
+#include "reports/ReportCharts.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReportData.h"
+#include "reports/ReportData.h"
 
 #include <QImage>
 #include <QMap>

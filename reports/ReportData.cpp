@@ -1,6 +1,6 @@
-#include "ReportData.h"
+#include "reports/ReportData.h"
 
-#include "Schema.h"
+#include "data/Schema.h"
 
 #include "engine/Database.h"
 #include "engine/ReadOnlyQuery.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BackgroundQuery.h"
-#include "ReportDefinition.h"
+#include "data/BackgroundQuery.h"
+#include "reports/ReportDefinition.h"
 
 #include <QImage>
 #include <QList>

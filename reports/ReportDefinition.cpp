@@ -1,6 +1,6 @@
-#include "ReportDefinition.h"
+#include "reports/ReportDefinition.h"
 
-#include "ReportRender.h"
+#include "reports/ReportRender.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "ReportDialogs.h"
+#include "reports/ReportDialogs.h"
 
 #include <QFileDialog>
 #include <QPrintDialog>

@@ -1,11 +1,11 @@
-#include "ReportLauncher.h"
+#include "reports/ReportLauncher.h"
 
-#include "AppContext.h"
-#include "HijraDate.h"
-#include "ReportCharts.h"
-#include "ReportDialogs.h"
-#include "BusyFeedback.h"
-#include "ReportRender.h"
+#include "screens/AppContext.h"
+#include "data/HijraDate.h"
+#include "reports/ReportCharts.h"
+#include "reports/ReportDialogs.h"
+#include "screens/BusyFeedback.h"
+#include "reports/ReportRender.h"
 
 #include <QDir>
 #include <QFileInfo>

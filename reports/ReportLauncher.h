@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BackgroundWork.h"
-#include "Services.h"
-#include "ReportData.h"
-#include "frmPrint.h"
+#include "reports/BackgroundWork.h"
+#include "screens/Services.h"
+#include "reports/ReportData.h"
+#include "reports/frmPrint.h"
 
 #include <QObject>
 #include <QPointer>

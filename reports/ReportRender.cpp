@@ -1,6 +1,6 @@
-#include "ReportRender.h"
+#include "reports/ReportRender.h"
 
-#include "ListTable.h"
+#include "reports/ListTable.h"
 
 #include <kainjow/mustache.hpp>
 

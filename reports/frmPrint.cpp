@@ -1,8 +1,8 @@
-#include "frmPrint.h"
+#include "reports/frmPrint.h"
 
-#include "BusyFeedback.h"
-#include "ReportDialogs.h"
-#include "Services.h"
+#include "screens/BusyFeedback.h"
+#include "reports/ReportDialogs.h"
+#include "screens/Services.h"
 
 #include <QCloseEvent>
 #include <QDir>

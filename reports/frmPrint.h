@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BackgroundWork.h"
-#include "ReportData.h"
-#include "ReportRender.h"
+#include "reports/BackgroundWork.h"
+#include "reports/ReportData.h"
+#include "reports/ReportRender.h"
 
 #include <QImage>
 #include <QMap>

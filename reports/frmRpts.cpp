@@ -1,11 +1,11 @@
-#include "frmRpts.h"
+#include "reports/frmRpts.h"
 
-#include "AppContext.h"
-#include "DataGrid.h"
-#include "DateSelector.h"
-#include "LookupCombo.h"
-#include "ReportDefinition.h"
-#include "Schema.h"
+#include "screens/AppContext.h"
+#include "screens/DataGrid.h"
+#include "screens/DateSelector.h"
+#include "screens/LookupCombo.h"
+#include "reports/ReportDefinition.h"
+#include "data/Schema.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,8 +2,8 @@
 // follow-up steps, courses, evaluations, problems and questionnaires to an
 // office database, for trying the program on a realistic register.
 
-#include "OpenDb.h"
-#include "SyntheticData.h"
+#include "data/OpenDb.h"
+#include "synthetic/SyntheticData.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

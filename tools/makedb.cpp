@@ -2,9 +2,9 @@
 // schema, the starter code tables, no user) and the default db_path into
 // the program folder, and an office logo when none is there yet.
 
-#include "OpenDb.h"
-#include "Schema.h"
-#include "StarterReports.h"
+#include "data/OpenDb.h"
+#include "data/Schema.h"
+#include "data/StarterReports.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
-#include "../logon/LogonWorld.h"
+#include "support/LogonWorld.h"
 
-#include "DataGrid.h"
-#include "MAINMENU.h"
-#include "Screens.h"
-#include "Screenshot.h"
-#include "Startup.h"
-#include "TestMain.h"
-#include "frmMain.h"
+#include "screens/DataGrid.h"
+#include "shell/MAINMENU.h"
+#include "app/Screens.h"
+#include "app/Screenshot.h"
+#include "app/Startup.h"
+#include "support/TestMain.h"
+#include "shell/frmMain.h"
 
 #include <QCommandLineParser>
 #include <QProcess>

@@ -1,11 +1,11 @@
-#include "frmCourseMaterial.h"
+#include "education/frmCourseMaterial.h"
 
-#include "DocumentFiles.h"
-#include "LookupCombo.h"
-#include "Schema.h"
-#include "ScreenWorld.h"
-#include "TestMain.h"
-#include "TextArea.h"
+#include "screens/DocumentFiles.h"
+#include "screens/LookupCombo.h"
+#include "data/Schema.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
+#include "screens/TextArea.h"
 
 #include <QDir>
 #include <QFile>

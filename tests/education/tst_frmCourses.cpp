@@ -1,12 +1,12 @@
-#include "frmCourses.h"
+#include "education/frmCourses.h"
 
-#include "DateSelector.h"
-#include "HijraDate.h"
-#include "LookupCombo.h"
-#include "PersonLookup.h"
-#include "Schema.h"
-#include "ScreenWorld.h"
-#include "TestMain.h"
+#include "screens/DateSelector.h"
+#include "data/HijraDate.h"
+#include "screens/LookupCombo.h"
+#include "screens/PersonLookup.h"
+#include "data/Schema.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
 
 #include <QPlainTextEdit>
 

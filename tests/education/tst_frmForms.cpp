@@ -1,7 +1,7 @@
-#include "frmForms.h"
+#include "education/frmForms.h"
 
-#include "ScreenWorld.h"
-#include "TestMain.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
 
 #include <QFile>
 

@@ -1,12 +1,12 @@
-#include "frmEvaluation.h"
+#include "followup/frmEvaluation.h"
 
-#include "DateSelector.h"
-#include "KeyLookup.h"
-#include "LookupCombo.h"
-#include "PersonLookup.h"
-#include "Schema.h"
-#include "ScreenWorld.h"
-#include "TestMain.h"
+#include "screens/DateSelector.h"
+#include "screens/KeyLookup.h"
+#include "screens/LookupCombo.h"
+#include "screens/PersonLookup.h"
+#include "data/Schema.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
 #include "engine/QueryCursor.h"
 
 #include <QPlainTextEdit>

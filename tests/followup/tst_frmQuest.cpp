@@ -1,9 +1,9 @@
-#include "frmQuest.h"
+#include "followup/frmQuest.h"
 
-#include "LookupCombo.h"
-#include "PersonLookup.h"
-#include "ScreenWorld.h"
-#include "TestMain.h"
+#include "screens/LookupCombo.h"
+#include "screens/PersonLookup.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
 
 #include <QPlainTextEdit>
 

@@ -1,9 +1,9 @@
-#include "frmfollowupGroup.h"
+#include "followup/frmfollowupGroup.h"
 
-#include "LookupCombo.h"
-#include "Schema.h"
-#include "ScreenWorld.h"
-#include "TestMain.h"
+#include "screens/LookupCombo.h"
+#include "data/Schema.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
 
 #include <QLineEdit>
 

@@ -1,7 +1,7 @@
-#include "SECURITY.h"
+#include "logon/SECURITY.h"
 
-#include "ScreenWorld.h"
-#include "TestMain.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

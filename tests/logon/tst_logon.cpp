@@ -1,8 +1,8 @@
-#include "LogonWorld.h"
+#include "support/LogonWorld.h"
 
-#include "HijraDate.h"
-#include "LOGON.h"
-#include "TestMain.h"
+#include "data/HijraDate.h"
+#include "logon/LOGON.h"
+#include "support/TestMain.h"
 #include "engine/Database.h"
 
 #include <QButtonGroup>

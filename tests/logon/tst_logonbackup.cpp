@@ -1,8 +1,8 @@
-#include "LogonWorld.h"
+#include "support/LogonWorld.h"
 
-#include "LogonBackup.h"
-#include "SyntheticData.h"
-#include "TestMain.h"
+#include "logon/LogonBackup.h"
+#include "synthetic/SyntheticData.h"
+#include "support/TestMain.h"
 #include "engine/EngineError.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
-#include "frmcodes.h"
+#include "reference/frmcodes.h"
 
-#include "Schema.h"
-#include "ScreenWorld.h"
-#include "TestMain.h"
+#include "data/Schema.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
 #include "engine/QueryCursor.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "frminfo.h"
+#include "reference/frminfo.h"
 
-#include "ScreenWorld.h"
-#include "TestMain.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,12 +1,12 @@
-#include "frmTamrel.h"
+#include "registry/frmTamrel.h"
 
-#include "DateSelector.h"
-#include "HijraDate.h"
-#include "LookupCombo.h"
-#include "PersonSearch.h"
-#include "Schema.h"
-#include "ScreenWorld.h"
-#include "TestMain.h"
+#include "screens/DateSelector.h"
+#include "data/HijraDate.h"
+#include "screens/LookupCombo.h"
+#include "registry/PersonSearch.h"
+#include "data/Schema.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
-#include "frmWitnesses.h"
+#include "registry/frmWitnesses.h"
 
-#include "ScreenWorld.h"
-#include "TestMain.h"
+#include "support/ScreenWorld.h"
+#include "support/TestMain.h"
 
 #include <QFrame>
 #include <QLineEdit>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ReportCharts.h"
-#include "ReportData.h"
-#include "ReportRender.h"
-#include "ScreenWorld.h"
-#include "StarterReports.h"
-#include "SyntheticData.h"
+#include "reports/ReportCharts.h"
+#include "reports/ReportData.h"
+#include "reports/ReportRender.h"
+#include "support/ScreenWorld.h"
+#include "data/StarterReports.h"
+#include "synthetic/SyntheticData.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "ReportWorld.h"
-#include "TestMain.h"
-#include "ReportDialogs.h"
-#include "ReportLauncher.h"
-#include "frmPrint.h"
+#include "support/TestMain.h"
+#include "reports/ReportDialogs.h"
+#include "reports/ReportLauncher.h"
+#include "reports/frmPrint.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,10 +1,10 @@
-#include "DateSelector.h"
-#include "LookupCombo.h"
-#include "ReportLauncher.h"
+#include "screens/DateSelector.h"
+#include "screens/LookupCombo.h"
+#include "reports/ReportLauncher.h"
 #include "ReportWorld.h"
-#include "TestMain.h"
-#include "frmPrint.h"
-#include "frmRpts.h"
+#include "support/TestMain.h"
+#include "reports/frmPrint.h"
+#include "reports/frmRpts.h"
 
 #include <QCheckBox>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
-#include "ListTable.h"
+#include "reports/ListTable.h"
 #include "ReportWorld.h"
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 using namespace reports;
 

@@ -1,5 +1,5 @@
 #include "ReportWorld.h"
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 using namespace reports;
 

@@ -1,4 +1,4 @@
-#include "FakeServices.h"
+#include "support/FakeServices.h"
 
 #include <utility>
 

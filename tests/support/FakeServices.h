@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Services.h"
+#include "screens/Services.h"
 
 #include <QHash>
 #include <QList>

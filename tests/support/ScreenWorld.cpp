@@ -1,4 +1,4 @@
-#include "ScreenWorld.h"
+#include "support/ScreenWorld.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "AppContext.h"
-#include "CmnSub.h"
-#include "DataGrid.h"
-#include "FakeServices.h"
-#include "OpenDb.h"
-#include "TempDataFolder.h"
+#include "screens/AppContext.h"
+#include "screens/CmnSub.h"
+#include "screens/DataGrid.h"
+#include "support/FakeServices.h"
+#include "data/OpenDb.h"
+#include "support/TempDataFolder.h"
 
 #include <QComboBox>
 #include <QLineEdit>

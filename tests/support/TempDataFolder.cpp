@@ -1,6 +1,6 @@
-#include "TempDataFolder.h"
+#include "support/TempDataFolder.h"
 
-#include "Schema.h"
+#include "data/Schema.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BackgroundQuery.h"
+#include "data/BackgroundQuery.h"
 
 #include <QApplication>
 #include <QTest>

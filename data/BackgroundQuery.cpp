@@ -1,0 +1,411 @@
+#include "data/BackgroundQuery.h"
+
+
+#include <sqlite3.h>
+
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QMutex>
+#include <QDeadlineTimer>
+#include <QWaitCondition>
+
+#include <algorithm>
+#include <atomic>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace core {
+
+namespace {
+
+constexpr int kWorkerBatch = 4096;  // rows per hand-over at most
+std::atomic<int> defaultBudgetMs{BackgroundQuery::kInlineBudgetMs};
+constexpr int kFlushMs = 40;        // and at least this often while finding
+
+// Stops a statement when the deadline has passed or the flag is set.
+struct Stopper {
+    QElapsedTimer clock;
+    qint64 budgetMs = -1;
+    const std::atomic<bool> *cancelled = nullptr;
+};
+
+int stopCheck(void *p)
+{
+    auto *s = static_cast<Stopper *>(p);
+    if (s->cancelled && s->cancelled->load(std::memory_order_relaxed))
+        return 1;
+    return s->budgetMs >= 0 && s->clock.elapsed() >= s->budgetMs ? 1 : 0;
+}
+
+// Steps through a select, `limit` rows at most (negative: all): the first
+// column as an identity, or whole rows.
+template <typename Take>
+void readAll(engine::Statement &select, BackgroundQuery::Result result, qint64 limit, Take take)
+{
+    const int columns = select.columnCount();
+    for (qint64 n = 0; (limit < 0 || n < limit) && select.step(); ++n) {
+        if (result == BackgroundQuery::Result::Ids) {
+            take(select.integer(0), nullptr);
+        } else {
+            QVariantList row;
+            row.reserve(columns);
+            for (int c = 0; c < columns; ++c)
+                row << select.value(c);
+            take(0, &row);
+        }
+    }
+}
+
+bool isInterrupt(const engine::EngineError &e)
+{
+    return e.number() == engine::ErrOperationCanceled;
+}
+
+} // namespace
+
+// The connection kept from run to run (one at most, with its page cache),
+// shared with the worker threads.
+struct BackgroundQuery::Shared {
+    QMutex mutex;
+    std::unique_ptr<engine::Database> kept;
+    QString keptPath;
+};
+
+struct BackgroundQuery::Run {
+    int number = 0;
+    std::thread thread;
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> done{false};
+    QMutex mutex;
+    QWaitCondition changed;
+    Batch pending;
+    qint64 delivered = 0;
+    bool notifying = false;
+    int error = 0;
+    QString description;
+};
+
+int BackgroundQuery::defaultInlineBudget()
+{
+    return defaultBudgetMs.load();
+}
+
+void BackgroundQuery::useOneMemoryPool()
+{
+#ifdef __GLIBC__
+    mallopt(M_ARENA_MAX, 1);
+#endif
+}
+
+void BackgroundQuery::setDefaultInlineBudget(int ms)
+{
+    defaultBudgetMs.store(ms);
+}
+
+BackgroundQuery::BackgroundQuery(QObject *parent) : QObject(parent), m_shared(std::make_shared<Shared>()) {}
+
+BackgroundQuery::~BackgroundQuery()
+{
+    if (m_current)
+        m_current->cancelled = true;
+    for (auto &r : m_retired)
+        r->cancelled = true;
+    if (m_current && m_current->thread.joinable())
+        m_current->thread.join();
+    reap(true);
+}
+
+void BackgroundQuery::reap(bool all)
+{
+    for (auto it = m_retired.begin(); it != m_retired.end();) {
+        Run &r = **it;
+        if (all || r.done) {
+            if (r.thread.joinable())
+                r.thread.join();
+            it = m_retired.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+bool BackgroundQuery::isRunning() const
+{
+    return m_current && m_current->thread.joinable() && !m_current->done;
+}
+
+void BackgroundQuery::cancel()
+{
+    if (m_current)
+        m_current->cancelled = true;
+}
+
+int BackgroundQuery::start(const Request &request)
+{
+    // A run still going stops; its thread ends on its own and is joined later.
+    if (m_current) {
+        m_current->cancelled = true;
+        if (m_current->thread.joinable())
+            m_retired.push_back(std::move(m_current));
+        m_current.reset();
+    }
+    reap(false);
+    ++m_run;
+    auto run = std::make_unique<Run>();
+    run->number = m_run;
+    m_columns.clear();
+
+    Batch inlineRows;
+    bool complete = true;
+    if (request.inlineDb) {
+        engine::Database &db = *request.inlineDb;
+        Stopper stopper;
+        stopper.budgetMs = request.inlineBudgetMs.value_or(defaultInlineBudget());
+        stopper.clock.start();
+        sqlite3_progress_handler(db.handle(), 500, stopCheck, &stopper);
+        try {
+            // Checks the select before anything runs (and names its columns).
+            engine::Statement select(db, request.sql);
+            engine::requireValueCount(select.handle(), request.values.size());
+            m_columns = engine::columnNames(select.handle());
+            select.bind(request.values);
+            readAll(select, request.result, request.maxRows, [&](qint64 id, QVariantList *row) {
+                if (row)
+                    inlineRows.rows.append(std::move(*row));
+                else
+                    inlineRows.ids.append(id);
+            });
+        } catch (const engine::EngineError &e) {
+            sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
+            if (!isInterrupt(e))
+                throw;
+            complete = false;
+        }
+        sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
+    } else {
+        complete = false;
+    }
+
+    m_current = std::move(run);
+    if (complete) {
+        m_current->pending = std::move(inlineRows);
+        m_current->delivered = m_current->pending.size();
+        m_current->done = true;
+        return m_run;
+    }
+    startWorker(request, std::move(inlineRows));
+    return m_run;
+}
+
+void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
+{
+    Run *run = m_current.get();
+    run->pending = inlineRows; // shown now; the worker checks it finds the same first
+    run->delivered = run->pending.size();
+    const std::shared_ptr<Shared> shared = m_shared;
+    const qint64 cacheKiB = m_cacheKiB;
+    BackgroundQuery *owner = this;
+    const int number = run->number;
+
+    run->thread = std::thread([run, shared, request, cacheKiB, owner, number, inlineRows = std::move(inlineRows)] {
+        auto post = [&](bool force) {
+            // Called with run->mutex held.
+            if (run->notifying && !force)
+                return;
+            run->notifying = true;
+            QMetaObject::invokeMethod(owner, [owner, number] { owner->notify(number); }, Qt::QueuedConnection);
+        };
+
+        std::unique_ptr<engine::Database> db;
+        if (request.keepCache) {
+            QMutexLocker lock(&shared->mutex);
+            if (shared->kept && shared->keptPath == request.openSpec.path)
+                db = std::move(shared->kept);
+        }
+        Batch found;
+        qint64 compared = 0;           // how far the inline rows were confirmed
+        bool diverged = false;
+        bool handedOver = false;
+        const qint64 inlineCount = inlineRows.size();
+        QElapsedTimer sinceFlush;
+        sinceFlush.start();
+        int error = 0;
+        QString description;
+
+        auto flush = [&](bool last) {
+            if (found.isEmpty() && !last)
+                return;
+            QMutexLocker lock(&run->mutex);
+            if (diverged && compared >= 0) {
+                // Rows shown from the inline read do not hold: start over.
+                run->pending = Batch();
+                run->pending.restart = true;
+                run->delivered = 0;
+                compared = -1;
+            }
+            run->pending.ids += found.ids;
+            run->pending.rows += found.rows;
+            run->delivered += found.size();
+            found = Batch();
+            sinceFlush.restart();
+            post(false);
+            run->changed.wakeAll();
+        };
+
+        // The first rows the worker finds are those read inline: they are
+        // confirmed rather than handed over twice.
+        auto accept = [&](qint64 id, const QVariantList *row) {
+            if (compared >= 0 && compared < inlineCount && !diverged) {
+                const bool same = row ? inlineRows.rows.at(compared) == *row : inlineRows.ids.at(compared) == id;
+                if (same) {
+                    ++compared;
+                    return;
+                }
+                diverged = true;
+                // Hand over everything again, in the worker's order.
+                found.ids += inlineRows.ids.mid(0, compared);
+                found.rows += inlineRows.rows.mid(0, compared);
+            }
+            if (row)
+                found.rows.append(*row);
+            else
+                found.ids.append(id);
+            // The first new row goes at once; then in batches.
+            if (!handedOver || found.size() >= kWorkerBatch || sinceFlush.elapsed() >= kFlushMs) {
+                handedOver = true;
+                flush(false);
+            }
+        };
+
+        Stopper stopper;
+        stopper.cancelled = &run->cancelled;
+        try {
+            if (!db) {
+                db = std::make_unique<engine::Database>();
+                db->open(request.openSpec);
+                db->setQueryOnly(true);
+                if (request.keepCache && cacheKiB > 0)
+                    db->setCacheSize(cacheKiB);
+            }
+            sqlite3_progress_handler(db->handle(), 1000, stopCheck, &stopper);
+            const bool unordered = request.result == Result::Ids && !request.unorderedSql.isEmpty();
+            engine::Statement select(*db, unordered ? request.unorderedSql : request.sql);
+            select.bind(request.values);
+            if (unordered) {
+                // All identities first (from the smallest index), then in order.
+                QVector<qint64> ids;
+                readAll(select, Result::Ids, -1, [&](qint64 id, QVariantList *) { ids.append(id); });
+                std::sort(ids.begin(), ids.end());
+                if (request.maxRows >= 0 && ids.size() > request.maxRows)
+                    ids.resize(request.maxRows);
+                for (const qint64 id : std::as_const(ids))
+                    accept(id, nullptr);
+            } else {
+                readAll(select, request.result, request.maxRows,
+                        [&](qint64 id, QVariantList *row) { accept(id, row); });
+            }
+            if (!diverged && compared < inlineCount) {
+                // Fewer rows than were shown: the inline rows do not hold.
+                diverged = true;
+                found.ids = inlineRows.ids.mid(0, compared) + found.ids;
+                found.rows = inlineRows.rows.mid(0, compared) + found.rows;
+            }
+        } catch (const engine::EngineError &e) {
+            error = e.number();
+            description = e.description();
+        }
+        if (db && db->isOpen())
+            sqlite3_progress_handler(db->handle(), 0, nullptr, nullptr);
+        if (run->cancelled && error == 0)
+            error = engine::ErrOperationCanceled;
+        if (error == engine::ErrOperationCanceled)
+            description = QStringLiteral("The operation was stopped.");
+        flush(true);
+        if (request.keepCache && db && db->isOpen()) {
+            QMutexLocker lock(&shared->mutex);
+            if (!shared->kept) {
+                shared->kept = std::move(db);
+                shared->keptPath = request.openSpec.path;
+            }
+        }
+        db.reset();
+        {
+            QMutexLocker lock(&run->mutex);
+            run->error = error;
+            run->description = description;
+            run->done = true;
+            post(true);
+            run->changed.wakeAll();
+        }
+    });
+}
+
+void BackgroundQuery::notify(int run)
+{
+    if (!m_current || m_current->number != run) {
+        reap(false);
+        return;
+    }
+    bool ended = false;
+    bool rows = false;
+    int error = 0;
+    QString description;
+    {
+        QMutexLocker lock(&m_current->mutex);
+        m_current->notifying = false;
+        rows = !m_current->pending.isEmpty();
+        ended = m_current->done;
+        error = m_current->error;
+        description = m_current->description;
+    }
+    if (rows)
+        emit rowsFound(run);
+    if (ended && m_current && m_current->number == run && m_current->thread.joinable()) {
+        m_current->thread.join();
+        emit finished(run, error, description);
+    }
+}
+
+BackgroundQuery::Batch BackgroundQuery::take()
+{
+    if (!m_current)
+        return {};
+    QMutexLocker lock(&m_current->mutex);
+    Batch b = std::move(m_current->pending);
+    m_current->pending = Batch();
+    return b;
+}
+
+bool BackgroundQuery::hasPending() const
+{
+    if (!m_current)
+        return false;
+    QMutexLocker lock(&m_current->mutex);
+    return !m_current->pending.isEmpty();
+}
+
+qint64 BackgroundQuery::delivered() const
+{
+    if (!m_current)
+        return 0;
+    QMutexLocker lock(&m_current->mutex);
+    return m_current->delivered;
+}
+
+void BackgroundQuery::waitFor(qint64 count, int timeoutMs)
+{
+    if (!m_current)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    QMutexLocker lock(&m_current->mutex);
+    while (m_current->delivered <= count && !m_current->done) {
+        const qint64 left = timeoutMs < 0 ? 1000 : timeoutMs - clock.elapsed();
+        if (left <= 0)
+            break;
+        m_current->changed.wait(&m_current->mutex, QDeadlineTimer(left));
+    }
+}
+
+} // namespace core

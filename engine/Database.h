@@ -1,0 +1,205 @@
+#pragma once
+
+#include "engine/EngineError.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+#include <functional>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace engine {
+
+// Description of one column as the engine layer sees it.
+struct ColumnInfo {
+    QString name;     // as declared (original letter case)
+    QString type;     // declared type, upper case
+    bool primaryKey = false;
+    int pkPosition = 0; // 1-based position in the primary key, 0 when not part of it
+    bool autoIncrement = false;
+};
+
+// Cipher page size of every file the program writes.
+inline constexpr int kPageSize = 4096;
+// Page cache of a connection (KiB): the inner pages of the large tables
+// and their keys stay decrypted in memory, so a seek decrypts only the
+// pages of the record itself.
+inline constexpr int kDefaultCacheKiB = 16 * 1024;
+
+// What it takes to open one more connection to a file that is open
+// already: the path, the key as derived from the password (never the
+// password), the page size and the tables the file was accepted with.
+// Copyable, so a worker thread can open its own connection; it holds key
+// material and is never written to a log.
+struct OpenSpec {
+    QString path;
+    QByteArray rawKey; // 32 bytes; empty for a plain file
+    int pageSize = 0;
+    bool plain = false;
+    QStringList requiredTables;
+    bool isValid() const { return !path.isEmpty(); }
+};
+
+// One connection to an encrypted database file. Shared access: other
+// processes may open the same file; writers wait on a busy timeout.
+// Every failure is an EngineError; nothing here shows a message.
+//
+// The key is derived from the password once per file and process
+// (PBKDF2, the costly part of opening); every further connection to the
+// same file is opened with the derived key and costs a few milliseconds.
+class Database {
+public:
+    Database();
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    // Opens an existing file with the password (the SQLCipher key). The
+    // file is examined before anything is written to it: it must be a
+    // regular file, open with the key (4 KB pages, or the 1 KB pages of
+    // files made before), hold at least one table and every table named in
+    // requiredTables. Only a file so accepted is switched to WAL.
+    // Errors: 3001 empty/malformed path, 3024 no such file, 3051 not a
+    // regular file or not openable, 3343 foreign file format, 3031 the key
+    // does not open it, 3011 no tables or a required table missing,
+    // 3260 another process keeps it locked.
+    void open(const QString &path, const QString &password, const QStringList &requiredTables = {});
+    // Opens one more connection as the openSpec() of an open one describes it.
+    void open(const OpenSpec &openSpec);
+
+    // Creates a new, empty encrypted database with 4 KB pages (fails when
+    // the file exists).
+    void create(const QString &path, const QString &password);
+
+    // Opens (or creates) a plain, unencrypted file. Used only by the
+    // benchmark to compare with plain SQLite.
+    void openPlain(const QString &path);
+
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    const QString &path() const { return m_path; }
+    int pageSize() const { return m_pageSize; }
+    // How to open another connection to this file (invalid when closed).
+    OpenSpec openSpec() const;
+
+    // Page cache of this connection in KiB (SQLite allocates it as pages
+    // are read). Lists and searches keep a large one.
+    void setCacheSize(qint64 kib);
+    // A connection that only reads: writes through it are refused.
+    void setQueryOnly(bool on);
+
+    // Runs a statement that returns no rows, with bound values.
+    void execute(const QString &sql, const QVariantList &values = {});
+    // Runs a statement and returns the first column of the first row (null if none).
+    QVariant scalar(const QString &sql, const QVariantList &values = {});
+
+    // Table name as stored, found without regard to case; throws 3011 if missing.
+    QString tableName(const QString &anyCase);
+    bool hasTable(const QString &anyCase);
+    QList<ColumnInfo> columns(const QString &table);
+
+    // Transactions (use the Transaction guard below).
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
+    // Called between the steps of a backup with the share copied (0..100);
+    // returning false stops the copy.
+    using BackupProgress = std::function<bool(int percent)>;
+    // Copies the whole database, consistently, into a new file encrypted with
+    // the same key and page size, a few megabytes per step. Writes a
+    // temporary file <destination>.part-<random> first and renames it, so
+    // the destination is either complete or untouched; a stopped or failed
+    // copy leaves nothing behind (3059 when stopped).
+    void backupTo(const QString &destinationPath, const BackupProgress &progress = {});
+
+    qint64 lastInsertRowId() const;
+    sqlite3 *handle() const { return m_db; }
+
+    // Raises the EngineError matching an SQLite result code of this connection.
+    [[noreturn]] void raise(int rc, const QString &context = {}) const;
+
+    // Key derivations made by this process (each costs tens of milliseconds).
+    static int keyDerivations();
+
+private:
+    void openKeyed(const QString &path, const QByteArray &rawKey, const QByteArray &salt, int pageSizeHint,
+                   const QStringList &requiredTables);
+    void adopt(sqlite3 *db, const QString &path);
+    void applySettings();
+
+    sqlite3 *m_db = nullptr;
+    QString m_path;
+    QByteArray m_rawKey;
+    QByteArray m_salt;
+    int m_pageSize = 0;
+    bool m_plain = false;
+    QStringList m_requiredTables;
+};
+
+// Prepares one statement on the connection. A text holding a NUL, or no
+// statement at all (only blanks or a comment), is refused; the caller
+// finalizes the statement. Throws EngineError.
+sqlite3_stmt *prepareStatement(Database &db, const QString &sql);
+// Throws 3001 (invalid argument) unless the statement takes exactly `given` values.
+void requireValueCount(sqlite3_stmt *stmt, qsizetype given);
+// The names of the statement's result columns.
+QStringList columnNames(sqlite3_stmt *stmt);
+
+// A statement prepared once and run many times: bind, step, read, reset.
+// Used where the same SQL runs again and again (cursor moves, row fetches).
+class Statement {
+public:
+    Statement(Database &db, const QString &sql);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    // Resets the statement and binds the values (1-based, in order).
+    void bind(const QVariantList &values);
+    void bind(int position, const QVariant &value);
+    // Next row; false at the end. Throws on failure (the statement is reset).
+    bool step();
+    QVariant value(int column) const;
+    qint64 integer(int column) const;
+    int columnCount() const;
+    // Ends the run so the statement holds no read lock or snapshot.
+    void reset();
+    sqlite3_stmt *handle() const { return m_stmt; }
+
+private:
+    Database &m_db;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+// Commits at commit(), rolls back on every other way out.
+class Transaction {
+public:
+    explicit Transaction(Database &db);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    void commit();
+
+private:
+    Database &m_db;
+    bool m_done = false;
+};
+
+// Escapes a text for use inside a LIKE pattern with ESCAPE '\'.
+QString escapeLike(const QString &value);
+
+// Throws 3163 when a text among the values holds a NUL character: SQLite
+// would store it whole but measure and compare it only up to the NUL, so
+// no field accepts one.
+void refuseNul(const QVariantList &values);
+void refuseNul(const QVariant &value);
+
+} // namespace engine

@@ -1,0 +1,237 @@
+#include "engine/ResultPlan.h"
+
+#include "engine/Database.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace engine {
+
+namespace {
+
+enum class Kind { Word, Name, Text, Parameter, Symbol };
+
+struct Token {
+    Kind kind;
+    int begin;
+    int end;
+    int depth; // parentheses around it
+    QString word; // Word: upper case
+};
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
+}
+
+// Just enough of SQL to find the top-level clauses: words, quoted names,
+// texts, parameters and symbols, with comments skipped.
+QList<Token> tokenize(const QString &sql, bool &ok)
+{
+    QList<Token> out;
+    int depth = 0;
+    int i = 0;
+    const int n = int(sql.size());
+    ok = true;
+    auto closing = [&](QChar close, int from) {
+        for (int j = from; j < n; ++j) {
+            if (sql.at(j) == close) {
+                if (close != QLatin1Char(']') && j + 1 < n && sql.at(j + 1) == close) {
+                    ++j; // doubled quote inside
+                    continue;
+                }
+                return j;
+            }
+        }
+        return -1;
+    };
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (c.isSpace()) {
+            ++i;
+        } else if (c == QLatin1Char('-') && i + 1 < n && sql.at(i + 1) == QLatin1Char('-')) {
+            while (i < n && sql.at(i) != QLatin1Char('\n'))
+                ++i;
+        } else if (c == QLatin1Char('/') && i + 1 < n && sql.at(i + 1) == QLatin1Char('*')) {
+            const int end = int(sql.indexOf(QLatin1String("*/"), i + 2));
+            if (end < 0) {
+                ok = false;
+                return out;
+            }
+            i = end + 2;
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[')) {
+            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
+            const int end = closing(close, i + 1);
+            if (end < 0) {
+                ok = false;
+                return out;
+            }
+            out.append({c == QLatin1Char('\'') ? Kind::Text : Kind::Name, i, end + 1, depth, {}});
+            i = end + 1;
+        } else if (c == QLatin1Char('?') || c == QLatin1Char(':') || c == QLatin1Char('@')
+                   || (c == QLatin1Char('$') && i + 1 < n && isWordChar(sql.at(i + 1)))) {
+            int j = i + 1;
+            while (j < n && isWordChar(sql.at(j)))
+                ++j;
+            out.append({Kind::Parameter, i, j, depth, {}});
+            i = j;
+        } else if (isWordChar(c)) {
+            int j = i + 1;
+            while (j < n && isWordChar(sql.at(j)))
+                ++j;
+            out.append({Kind::Word, i, j, depth, sql.mid(i, j - i).toUpper()});
+            i = j;
+        } else {
+            if (c == QLatin1Char(')'))
+                --depth;
+            out.append({Kind::Symbol, i, i + 1, depth, QString(c)});
+            if (c == QLatin1Char('('))
+                ++depth;
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool isWord(const Token &t, const char *word)
+{
+    return t.kind == Kind::Word && t.word == QLatin1String(word);
+}
+
+bool isClauseWord(const Token &t)
+{
+    static const QStringList clauses{"WHERE", "ORDER", "LIMIT", "GROUP", "HAVING", "UNION", "INTERSECT",
+                                     "EXCEPT", "WINDOW", "JOIN", "NATURAL", "LEFT", "RIGHT", "INNER", "CROSS",
+                                     "OUTER", "FULL", "INDEXED", "NOT", "ON", "USING"};
+    return t.kind == Kind::Word && clauses.contains(t.word);
+}
+
+bool prepares(Database &db, const QString &sql)
+{
+    try {
+        Statement s(db, sql);
+        return true;
+    } catch (const EngineError &) {
+        return false;
+    }
+}
+
+} // namespace
+
+QString quotedIdentifier(const QString &name)
+{
+    QString s = name;
+    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+QString ResultPlan::sortedIdSql(const QString &column, bool descending) const
+{
+    return QStringLiteral("SELECT \"velm_row_id\" FROM (SELECT %1.rowid AS \"velm_row_id\", %2 FROM %3 %4) ORDER BY %5%6, "
+                          "\"velm_row_id\"")
+        .arg(m_reference, m_list, m_from, m_restWithoutOrder, quotedIdentifier(column),
+             descending ? QStringLiteral(" DESC") : QString());
+}
+
+ResultPlan planResult(Database &db, const QString &sql, int fetchSlots)
+{
+    ResultPlan plan;
+    plan.sql = sql;
+    bool ok = false;
+    const QList<Token> t = tokenize(sql, ok);
+    if (!ok || t.size() < 4 || !isWord(t.at(0), "SELECT") || t.at(0).depth != 0)
+        return plan;
+
+    int listStart = 1;
+    if (isWord(t.at(1), "DISTINCT"))
+        return plan;
+    if (isWord(t.at(1), "ALL"))
+        listStart = 2;
+    int from = -1;
+    for (int i = listStart; i < t.size(); ++i) {
+        if (t.at(i).depth == 0 && isWord(t.at(i), "FROM")) {
+            from = i;
+            break;
+        }
+        if (t.at(i).kind == Kind::Parameter)
+            return plan; // values in the select list would have to be bound twice
+    }
+    if (from <= listStart || from + 1 >= t.size())
+        return plan;
+
+    // FROM <table> [AS] [alias], then only WHERE, ORDER BY or LIMIT.
+    int i = from + 1;
+    const Token &table = t.at(i);
+    if (table.kind != Kind::Word && table.kind != Kind::Name)
+        return plan;
+    if (table.kind == Kind::Word && isClauseWord(table))
+        return plan;
+    QString reference = sql.mid(table.begin, table.end - table.begin);
+    int fromEnd = table.end;
+    ++i;
+    if (i < t.size() && t.at(i).kind == Kind::Symbol && t.at(i).word == QLatin1String("."))
+        return plan; // another schema: keep it simple, read whole
+    if (i < t.size() && isWord(t.at(i), "AS"))
+        ++i;
+    if (i < t.size() && (t.at(i).kind == Kind::Name || (t.at(i).kind == Kind::Word && !isClauseWord(t.at(i))))) {
+        reference = sql.mid(t.at(i).begin, t.at(i).end - t.at(i).begin);
+        fromEnd = t.at(i).end;
+        ++i;
+    }
+    int orderAt = -1;
+    int limitAt = -1;
+    int stop = int(sql.size());
+    for (int k = i; k < t.size(); ++k) {
+        const Token &tok = t.at(k);
+        if (tok.depth != 0)
+            continue;
+        if (k == i && !(isWord(tok, "WHERE") || isWord(tok, "ORDER") || isWord(tok, "LIMIT")
+                        || (tok.kind == Kind::Symbol && tok.word == QLatin1String(";"))))
+            return plan; // a join, a comma, an index hint...
+        if (tok.kind == Kind::Symbol && tok.word == QLatin1String(";")) {
+            for (int m = k + 1; m < t.size(); ++m)
+                if (!(t.at(m).kind == Kind::Symbol && t.at(m).word == QLatin1String(";")))
+                    return plan; // a second statement
+            stop = tok.begin;
+            break;
+        }
+        if (isWord(tok, "GROUP") || isWord(tok, "HAVING") || isWord(tok, "UNION") || isWord(tok, "INTERSECT")
+            || isWord(tok, "EXCEPT") || isWord(tok, "WINDOW"))
+            return plan;
+        if (isWord(tok, "ORDER") && orderAt < 0)
+            orderAt = tok.begin;
+        if (isWord(tok, "LIMIT") && limitAt < 0)
+            limitAt = tok.begin;
+    }
+
+    plan.m_reference = reference;
+    plan.m_list = sql.mid(t.at(listStart).begin, t.at(from).begin - t.at(listStart).begin).trimmed();
+    plan.m_from = sql.mid(table.begin, fromEnd - table.begin);
+    plan.m_rest = sql.mid(fromEnd, stop - fromEnd).trimmed();
+    // A LIMIT keeps its ORDER BY: which rows are in the result depends on it.
+    plan.m_restWithoutOrder = orderAt >= 0 && limitAt < 0 ? sql.mid(fromEnd, orderAt - fromEnd).trimmed() : plan.m_rest;
+
+    // The select's own columns stay in: the engine then reads the rows the
+    // way it reads them for the select itself (same index, same order).
+    plan.idSql = QStringLiteral("SELECT %1.rowid, %2 FROM %3 %4").arg(reference, plan.m_list, plan.m_from, plan.m_rest).trimmed();
+    plan.wholeTable = plan.m_rest.isEmpty() && plan.m_list == QLatin1String("*");
+    if (plan.wholeTable) {
+        // Stored order is row id order: a full scan of the table, which the
+        // plain select makes too.
+        plan.idSql = QStringLiteral("SELECT %1.rowid FROM %2 ORDER BY %1.rowid").arg(reference, plan.m_from);
+        plan.unorderedIdSql = QStringLiteral("SELECT %1.rowid FROM %2").arg(reference, plan.m_from);
+    }
+    plan.fetchSlots = qMax(1, fetchSlots);
+    QStringList marks;
+    for (int k = 0; k < plan.fetchSlots; ++k)
+        marks << QStringLiteral("?");
+    plan.fetchSql = QStringLiteral("SELECT %1.rowid, %2 FROM %3 WHERE %1.rowid IN (%4)")
+                        .arg(reference, plan.m_list, plan.m_from, marks.join(QLatin1Char(',')));
+
+    // The engine decides: a view or a table without row ids does not prepare.
+    plan.keyset = prepares(db, plan.idSql) && prepares(db, plan.fetchSql)
+                  && prepares(db, plan.sortedIdSql(QStringLiteral("velm_row_id"), false));
+    return plan;
+}
+
+} // namespace engine

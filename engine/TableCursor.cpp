@@ -1,0 +1,462 @@
+#include "engine/TableCursor.h"
+
+#include "engine/QueryCursor.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace engine {
+
+namespace {
+
+QString quoted(const QString &identifier)
+{
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+// "Comes after (or before) the given key" in key order, written so that the
+// engine searches the key index from the first column instead of scanning:
+// k1 >= ?1 AND (k1 > ?1 OR (k1 = ?1 AND (k2 > ?2 ...))). op is one of < <= > >=.
+QString compare(const QStringList &columns, const QString &op)
+{
+    const QString strict = op.left(1);
+    const bool inclusive = op.size() == 2;
+    auto name = [](const QString &c) { return c == QLatin1String("rowid") ? c : quoted(c); };
+    const int last = columns.size() - 1;
+    QString tail = QStringLiteral("%1 %2 ?%3").arg(name(columns.at(last)), inclusive ? op : strict).arg(last + 1);
+    for (int i = last - 1; i >= 0; --i) {
+        tail = QStringLiteral("(%1 %2 ?%3 OR (%1 = ?%3 AND %4))").arg(name(columns.at(i)), strict).arg(i + 1).arg(tail);
+    }
+    if (columns.size() == 1)
+        return tail;
+    return QStringLiteral("%1 %2= ?1 AND %3").arg(name(columns.first()), strict, tail);
+}
+
+} // namespace
+
+TableCursor::TableCursor(Database &db, const QString &table) : m_db(db)
+{
+    m_table = db.tableName(table);
+    const QList<ColumnInfo> cols = db.columns(m_table);
+    QList<QPair<int, QString>> pk;
+    for (int i = 0; i < cols.size(); ++i) {
+        const ColumnInfo &c = cols.at(i);
+        m_fieldNames << c.name;
+        m_integer << (c.type == QLatin1String("INTEGER"));
+        m_fieldByLower.insert(c.name.toLower(), i);
+        if (c.primaryKey)
+            pk.append({c.pkPosition, c.name});
+        if (c.autoIncrement)
+            m_autoColumn = i;
+    }
+    std::sort(pk.begin(), pk.end());
+    for (const auto &p : pk)
+        m_pkColumns << p.second;
+    QStringList select;
+    for (const QString &f : m_fieldNames)
+        select << quoted(f);
+    m_selectSql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(select.join(QStringLiteral(", ")), quoted(m_table));
+    // A table-type cursor opens on its first record in stored order.
+    if (!fetchOne(Query::First, {}))
+        m_state = State::Empty;
+}
+
+TableCursor::~TableCursor()
+{
+    qDeleteAll(m_selects);
+    qDeleteAll(m_writes);
+}
+
+void TableCursor::setIndex(const QString &name)
+{
+    if (name.isEmpty()) {
+        m_index.clear();
+        return;
+    }
+    if (name.compare(QLatin1String("PRIMARYKEY"), Qt::CaseInsensitive) != 0 || m_pkColumns.isEmpty())
+        throw EngineError(ErrNotAnIndex, QStringLiteral("'%1' isn't an index in this table.").arg(name));
+    m_index = QStringLiteral("PRIMARYKEY");
+}
+
+QStringList TableCursor::orderColumns() const
+{
+    return m_index.isEmpty() ? QStringList{QStringLiteral("rowid")} : m_pkColumns;
+}
+
+QString TableCursor::orderBy(bool descending) const
+{
+    QStringList parts;
+    for (const QString &c : orderColumns())
+        parts << (c == QLatin1String("rowid") ? c : quoted(c)) + (descending ? QStringLiteral(" DESC") : QString());
+    return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
+}
+
+QString TableCursor::selectSql(Query query, int keyParts) const
+{
+    QString where;
+    bool descending = false;
+    const QStringList keyColumns = m_pkColumns.mid(0, keyParts);
+    switch (query) {
+    case Query::First:
+        break;
+    case Query::Last:
+        descending = true;
+        break;
+    case Query::Next:
+        where = compare(orderColumns(), QStringLiteral(">"));
+        break;
+    case Query::Previous:
+        where = compare(orderColumns(), QStringLiteral("<"));
+        descending = true;
+        break;
+    case Query::SeekEqual: {
+        QStringList parts;
+        for (const QString &c : keyColumns)
+            parts << quoted(c) + QStringLiteral(" = ?");
+        where = parts.join(QStringLiteral(" AND "));
+        break;
+    }
+    case Query::SeekFrom:
+        where = compare(keyColumns, QStringLiteral(">="));
+        break;
+    case Query::SeekAfter:
+        where = compare(keyColumns, QStringLiteral(">"));
+        break;
+    case Query::SeekUpTo:
+        where = compare(keyColumns, QStringLiteral("<="));
+        descending = true;
+        break;
+    case Query::SeekBefore:
+        where = compare(keyColumns, QStringLiteral("<"));
+        descending = true;
+        break;
+    case Query::ByRowId:
+        return m_selectSql + QStringLiteral(" WHERE rowid = ?");
+    }
+    QString sql = m_selectSql;
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    return sql + orderBy(descending) + QStringLiteral(" LIMIT 1");
+}
+
+Statement &TableCursor::selectStatement(Query query, int keyParts)
+{
+    // The order depends on the index too: keep its statements apart.
+    const int id = int(query) * 16 + keyParts * 2 + (m_index.isEmpty() ? 0 : 1);
+    Statement *&s = m_selects[id];
+    if (!s)
+        s = new Statement(m_db, selectSql(query, keyParts));
+    return *s;
+}
+
+Statement &TableCursor::writeStatement(const QString &sql)
+{
+    Statement *&s = m_writes[sql];
+    if (!s)
+        s = new Statement(m_db, sql);
+    return *s;
+}
+
+bool TableCursor::fetchOne(Query query, const QVariantList &binds, int keyParts)
+{
+    Statement &s = selectStatement(query, keyParts);
+    s.bind(binds);
+    if (!s.step())
+        return false;
+    loadRow(s);
+    s.reset(); // holds no snapshot between moves
+    m_state = State::OnRecord;
+    return true;
+}
+
+void TableCursor::loadRow(const Statement &statement)
+{
+    m_rowId = statement.integer(0);
+    const int n = int(m_fieldNames.size());
+    if (m_row.size() != n)
+        m_row = QVariantList(n);
+    for (int i = 0; i < n; ++i)
+        m_row[i] = statement.value(i + 1);
+}
+
+QVariantList TableCursor::currentOrderKey() const
+{
+    if (m_index.isEmpty())
+        return {m_rowId};
+    QVariantList key;
+    for (const QString &c : m_pkColumns)
+        key << m_row.at(fieldIndex(c));
+    return key;
+}
+
+void TableCursor::seek(const QString &comparison, const QVariantList &keyValues)
+{
+    if (m_index.isEmpty())
+        throw EngineError(ErrNoCurrentIndex, QStringLiteral("Operation invalid without a current index."));
+    if (keyValues.isEmpty() || keyValues.size() > 5 || keyValues.size() > m_pkColumns.size())
+        throw EngineError(ErrInvalidArgument, QStringLiteral("Invalid argument: %1 key values for a key of %2 fields.")
+                                                  .arg(keyValues.size())
+                                                  .arg(m_pkColumns.size()));
+    m_edit = EditMode::None;
+    const QString op = comparison.trimmed();
+    Query query;
+    if (op == QLatin1String("="))
+        query = Query::SeekEqual;
+    else if (op == QLatin1String(">="))
+        query = Query::SeekFrom;
+    else if (op == QLatin1String(">"))
+        query = Query::SeekAfter;
+    else if (op == QLatin1String("<="))
+        query = Query::SeekUpTo;
+    else if (op == QLatin1String("<"))
+        query = Query::SeekBefore;
+    else
+        throw EngineError(ErrInvalidArgument, QStringLiteral("Invalid seek comparison '%1'.").arg(comparison));
+    m_noMatch = !fetchOne(query, keyValues, int(keyValues.size()));
+    if (m_noMatch)
+        m_state = State::BeforeFirst; // no current record after a failed seek
+}
+
+void TableCursor::moveFirst()
+{
+    m_edit = EditMode::None;
+    if (!fetchOne(Query::First, {})) {
+        m_state = State::Empty;
+        throw EngineError(ErrNoCurrentRecord, QStringLiteral("No current record."));
+    }
+}
+
+void TableCursor::moveLast()
+{
+    m_edit = EditMode::None;
+    if (!fetchOne(Query::Last, {})) {
+        m_state = State::Empty;
+        throw EngineError(ErrNoCurrentRecord, QStringLiteral("No current record."));
+    }
+}
+
+void TableCursor::moveNext()
+{
+    m_edit = EditMode::None;
+    switch (m_state) {
+    case State::Empty:
+    case State::AfterLast:
+        throw EngineError(ErrNoCurrentRecord, QStringLiteral("No current record."));
+    case State::BeforeFirst:
+        if (!fetchOne(Query::First, {}))
+            m_state = State::Empty;
+        return;
+    case State::OnRecord:
+    case State::Deleted: {
+        // From the key of the current (or just deleted) record: one indexed step.
+        if (!fetchOne(Query::Next, currentOrderKey()))
+            m_state = State::AfterLast;
+        return;
+    }
+    }
+}
+
+void TableCursor::movePrevious()
+{
+    m_edit = EditMode::None;
+    switch (m_state) {
+    case State::Empty:
+    case State::BeforeFirst:
+        throw EngineError(ErrNoCurrentRecord, QStringLiteral("No current record."));
+    case State::AfterLast:
+        if (!fetchOne(Query::Last, {}))
+            m_state = State::Empty;
+        return;
+    case State::OnRecord:
+    case State::Deleted:
+        if (!fetchOne(Query::Previous, currentOrderKey()))
+            m_state = State::BeforeFirst;
+        return;
+    }
+}
+
+qint64 TableCursor::recordCount()
+{
+    Statement &s = writeStatement(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_table)));
+    s.bind(QVariantList());
+    const qint64 n = s.step() ? s.integer(0) : 0;
+    s.reset();
+    return n;
+}
+
+QString TableCursor::sameRecordCondition(QVariantList &values) const
+{
+    QString where = QStringLiteral("rowid = ?");
+    values << m_rowId;
+    for (const QString &c : m_pkColumns) {
+        where += QStringLiteral(" AND ") + quoted(c) + QStringLiteral(" = ?");
+        values << m_row.at(fieldIndex(c));
+    }
+    return where;
+}
+
+int TableCursor::fieldIndex(const QString &field) const
+{
+    const auto it = m_fieldByLower.constFind(field.toLower());
+    if (it == m_fieldByLower.constEnd())
+        throw EngineError(ErrItemNotFound, QStringLiteral("Item '%1' not found in this collection.").arg(field));
+    return it.value();
+}
+
+void TableCursor::requireCurrent() const
+{
+    if (m_state == State::Deleted)
+        throw EngineError(ErrRecordDeleted, QStringLiteral("Record is deleted."));
+    if (m_state != State::OnRecord)
+        throw EngineError(ErrNoCurrentRecord, QStringLiteral("No current record."));
+}
+
+QVariant TableCursor::value(const QString &field) const
+{
+    return value(fieldIndex(field));
+}
+
+QVariant TableCursor::value(int index) const
+{
+    if (index < 0 || index >= m_fieldNames.size())
+        throw EngineError(ErrItemNotFound, QStringLiteral("Item not found in this collection."));
+    if (m_edit != EditMode::None)
+        return m_buffer.at(index);
+    requireCurrent();
+    return m_row.at(index);
+}
+
+void TableCursor::setValue(const QString &field, const QVariant &value)
+{
+    setValue(fieldIndex(field), value);
+}
+
+void TableCursor::setValue(int index, const QVariant &value)
+{
+    if (index < 0 || index >= m_fieldNames.size())
+        throw EngineError(ErrItemNotFound, QStringLiteral("Item not found in this collection."));
+    if (m_edit == EditMode::None)
+        throw EngineError(ErrUpdateWithoutEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    refuseNul(value);
+    QVariant v = value;
+    if (m_integer.at(index) && !v.isNull() && v.isValid()) {
+        // Number fields take whole numbers; a blank text is no value, any
+        // other text that is not a whole number is refused.
+        if (v.typeId() == QMetaType::Bool) {
+            v = QVariant(qlonglong(v.toBool() ? 1 : 0));
+        } else if (v.typeId() == QMetaType::QString) {
+            const QString t = v.toString().trimmed();
+            bool ok = false;
+            const qlonglong n = t.toLongLong(&ok);
+            if (t.isEmpty())
+                v = QVariant();
+            else if (ok)
+                v = QVariant(n);
+            else
+                throw EngineError(ErrDataTypeConversion,
+                                  QStringLiteral("Data type conversion error: '%1' for field %2.")
+                                      .arg(t.left(40), m_fieldNames.at(index)));
+        }
+    }
+    m_buffer[index] = v;
+    m_dirty[index] = true;
+}
+
+void TableCursor::addNew()
+{
+    m_buffer = QVariantList();
+    for (int i = 0; i < m_fieldNames.size(); ++i)
+        m_buffer.append(QVariant());
+    m_dirty = QList<bool>(m_fieldNames.size(), false);
+    m_edit = EditMode::Adding;
+}
+
+void TableCursor::edit()
+{
+    requireCurrent();
+    m_buffer = m_row;
+    m_dirty = QList<bool>(m_fieldNames.size(), false);
+    m_edit = EditMode::Editing;
+}
+
+void TableCursor::cancelUpdate()
+{
+    m_edit = EditMode::None;
+    m_buffer.clear();
+    m_dirty.clear();
+}
+
+void TableCursor::update()
+{
+    if (m_edit == EditMode::None)
+        throw EngineError(ErrUpdateWithoutEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    QStringList columns;
+    QVariantList values;
+    for (int i = 0; i < m_fieldNames.size(); ++i) {
+        if (m_dirty.at(i)) {
+            columns << quoted(m_fieldNames.at(i));
+            values << m_buffer.at(i);
+        }
+    }
+    Transaction tx(m_db);
+    if (m_edit == EditMode::Adding) {
+        QString sql;
+        if (columns.isEmpty()) {
+            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table));
+        } else {
+            QStringList marks;
+            for (int i = 0; i < columns.size(); ++i)
+                marks << QStringLiteral("?");
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(quoted(m_table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+        }
+        Statement &insert = writeStatement(sql);
+        insert.bind(values);
+        insert.step();
+        const qint64 newRowId = m_db.lastInsertRowId();
+        tx.commit();
+        m_lastAuto = m_autoColumn >= 0 ? newRowId : 0;
+    } else {
+        if (!columns.isEmpty()) {
+            QStringList sets;
+            for (const QString &c : columns)
+                sets << c + QStringLiteral(" = ?");
+            // The row number alone could meanwhile name another person's
+            // record (deleted and added again by another workstation).
+            const QString where = sameRecordCondition(values);
+            Statement &rewrite = writeStatement(
+                QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(m_table), sets.join(QStringLiteral(", ")), where));
+            rewrite.bind(values);
+            rewrite.step();
+            if (sqlite3_changes(m_db.handle()) == 0)
+                throw EngineError(ErrRecordChanged,
+                                  QStringLiteral("The record was deleted or changed by another user; the changes were not saved."));
+        }
+        tx.commit();
+        // Show the record as written (its key may have changed).
+        if (!fetchOne(Query::ByRowId, {m_rowId}))
+            m_state = State::Deleted;
+    }
+    m_edit = EditMode::None;
+    m_buffer.clear();
+    m_dirty.clear();
+}
+
+void TableCursor::deleteRecord()
+{
+    m_edit = EditMode::None;
+    requireCurrent();
+    QVariantList values;
+    const QString where = sameRecordCondition(values);
+    Transaction tx(m_db);
+    Statement &remove = writeStatement(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(m_table), where));
+    remove.bind(values);
+    remove.step();
+    tx.commit();
+    m_state = State::Deleted;
+}
+
+} // namespace engine

@@ -1,0 +1,544 @@
+#include "screens/RecordScreen.h"
+
+#include "screens/AppContext.h"
+#include "screens/DataGrid.h"
+#include "screens/LookupCombo.h"
+#include "data/OpenDb.h"
+#include "screens/ScreenHost.h"
+#include "screens/ScreenKeys.h"
+#include "data/Schema.h"
+#include "screens/TextArea.h"
+#include "engine/EngineError.h"
+#include "engine/TableCursor.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace core {
+
+RecordScreen::RecordScreen(AppContext &ctx, const QString &formName, const QString &caption,
+                           const QString &table, QWidget *parent)
+    : QWidget(parent), m_ctx(ctx), m_slot(&ctx.store.slot(table))
+{
+    setObjectName(formName);
+    setWindowTitle(caption);
+    setLayoutDirection(Qt::RightToLeft);
+    m_keys = new ScreenKeys(this);
+    buildLayout();
+    m_keys->setFocusArea(m_formArea);
+    bindKeys();
+    m_grid->setHeadingProvider([this](const QString &field) { return headingFor(field); });
+}
+
+RecordScreen::~RecordScreen()
+{
+    // The grid outlives this part of the screen (QWidget's destructor hides
+    // and deletes it later) and must not ask it for headings any more.
+    m_grid->setHeadingProvider({});
+    // The shared state outlives the screen: never leave it pointing here.
+    if (m_ctx.cmn.CURRENT_FORM == static_cast<RecordForm *>(this))
+        m_ctx.cmn.CURRENT_FORM = nullptr;
+}
+
+CmnSub &RecordScreen::cmn() const
+{
+    return m_ctx.cmn;
+}
+
+QPushButton *RecordScreen::makeButton(const QString &name, const QString &tip, int icon)
+{
+    auto *b = new QPushButton(m_buttonBar);
+    b->setObjectName(name);
+    b->setToolTip(tip);
+    b->setAutoDefault(false);
+    if (icon >= 0) {
+        b->setIcon(style()->standardIcon(QStyle::StandardPixmap(icon)));
+        b->setIconSize(QSize(20, 20));
+        b->setMinimumSize(QSize(38, 32));
+    }
+    m_buttonRow->addWidget(b);
+    return b;
+}
+
+void RecordScreen::buildLayout()
+{
+    auto *main = new QVBoxLayout(this);
+
+    m_formArea = new QWidget(this);
+    m_formArea->setObjectName(QStringLiteral("formArea"));
+    main->addWidget(m_formArea, 1);
+
+    m_buttonBar = new QFrame(this);
+    m_buttonBar->setObjectName(QStringLiteral("buttonBar"));
+    m_buttonBar->setFrameShape(QFrame::StyledPanel);
+    auto *bar = new QHBoxLayout(m_buttonBar);
+    bar->setContentsMargins(4, 4, 4, 4);
+    m_buttonRow = new QHBoxLayout;
+    bar->addLayout(m_buttonRow);
+    bar->addStretch(1);
+    main->addWidget(m_buttonBar);
+
+    // In a right-to-left row the first record sits on the right, so the
+    // arrows point the way the records run.
+    const bool rtl = layoutDirection() == Qt::RightToLeft;
+    QPushButton *add = makeButton(QStringLiteral("add"), kAddTip, QStyle::SP_FileIcon);
+    add->setText(QStringLiteral("."));
+    add->setMaximumWidth(52); // the caption is a dot: keep it as small as the icon buttons
+    QPushButton *update =
+        makeButton(QStringLiteral("update"), kUpdateTip, QStyle::SP_DialogSaveButton);
+    QPushButton *del = makeButton(QStringLiteral("delete"), kDeleteTip, QStyle::SP_TrashIcon);
+    QPushButton *clear =
+        makeButton(QStringLiteral("clear"), kClearTip, QStyle::SP_DialogResetButton);
+    QPushButton *find =
+        makeButton(QStringLiteral("find"), kFindTip, QStyle::SP_FileDialogContentsView);
+    QPushButton *first = makeButton(QStringLiteral("firstrec"), kFirstTip,
+                                    rtl ? QStyle::SP_MediaSkipForward : QStyle::SP_MediaSkipBackward);
+    QPushButton *prev = makeButton(QStringLiteral("prevrec"), kPrevTip,
+                                   rtl ? QStyle::SP_MediaSeekForward : QStyle::SP_MediaSeekBackward);
+    QPushButton *next = makeButton(QStringLiteral("nextrec"), kNextTip,
+                                   rtl ? QStyle::SP_MediaSeekBackward : QStyle::SP_MediaSeekForward);
+    QPushButton *last = makeButton(QStringLiteral("lastrec"), kLastTip,
+                                   rtl ? QStyle::SP_MediaSkipBackward : QStyle::SP_MediaSkipForward);
+    QPushButton *list =
+        makeButton(QStringLiteral("list"), kListTip, QStyle::SP_FileDialogDetailedView);
+
+    auto *close = new QPushButton(kCloseCaption, m_buttonBar);
+    close->setObjectName(QStringLiteral("close"));
+    close->setToolTip(kCloseCaption);
+    close->setAutoDefault(false);
+    bar->addWidget(close);
+
+    m_frame1 = new QFrame(this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_frame1->setFrameShape(QFrame::StyledPanel);
+    auto *panel = new QVBoxLayout(m_frame1);
+    m_listData = new DataSource(QString(), this);
+    m_grid = new DataGrid(m_frame1);
+    m_grid->setObjectName(QStringLiteral("DBGrid1"));
+    m_grid->setMessageService(&m_ctx.messages);
+    m_grid->setDataSource(m_listData);
+    m_grid->setMinimumHeight(180);
+    panel->addWidget(m_grid, 1);
+    auto *panelButtons = new QHBoxLayout;
+    auto *listOk = new QPushButton(kListOkCaption, m_frame1);
+    listOk->setObjectName(QStringLiteral("list_ok"));
+    listOk->setAutoDefault(false);
+    auto *refresh = new QPushButton(kRefreshCaption, m_frame1);
+    refresh->setObjectName(QStringLiteral("refresh"));
+    refresh->setAutoDefault(false);
+    panelButtons->addWidget(listOk);
+    panelButtons->addWidget(refresh);
+    panelButtons->addStretch(1);
+    panel->addLayout(panelButtons);
+    // Hidden, the panel takes no room; the window grows when it is shown.
+    m_frame1->hide();
+    main->addWidget(m_frame1, 2);
+
+    connect(add, &QPushButton::clicked, this, [this] { addClicked(); });
+    connect(update, &QPushButton::clicked, this, [this] { updateClicked(); });
+    connect(del, &QPushButton::clicked, this, [this] { deleteClicked(); });
+    connect(clear, &QPushButton::clicked, this, [this] { clearClicked(); });
+    connect(find, &QPushButton::clicked, this, [this] { findClicked(); });
+    connect(first, &QPushButton::clicked, this, [this] { firstrecClicked(); });
+    connect(prev, &QPushButton::clicked, this, [this] { prevrecClicked(); });
+    connect(next, &QPushButton::clicked, this, [this] { nextrecClicked(); });
+    connect(last, &QPushButton::clicked, this, [this] { lastrecClicked(); });
+    connect(list, &QPushButton::clicked, this, [this] { listClicked(); });
+    connect(listOk, &QPushButton::clicked, this, [this] { listOkClicked(); });
+    connect(refresh, &QPushButton::clicked, this, [this] { refreshClicked(); });
+    connect(close, &QPushButton::clicked, this, [this] { closeClicked(); });
+    connect(m_grid, &DataGrid::rowChosen, this, [this] { gridDoubleClicked(); });
+}
+
+void RecordScreen::bindKeys()
+{
+    const std::pair<const QKeySequence &, const char *> standard[] = {
+        {keys::kFind, "find"},       {keys::kUpdate, "update"},   {keys::kAdd, "add"},
+        {keys::kDelete, "delete"},   {keys::kClear, "clear"},     {keys::kFirst, "firstrec"},
+        {keys::kPrevious, "prevrec"}, {keys::kNext, "nextrec"},   {keys::kLast, "lastrec"},
+        {keys::kList, "list"},       {keys::kRefresh, "refresh"}, {keys::kClose, "close"},
+    };
+    for (const auto &[key, name] : standard)
+        m_keys->bind(key, button(QLatin1String(name)));
+    m_keys->describe(QStringLiteral("Enter"), QStringLiteral("اختيار السطر المحدد من الجدول"));
+}
+
+void RecordScreen::setFirstFocus(QWidget *control)
+{
+    m_keys->setFirstFocus(control);
+}
+
+QSize RecordScreen::sizeHint() const
+{
+    // Wide enough for the button row; as high as the controls need.
+    return QWidget::sizeHint().expandedTo(QSize(720, 0));
+}
+
+void RecordScreen::fitWindowToContents()
+{
+    QMdiSubWindow *window = nullptr;
+    for (QWidget *w = parentWidget(); w && !window; w = w->parentWidget())
+        window = qobject_cast<QMdiSubWindow *>(w);
+    if (!window) {
+        if (isWindow())
+            resize(size().expandedTo(sizeHint()));
+        return;
+    }
+    window->resize(window->size().expandedTo(window->sizeHint()));
+    // Move up as far as needed to keep the grown window in the frame; a
+    // window higher than the frame keeps its top, the frame scrolls.
+    if (QMdiArea *area = window->mdiArea()) {
+        const int room = area->viewport()->height() - window->height();
+        if (window->y() > room)
+            window->move(window->x(), qMax(0, room));
+    }
+}
+
+void RecordScreen::addButton(QAbstractButton *b)
+{
+    b->setParent(m_buttonBar);
+    m_buttonRow->addWidget(b);
+}
+
+QPushButton *RecordScreen::addInertListButton()
+{
+    QPushButton *list = button(QStringLiteral("list"));
+    auto *list2 = new QPushButton(list->icon(), QString());
+    list2->setObjectName(QStringLiteral("list2"));
+    list2->setToolTip(kListTip);
+    list2->setIconSize(list->iconSize());
+    list2->setMinimumSize(list->minimumSize());
+    addButton(list2);
+    return list2;
+}
+
+QPushButton *RecordScreen::button(const QString &name) const
+{
+    return findChild<QPushButton *>(name);
+}
+
+void RecordScreen::loadForm()
+{
+    m_loading = true;
+    cmn().msgs.LOADMSGS();
+    CLEARFIELDS();
+    m_listData->setDatabase(m_ctx.store);
+    cmn().CURRENT_TABLE = m_slot;
+    cmn().CURRENT_FORM = this;
+    loadLookups();
+    refreshList();
+    m_loading = false;
+    m_headingsKnown = false; // every label of the screen exists by now
+}
+
+void RecordScreen::SETINDEX()
+{
+    table().setIndex(kPrimaryKey);
+}
+
+engine::TableCursor &RecordScreen::table() const
+{
+    return m_slot->cursor();
+}
+
+void RecordScreen::message(const QString &text)
+{
+    m_ctx.messages.show(text, this);
+}
+
+bool RecordScreen::withCursor(const std::function<void()> &op)
+{
+    // Closes the cursor however the operation ends.
+    struct Closer {
+        CursorSlot *slot;
+        ~Closer() { slot->close(); }
+    } closer{m_slot};
+    try {
+        m_slot->open();
+        cmn().CURRENT_TABLE = m_slot;
+        cmn().CURRENT_FORM = this;
+        op();
+        return true;
+    } catch (const engine::EngineError &) {
+        message(cmn().msgs.MSG_DATAERROR);
+        return false;
+    }
+}
+
+void RecordScreen::fitToField(QWidget *control, const QString &field, const QString &tableName) const
+{
+    const schema::Table *table = schema::findTable(tableName.isEmpty() ? m_slot->table() : tableName);
+    const schema::Column *column = table ? table->column(field) : nullptr;
+    if (!column || column->kind != schema::Kind::Text || column->maxLength <= 0)
+        return;
+    if (auto *box = qobject_cast<QLineEdit *>(control))
+        box->setMaxLength(column->maxLength);
+    else if (auto *list = qobject_cast<QComboBox *>(control); list && list->lineEdit())
+        list->lineEdit()->setMaxLength(column->maxLength);
+    else if (auto *area = qobject_cast<TextArea *>(control))
+        area->setMaxLength(column->maxLength);
+}
+
+LookupCombo *RecordScreen::fieldList(const QString &objectName, const QString &field, int codeTable,
+                                     const QString &table)
+{
+    auto *list = new LookupCombo(objectName, formArea());
+    if (codeTable > 0)
+        list->setListField(schema::codeFieldName(codeTable));
+    fitToField(list, field, table);
+    return list;
+}
+
+TextArea *RecordScreen::textBox(const QString &objectName, int lines, const QString &field)
+{
+    auto *box = new TextArea(objectName, formArea());
+    if (lines > 0)
+        box->setFixedHeight(box->fontMetrics().lineSpacing() * lines + 2 * box->frameWidth() + 8);
+    if (!field.isEmpty())
+        fitToField(box, field);
+    return box;
+}
+
+void RecordScreen::showField(const QString &field, QWidget *control)
+{
+    try {
+        const QVariant v = table().value(field);
+        if (!v.isNull())
+            setControlText(control, v.toString());
+    } catch (const engine::EngineError &) {
+        // One field that cannot be shown does not stop the others.
+    }
+}
+
+void RecordScreen::storeField(QWidget *control, const QString &field)
+{
+    if (auto *check = qobject_cast<QCheckBox *>(control))
+        table().setValue(field, checkBoxValue(check));
+    else
+        table().setValue(field, controlText(control));
+}
+
+void RecordScreen::bindField(const QString &field, QWidget *control, QLabel *label)
+{
+    m_bindings.append({field, control, label, QString()});
+    m_headingsKnown = false;
+}
+
+void RecordScreen::bindField(const QString &field, QWidget *control, const QString &heading)
+{
+    m_bindings.append({field, control, nullptr, heading});
+    m_headingsKnown = false;
+}
+
+void RecordScreen::showFields()
+{
+    for (const FieldBinding &b : std::as_const(m_bindings))
+        showField(b.field, b.control);
+}
+
+void RecordScreen::storeFields()
+{
+    for (const FieldBinding &b : std::as_const(m_bindings))
+        storeField(b.control, b.field);
+}
+
+namespace {
+
+// A label's text as a column heading: "&Name:" -> "Name".
+QString headingText(QString text)
+{
+    text.replace(QLatin1String("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    text = text.trimmed();
+    while (text.endsWith(QLatin1Char(':')) || text.endsWith(QChar(0xFF1A)))
+        text.chop(1);
+    return text.trimmed();
+}
+
+} // namespace
+
+QString RecordScreen::headingFor(const QString &field) const
+{
+    if (!m_headingsKnown) {
+        m_headings.clear();
+        const QList<QLabel *> labels = findChildren<QLabel *>();
+        for (const FieldBinding &b : std::as_const(m_bindings)) {
+            QString heading = b.heading;
+            QLabel *label = b.label;
+            for (int i = 0; !label && heading.isEmpty() && i < labels.size(); ++i) {
+                // The caption of a compound control (a date selector) names
+                // one of its parts as its buddy.
+                const QWidget *buddy = labels.at(i)->buddy();
+                if (b.control && buddy && (buddy == b.control || b.control->isAncestorOf(buddy)))
+                    label = labels.at(i);
+            }
+            if (heading.isEmpty() && label)
+                heading = headingText(label->text());
+            const QString key = b.field.toCaseFolded();
+            if (!heading.isEmpty() && !m_headings.contains(key))
+                m_headings.insert(key, heading);
+        }
+        m_headingsKnown = true;
+    }
+    return m_headings.value(field.toCaseFolded(), field);
+}
+
+void RecordScreen::refreshList()
+{
+    cmn().CURRENT_TABLE = m_slot;
+    m_listData->setDatabase(m_ctx.store);
+    // A list that cannot be read keeps what it showed; while loading the
+    // screen opens anyway, afterwards the user is told.
+    if (!m_listData->tryRefresh() && !m_loading)
+        message(cmn().msgs.MSG_DATAERROR);
+}
+
+void RecordScreen::afterAdd(bool)
+{
+    refreshList();
+}
+
+void RecordScreen::afterUpdate(bool) {}
+
+void RecordScreen::afterDelete(bool)
+{
+    refreshList();
+}
+
+void RecordScreen::addClicked()
+{
+    SETKEY();
+    if (!VALIDATE()) {
+        message(cmn().ERRMSG);
+        return;
+    }
+    bool added = false;
+    withCursor([&] { added = cmn().ADDREC(); });
+    afterAdd(added);
+}
+
+void RecordScreen::updateClicked()
+{
+    SETKEY();
+    if (!VALIDATE()) {
+        message(cmn().ERRMSG);
+        return;
+    }
+    bool updated = false;
+    withCursor([&] { updated = cmn().UPDATEREC(); });
+    afterUpdate(updated);
+}
+
+void RecordScreen::deleteClicked()
+{
+    SETKEY();
+    bool deleted = false;
+    withCursor([&] { deleted = cmn().DELETEREC(); });
+    afterDelete(deleted);
+}
+
+void RecordScreen::clearClicked()
+{
+    CLEARFIELDS();
+}
+
+void RecordScreen::findClicked()
+{
+    SETKEY();
+    withCursor([&] { cmn().FINDREC(); });
+}
+
+void RecordScreen::firstrecClicked()
+{
+    withCursor([&] { cmn().GOFIRST(); });
+}
+
+void RecordScreen::lastrecClicked()
+{
+    withCursor([&] { cmn().GOLAST(); });
+}
+
+// No position survives between buttons: the record on the screen is found
+// again and the move starts from there.
+void RecordScreen::nextrecClicked()
+{
+    withCursor([&] {
+        SETKEY();
+        cmn().FINDREC();
+        cmn().GONEXT();
+    });
+}
+
+void RecordScreen::prevrecClicked()
+{
+    withCursor([&] {
+        SETKEY();
+        cmn().FINDREC();
+        cmn().GOPREV();
+    });
+}
+
+void RecordScreen::listClicked()
+{
+    if (!m_frame1->isHidden())
+        return;
+    m_frame1->show();
+    fitWindowToContents();
+}
+
+void RecordScreen::setListChoice(const ListChoice &choice)
+{
+    m_secondKeyControl = choice.secondKey;
+    m_skipEmptyKey = choice.skipEmptyKey;
+    m_chooseOnDoubleClick = choice.onDoubleClick;
+}
+
+void RecordScreen::listOkClicked()
+{
+    if (m_grid->currentRow() < 0)
+        return;
+    if (m_skipEmptyKey && m_grid->columnValue(0).trimmed().isEmpty())
+        return;
+    chooseGridRow();
+}
+
+// Enter or a double click on a row: screens whose double click chooses the
+// row without list_ok's emptiness test do so; the others press list_ok.
+void RecordScreen::gridDoubleClicked()
+{
+    if (m_chooseOnDoubleClick) {
+        if (m_grid->currentRow() >= 0)
+            chooseGridRow();
+        return;
+    }
+    ScreenKeys::press(button(QStringLiteral("list_ok")), this);
+}
+
+void RecordScreen::chooseGridRow()
+{
+    setControlText(m_keyControl, m_grid->columnValue(0));
+    if (m_secondKeyControl)
+        setControlText(m_secondKeyControl, m_grid->columnValue(1));
+    findClicked();
+}
+
+void RecordScreen::refreshClicked()
+{
+    refreshList();
+}
+
+void RecordScreen::closeClicked()
+{
+    unloadScreen(this);
+}
+
+} // namespace core

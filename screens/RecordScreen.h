@@ -1,0 +1,257 @@
+#pragma once
+
+#include "screens/CmnSub.h"
+
+#include <QFrame>
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QAbstractButton;
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+
+namespace engine {
+class TableCursor;
+}
+
+namespace core {
+
+struct AppContext;
+class CursorSlot;
+class DataGrid;
+class DataSource;
+class LookupCombo;
+class TextArea;
+class ScreenKeys;
+
+// The base of every table screen: the standard buttons, the list panel and
+// the standard handlers around the common procedures of CmnSub. A screen
+// puts its controls into formArea(), implements DATATOTEXT, texttodata,
+// CLEARFIELDS, SETKEY and VALIDATE, configures listData(), and calls
+// loadForm() last in its constructor.
+//
+// Every button that works on the table opens the screen's cursor slot,
+// makes it CURRENT_TABLE (and this screen CURRENT_FORM), runs the common
+// procedure and closes the cursor again, also when something fails.
+//
+// Field bindings. A screen lists its fields once, in the order it maps
+// them, each with its control (and, where it is not the control's buddy,
+// its label):
+//
+//     bindField("NAME", NAME_TEXT);                 // label: the QLabel whose buddy is NAME_TEXT (or lies inside it)
+//     bindField("english_NAME", english_NAME_TEXT, englishLabel);
+//     bindField("Date_of_islam", txt_date, QStringLiteral("تاريخ الإسلام"));
+//
+//     void DATATOTEXT() override { CLEARFIELDS(); showFields(); }
+//     void texttodata() override { storeFields(); }
+//
+// The same list names the list grid's columns: the heading of a column is
+// the text of its field's label (trimmed, without a trailing colon or a
+// mnemonic &), or the field name when the field has no label or is not
+// bound. The grid's columns, their order and their field names stay those
+// of the list's query; a heading set on the grid itself (setHeading) wins.
+//
+// Keyboard. Each standard button has a key (core/ScreenKeys.h): Ctrl+F
+// find, Ctrl+S update, Ctrl+N add, Ctrl+Shift+Delete delete, Ctrl+E clear,
+// Alt+Home/Alt+End first/last, Ctrl+Page Up/Page Down previous/next,
+// Ctrl+L list, F5 refresh, Escape close, F1 the list of keys. A key acts as
+// a click on its button: a disabled or hidden button does nothing. Enter or
+// a double click on a grid row runs gridDoubleClicked() (list_ok by default).
+// The focus starts in the first data field of formArea() in tab order, or
+// in the control given to setFirstFocus().
+class RecordScreen : public QWidget, public RecordForm {
+    Q_OBJECT
+public:
+    // Standard button names and texts.
+    static inline const QString kAddTip = QStringLiteral(" اضافة سجل جديد");
+    static inline const QString kUpdateTip = QStringLiteral("حفظ التعديلات");
+    static inline const QString kDeleteTip = QStringLiteral("حذف السجل");
+    static inline const QString kClearTip = QStringLiteral("مسح الحقول");
+    static inline const QString kFindTip = QStringLiteral("بحث بواسطة رمز التخزين أو جزء منه");
+    static inline const QString kFirstTip = QStringLiteral("السجل الاول");
+    static inline const QString kLastTip = QStringLiteral("السجل الاخير");
+    static inline const QString kNextTip = QStringLiteral("السجل التالي");
+    static inline const QString kPrevTip = QStringLiteral("السجل السابق");
+    static inline const QString kListTip = QStringLiteral("عرض المعلومات على شكل جدول");
+    static inline const QString kListOkCaption = QStringLiteral("اختيار");
+    static inline const QString kRefreshCaption = QStringLiteral("تحديث");
+    static inline const QString kCloseCaption = QStringLiteral("خروج");
+    static inline const QString kPrimaryKey = QStringLiteral("PRIMARYKEY");
+
+    // formName: the screen's object name (frmWitnesses); caption: its
+    // window title; table: the table whose cursor slot the buttons open.
+    RecordScreen(AppContext &ctx, const QString &formName, const QString &caption,
+                 const QString &table, QWidget *parent = nullptr);
+    ~RecordScreen() override;
+
+    // Sets the index of the screen's cursor to PRIMARYKEY.
+    void SETINDEX() override;
+
+    QSize sizeHint() const override;
+
+protected:
+    // The loading sequence: LOADMSGS, CLEARFIELDS, the list's database,
+    // CURRENT_TABLE and CURRENT_FORM, loadLookups(), then refreshList().
+    void loadForm();
+
+    // --- the screen's own procedures
+    virtual void CLEARFIELDS() = 0;
+    virtual void SETKEY() = 0;
+    // Runs the screen's checks; returns the screen's valid flag. On failure
+    // the message is in cmn().ERRMSG and the focus on the failing control.
+    virtual bool VALIDATE() = 0;
+
+    // --- where screens differ
+    // Opens the screen's look-up lists during loading (default: none).
+    virtual void loadLookups() {}
+    // The refresh button: CURRENT_TABLE := the screen's slot, then the list's
+    // data source runs its record source again on the data store.
+    virtual void refreshList();
+    // After the add, update and delete operations, with their outcome.
+    // Default: add and delete refresh the list, update does nothing.
+    virtual void afterAdd(bool added);
+    virtual void afterUpdate(bool updated);
+    virtual void afterDelete(bool deleted);
+    // Enter or a double click on a grid row: the list choice when it takes
+    // double clicks, otherwise presses list_ok (default).
+    virtual void gridDoubleClicked();
+
+    // --- the standard handlers, one per button
+    virtual void addClicked();
+    virtual void updateClicked();
+    virtual void deleteClicked();
+    virtual void clearClicked();
+    virtual void findClicked();
+    virtual void firstrecClicked();
+    virtual void prevrecClicked();
+    virtual void nextrecClicked();
+    virtual void lastrecClicked();
+    virtual void listClicked();
+    // Puts column 0 of the grid's current row into the key control, then
+    // runs find. Nothing happens when the grid has no current row.
+    virtual void listOkClicked();
+    virtual void refreshClicked();
+    virtual void closeClicked();
+
+    // --- building blocks
+    // Opens the slot, sets CURRENT_TABLE/CURRENT_FORM, runs op, closes the
+    // cursor on every way out. An engine error that reaches here (opening
+    // the cursor, SETKEY...) is shown as MSG_DATAERROR. Returns false then.
+    bool withCursor(const std::function<void()> &op);
+
+    AppContext &ctx() const { return m_ctx; }
+    CmnSub &cmn() const;
+    // The slot the buttons open; a screen over several tables may switch it.
+    CursorSlot &cursorSlot() const { return *m_slot; }
+    void setCursorSlot(CursorSlot &slot) { m_slot = &slot; }
+    // The open cursor of the screen's slot (throws EngineError when closed).
+    engine::TableCursor &table() const;
+
+    // DATATOTEXT helper: the field of the current record into the control
+    // as text; a null field or a failing read leaves the control as it is.
+    void showField(const QString &field, QWidget *control);
+    // texttodata helper: the control's text into the field (a check box as
+    // 0 or 1). Errors go to the caller.
+    void storeField(QWidget *control, const QString &field);
+
+    // --- field bindings (see the class comment)
+    struct FieldBinding {
+        QString field;
+        QPointer<QWidget> control;
+        QPointer<QLabel> label; // none: the label whose buddy is the control
+        QString heading;        // a fixed heading instead of a label's text
+    };
+    void bindField(const QString &field, QWidget *control, QLabel *label = nullptr);
+    void bindField(const QString &field, QWidget *control, const QString &heading);
+    const QList<FieldBinding> &fieldBindings() const { return m_bindings; }
+    // Every bound field into its control (showField), in binding order.
+    void showFields();
+    // Every bound control into its field (storeField), in binding order.
+    void storeFields();
+
+    void message(const QString &text);
+
+    // A box, editable list or text area never takes more characters than
+    // its field stores (a field of the screen's table, or of the table named).
+    void fitToField(QWidget *control, const QString &field, const QString &table = {}) const;
+    // An editable look-up list for a field of the screen's table (or of
+    // `table`), never taking more characters than the field stores; with a
+    // code table, its entries are what the list shows.
+    LookupCombo *fieldList(const QString &objectName, const QString &field, int codeTable = 0,
+                           const QString &table = {});
+    // A box of several lines of text (Tab moves on), `lines` high (0: as
+    // high as the layout makes it), holding no more than `field` stores.
+    TextArea *textBox(const QString &objectName, int lines = 0, const QString &field = {});
+
+    // The control that list_ok fills from the first grid column.
+    void setKeyControl(QWidget *control) { m_keyControl = control; }
+    QWidget *keyControl() const { return m_keyControl; }
+
+    // How list_ok takes the grid's current row: column 0 into the key
+    // control and, on screens with a two-part key, column 1 into the second
+    // key control; then find runs.
+    struct ListChoice {
+        QWidget *secondKey = nullptr; // receives column 1 (none: one key column)
+        bool skipEmptyKey = false;    // list_ok leaves a row with an empty column 0 alone
+        bool onDoubleClick = false;   // a double click on a row chooses it too (no emptiness test)
+    };
+    void setListChoice(const ListChoice &choice);
+
+    // --- the parts of the window
+    QWidget *formArea() const { return m_formArea; }
+    QFrame *buttonBar() const { return m_buttonBar; }
+    // Adds a screen's own button to the button row, after the standard ones.
+    void addButton(QAbstractButton *button);
+    // Adds list2: a second button looking like the list button (same icon,
+    // size and tip) with no action of its own.
+    QPushButton *addInertListButton();
+    QFrame *listPanel() const { return m_frame1; }
+    DataGrid *grid() const { return m_grid; }
+    DataSource *listData() const { return m_listData; }
+    QPushButton *button(const QString &name) const;
+
+    // The screen's keys; a screen may bind keys of its own buttons.
+    ScreenKeys &keys() const { return *m_keys; }
+    // Where the focus starts when the screen opens, instead of the first
+    // data field of formArea().
+    void setFirstFocus(QWidget *control);
+
+    bool loading() const { return m_loading; }
+
+public:
+    // The heading the list grid shows for a field (see the class comment).
+    QString headingFor(const QString &field) const;
+
+private:
+    QPushButton *makeButton(const QString &name, const QString &tip, int icon);
+    void chooseGridRow();
+    void buildLayout();
+    void bindKeys();
+    void fitWindowToContents();
+
+    AppContext &m_ctx;
+    CursorSlot *m_slot;
+    QPointer<QWidget> m_keyControl;
+    QPointer<QWidget> m_secondKeyControl;
+    bool m_skipEmptyKey = false;
+    bool m_chooseOnDoubleClick = false;
+    QWidget *m_formArea = nullptr;
+    QFrame *m_buttonBar = nullptr;
+    QHBoxLayout *m_buttonRow = nullptr;
+    QFrame *m_frame1 = nullptr;
+    DataGrid *m_grid = nullptr;
+    DataSource *m_listData = nullptr;
+    ScreenKeys *m_keys = nullptr;
+    QList<FieldBinding> m_bindings;
+    mutable QHash<QString, QString> m_headings; // folded field -> heading, built on demand
+    mutable bool m_headingsKnown = false;
+    bool m_loading = false;
+};
+
+} // namespace core

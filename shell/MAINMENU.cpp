@@ -1,0 +1,122 @@
+#include "shell/MAINMENU.h"
+
+#include "shell/MenuIcons.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QToolButton>
+
+namespace logon {
+
+namespace {
+
+constexpr int kColumns = 5;
+
+// A menu button that shows where the keyboard focus is, and is pressed by
+// Enter as well as by Space.
+class MenuTile : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QToolButton::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 3));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5), 6, 6);
+    }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+            animateClick();
+            return;
+        }
+        QToolButton::keyPressEvent(event);
+    }
+};
+
+QToolButton *menuButton(const QString &name, const QString &caption, const QIcon &icon,
+                        QWidget *parent)
+{
+    auto *b = new MenuTile(parent);
+    b->setFocusPolicy(Qt::StrongFocus);
+    b->setObjectName(name);
+    b->setText(caption);
+    b->setIcon(icon);
+    b->setIconSize(QSize(48, 48));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setMinimumSize(QSize(128, 92));
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    b->setAutoRaise(false);
+    return b;
+}
+
+} // namespace
+
+MAINMENU::MAINMENU(const core::LogonState &logon, const core::MenuScreens &screens,
+                   QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("MAINMENU"));
+    setLayoutDirection(Qt::RightToLeft);
+    setWindowTitle(QString::fromUtf8(core::kProductTitle));
+
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(16, 16, 16, 16);
+    grid->setSpacing(10);
+    for (const MenuButton &entry : kMenuButtons) {
+        QToolButton *b = menuButton(QLatin1String(entry.name), QString::fromUtf8(entry.caption),
+                                    menuIcon(entry.number), this);
+        m_buttons[entry.number - 1] = b;
+        const int index = entry.number - 1;
+        grid->addWidget(b, index / kColumns, index % kColumns);
+        const int number = entry.number;
+        connect(b, &QToolButton::clicked, this, [this, number] { emit screenChosen(number); });
+    }
+    auto *close = menuButton(QStringLiteral("close"), QStringLiteral("خروج"), menuIcon(0), this);
+    grid->addWidget(close, kMenuButtons.size() / kColumns, kMenuButtons.size() % kColumns);
+    connect(close, &QToolButton::clicked, this, &MAINMENU::closeRequested);
+
+    applyPermissions(logon, screens);
+
+    // Ready for the keyboard: the first button the user may press.
+    QWidget *first = close;
+    for (QToolButton *b : m_buttons) {
+        if (b->isEnabled()) {
+            first = b;
+            break;
+        }
+    }
+    first->setFocus();
+}
+
+QToolButton *MAINMENU::button(int number) const
+{
+    if (number < 1 || number > core::kPermissionCount)
+        return nullptr;
+    return m_buttons[number - 1];
+}
+
+void MAINMENU::applyPermissions(const core::LogonState &logon, const core::MenuScreens &screens)
+{
+    for (QToolButton *b : m_buttons)
+        b->setEnabled(false);
+    for (int n = 1; n <= core::kPermissionCount; ++n) {
+        QToolButton *b = m_buttons[n - 1];
+        if (!screens.value(n))
+            b->setToolTip(kNotBuiltTip);
+        else if (!logon.granted(n))
+            b->setToolTip(kNoPermissionTip);
+        else
+            b->setEnabled(true);
+    }
+}
+
+} // namespace logon

@@ -1,0 +1,399 @@
+#include "support/TempDataFolder.h"
+#include "support/TestMain.h"
+
+#include "screens/DataGrid.h"
+#include "data/OpenDb.h"
+#include "data/Schema.h"
+#include "engine/Database.h"
+#include "engine/QueryCursor.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+using namespace core;
+using testsupport::TempDataFolder;
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList subfolders(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class TestOpenDb : public QObject {
+    Q_OBJECT
+
+    QString m_oldCurrent;
+
+private slots:
+    void initTestCase()
+    {
+        // Absolute office paths such as C:\office are relative names here:
+        // keep any folder they might make inside a scratch directory.
+        m_oldCurrent = QDir::currentPath();
+        static QTemporaryDir scratch;
+        QVERIFY(scratch.isValid());
+        QDir::setCurrent(scratch.path());
+    }
+    void cleanupTestCase() { QDir::setCurrent(m_oldCurrent); }
+
+    void connectStringPassword_data()
+    {
+        QTest::addColumn<QString>("connect");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("office") << ";pwd=zk" << "zk";
+        QTest::newRow("upper case, more parts") << "DSN=x;PWD=s3cret;uid=a" << "s3cret";
+        QTest::newRow("none") << ";uid=a" << "";
+        QTest::newRow("empty") << "" << "";
+    }
+    void connectStringPassword()
+    {
+        QFETCH(QString, connect);
+        QFETCH(QString, password);
+        QCOMPARE(passwordFromConnect(connect), password);
+    }
+
+    void readsTheFiveLines_data()
+    {
+        // <P> stands for the program folder.
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QByteArray>("lineEnd");
+        QTest::addColumn<bool>("bom");
+        QTest::addColumn<QString>("logo2");
+        QTest::addColumn<QString>("dataDir");
+        QTest::addColumn<QString>("pictureDir");
+        QTest::addColumn<QString>("formsDir");
+        QTest::addColumn<QString>("dbFile");
+
+        const QStringList office{"1", "C:\\office", "C:\\office\\pic", "D:\\mat", "E:\\forms"};
+        QTest::newRow("absolute drive") << office << QByteArray("\n") << false << "1" << "C:/office"
+                                        << "C:/office/pic" << "E:/forms" << "C:/office/velm.mdb";
+        QTest::newRow("absolute, CRLF and BOM") << office << QByteArray("\r\n") << true << "1"
+                                                << "C:/office" << "C:/office/pic" << "E:/forms"
+                                                << "C:/office/velm.mdb";
+        QTest::newRow("absolute is not trimmed")
+            << QStringList{"0", " C:\\office ", "x:\\p", "x:\\m", " x:\\f"} << QByteArray("\n") << false
+            << "0" << " C:/office " << "x:/p" << " x:/f" << " C:/office /velm.mdb";
+        QTest::newRow("colon anywhere makes all absolute")
+            << QStringList{"0", "\\\\server\\share:1", "\\pics", "\\mat", "\\forms"} << QByteArray("\n")
+            << false << "0" << "//server/share:1" << "/pics" << "/forms" << "//server/share:1/velm.mdb";
+        QTest::newRow("relative") << TempDataFolder::defaultDbPathLines() << QByteArray("\n") << false
+                                  << "0" << "<P>/data" << "<P>/pictures" << "<P>/forms"
+                                  << "<P>/data/velm.mdb";
+        QTest::newRow("relative with blanks is trimmed")
+            << QStringList{"0", "  \\data  ", "\\pictures ", " \\material", "\t\\forms"} << QByteArray("\r\n")
+            << false << "0" << "<P>/data" << "<P>/pictures" << "<P>/forms" << "<P>/data/velm.mdb";
+        QTest::newRow("relative, no separator added")
+            << QStringList{"0", "\\data", "pictures", "\\material", "\\forms"} << QByteArray("\n") << false
+            << "0" << "<P>/data" << "<P>pictures" << "<P>/forms" << "<P>/data/velm.mdb";
+        QTest::newRow("empty data line is the program folder")
+            << QStringList{"0", "", "\\pictures", "\\material", "\\forms"} << QByteArray("\n") << false
+            << "0" << "<P>" << "<P>/pictures" << "<P>/forms" << "<P>/velm.mdb";
+        QTest::newRow("root slash is absolute")
+            << QStringList{"0", "<P>/abs", "<P>/abs/pic", "<P>/abs/mat", "<P>/abs/forms"} << QByteArray("\n")
+            << false << "0" << "<P>/abs" << "<P>/abs/pic" << "<P>/abs/forms" << "<P>/abs/velm.mdb";
+        QTest::newRow("short file") << QStringList{"1", "\\data"} << QByteArray("\n") << false << "1"
+                                    << "<P>/data" << "<P>" << "<P>" << "<P>/data/velm.mdb";
+        QTest::newRow("carriage returns alone")
+            << QStringList{"1", "\\data", "\\pictures", "\\material", "\\forms"} << QByteArray("\r") << false
+            << "1" << "<P>/data" << "<P>/pictures" << "<P>/forms" << "<P>/data/velm.mdb";
+        QTest::newRow("last line without line end")
+            << QStringList{"0", "\\data", "\\pictures", "\\material", "\\forms"} << QByteArray() << false
+            << "0" << "<P>/data" << "<P>/pictures" << "<P>/forms" << "<P>/data/velm.mdb";
+    }
+
+    void readsTheFiveLines()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(QByteArray, lineEnd);
+        QFETCH(bool, bom);
+        QFETCH(QString, logo2);
+        QFETCH(QString, dataDir);
+        QFETCH(QString, pictureDir);
+        QFETCH(QString, formsDir);
+        QFETCH(QString, dbFile);
+        TempDataFolder folder(false);
+        const QString p = folder.programDir();
+        const auto expand = [&p](QString s) { return s.replace(QLatin1String("<P>"), p); };
+        for (QString &l : lines)
+            l = expand(l);
+        if (lineEnd.isEmpty()) // the last line ends the file
+            folder.writeDbPathBytes(lines.join(QLatin1Char('\n')).toUtf8());
+        else
+            folder.writeDbPath(lines, lineEnd, bom);
+
+        DataStore store(p);
+        QVERIFY(store.READDBPATH());
+        QCOMPARE(store.config().showLogo2, logo2);
+        QCOMPARE(store.config().dataDir, expand(dataDir));
+        QCOMPARE(store.config().pictureDir, expand(pictureDir));
+        QCOMPARE(store.config().formsDir, expand(formsDir));
+        QCOMPARE(store.config().dbFile, expand(dbFile));
+        QCOMPARE(store.config().reportDir(), store.config().dataDir);
+    }
+
+    void missingDbPathChangesNothing()
+    {
+        TempDataFolder folder(false);
+        folder.placeFirstDatabase();
+        DataStore store(folder.programDir());
+        store.config().dataDir = QStringLiteral("kept");
+        store.config().dbFile = QStringLiteral("kept/velm.mdb");
+        QVERIFY(!store.READDBPATH());
+        QCOMPARE(store.config().dataDir, QStringLiteral("kept"));
+        QCOMPARE(store.config().dbFile, QStringLiteral("kept/velm.mdb"));
+        QCOMPARE(subfolders(folder.programDir()), QStringList());
+
+        // A folder standing where the file should be cannot be read either.
+        QVERIFY(QDir(folder.programDir()).mkdir(QStringLiteral("db_path")));
+        QVERIFY(!store.READDBPATH());
+        QCOMPARE(store.config().dataDir, QStringLiteral("kept"));
+    }
+
+    // Only a bounded start of a regular file is read; nothing blocks.
+    void oddConfigurationFiles()
+    {
+        TempDataFolder folder(false);
+        const QString dbPath = folder.path(QStringLiteral("db_path"));
+        DataStore store(folder.programDir());
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(mkfifo(QFile::encodeName(dbPath).constData(), 0600), 0);
+        QVERIFY(!store.READDBPATH());
+        QVERIFY(QFile::remove(dbPath));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dbPath));
+        QVERIFY(!store.READDBPATH());
+        QVERIFY(QFile::remove(dbPath));
+        QCOMPARE(subfolders(folder.programDir()), QStringList());
+
+        // A huge file: its first lines count, the rest is never read.
+        QByteArray big = "0\n\\data\n\\pictures\n\\material\n\\forms\n";
+        big += QByteArray(1023, 'x').append('\n').repeated(4096); // 4 MB
+        folder.writeDbPathBytes(big);
+        QVERIFY(store.READDBPATH());
+        QCOMPARE(store.config().formsDir, folder.path(QStringLiteral("forms")));
+        QCOMPARE(store.config().dbFile, folder.dataDir() + QStringLiteral("/velm.mdb"));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // Grids, look-ups and views open with the key derived at the logon.
+    void furtherConnectionsUseTheDerivedKey()
+    {
+        TempDataFolder folder;
+        DataStore &store = folder.openStore();
+        const int derived = engine::Database::keyDerivations();
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 8; ++i) {
+            DataSource lookup;
+            lookup.setDatabase(store);
+            lookup.setQuery(QStringLiteral("select * from category2"));
+            QVERIFY(lookup.tryRefresh());
+            QVERIFY(lookup.model()->rowCount() > 0);
+        }
+        QCOMPARE(engine::Database::keyDerivations(), derived);
+        // Closed and opened again (the logon backup does so): still known.
+        store.CLOSEDATABASE();
+        QVERIFY(store.OPENDATABASE().ok);
+        QVERIFY(store.openViewConnection()->isOpen());
+        QCOMPARE(engine::Database::keyDerivations(), derived);
+    }
+
+    void firstStartMakesFoldersButNoBackupFolder()
+    {
+        TempDataFolder folder;
+        folder.placeFirstDatabase();
+        DataStore store(folder.programDir());
+        QVERIFY(store.READDBPATH());
+        QCOMPARE(subfolders(folder.programDir()),
+                 QStringList({"data", "forms", "material", "pictures"}));
+        QVERIFY(!QFileInfo::exists(folder.dataDir() + "/backup"));
+        QVERIFY(QFileInfo::exists(folder.dataDir() + "/velm.mdb"));
+
+        // The next start makes it.
+        QVERIFY(store.READDBPATH());
+        QVERIFY(QFileInfo(folder.dataDir() + "/backup").isDir());
+    }
+
+    void firstDatabaseIsCopiedOnceAndNeverReplaced()
+    {
+        TempDataFolder folder;
+        const QString original = folder.placeFirstDatabase();
+        DataStore store(folder.programDir());
+        QVERIFY(store.READDBPATH());
+        const QString placed = folder.dataDir() + "/velm.mdb";
+        QCOMPARE(readBytes(placed), readBytes(original));
+        QCOMPARE(QDir(folder.dataDir()).entryList(QDir::Files), QStringList{"velm.mdb"});
+
+        // The office works in its database; later starts leave it alone
+        // although the program folder still holds the first database.
+        QVERIFY(store.OPENDATABASE().ok);
+        TempDataFolder::addUser(store.db(), QStringLiteral("admin"), QStringLiteral("pw"));
+        store.CLOSEDATABASE();
+        const QByteArray worked = readBytes(placed);
+        QVERIFY(worked != readBytes(original));
+        QVERIFY(store.READDBPATH());
+        QVERIFY(store.READDBPATH());
+        QCOMPARE(readBytes(placed), worked);
+        QVERIFY(store.OPENDATABASE().ok);
+        QCOMPARE(store.db().scalar(QStringLiteral("SELECT count(*) FROM users")).toInt(), 1);
+    }
+
+    void openingTheFirstDatabase()
+    {
+        TempDataFolder folder;
+        DataStore &store = folder.openStore();
+        QVERIFY(store.isOpen());
+        QCOMPARE(store.db().path(), folder.dataDir() + "/velm.mdb");
+
+        // Slots are per table, found without regard to case.
+        CursorSlot &users = store.slot(QStringLiteral("USERS"));
+        QCOMPARE(&store.slot(QStringLiteral("users")), &users);
+        QVERIFY(!users.isOpen());
+        QCOMPARE(users.open().recordCount(), 0);
+        QVERIFY(users.isOpen());
+
+        store.openAllCodeTables();
+        for (int n = 1; n <= 18; ++n)
+            QVERIFY(store.slot(DataStore::codeTableName(n).toUpper()).isOpen());
+        engine::TableCursor &places = store.slot(QStringLiteral("category12")).cursor();
+        places.moveFirst();
+        QVERIFY(!places.value(QStringLiteral("place")).toString().isEmpty());
+
+        // Closing the connection closes every cursor with it.
+        store.CLOSEDATABASE();
+        QVERIFY(!store.isOpen());
+        QVERIFY(!users.isOpen());
+        QVERIFY(!store.slot(QStringLiteral("category12")).isOpen());
+        int number = 0;
+        try {
+            users.cursor();
+        } catch (const engine::EngineError &e) {
+            number = e.number();
+        }
+        QCOMPARE(number, int(engine::ErrInvalidArgument));
+        try {
+            store.db();
+            number = 0;
+        } catch (const engine::EngineError &e) {
+            number = e.number();
+        }
+        QCOMPARE(number, int(engine::ErrInvalidArgument));
+        // And the connection opens again (the logon closes and reopens it).
+        QVERIFY(store.OPENDATABASE().ok);
+    }
+
+    void connectionObjectSurvivesReopeningAndViewsSeeWrites()
+    {
+        TempDataFolder folder;
+        DataStore &store = folder.openStore();
+        engine::Database *held = &store.db();
+        store.CLOSEDATABASE();
+        QVERIFY(store.OPENDATABASE().ok);
+        QCOMPARE(&store.db(), held);
+
+        // A grid's own connection holding a statement open blocks no write,
+        // and a new statement on it sees what the main connection wrote.
+        auto view = store.openViewConnection();
+        auto reading = std::make_unique<engine::QueryCursor>(*view, QStringLiteral("select * from category1"));
+        QVERIFY(reading->next());
+        TempDataFolder::addUser(store.db(), QStringLiteral("u1"), QStringLiteral("p"));
+        reading.reset();
+        engine::QueryCursor again(*view, QStringLiteral("select count(*) from users"));
+        QVERIFY(again.next());
+        QCOMPARE(again.value(0).toInt(), 1);
+    }
+
+    void openFailures_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wrong password") << "password" << 3031 << "Invalid Access-3031";
+        QTest::newRow("missing file") << "missing" << 3024 << "Invalid Access-3024";
+        QTest::newRow("no path") << "nopath" << 3001 << "Invalid Access-3001";
+        QTest::newRow("old office format") << "jet" << 3343 << "Invalid Access-3343";
+        QTest::newRow("empty schema") << "empty" << 3011 << "Invalid Access";
+        QTest::newRow("zero bytes") << "zero" << 3011 << "Invalid Access";
+        QTest::newRow("keyed file of another program") << "foreign" << 3011 << "Invalid Access";
+        QTest::newRow("named pipe") << "fifo" << 3051 << "Invalid Access-3051";
+    }
+
+    void openFailures()
+    {
+        QFETCH(QString, kind);
+        TempDataFolder folder;
+        DataStore store(folder.programDir());
+        QVERIFY(store.READDBPATH()); // no first database: the data folder stays empty
+        const QString file = folder.dataDir() + "/velm.mdb";
+        QByteArray before;
+        if (kind == QLatin1String("password")) {
+            engine::Database other;
+            other.create(file, QStringLiteral("not the office key"));
+            schema::createSchema(other);
+        } else if (kind == QLatin1String("nopath")) {
+            QFile::remove(folder.path("db_path"));
+            store.config().dbFile.clear();
+        } else if (kind == QLatin1String("jet")) {
+            QByteArray jet(4096, '\0');
+            jet.replace(0, 4, QByteArray("\x00\x01\x00\x00", 4));
+            jet.replace(4, 15, "Standard Jet DB");
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(jet);
+        } else if (kind == QLatin1String("empty")) {
+            engine::Database empty;
+            empty.create(file, passwordFromConnect(QLatin1String(kConnectString)));
+        } else if (kind == QLatin1String("zero")) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        } else if (kind == QLatin1String("foreign")) {
+            engine::Database other;
+            other.create(file, passwordFromConnect(QLatin1String(kConnectString)));
+            other.execute(QStringLiteral("CREATE TABLE elsewhere (a)"));
+            other.execute(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        }
+        if (QFileInfo(file).isFile())
+            before = readBytes(file);
+
+        const OpenResult r = store.OPENDATABASE();
+        QVERIFY(!r.ok);
+        QTEST(r.errorNumber, "number");
+        QTEST(r.message, "message");
+        QVERIFY(!store.isOpen());
+        // A file that is refused is never changed.
+        if (QFileInfo(file).isFile()) {
+            QCOMPARE(readBytes(file), before);
+            QVERIFY(!QFileInfo::exists(file + QStringLiteral("-wal")));
+        }
+    }
+
+    void missingDatabaseIsPlacedByTheRetry()
+    {
+        TempDataFolder folder;
+        DataStore store(folder.programDir());
+        QVERIFY(store.READDBPATH()); // nothing to copy yet
+        QVERIFY(!QFileInfo::exists(folder.dataDir() + "/velm.mdb"));
+        folder.placeFirstDatabase(); // the installer puts it beside the program
+        const OpenResult r = store.OPENDATABASE();
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QVERIFY(QFileInfo::exists(folder.dataDir() + "/velm.mdb"));
+    }
+};
+
+VELM_TEST_MAIN(TestOpenDb)
+#include "tst_opendb.moc"

@@ -1,0 +1,1 @@
+velm_test(tst_engine engine/tst_engine.cpp)

@@ -1,0 +1,734 @@
+#include "support/TestMain.h"
+
+#include "engine/Database.h"
+#include "engine/QueryCursor.h"
+#include "engine/TableCursor.h"
+#include "engine/TextRules.h"
+
+#include <sqlite3.h>
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace engine;
+
+namespace {
+
+const QString kKey = QStringLiteral("zk");
+
+int errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const EngineError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// A connection made with SQLCipher's own defaults and key derivation, as
+// files made before the program chose its page size were.
+sqlite3 *rawOpen(const QString &path, const QByteArray &pragmas)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    engine::installTextRules(db);
+    sqlite3_exec(db, pragmas.constData(), nullptr, nullptr, nullptr);
+    return db;
+}
+
+int rawExec(sqlite3 *db, const char *sql)
+{
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
+
+int statementsOpen(sqlite3 *db)
+{
+    int n = 0;
+    for (sqlite3_stmt *s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
+        ++n;
+    return n;
+}
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+class TestEngine : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_path;
+    std::unique_ptr<Database> m_db;
+
+    void createTables(Database &db)
+    {
+        db.execute(QStringLiteral("CREATE TABLE witnesses (NAME TEXT COLLATE FOLDCASE NOT NULL PRIMARY KEY, "
+                                  "english_NAME TEXT, TELEPHONE TEXT CHECK(length(TELEPHONE) <= 10))"));
+        db.execute(QStringLiteral("CREATE TABLE followUp (tamrel_no TEXT COLLATE NOCASE NOT NULL, seq_no INTEGER NOT NULL, "
+                                  "description TEXT, PRIMARY KEY (tamrel_no, seq_no))"));
+        db.execute(QStringLiteral("CREATE TABLE problems (code INTEGER PRIMARY KEY AUTOINCREMENT, tamrel_no TEXT, "
+                                  "Problems_Situation TEXT)"));
+        db.execute(QStringLiteral("CREATE TABLE info (res_publica TEXT, \"name_ of_institution\" TEXT)"));
+    }
+
+    void addWitness(const QString &name, const QString &english = {})
+    {
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        c.addNew();
+        c.setValue(QStringLiteral("NAME"), name);
+        c.setValue(QStringLiteral("english_NAME"), english);
+        c.update();
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("t%1.mdb").arg(QDateTime::currentMSecsSinceEpoch()));
+        m_db = std::make_unique<Database>();
+        m_db->create(m_path, kKey);
+        createTables(*m_db);
+    }
+
+    void cleanup() { m_db.reset(); }
+
+    void openFailuresAreToldApart()
+    {
+        Database db;
+        QCOMPARE(errorOf([&] { db.open(QString(), kKey); }), int(ErrInvalidArgument));
+        QCOMPARE(errorOf([&] { db.open(QStringLiteral("   "), kKey); }), int(ErrInvalidArgument));
+        QCOMPARE(errorOf([&] { db.open(m_dir.filePath(QStringLiteral("missing.mdb")), kKey); }), int(ErrFileNotFound));
+        QCOMPARE(errorOf([&] { db.open(m_dir.path(), kKey); }), int(ErrCannotOpenFile));
+        m_db->close();
+        QCOMPARE(errorOf([&] { db.open(m_path, QStringLiteral("other")); }), int(ErrNotValidPassword));
+        QVERIFY(!db.isOpen());
+        db.open(m_path, kKey);
+        QVERIFY(db.hasTable(QStringLiteral("WITNESSES")));
+    }
+
+    void foreignFilesAreReportedAndLeftAlone()
+    {
+        // An office file of the old engine: bytes 4.. name the format.
+        const QString jet = m_dir.filePath(QStringLiteral("old.mdb"));
+        QFile f(jet);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray bytes(4096, '\0');
+        bytes.replace(4, 15, "Standard Jet DB");
+        f.write(bytes);
+        f.close();
+        const QByteArray before = fileHash(jet);
+        Database db;
+        QCOMPARE(errorOf([&] { db.open(jet, kKey); }), int(ErrForeignFormat));
+        QCOMPARE(fileHash(jet), before);
+        QVERIFY(!QFile::exists(jet + QStringLiteral("-wal")));
+
+        // A plain, unencrypted database is not ours either.
+        const QString plain = m_dir.filePath(QStringLiteral("plain.db"));
+        {
+            Database p;
+            p.openPlain(plain);
+            p.execute(QStringLiteral("CREATE TABLE t (a)"));
+        }
+        const QByteArray plainBefore = fileHash(plain);
+        QCOMPARE(errorOf([&] { db.open(plain, kKey); }), int(ErrForeignFormat));
+        QCOMPARE(fileHash(plain), plainBefore);
+    }
+
+    void fileIsEncrypted()
+    {
+        addWitness(QStringLiteral("SecretWitnessName"));
+        m_db->close();
+        QFile f(m_path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray all = f.readAll();
+        QVERIFY(!all.contains("SecretWitnessName"));
+        QVERIFY(!all.startsWith("SQLite format 3"));
+    }
+
+    void tableNamesIgnoreCase()
+    {
+        TableCursor c(*m_db, QStringLiteral("FOLLOWUP"));
+        QCOMPARE(c.tableName(), QStringLiteral("followUp"));
+        QCOMPARE(errorOf([&] { TableCursor x(*m_db, QStringLiteral("nosuchtable")); }), int(ErrObjectNotFound));
+    }
+
+    void seekIgnoresLetterCase()
+    {
+        addWitness(QStringLiteral("Ahmad Saleh"), QStringLiteral("x"));
+        addWitness(QStringLiteral("أحمد"));
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        QCOMPARE(errorOf([&] { c.seek(QStringLiteral("="), {QStringLiteral("x")}); }), int(ErrNoCurrentIndex));
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.seek(QStringLiteral("="), {QStringLiteral("AHMAD saleh")});
+        QVERIFY(!c.noMatch());
+        QCOMPARE(c.value(QStringLiteral("name")).toString(), QStringLiteral("Ahmad Saleh"));
+        c.seek(QStringLiteral("="), {QStringLiteral("أحمد")});
+        QVERIFY(!c.noMatch());
+        c.seek(QStringLiteral("="), {QStringLiteral("Ahmad")});
+        QVERIFY(c.noMatch());
+        QCOMPARE(errorOf([&] { c.value(QStringLiteral("NAME")); }), int(ErrNoCurrentRecord));
+        // A duplicate in other letter case is refused by the key.
+        QCOMPARE(errorOf([&] { addWitness(QStringLiteral("ahmad SALEH")); }), int(ErrDuplicateKey));
+    }
+
+    void emptyTableHasNoCurrentRecord()
+    {
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        QVERIFY(c.eof() && c.bof());
+        QCOMPARE(errorOf([&] { c.moveFirst(); }), int(ErrNoCurrentRecord));
+        QCOMPARE(errorOf([&] { c.moveLast(); }), int(ErrNoCurrentRecord));
+        QCOMPARE(errorOf([&] { c.moveNext(); }), int(ErrNoCurrentRecord));
+        QCOMPARE(errorOf([&] { c.value(QStringLiteral("NAME")); }), int(ErrNoCurrentRecord));
+        QCOMPARE(c.recordCount(), 0);
+    }
+
+    void movesFollowTheKeyAtBothEnds()
+    {
+        for (const QString &n : {QStringLiteral("b"), QStringLiteral("D"), QStringLiteral("a"), QStringLiteral("c")})
+            addWitness(n);
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        // Without an index: stored order.
+        QCOMPARE(c.value(0).toString(), QStringLiteral("b"));
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.moveFirst();
+        QStringList seen;
+        while (!c.eof()) {
+            seen << c.value(0).toString();
+            c.moveNext();
+        }
+        QCOMPARE(seen, QStringList({"a", "b", "c", "D"}));
+        QCOMPARE(errorOf([&] { c.moveNext(); }), int(ErrNoCurrentRecord));
+        c.movePrevious(); // from past the end back onto the last
+        QCOMPARE(c.value(0).toString(), QStringLiteral("D"));
+        c.moveFirst();
+        c.movePrevious();
+        QVERIFY(c.bof());
+        QCOMPARE(errorOf([&] { c.movePrevious(); }), int(ErrNoCurrentRecord));
+        c.moveNext();
+        QCOMPARE(c.value(0).toString(), QStringLiteral("a"));
+    }
+
+    void moveFromADeletedRecordContinues()
+    {
+        for (const QString &n : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
+            addWitness(n);
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.seek(QStringLiteral("="), {QStringLiteral("b")});
+        c.deleteRecord();
+        QCOMPARE(errorOf([&] { c.value(0); }), int(ErrRecordDeleted));
+        c.moveNext();
+        QCOMPARE(c.value(0).toString(), QStringLiteral("c"));
+        QCOMPARE(c.recordCount(), 2);
+    }
+
+    void multiPartKeySeekAndOrder()
+    {
+        TableCursor c(*m_db, QStringLiteral("followUp"));
+        const QList<QPair<QString, int>> rows = {{"12", 2}, {"12", 10}, {"3", 1}, {"12", 1}};
+        for (const auto &r : rows) {
+            c.addNew();
+            c.setValue(QStringLiteral("tamrel_no"), r.first);
+            c.setValue(QStringLiteral("seq_no"), QString::number(r.second)); // typed text
+            c.setValue(QStringLiteral("description"), QStringLiteral("step"));
+            c.update();
+        }
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.seek(QStringLiteral("="), {QStringLiteral("12"), QStringLiteral("10")});
+        QVERIFY(!c.noMatch());
+        QCOMPARE(c.value(QStringLiteral("seq_no")).toInt(), 10);
+        c.moveNext();
+        QCOMPARE(c.value(QStringLiteral("tamrel_no")).toString(), QStringLiteral("3"));
+        c.movePrevious();
+        c.movePrevious();
+        QCOMPARE(c.value(QStringLiteral("seq_no")).toInt(), 2); // numeric order 1, 2, 10
+        c.seek(QStringLiteral("="), {QStringLiteral("12")}); // first of a partial key
+        QCOMPARE(c.value(QStringLiteral("seq_no")).toInt(), 1);
+        QCOMPARE(errorOf([&] { c.seek(QStringLiteral("="), {1, 2, 3}); }), int(ErrInvalidArgument));
+        // A number field refuses a text that is not a whole number.
+        c.addNew();
+        QCOMPARE(errorOf([&] { c.setValue(QStringLiteral("seq_no"), QStringLiteral("1a")); }), int(ErrDataTypeConversion));
+        c.cancelUpdate();
+    }
+
+    void autoIncrementIsGivenOnFirstWrite()
+    {
+        TableCursor c(*m_db, QStringLiteral("problems"));
+        for (int i = 0; i < 3; ++i) {
+            c.addNew();
+            c.setValue(QStringLiteral("tamrel_no"), QStringLiteral("7"));
+            c.update();
+            QCOMPARE(c.lastAutoValue(), qint64(i + 1));
+        }
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.moveLast();
+        c.deleteRecord();
+        c.addNew();
+        c.update();
+        QCOMPARE(c.lastAutoValue(), qint64(4)); // numbers are not given twice
+    }
+
+    void failedWritesLeaveTheTableUnchanged()
+    {
+        addWitness(QStringLiteral("a"), QStringLiteral("first"));
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.addNew();
+        c.setValue(QStringLiteral("NAME"), QStringLiteral("b"));
+        c.setValue(QStringLiteral("TELEPHONE"), QStringLiteral("12345678901")); // longer than the field
+        QCOMPARE(errorOf([&] { c.update(); }), int(ErrFieldTooSmall));
+        c.cancelUpdate();
+        c.addNew();
+        QCOMPARE(errorOf([&] { c.update(); }), int(ErrNullInRequired));
+        c.cancelUpdate();
+        c.seek(QStringLiteral("="), {QStringLiteral("a")});
+        c.edit();
+        c.setValue(QStringLiteral("english_NAME"), QStringLiteral("changed"));
+        c.setValue(QStringLiteral("TELEPHONE"), QStringLiteral("12345678901"));
+        QCOMPARE(errorOf([&] { c.update(); }), int(ErrFieldTooSmall));
+        c.cancelUpdate();
+        QCOMPARE(c.recordCount(), 1);
+        c.seek(QStringLiteral("="), {QStringLiteral("a")});
+        QCOMPARE(c.value(QStringLiteral("english_NAME")).toString(), QStringLiteral("first"));
+        QVERIFY(!m_db->inTransaction());
+        QCOMPARE(errorOf([&] { c.setValue(QStringLiteral("NAME"), QStringLiteral("x")); }), int(ErrUpdateWithoutEdit));
+        QCOMPARE(errorOf([&] { c.update(); }), int(ErrUpdateWithoutEdit));
+    }
+
+    void editOfARecordDeletedByAnotherUserIsReported()
+    {
+        addWitness(QStringLiteral("a"));
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.seek(QStringLiteral("="), {QStringLiteral("a")});
+        c.edit();
+        c.setValue(QStringLiteral("english_NAME"), QStringLiteral("late"));
+        m_db->execute(QStringLiteral("DELETE FROM witnesses"));
+        QCOMPARE(errorOf([&] { c.update(); }), int(ErrRecordChanged));
+        QCOMPARE(c.recordCount(), 0);
+    }
+
+    void tableWithoutKeyIsReadInStoredOrder()
+    {
+        TableCursor c(*m_db, QStringLiteral("info"));
+        QCOMPARE(errorOf([&] { c.setIndex(QStringLiteral("PRIMARYKEY")); }), int(ErrNotAnIndex));
+        c.addNew();
+        c.setValue(QStringLiteral("name_ of_institution"), QStringLiteral("المكتب"));
+        c.update();
+        TableCursor again(*m_db, QStringLiteral("INFO"));
+        QCOMPARE(again.value(QStringLiteral("name_ of_institution")).toString(), QStringLiteral("المكتب"));
+        QVERIFY(again.value(QStringLiteral("res_publica")).isNull());
+    }
+
+    void queryCursorCountsAndReadsLazily()
+    {
+        {
+            QueryCursor q(*m_db, QStringLiteral("select * from [witnesses] where [NAME] = ?"), {QStringLiteral("none")});
+            QCOMPARE(q.recordCount(), 0);
+            QVERIFY(!q.next());
+        }
+        for (int i = 0; i < 50; ++i)
+            addWitness(QStringLiteral("w%1").arg(i, 2, 10, QLatin1Char('0')));
+        QueryCursor q(*m_db, QStringLiteral("select  *  from  WITNESSES"));
+        QVERIFY(q.recordCount() >= 1);
+        QCOMPARE(q.rowsRead(), 0);
+        QVERIFY(q.next());
+        QVERIFY(q.next());
+        QCOMPARE(q.rowsRead(), 2);
+        QCOMPARE(q.columnNames().first(), QStringLiteral("NAME"));
+        QCOMPARE(errorOf([&] { q.value(QStringLiteral("nosuch")); }), int(ErrItemNotFound));
+        QCOMPARE(errorOf([&] { QueryCursor bad(*m_db, QStringLiteral("select * from nosuch")); }), int(ErrObjectNotFound));
+        QCOMPARE(errorOf([&] { QueryCursor bad(*m_db, QStringLiteral("select * frm witnesses")); }), int(ErrQuerySyntax));
+        QCOMPARE(errorOf([&] { QueryCursor bad(*m_db, QStringLiteral("select * from witnesses where NAME = ?")); }),
+                 int(ErrInvalidArgument));
+    }
+
+    void boundValuesAreNeverSql()
+    {
+        const QString nasty = QStringLiteral("x\" or \"1\"=\"1' ; drop table witnesses; --%*_");
+        addWitness(nasty);
+        addWitness(QStringLiteral("plain"));
+        QueryCursor q(*m_db, QStringLiteral("select NAME from witnesses where NAME = ?"), {nasty});
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), nasty);
+        QVERIFY(!q.next());
+        // A contains-search with wildcards in the value matches them literally.
+        QueryCursor like(*m_db, QStringLiteral("select NAME from witnesses where NAME like ? escape '\\'"),
+                         {QStringLiteral("%") + escapeLike(QStringLiteral("%*_")) + QStringLiteral("%")});
+        QVERIFY(like.next());
+        QCOMPARE(like.value(0).toString(), nasty);
+        QVERIFY(!like.next());
+    }
+
+    void sortedReopensInOrder()
+    {
+        for (const QString &n : {QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("a")})
+            addWitness(n, n == QLatin1String("a") ? QStringLiteral("z") : QStringLiteral("y"));
+        QueryCursor q(*m_db, QStringLiteral("select * from witnesses where NAME <> ?"), {QStringLiteral("none")});
+        auto asc = q.sorted(QStringLiteral("[name]"));
+        QStringList seen;
+        while (asc->next())
+            seen << asc->value(0).toString();
+        QCOMPARE(seen, QStringList({"a", "b", "c"}));
+        auto desc = q.sorted(QStringLiteral("[NAME] desc"));
+        QVERIFY(desc->next());
+        QCOMPARE(desc->value(0).toString(), QStringLiteral("c"));
+        QCOMPARE(errorOf([&] { q.sorted(QStringLiteral("[nosuch]")); }), int(ErrItemNotFound));
+        QCOMPARE(errorOf([&] { q.sorted(QStringLiteral("name; drop table x")); }), int(ErrQuerySyntax));
+    }
+
+    void backupIsACompleteEncryptedCopy()
+    {
+        addWitness(QStringLiteral("kept"));
+        const QString copy = m_dir.filePath(QStringLiteral("backup.mdb"));
+        QFile::remove(copy);
+        m_db->backupTo(copy);
+        QStringList leftovers = QDir(m_dir.path()).entryList({QStringLiteral("backup.mdb.part*")});
+        QVERIFY(leftovers.isEmpty());
+        Database b;
+        QCOMPARE(errorOf([&] { b.open(copy, QStringLiteral("wrong")); }), int(ErrNotValidPassword));
+        b.open(copy, kKey);
+        QCOMPARE(b.scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 1);
+        // A copy into a folder that does not exist fails and leaves nothing.
+        QCOMPARE(errorOf([&] { m_db->backupTo(m_dir.filePath(QStringLiteral("no/such/dir/x.mdb"))); }),
+                 int(ErrCannotOpenFile));
+    }
+
+    void aSecondConnectionWritesWhileAReaderIsOpen()
+    {
+        for (int i = 0; i < 300; ++i)
+            addWitness(QStringLiteral("r%1").arg(i));
+        // A grid reads through its own connection and holds its statement open.
+        Database viewer;
+        viewer.open(m_path, kKey);
+        QueryCursor reader(viewer, QStringLiteral("select * from witnesses"));
+        QVERIFY(reader.next());
+        Database other;
+        other.open(m_path, kKey);
+        TableCursor c(other, QStringLiteral("witnesses"));
+        c.addNew();
+        c.setValue(QStringLiteral("NAME"), QStringLiteral("from the other program"));
+        c.update(); // must not wait for the reader
+        QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 301);
+        // The later write of the same record wins.
+        TableCursor mine(*m_db, QStringLiteral("witnesses"));
+        mine.setIndex(QStringLiteral("PRIMARYKEY"));
+        mine.seek(QStringLiteral("="), {QStringLiteral("r1")});
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.seek(QStringLiteral("="), {QStringLiteral("r1")});
+        mine.edit();
+        c.edit();
+        mine.setValue(QStringLiteral("english_NAME"), QStringLiteral("mine"));
+        c.setValue(QStringLiteral("english_NAME"), QStringLiteral("theirs"));
+        mine.update();
+        c.update();
+        mine.seek(QStringLiteral("="), {QStringLiteral("r1")});
+        QCOMPARE(mine.value(QStringLiteral("english_NAME")).toString(), QStringLiteral("theirs"));
+    }
+
+    // 4 KB pages, the key derived the way SQLCipher derives it, once per
+    // file and process; files with the 1 KB pages made before still open.
+    void fileFormatAndKeyDerivation()
+    {
+        addWitness(QStringLiteral("four"));
+        m_db->close();
+        // SQLCipher's own derivation of the password opens the file at 4 KB pages only.
+        sqlite3 *raw = rawOpen(m_path, "PRAGMA key = 'zk'; PRAGMA cipher_page_size = 4096;");
+        QCOMPARE(rawExec(raw, "SELECT count(*) FROM witnesses"), SQLITE_OK);
+        sqlite3_close(raw);
+        raw = rawOpen(m_path, "PRAGMA key = 'zk'; PRAGMA cipher_page_size = 1024;");
+        QCOMPARE(rawExec(raw, "SELECT count(*) FROM witnesses"), SQLITE_NOTADB);
+        sqlite3_close(raw);
+
+        const int derived = Database::keyDerivations();
+        for (int i = 0; i < 5; ++i) {
+            Database again;
+            again.open(m_path, kKey);
+            QCOMPARE(again.pageSize(), kPageSize);
+            Database sibling;
+            sibling.open(again.openSpec());
+            QCOMPARE(sibling.scalar(QStringLiteral("select NAME from witnesses")).toString(), QStringLiteral("four"));
+        }
+        QCOMPARE(Database::keyDerivations(), derived); // known since create()
+
+        // An old file: SQLCipher's defaults (1 KB pages), rows written before.
+        const QString old = m_dir.filePath(QStringLiteral("old1k.mdb"));
+        raw = rawOpen(old, "PRAGMA key = 'zk';");
+        QCOMPARE(rawExec(raw, "CREATE TABLE witnesses (NAME TEXT PRIMARY KEY, job TEXT);"
+                              "INSERT INTO witnesses VALUES ('old one', 'x'), ('old two', 'y');"),
+                 SQLITE_OK);
+        sqlite3_close(raw);
+        Database db;
+        QCOMPARE(errorOf([&] { db.open(old, QStringLiteral("not the key")); }), int(ErrNotValidPassword));
+        db.open(old, kKey);
+        QCOMPARE(db.pageSize(), 1024);
+        QCOMPARE(db.scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 2);
+        db.execute(QStringLiteral("insert into witnesses values ('new', 'z')"));
+        // Its backup keeps its pages; both open with the key.
+        const QString copy = m_dir.filePath(QStringLiteral("old1k-copy.mdb"));
+        db.backupTo(copy);
+        Database b;
+        b.open(copy, kKey);
+        QCOMPARE(b.pageSize(), 1024);
+        QCOMPARE(b.scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 3);
+    }
+
+    // Nothing is written to a file before it is accepted; a pipe or device
+    // is refused without being opened (it would block).
+    void refusedFilesStayUntouched_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("number");
+        QTest::newRow("empty file") << "empty" << int(ErrObjectNotFound);
+        QTest::newRow("keyed, other tables") << "foreign" << int(ErrObjectNotFound);
+        QTest::newRow("named pipe") << "fifo" << int(ErrCannotOpenFile);
+        QTest::newRow("link to a pipe") << "link" << int(ErrCannotOpenFile);
+        QTest::newRow("device") << "device" << int(ErrCannotOpenFile);
+    }
+    void refusedFilesStayUntouched()
+    {
+        QFETCH(QString, kind);
+        QString file = m_dir.filePath(kind + QStringLiteral(".mdb"));
+        if (kind == QLatin1String("empty")) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        } else if (kind == QLatin1String("foreign")) {
+            sqlite3 *raw = rawOpen(file, "PRAGMA key = 'zk';");
+            QCOMPARE(rawExec(raw, "CREATE TABLE notours (a)"), SQLITE_OK);
+            sqlite3_close(raw);
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else if (kind == QLatin1String("link")) {
+            const QString fifo = m_dir.filePath(QStringLiteral("pipe"));
+            QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+            QVERIFY(QFile::link(fifo, file));
+        } else {
+            file = QStringLiteral("/dev/zero");
+        }
+        const QByteArray before = kind == QLatin1String("empty") || kind == QLatin1String("foreign") ? fileHash(file) : QByteArray();
+        QElapsedTimer clock;
+        clock.start();
+        Database db;
+        QTEST(errorOf([&] { db.open(file, kKey, {QStringLiteral("users")}); }), "number");
+        QVERIFY(clock.elapsed() < 3000);
+        QVERIFY(!db.isOpen());
+        if (!before.isEmpty() || kind == QLatin1String("empty")) {
+            QCOMPARE(fileHash(file), before);
+            QVERIFY(!QFile::exists(file + QStringLiteral("-wal")));
+        }
+    }
+
+    // Another workstation holding the file a moment (opening, closing) is
+    // waited for before the key is checked.
+    void aMomentaryLockIsWaitedFor()
+    {
+        addWitness(QStringLiteral("w"));
+        m_db->close();
+        sqlite3 *holder = rawOpen(m_path, "PRAGMA key = 'zk'; PRAGMA cipher_page_size = 4096;"
+                                          "PRAGMA locking_mode = EXCLUSIVE;");
+        QCOMPARE(rawExec(holder, "BEGIN IMMEDIATE; INSERT INTO witnesses (NAME) VALUES ('x'); COMMIT;"), SQLITE_OK);
+        std::thread release([holder] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            sqlite3_close(holder);
+        });
+        Database db;
+        const int number = errorOf([&] { db.open(m_path, kKey); });
+        release.join();
+        QCOMPARE(number, 0);
+        QCOMPARE(db.scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 2);
+    }
+
+    void textWithNulIsRefused()
+    {
+        const QString nul = QStringLiteral("ab") + QChar(0) + QStringLiteral("cd");
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        c.addNew();
+        QCOMPARE(errorOf([&] { c.setValue(QStringLiteral("NAME"), nul); }), int(ErrFieldTooSmall));
+        QCOMPARE(errorOf([&] { m_db->execute(QStringLiteral("insert into witnesses (NAME) values (?)"), {nul}); }),
+                 int(ErrFieldTooSmall));
+        QCOMPARE(errorOf([&] { QueryCursor q(*m_db, QStringLiteral("select * from witnesses where NAME = ?"), {nul}); }),
+                 int(ErrFieldTooSmall));
+        QCOMPARE(errorOf([&] { QueryCursor q(*m_db, QStringLiteral("select 1") + QChar(0) + QStringLiteral("; drop table witnesses")); }),
+                 int(ErrQuerySyntax));
+        QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 0);
+    }
+
+    // LIKE folds letter case the way keys do, with its wildcards and ESCAPE.
+    void likeFoldsCase_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("latin") << "%ahmad%" << "Sheikh AHMAD Ali" << true;
+        QTest::newRow("accented") << "%émile%" << "ÉMILE Zola" << true;
+        QTest::newRow("diaeresis") << "zoë" << "ZOË" << true;
+        QTest::newRow("greek") << "%σοφία%" << "ΣΟΦΊΑ" << true;
+        QTest::newRow("arabic") << "%محمد%" << "عبدالله محمد" << true;
+        QTest::newRow("accent is not case") << "emile" << "émile" << false;
+        QTest::newRow("one of any") << "a_c" << "aÉc" << true;
+        QTest::newRow("one is not none") << "a_c" << "ac" << false;
+        QTest::newRow("anchored start") << "b%" << "abc" << false;
+        QTest::newRow("anchored end") << "%b" << "abc" << false;
+        QTest::newRow("segments in order") << "%a%b%c%" << "xAyBzC" << true;
+        QTest::newRow("segments out of order") << "%c%b%" << "abc" << false;
+        QTest::newRow("overlap") << "%aab" << "aaab" << true;
+        QTest::newRow("only percent") << "%" << "" << true;
+        QTest::newRow("escaped percent") << "%50\\%%" << "up to 50% off" << true;
+        QTest::newRow("escaped percent literal") << "%50\\%%" << "up to 50 off" << false;
+        QTest::newRow("escaped underscore") << "a\\_b" << "aXb" << false;
+    }
+    void likeFoldsCase()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, value);
+        QTEST(m_db->scalar(QStringLiteral("select ? like ? escape '\\'"), {value, pattern}).toInt() == 1, "matches");
+        if (!pattern.contains(QLatin1Char('\\')))
+            QTEST(m_db->scalar(QStringLiteral("select ? like ?"), {value, pattern}).toInt() == 1, "matches");
+    }
+
+    void foldingCollationAndLikeEdges()
+    {
+        QCOMPARE(foldCase(QStringLiteral("ÉMILE ZOË Straße")), QStringLiteral("émile zoë straße"));
+        const QByteArray a = QStringLiteral("ZOË").toUtf8(), b = QStringLiteral("zoë").toUtf8(), c = QStringLiteral("zoe").toUtf8();
+        QCOMPARE(compareFolded(a.constData(), int(a.size()), b.constData(), int(b.size())), 0);
+        QVERIFY(compareFolded(c.constData(), int(c.size()), b.constData(), int(b.size())) < 0);
+        QVERIFY(compareFolded("ab", 2, "AB c", 4) < 0);
+        QVERIFY(m_db->scalar(QStringLiteral("select null like 'a'")).isNull());
+        QCOMPARE(errorOf([&] { m_db->scalar(QStringLiteral("select 'a' like 'a' escape 'xy'")); }), int(ErrEngine));
+        m_db->execute(QStringLiteral("create table folded (k TEXT COLLATE FOLDCASE PRIMARY KEY)"));
+        m_db->execute(QStringLiteral("insert into folded values ('Émile'), ('b'), ('Zoë')"));
+        QCOMPARE(errorOf([&] { m_db->execute(QStringLiteral("insert into folded values ('émile')")); }), int(ErrDuplicateKey));
+        QCOMPARE(m_db->scalar(QStringLiteral("select k from folded where k = 'ZOË'")).toString(), QStringLiteral("Zoë"));
+        QueryCursor ordered(*m_db, QStringLiteral("select k from folded order by k"));
+        QStringList seen;
+        while (ordered.next())
+            seen << ordered.value(0).toString();
+        QCOMPARE(seen, QStringList({"b", "Zoë", "Émile"}));
+        // A prefix range keeps to the key's index.
+        QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from folded where k >= 'é' and k < 'ê'")).toInt(), 1);
+        QueryCursor plan(*m_db, QStringLiteral("explain query plan select k from folded where k >= ? and k < ?"),
+                         {QStringLiteral("é"), QStringLiteral("ê")});
+        QVERIFY(plan.next());
+        QVERIFY2(plan.value(3).toString().contains(QLatin1String("INDEX")), qPrintable(plan.value(3).toString()));
+    }
+
+    // A row number reused by another workstation (record deleted, another
+    // added) names another record: it is never overwritten nor deleted.
+    void rewriteAndDeleteCheckTheRecordRead()
+    {
+        addWitness(QStringLiteral("first"), QStringLiteral("mine"));
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.seek(QStringLiteral("="), {QStringLiteral("first")});
+        Database other;
+        other.open(m_path, kKey);
+        other.execute(QStringLiteral("delete from witnesses"));
+        other.execute(QStringLiteral("insert into witnesses (NAME, english_NAME) values ('second', 'theirs')"));
+        QCOMPARE(other.scalar(QStringLiteral("select rowid from witnesses")).toLongLong(), 1); // the same number
+        c.edit();
+        c.setValue(QStringLiteral("english_NAME"), QStringLiteral("overwritten"));
+        QCOMPARE(errorOf([&] { c.update(); }), int(ErrRecordChanged));
+        c.cancelUpdate();
+        c.deleteRecord();
+        QCOMPARE(other.scalar(QStringLiteral("select english_NAME from witnesses where NAME = 'second'")).toString(),
+                 QStringLiteral("theirs"));
+    }
+
+    // Moves and seeks run statements prepared once per cursor.
+    void cursorReusesItsStatements()
+    {
+        for (int i = 0; i < 20; ++i)
+            addWitness(QStringLiteral("s%1").arg(i, 2, 10, QLatin1Char('0')));
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.moveFirst();
+        c.moveNext();
+        c.movePrevious();
+        auto moveAround = [&c] {
+            for (int i = 0; i < 40; ++i) {
+                c.seek(QStringLiteral("="), {QStringLiteral("s%1").arg(i % 20, 2, 10, QLatin1Char('0'))});
+                c.moveNext();
+                c.movePrevious();
+            }
+        };
+        moveAround();
+        const int prepared = statementsOpen(m_db->handle());
+        moveAround();
+        QCOMPARE(statementsOpen(m_db->handle()), prepared);
+        QCOMPARE(c.value(0).toString(), QStringLiteral("s19"));
+        // None of them holds a read snapshot between moves.
+        Database other;
+        other.open(m_path, kKey);
+        other.execute(QStringLiteral("insert into witnesses (NAME) values ('s99')"));
+        c.moveLast();
+        QCOMPARE(c.value(0).toString(), QStringLiteral("s99"));
+    }
+
+    void backupReportsProgressAndCanBeStopped()
+    {
+        {
+            Transaction tx(*m_db);
+            for (int i = 0; i < 3000; ++i)
+                m_db->execute(QStringLiteral("insert into witnesses (NAME, english_NAME) values (?, ?)"),
+                              {QStringLiteral("w%1").arg(i), QString(3000, QLatin1Char('x'))});
+            tx.commit();
+        }
+        const QString copy = m_dir.filePath(QStringLiteral("progress.mdb"));
+        QList<int> seen;
+        m_db->backupTo(copy, [&](int p) {
+            seen << p;
+            return true;
+        });
+        QVERIFY2(seen.size() >= 3, qPrintable(QString::number(seen.size())));
+        QCOMPARE(seen.last(), 100);
+        QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+        Database b;
+        b.open(copy, kKey);
+        QCOMPARE(b.pageSize(), kPageSize);
+        QCOMPARE(b.scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 3000);
+
+        const QString stopped = m_dir.filePath(QStringLiteral("stopped.mdb"));
+        QCOMPARE(errorOf([&] { m_db->backupTo(stopped, [](int) { return false; }); }), int(ErrOperationCanceled));
+        QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral("stopped.mdb*")}).isEmpty());
+        QVERIFY(!m_db->inTransaction());
+    }
+
+    void reportedWriteSurvivesAKilledProcess()
+    {
+        m_db->close();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            Database child;
+            child.open(m_path, kKey);
+            TableCursor c(child, QStringLiteral("witnesses"));
+            c.addNew();
+            c.setValue(QStringLiteral("NAME"), QStringLiteral("written before the crash"));
+            c.update();
+            _exit(0); // no close, no checkpoint: as if the power failed
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        QVERIFY(WIFEXITED(status));
+        Database db;
+        db.open(m_path, kKey);
+        QCOMPARE(db.scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 1);
+    }
+};
+
+VELM_TEST_MAIN(TestEngine)
+#include "tst_engine.moc"

@@ -1,0 +1,7 @@
+velm_test(tst_services screens/tst_services.cpp)
+velm_test(tst_cmnsub screens/tst_cmnsub.cpp)
+velm_test(tst_recordscreen screens/tst_recordscreen.cpp)
+velm_test(tst_datagrid screens/tst_datagrid.cpp)
+velm_test(tst_documentfiles screens/tst_documentfiles.cpp)
+velm_test(tst_dateselector screens/tst_dateselector.cpp)
+velm_test(tst_personlookup screens/tst_personlookup.cpp)

@@ -1,0 +1,1 @@
+velm_test(tst_mainmenu shell/tst_mainmenu.cpp LIBS velm_shell)

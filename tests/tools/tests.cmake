@@ -1,0 +1,1 @@
+velm_test(tst_synthetic tools/tst_synthetic.cpp)
