@@ -1,0 +1,21 @@
+# Quoted includes name their layer ("engine/Database.h"); none climbs out of
+# its folder with "..", which would step around the layering.
+file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
+  ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
+set(bad "")
+foreach(f ${sources})
+  if(f MATCHES "^build" OR f MATCHES "/build/")
+    continue()
+  endif()
+  file(STRINGS ${SOURCE_DIR}/${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]+\"")
+  foreach(l ${lines})
+    if(l MATCHES "\"[^\"]*\\.\\./")
+      list(APPEND bad "${f}: ${l}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" text)
+  message(FATAL_ERROR "includes that climb out of their folder:\n${text}")
+endif()
+message(STATUS "every quoted include names its layer")

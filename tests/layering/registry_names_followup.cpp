@@ -1,0 +1,2 @@
+// Must not build: a feature folder does not include another feature.
+#include "followup/frmQuest.h"
