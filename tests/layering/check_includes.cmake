@@ -1,3 +1,4 @@
+cmake_policy(SET CMP0009 NEW)
 # Quoted includes name their layer ("engine/Database.h"); none climbs out of
 # its folder with "..", which would step around the layering.
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
