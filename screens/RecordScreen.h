@@ -57,7 +57,7 @@ class ScreenKeys;
 // bound. The grid's columns, their order and their field names stay those
 // of the list's query; a heading set on the grid itself (setHeading) wins.
 //
-// Keyboard. Each standard button has a key (core/ScreenKeys.h): Ctrl+F
+// Keyboard. Each standard button has a key (screens/ScreenKeys.h): Ctrl+F
 // find, Ctrl+S update, Ctrl+N add, Ctrl+Shift+Delete delete, Ctrl+E clear,
 // Alt+Home/Alt+End first/last, Ctrl+Page Up/Page Down previous/next,
 // Ctrl+L list, F5 refresh, Escape close, F1 the list of keys. A key acts as
