@@ -113,7 +113,7 @@ std::pair<Times, Times> sideBySide(engine::Database &encrypted, engine::Database
 
 // Prepares the process as the program prepares its own (one memory pool),
 // the offscreen platform unless another is named, and a quiet message
-// handler; call first in main, before the application object exists.
+// handler; before the application object exists (BenchProcess calls it).
 void prepareProcess();
 
 // The command line: "--name value" options, taken out as they are read;
