@@ -248,6 +248,11 @@ void prepareProcess()
     qInstallMessageHandler(quietPlatform);
 }
 
+BenchProcess::BenchProcess(int &argc, char **argv)
+    : m_app(argc, argv), m_args(QCoreApplication::arguments().mid(1))
+{
+}
+
 qint64 CommandLine::option(const char *name, qint64 fallback)
 {
     const int i = int(m_args.indexOf(QLatin1String(name)));

@@ -13,6 +13,7 @@
 #include "synthetic/SyntheticData.h"
 #include "engine/Database.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
@@ -112,19 +113,39 @@ std::pair<Times, Times> sideBySide(engine::Database &encrypted, engine::Database
 
 // Prepares the process as the program prepares its own (one memory pool),
 // the offscreen platform unless another is named, and a quiet message
-// handler; call first in main, before the application object exists.
+// handler; before the application object exists (BenchProcess calls it).
 void prepareProcess();
 
 // The command line: "--name value" options, taken out as they are read;
-// what is left names the folder.
+// what is left names the folder (and what else a benchmark takes).
 class CommandLine {
 public:
     explicit CommandLine(QStringList arguments) : m_args(std::move(arguments)) {}
     qint64 option(const char *name, qint64 fallback);
     QString folder(const QString &fallback) const { return m_args.value(0, fallback); }
+    QString argument(int index, const QString &fallback = {}) const { return m_args.value(index, fallback); }
 
 private:
     QStringList m_args;
+};
+
+// The start of every benchmark's main: the process prepared first (see
+// prepareProcess), then the application object, then the command line
+// after the program's name.
+class BenchProcess {
+public:
+    BenchProcess(int &argc, char **argv);
+    // Everything after the program's name, as given.
+    QStringList arguments() const { return QCoreApplication::arguments().mid(1); }
+    CommandLine &args() { return m_args; }
+
+private:
+    struct Prepared {
+        Prepared() { prepareProcess(); }
+    };
+    Prepared m_prepared; // before m_app: the pool and the platform come first
+    QApplication m_app;
+    CommandLine m_args;
 };
 
 // A benchmark folder holding velm.mdb and its plain copy velm-plain.db, and

@@ -33,7 +33,6 @@
 
 #include <sqlite3.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -47,6 +46,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <random>
 
 namespace {
@@ -128,39 +128,41 @@ QStringList personNumbers(int persons, int count, unsigned seed)
     return numbers;
 }
 
-int childCursor(const QString &file, bool plain, int persons)
+// The engine's table cursor: seeks, then steps forward and back from one person.
+int childCursorEngine(const QString &file, const QStringList &seeks, const QString &start)
 {
-    const QStringList seeks = personNumbers(persons, kCursorOperations, 99);
-    const QString start = personNumbers(persons, 1, 7).first();
     QElapsedTimer t;
-    if (!plain) {
-        engine::Database db;
-        db.open(file, kKey);
-        engine::TableCursor c(db, QStringLiteral("tamrel"));
-        c.setIndex(QStringLiteral("PRIMARYKEY"));
-        int missed = 0;
-        t.start();
-        for (const QString &n : seeks) {
-            c.seek(QStringLiteral("="), {n});
-            missed += c.noMatch() ? 1 : 0;
-        }
-        emitValue("seek_us", ms(t) * 1000 / kCursorOperations);
-        c.seek(QStringLiteral("="), {start});
-        t.start();
-        for (int i = 0; i < kCursorOperations && !c.eof(); ++i)
-            c.moveNext();
-        emitValue("next_us", ms(t) * 1000 / kCursorOperations);
-        c.seek(QStringLiteral("="), {start});
-        t.start();
-        for (int i = 0; i < kCursorOperations && !c.bof(); ++i)
-            c.movePrevious();
-        emitValue("previous_us", ms(t) * 1000 / kCursorOperations);
-        if (missed)
-            fail(QStringLiteral("%1 seeks found nothing").arg(missed));
-        return 0;
+    engine::Database db;
+    db.open(file, kKey);
+    engine::TableCursor c(db, QStringLiteral("tamrel"));
+    c.setIndex(QStringLiteral("PRIMARYKEY"));
+    int missed = 0;
+    t.start();
+    for (const QString &n : seeks) {
+        c.seek(QStringLiteral("="), {n});
+        missed += c.noMatch() ? 1 : 0;
     }
-    // Plain SQLite: each statement prepared once and run again, with the
-    // page cache the engine gives its connections.
+    emitValue("seek_us", ms(t) * 1000 / kCursorOperations);
+    c.seek(QStringLiteral("="), {start});
+    t.start();
+    for (int i = 0; i < kCursorOperations && !c.eof(); ++i)
+        c.moveNext();
+    emitValue("next_us", ms(t) * 1000 / kCursorOperations);
+    c.seek(QStringLiteral("="), {start});
+    t.start();
+    for (int i = 0; i < kCursorOperations && !c.bof(); ++i)
+        c.movePrevious();
+    emitValue("previous_us", ms(t) * 1000 / kCursorOperations);
+    if (missed)
+        fail(QStringLiteral("%1 seeks found nothing").arg(missed));
+    return 0;
+}
+
+// Plain SQLite: each statement prepared once and run again, with the page
+// cache the engine gives its connections.
+int childCursorPlain(const QString &file, const QStringList &seeks, const QString &start)
+{
+    QElapsedTimer t;
     sqlite3 *db = openPlain(file);
     sqlite3_exec(db, QStringLiteral("PRAGMA cache_size = -%1").arg(engine::kDefaultCacheKiB).toUtf8().constData(),
                  nullptr, nullptr, nullptr);
@@ -206,6 +208,13 @@ int childCursor(const QString &file, bool plain, int persons)
     if (missed)
         fail(QStringLiteral("%1 seeks found nothing").arg(missed));
     return 0;
+}
+
+int childCursor(const QString &file, bool plain, int persons)
+{
+    const QStringList seeks = personNumbers(persons, kCursorOperations, 99);
+    const QString start = personNumbers(persons, 1, 7).first();
+    return plain ? childCursorPlain(file, seeks, start) : childCursorEngine(file, seeks, start);
 }
 
 struct Scan {
@@ -512,44 +521,13 @@ void makeFiles(const QString &encrypted, const QString &plain, int persons)
     }
 }
 
-} // namespace
+using Values = QMap<QString, QList<double>>;
 
-int main(int argc, char **argv)
+// Every measurement once per pass, each in a fresh process; the cursor and
+// the scans on both sides, which side goes first alternating.
+void runPasses(const QStringList &common, const QString &encrypted, const QString &plain, int passes,
+               const std::function<bool(const QString &)> &wanted, Values &enc, Values &pla)
 {
-    bench::prepareProcess();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (args.contains(QStringLiteral("--child")))
-        return child(args);
-
-    auto option = [&args](const char *name, const QString &fallback) {
-        const int i = int(args.indexOf(QLatin1String(name)));
-        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
-    };
-    const int persons = option("--persons", QStringLiteral("1000000")).toInt();
-    const int passes = qMax(1, option("--passes", QStringLiteral("5")).toInt());
-    const QString dir = option("--dir", QStringLiteral("/tmp/engine-bench"));
-    QDir().mkpath(dir);
-    const QString encrypted = option("--file", QStringLiteral("%1/register-%2.mdb").arg(dir).arg(persons));
-    const QString plain = encrypted + QStringLiteral(".plain");
-    if (persons < 10)
-        fail(QStringLiteral("usage: bench_engine [--persons N>=10] [--dir D] [--passes P] [--file F]"));
-    try {
-        makeFiles(encrypted, plain, persons);
-    } catch (const engine::EngineError &e) {
-        fail(QStringLiteral("%1 %2").arg(e.number()).arg(e.description()));
-    }
-    out << "Register: " << QFileInfo(encrypted).size() / 1048576 << " MB encrypted, " << QFileInfo(plain).size() / 1048576
-        << " MB plain; " << passes << " passes, each measurement in a fresh process" << Qt::endl;
-
-    // --only cursor,scans,screen,sort runs some of them.
-    const QStringList only = option("--only", QString()).split(QLatin1Char(','), Qt::SkipEmptyParts);
-    auto wanted = [&only](const QString &what) { return only.isEmpty() || only.contains(what); };
-    QMap<QString, QList<double>> enc;
-    QMap<QString, QList<double>> pla;
-    const QStringList common = {QStringLiteral("--persons"), QString::number(persons), QStringLiteral("--encrypted"), encrypted};
     for (int pass = 0; pass < passes; ++pass) {
         for (const QString &what : {QStringLiteral("cursor"), QStringLiteral("scans")}) {
             if (!wanted(what))
@@ -577,7 +555,10 @@ int main(int argc, char **argv)
         }
         out << "pass " << pass + 1 << " done" << Qt::endl;
     }
+}
 
+void printTable(const Values &enc, const Values &pla)
+{
     auto row = [&](const char *label, const char *key, const char *target) {
         const bool hasEnc = enc.contains(QLatin1String(key));
         const bool hasPlain = pla.contains(QLatin1String(key));
@@ -618,5 +599,45 @@ int main(int argc, char **argv)
         << qint64(median(enc.value(QStringLiteral("search30_rows")))) << ", list "
         << qint64(median(enc.value(QStringLiteral("list_rows")))) << ", sorted "
         << qint64(median(enc.value(QStringLiteral("sort_rows")))) << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bench::BenchProcess process(argc, argv);
+    const QStringList args = process.arguments();
+    if (args.contains(QStringLiteral("--child")))
+        return child(args);
+
+    // The children are handed the same options: they are read, not taken out.
+    auto option = [&args](const char *name, const QString &fallback) {
+        const int i = int(args.indexOf(QLatin1String(name)));
+        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
+    };
+    const int persons = option("--persons", QStringLiteral("1000000")).toInt();
+    const int passes = qMax(1, option("--passes", QStringLiteral("5")).toInt());
+    const QString dir = option("--dir", QStringLiteral("/tmp/engine-bench"));
+    QDir().mkpath(dir);
+    const QString encrypted = option("--file", QStringLiteral("%1/register-%2.mdb").arg(dir).arg(persons));
+    const QString plain = encrypted + QStringLiteral(".plain");
+    if (persons < 10)
+        fail(QStringLiteral("usage: bench_engine [--persons N>=10] [--dir D] [--passes P] [--file F]"));
+    try {
+        makeFiles(encrypted, plain, persons);
+    } catch (const engine::EngineError &e) {
+        fail(QStringLiteral("%1 %2").arg(e.number()).arg(e.description()));
+    }
+    out << "Register: " << QFileInfo(encrypted).size() / 1048576 << " MB encrypted, " << QFileInfo(plain).size() / 1048576
+        << " MB plain; " << passes << " passes, each measurement in a fresh process" << Qt::endl;
+
+    // --only cursor,scans,screen,sort runs some of them.
+    const QStringList only = option("--only", QString()).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    auto wanted = [&only](const QString &what) { return only.isEmpty() || only.contains(what); };
+    Values enc;
+    Values pla;
+    const QStringList common = {QStringLiteral("--persons"), QString::number(persons), QStringLiteral("--encrypted"), encrypted};
+    runPasses(common, encrypted, plain, passes, wanted, enc, pla);
+    printTable(enc, pla);
     return 0;
 }

@@ -26,7 +26,6 @@
 #include "engine/TableCursor.h"
 #include "followup/frmEvaluation.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -250,91 +249,71 @@ QueryTimes timeQueries(engine::Database &db, const QList<Evaluation> &evaluation
     return r;
 }
 
-} // namespace
+// Evaluations with problems and diary records spread over the tables,
+// the same ones for every measurement.
+struct Samples {
+    QList<Evaluation> evaluations;
+    QList<Diary> diary;
+};
 
-int main(int argc, char **argv)
+Samples pickSamples(engine::Database &db)
 {
-    bench::prepareProcess();
-    QApplication app(argc, argv);
-
-    bench::CommandLine args(app.arguments().mid(1));
-    const int persons = int(args.option("--persons", 1000000));
-    const qint64 evaluations = args.option("--evaluations", 3000000);
-    const qint64 problemRows = args.option("--problems", 3000000);
-    const qint64 diaryRows = args.option("--diary", 3000000);
-    const int runs = int(args.option("--runs", 7));
-    bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-evaluation")));
-    if (!world.prepare([&](const QString &file) { build(file, persons, evaluations, problemRows, diaryRows); }))
-        return 1;
-    const QString file = world.file();
-    engine::Database &db = world.store().db();
     const qint64 maxCode = db.scalar(QStringLiteral("SELECT max(code) FROM problems")).toLongLong();
     const qint64 maxAuto = db.scalar(QStringLiteral("SELECT max(auto_no) FROM follow_up_Problems")).toLongLong();
-    out() << QStringLiteral("%1: %2 persons, %3 evaluations, %4 problems, %5 diary records, %6 MB")
-                 .arg(file)
-                 .arg(count(db, "tamrel"))
-                 .arg(count(db, "Field_Evaluation"))
-                 .arg(count(db, "problems"))
-                 .arg(count(db, "follow_up_Problems"))
-                 .arg(QFileInfo(file).size() / 1048576.0, 0, 'f', 0)
-          << Qt::endl;
-
-    // Evaluations with problems and diary records spread over the tables,
-    // the same ones for every measurement.
     std::mt19937 random(7);
     std::uniform_int_distribution<qint64> pickCode(1, maxCode);
     std::uniform_int_distribution<qint64> pickRecord(1, maxAuto);
-    QList<Evaluation> evaluationSample;
-    QList<Diary> diarySample;
-    while (evaluationSample.size() < 200) {
+    Samples samples;
+    while (samples.evaluations.size() < 200) {
         engine::QueryCursor p(db, QStringLiteral("SELECT tamrel_no, seq_no FROM problems WHERE code = ?"),
                               {pickCode(random)});
         if (p.next())
-            evaluationSample.append({p.value(0).toString(), p.value(1).toString()});
+            samples.evaluations.append({p.value(0).toString(), p.value(1).toString()});
     }
-    while (diarySample.size() < 200) {
+    while (samples.diary.size() < 200) {
         engine::QueryCursor d(db, QStringLiteral("SELECT code, auto_no FROM follow_up_Problems WHERE auto_no = ?"),
                               {pickRecord(random)});
         if (d.next())
-            diarySample.append({d.value(0).toString(), d.value(1).toLongLong()});
+            samples.diary.append({d.value(0).toString(), d.value(1).toLongLong()});
     }
+    return samples;
+}
 
-    std::vector<double> connect;
-    for (int i = 0; i < runs; ++i)
-        connect.push_back(timed([&] { world.store().openViewConnection(); }));
-    const ScreenTimes s = timeScreen(world.ctx(), evaluationSample, diarySample, runs);
+void printScreenTimes(const std::vector<double> &connect, const ScreenTimes &s, const Samples &samples, int runs)
+{
     out() << Qt::endl << "frmEvaluation, medians (open: " << runs << " runs; the rest: "
-          << evaluationSample.size() << " evaluations, " << diarySample.size() << " diary records)" << Qt::endl;
+          << samples.evaluations.size() << " evaluations, " << samples.diary.size() << " diary records)" << Qt::endl;
     line(QStringLiteral("  one further connection opened"), median(connect),
          QStringLiteral("(with the key derived at logon)"));
     line(QStringLiteral("  open (target < 300 ms)"), median(s.open));
     line(QStringLiteral("  find: an evaluation with its problems (< 16 ms)"), median(s.show),
-         QStringLiteral("(%1 of %2 with a problem in slot 1)").arg(s.slotsFilled).arg(evaluationSample.size()));
+         QStringLiteral("(%1 of %2 with a problem in slot 1)").arg(s.slotsFilled).arg(samples.evaluations.size()));
     line(QStringLiteral("  a problem typed + Enter: its person and diary"), median(s.problem),
          QStringLiteral("(%1 diary rows per problem on average)")
-             .arg(double(s.diaryRows) / diarySample.size(), 0, 'f', 1));
+             .arg(double(s.diaryRows) / samples.diary.size(), 0, 'f', 1));
     line(QStringLiteral("  a diary record chosen from DBGrid2 (< 16 ms)"), median(s.choose),
          s.missed ? QStringLiteral("(%1 not reached)").arg(s.missed) : QString());
     line(QStringLiteral("  next diary record"), median(s.next));
+}
 
-    // The problem look-up list over every problem code.
-    {
-        frmEvaluation screen(world.ctx());
-        screen.show();
-        screen.findChild<QTabWidget *>(QStringLiteral("SSTab1"))->setCurrentIndex(1);
-        auto *code = screen.findChild<core::KeyLookup *>(QStringLiteral("DBC_CODE"));
-        out() << Qt::endl;
-        bench::printLookup(QStringLiteral("DBC_CODE on frmEvaluation"),
-                           bench::timeLookup(*code, {QStringLiteral("1"), QStringLiteral("25"), diarySample.at(0).code,
-                                                     diarySample.at(1).code, diarySample.at(2).code}));
-    }
+// The problem look-up list over every problem code.
+void timeProblemList(core::AppContext &ctx, const QList<Diary> &diary)
+{
+    frmEvaluation screen(ctx);
+    screen.show();
+    screen.findChild<QTabWidget *>(QStringLiteral("SSTab1"))->setCurrentIndex(1);
+    auto *code = screen.findChild<core::KeyLookup *>(QStringLiteral("DBC_CODE"));
+    out() << Qt::endl;
+    bench::printLookup(QStringLiteral("DBC_CODE on frmEvaluation"),
+                       bench::timeLookup(*code, {QStringLiteral("1"), QStringLiteral("25"), diary.at(0).code,
+                                                 diary.at(1).code, diary.at(2).code}));
+}
 
-    engine::Database plainDb;
-    if (!world.openPlain(plainDb))
-        return 1;
+void compareQueries(engine::Database &db, engine::Database &plainDb, const Samples &samples)
+{
     const auto [enc, pla] = bench::sideBySide<QueryTimes>(db, plainDb, [&](engine::Database &on, bool warmUp) {
-        return warmUp ? timeQueries(on, evaluationSample.mid(0, 20), diarySample.mid(0, 20))
-                      : timeQueries(on, evaluationSample, diarySample);
+        return warmUp ? timeQueries(on, samples.evaluations.mid(0, 20), samples.diary.mid(0, 20))
+                      : timeQueries(on, samples.evaluations, samples.diary);
     });
     out() << Qt::endl << "queries, medians: encrypted | plain SQLite" << Qt::endl;
     using bench::both;
@@ -346,5 +325,44 @@ int main(int argc, char **argv)
     both(QStringLiteral("person and name of a problem"), enc.owner, pla.owner);
     both(QStringLiteral("diary records of a problem (grid rows)"), enc.problemDiary, pla.problemDiary);
     both(QStringLiteral("next diary record in stored order"), enc.nextRecord, pla.nextRecord);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bench::BenchProcess process(argc, argv);
+    bench::CommandLine &args = process.args();
+    const int persons = int(args.option("--persons", 1000000));
+    const qint64 evaluations = args.option("--evaluations", 3000000);
+    const qint64 problemRows = args.option("--problems", 3000000);
+    const qint64 diaryRows = args.option("--diary", 3000000);
+    const int runs = int(args.option("--runs", 7));
+    bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-evaluation")));
+    if (!world.prepare([&](const QString &file) { build(file, persons, evaluations, problemRows, diaryRows); }))
+        return 1;
+    const QString file = world.file();
+    engine::Database &db = world.store().db();
+    out() << QStringLiteral("%1: %2 persons, %3 evaluations, %4 problems, %5 diary records, %6 MB")
+                 .arg(file)
+                 .arg(count(db, "tamrel"))
+                 .arg(count(db, "Field_Evaluation"))
+                 .arg(count(db, "problems"))
+                 .arg(count(db, "follow_up_Problems"))
+                 .arg(QFileInfo(file).size() / 1048576.0, 0, 'f', 0)
+          << Qt::endl;
+    const Samples samples = pickSamples(db);
+
+    std::vector<double> connect;
+    for (int i = 0; i < runs; ++i)
+        connect.push_back(timed([&] { world.store().openViewConnection(); }));
+    const ScreenTimes s = timeScreen(world.ctx(), samples.evaluations, samples.diary, runs);
+    printScreenTimes(connect, s, samples, runs);
+    timeProblemList(world.ctx(), samples.diary);
+
+    engine::Database plainDb;
+    if (!world.openPlain(plainDb))
+        return 1;
+    compareQueries(db, plainDb, samples);
     return 0;
 }

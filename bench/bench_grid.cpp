@@ -12,7 +12,6 @@
 #include "data/OpenDb.h"
 #include "engine/Database.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -104,51 +103,25 @@ void scrollTo(core::DataGrid &grid, int row, const char *what)
     report(what, t.nsecsElapsed() / 1e6);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// The file opened as a grid's own connection opens it: that is its price.
+bool openTimed(engine::Database &db, const QString &path)
 {
-    bench::prepareProcess();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-
-    QStringList args = app.arguments().mid(1);
-    int rows = 1000000;
-    if (const int i = args.indexOf(QStringLiteral("--rows")); i >= 0 && i + 1 < args.size()) {
-        rows = args.at(i + 1).toInt();
-        args.remove(i, 2);
-    }
-    QTemporaryDir dir;
-    QString path = args.value(0);
-    QString table = args.value(1, path.isEmpty() ? QStringLiteral("witnesses") : QStringLiteral("tamrel"));
-    if (path.isEmpty())
-        path = dir.filePath(QStringLiteral("bench_grid.mdb"));
-    if (!QFileInfo::exists(path))
-        build(path, table, rows);
-
     const QString key = core::passwordFromConnect(QLatin1String(core::kConnectString));
-    engine::Database db;
     QElapsedTimer opening;
     opening.start();
     try {
         db.open(path, key);
     } catch (const engine::EngineError &e) {
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), e.what());
-        return 1;
+        return false;
     }
-    // Every grid reads through a connection of its own: this is its price.
     report("connection opened (key checked)", opening.nsecsElapsed() / 1e6);
-    const qint64 total = db.scalar(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table)).toLongLong();
-    out << "table " << table << ": " << total << " rows" << Qt::endl;
+    return true;
+}
 
-    core::DataGrid grid;
-    grid.resize(1000, 600);
-    grid.show();
-    QCoreApplication::processEvents();
-    report("before opening");
-
-    core::DataSource source(QStringLiteral("bench_DATA"));
+// The table opened in the grid: the first rows shown, then every row known.
+bool openInGrid(core::DataGrid &grid, core::DataSource &source, engine::Database &db, const QString &table)
+{
     source.setDatabase(db);
     source.setQuery(QStringLiteral("select * from [%1]").arg(table));
     QElapsedTimer t;
@@ -158,7 +131,7 @@ int main(int argc, char **argv)
         source.refresh();
     } catch (const engine::EngineError &e) {
         std::fprintf(stderr, "query failed: %s\n", e.what());
-        return 1;
+        return false;
     }
     grid.viewport()->repaint();
     QCoreApplication::processEvents();
@@ -167,18 +140,25 @@ int main(int argc, char **argv)
     bench::waitWhileRunning(source);
     report("every row known", t.nsecsElapsed() / 1e6);
     out << "rows: " << source.model()->rowCount() << Qt::endl;
+    return true;
+}
 
-    const int last = source.model()->rowCount() - 1;
+void scrollAround(core::DataGrid &grid, const core::DataSource &source, int last)
+{
     scrollTo(grid, 10000, "scrolled to row 10,000");
     scrollTo(grid, 100000, "scrolled to row 100,000");
     scrollTo(grid, last / 2, "scrolled to the middle");
     scrollTo(grid, last, "scrolled to the last row");
     scrollTo(grid, 0, "scrolled back to the first row");
     out << "rows held in memory: " << source.model()->heldRows() << Qt::endl;
+}
 
-    // A heading click on the large result: only (value, row) pairs are
-    // sorted, in the background; the rows shown are read as shown.
-    t.restart();
+// A heading click on the large result: only (value, row) pairs are
+// sorted, in the background; the rows shown are read as shown.
+void sortByHeading(core::DataGrid &grid, core::DataSource &source, int last)
+{
+    QElapsedTimer t;
+    t.start();
     grid.setSortModifiers(Qt::ShiftModifier);
     grid.sortByHeading(1);
     QCoreApplication::processEvents();
@@ -189,6 +169,41 @@ int main(int argc, char **argv)
     report("sorted by column 1 (desc) shown", t.nsecsElapsed() / 1e6);
     out << "first row after the sort: " << grid.value(0, 0) << Qt::endl;
     scrollTo(grid, last / 2, "sorted, scrolled to the middle");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bench::BenchProcess process(argc, argv);
+    bench::CommandLine &args = process.args();
+    const int rows = int(args.option("--rows", 1000000));
+    QTemporaryDir dir;
+    QString path = args.argument(0);
+    const QString table = args.argument(1, path.isEmpty() ? QStringLiteral("witnesses") : QStringLiteral("tamrel"));
+    if (path.isEmpty())
+        path = dir.filePath(QStringLiteral("bench_grid.mdb"));
+    if (!QFileInfo::exists(path))
+        build(path, table, rows);
+
+    engine::Database db;
+    if (!openTimed(db, path))
+        return 1;
+    const qint64 total = db.scalar(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table)).toLongLong();
+    out << "table " << table << ": " << total << " rows" << Qt::endl;
+
+    core::DataGrid grid;
+    grid.resize(1000, 600);
+    grid.show();
+    QCoreApplication::processEvents();
+    report("before opening");
+
+    core::DataSource source(QStringLiteral("bench_DATA"));
+    if (!openInGrid(grid, source, db, table))
+        return 1;
+    const int last = source.model()->rowCount() - 1;
+    scrollAround(grid, source, last);
+    sortByHeading(grid, source, last);
     out << "peak memory of the process: " << bench::peakMegabytes() << " MB" << Qt::endl;
     return 0;
 }

@@ -25,7 +25,6 @@
 #include "engine/TableCursor.h"
 #include "registry/frmTamrel.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -146,14 +145,307 @@ Scan runScan(engine::Database &db, const QString &idSql, const QVariantList &val
     return scan;
 }
 
+// What the measurements share: the register and its plain copy, the
+// persons sampled, the screen with its list and the persons it added.
+struct PersonBench {
+    bench::ScreenBench &world;
+    core::AppContext &ctx;
+    engine::Database &db;
+    engine::Database plain;
+    QStringList sample;
+    std::unique_ptr<frmTamrel> screen;
+    core::DataSource *list = nullptr;
+    core::DataGrid *grid = nullptr;
+    qint64 added = 0;
+
+    QPushButton *button(const char *name) const { return screen->findChild<QPushButton *>(QLatin1String(name)); }
+};
+
+// Persons spread over the register, the same for every measurement.
+QStringList samplePersons(qint64 registered)
+{
+    std::mt19937 random(11);
+    std::uniform_int_distribution<qint64> pick(1, registered);
+    QStringList sample;
+    while (sample.size() < 200)
+        sample << QString::number(pick(random));
+    return sample;
+}
+
+struct OpenTimes {
+    std::vector<double> open, listFirst, listWhole;
+};
+
+OpenTimes openScreen(PersonBench &b, int runs)
+{
+    OpenTimes r;
+    for (int i = 0; i < runs; ++i) {
+        b.screen.reset();
+        settle();
+        QElapsedTimer t;
+        t.start();
+        b.screen = std::make_unique<frmTamrel>(b.ctx);
+        b.screen->show();
+        settle();
+        r.open.push_back(msSince(t));
+        b.list = b.screen->findChild<core::DataSource *>(QStringLiteral("tamrel_data"));
+        auto *grid = b.screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
+        r.listFirst.push_back(grid->rowCount() > 0 ? r.open.back() : -1);
+        waitIdle(b.list);
+        r.listWhole.push_back(msSince(t));
+    }
+    return r;
+}
+
+struct ButtonTimes {
+    std::vector<double> find, next, prev, add, update;
+};
+
+ButtonTimes pressButtons(PersonBench &b)
+{
+    auto *number = b.screen->findChild<QLineEdit *>(QStringLiteral("txt_tamrel_no"));
+    ButtonTimes r;
+    for (const QString &n : b.sample) {
+        r.find.push_back(timed([&] {
+            number->setText(n);
+            b.button("find")->click();
+        }));
+        r.next.push_back(timed([&] { b.button("nextrec")->click(); }));
+        r.prev.push_back(timed([&] { b.button("prevrec")->click(); }));
+        r.update.push_back(timed([&] { b.button("update")->click(); }));
+        // The same person under a new number (taken out again at the end).
+        const QString fresh = QString::number(kFirstAdded + b.added++);
+        r.add.push_back(timed([&] {
+            number->setText(fresh);
+            b.button("add")->click();
+        }));
+        waitIdle(b.list); // the list re-run after the add
+    }
+    return r;
+}
+
+void timeScreen(PersonBench &b, const CountingMessages &messages, qint64 registered, int runs)
+{
+    const OpenTimes o = openScreen(b, runs);
+    const ButtonTimes r = pressButtons(b);
+    const int expectedMessages = 2 * int(b.sample.size());
+
+    out() << Qt::endl
+          << "frmTamrel on " << registered << " persons, medians (open: " << runs << " runs; buttons: "
+          << b.sample.size() << " persons)" << Qt::endl;
+    line(QStringLiteral("  open (target < 300 ms)"), median(o.open),
+         QStringLiteral("(first rows of the register shown: %1)").arg(median(o.listFirst) >= 0 ? "yes" : "no"));
+    line(QStringLiteral("  open until every row id of the list is read"), median(o.listWhole));
+    line(QStringLiteral("  find a number (target < 16 ms)"), median(r.find));
+    line(QStringLiteral("  next (target < 16 ms)"), median(r.next));
+    line(QStringLiteral("  previous (target < 16 ms)"), median(r.prev));
+    line(QStringLiteral("  update (target < 16 ms)"), median(r.update));
+    line(QStringLiteral("  add, with the list re-run (target < 16 ms)"), median(r.add));
+    if (messages.shown != expectedMessages)
+        out() << QStringLiteral("  %1 messages instead of %2").arg(messages.shown).arg(expectedMessages) << Qt::endl;
+}
+
+struct Direct {
+    std::vector<double> seek, next, write, rows;
+};
+
+// The screen's record work directly through the engine, on one connection.
+Direct directWork(engine::Database &on, const QStringList &sample)
+{
+    Direct d;
+    engine::TableCursor cursor(on, QStringLiteral("tamrel"));
+    cursor.setIndex(QStringLiteral("PRIMARYKEY"));
+    const int fields = int(cursor.fieldNames().size());
+    const auto readAll = [&] {
+        for (int f = 0; f < fields; ++f)
+            cursor.value(f);
+    };
+    for (const QString &n : sample) {
+        d.seek.push_back(timed([&] {
+            cursor.seek(QStringLiteral("="), {n});
+            readAll();
+        }));
+        d.next.push_back(timed([&] {
+            cursor.moveNext();
+            readAll();
+        }));
+        d.write.push_back(timed([&] {
+            cursor.seek(QStringLiteral("="), {n});
+            cursor.edit();
+            for (int f = 1; f < fields; ++f)
+                cursor.setValue(f, cursor.value(f));
+            cursor.update();
+        }));
+        d.rows.push_back(timed([&] {
+            engine::QueryCursor steps(on, frmTamrel::kFollowUpSql, {n});
+            while (steps.next()) {
+            }
+        }));
+    }
+    return d;
+}
+
+void timeDirect(PersonBench &b)
+{
+    directWork(b.db, b.sample); // both files warm alike
+    directWork(b.plain, b.sample);
+    const Direct enc = directWork(b.db, b.sample);
+    const Direct pla = directWork(b.plain, b.sample);
+    out() << Qt::endl << "the same directly, medians: encrypted | plain SQLite" << Qt::endl;
+    both(QStringLiteral("  seek a number, read its 97 fields"), enc.seek, pla.seek);
+    both(QStringLiteral("  next record, read its 97 fields"), enc.next, pla.next);
+    both(QStringLiteral("  rewrite a person (97 fields)"), enc.write, pla.write);
+    both(QStringLiteral("  follow-up steps of a person (tab 3)"), enc.rows, pla.rows);
+}
+
+// One search through the screen's list: the click, the first rows, the whole.
+void searchOnScreen(PersonBench &b, const Search &search, SearchTimes &into)
+{
+    b.button("clear")->click();
+    for (const auto &[control, text] : search.typed)
+        core::setControlText(b.screen->findChild<QWidget *>(control), text);
+    QElapsedTimer t;
+    t.start();
+    b.button("search")->click();
+    into.click.push_back(msSince(t));
+    while (b.grid->rowCount() == 0 && b.list->isRunning()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        QThread::usleep(200);
+    }
+    into.first.push_back(msSince(t));
+    waitIdle(b.list);
+    into.whole.push_back(msSince(t));
+    into.rows = b.grid->rowCount();
+}
+
+// A search's times: on the screen, its scan through the engine, the same
+// scan on the plain copy; first on fresh connections, then again.
+struct SearchRun {
+    SearchTimes cold, warm;
+    Scan directCold, directWarm, plainCold, plainWarm;
+};
+
+// Each first search on a fresh connection (its page cache empty): the
+// screen's, the engine's and the plain copy's, their order turned round run
+// by run, so that none always meets the memory and file cache the one
+// before it left.
+void searchCold(PersonBench &b, const Search &search, const registry::SearchQuery &q, const QString &idSql,
+                qint64 cacheKiB, int coldRuns, SearchRun &r)
+{
+    const std::function<void()> coldSearches[] = {
+        [&] {
+            b.screen.reset();
+            settle();
+            b.screen = std::make_unique<frmTamrel>(b.ctx);
+            b.screen->show();
+            b.list = b.screen->findChild<core::DataSource *>(QStringLiteral("tamrel_data"));
+            b.grid = b.screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
+            waitIdle(b.list);
+            searchOnScreen(b, search, r.cold);
+        },
+        [&] {
+            engine::Database fresh;
+            fresh.open(b.db.openSpec());
+            fresh.setCacheSize(cacheKiB);
+            r.directCold = runScan(fresh, idSql, q.values, r.directCold);
+        },
+        [&] {
+            engine::Database freshPlain;
+            freshPlain.openPlain(b.world.plainFile());
+            freshPlain.setCacheSize(cacheKiB);
+            r.plainCold = runScan(freshPlain, idSql, q.values, r.plainCold);
+        }};
+    for (int i = 0; i < coldRuns; ++i) {
+        for (int k = 0; k < 3; ++k)
+            coldSearches[(i + k) % 3]();
+    }
+}
+
+void printSearch(const Search &search, const SearchRun &r)
+{
+    out() << Qt::endl
+          << "search, " << search.name << " (" << r.warm.rows << " persons found; direct scan "
+          << r.directWarm.rows << "), medians" << Qt::endl;
+    out() << QStringLiteral("  %1 %2 | %3 | %4 | %5 | %6")
+                 .arg(QString(), -40)
+                 .arg(QStringLiteral("screen"), 10)
+                 .arg(QStringLiteral("engine"), 10)
+                 .arg(QStringLiteral("plain SQLite"), 12)
+                 .arg(QStringLiteral("scr/en"), 6)
+                 .arg(QStringLiteral("enc/plain"), 10)
+          << Qt::endl;
+    // "-": no direct counterpart (a click is the screen's own).
+    const auto cell = [](double ms, int width) {
+        return ms < 0 ? QStringLiteral("-").rightJustified(width) : QString::number(ms, 'f', 1).rightJustified(width);
+    };
+    const auto row = [&](const QString &what, double screenMs, double engineMs, double plainMs) {
+        out() << QStringLiteral("  %1 %2 | %3 | %4 | %5 | %6")
+                     .arg(what, -40)
+                     .arg(cell(screenMs, 10), cell(engineMs, 10))
+                     .arg(cell(plainMs, 12))
+                     .arg(cell(engineMs > 0 ? screenMs / engineMs : -1, 6))
+                     .arg(cell(plainMs > 0 ? engineMs / plainMs : -1, 10))
+              << Qt::endl;
+    };
+    row(QStringLiteral("first search: click returns (ms)"), median(r.cold.click), -1, -1);
+    row(QStringLiteral("first search: first rows (ms)"), median(r.cold.first), median(r.directCold.first),
+        median(r.plainCold.first));
+    row(QStringLiteral("first search: whole scan (ms)"), median(r.cold.whole), median(r.directCold.whole),
+        median(r.plainCold.whole));
+    row(QStringLiteral("again: click returns (ms)"), median(r.warm.click), -1, -1);
+    row(QStringLiteral("again: first rows (ms)"), median(r.warm.first), median(r.directWarm.first),
+        median(r.plainWarm.first));
+    row(QStringLiteral("again: whole scan (target within 1.2x)"), median(r.warm.whole), median(r.directWarm.whole),
+        median(r.plainWarm.whole));
+}
+
+void timeSearch(PersonBench &b, const Search &search, qint64 cacheKiB, int coldRuns, int warmRuns)
+{
+    const registry::SearchQuery q = registry::personSearch(search.criteria);
+    const QString idSql = engine::planResult(b.db, q.sql, 256).idSql;
+    SearchRun r;
+    b.grid = b.screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
+    searchCold(b, search, q, idSql, cacheKiB, coldRuns, r);
+    engine::Database kept;
+    kept.open(b.db.openSpec());
+    kept.setCacheSize(cacheKiB);
+    runScan(kept, idSql, q.values, {});
+    b.plain.setCacheSize(cacheKiB);
+    runScan(b.plain, idSql, q.values, {});
+    for (int i = 0; i < warmRuns; ++i) {
+        searchOnScreen(b, search, r.warm);
+        r.directWarm = runScan(kept, idSql, q.values, r.directWarm);
+        r.plainWarm = runScan(b.plain, idSql, q.values, r.plainWarm);
+    }
+    printSearch(search, r);
+}
+
+// Searches on one criterion and on three, taken from the first person of
+// the sample.
+void timeSearches(PersonBench &b, int coldRuns, int warmRuns)
+{
+    engine::QueryCursor p(b.db, QStringLiteral("SELECT a_new_name, nationality, e_old_name FROM tamrel WHERE tamrel_no = ?"),
+                          {b.sample.first()});
+    p.next();
+    const QString name = p.value(0).toString().left(4);
+    const QString nation = p.value(1).toString().left(3);
+    const QString latin = p.value(2).toString().left(3);
+    const QList<Search> searches{
+        {QStringLiteral("1 criterion"), {{"txt_a_new_name", name}}, {{"a_new_name", name}}},
+        {QStringLiteral("3 criteria"),
+         {{"txt_a_new_name", name}, {"dbc_nationality", nation}, {"txt_e_old_name", latin}},
+         {{"a_new_name", name}, {"nationality", nation}, {"e_old_name", latin}}}};
+    const qint64 cacheKiB = listCacheKiB(b.world.file());
+    for (const Search &search : searches)
+        timeSearch(b, search, cacheKiB, coldRuns, warmRuns);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    bench::prepareProcess();
-    QApplication app(argc, argv);
-
-    bench::CommandLine args(app.arguments().mid(1));
+    bench::BenchProcess process(argc, argv);
+    bench::CommandLine &args = process.args();
     const int persons = int(args.option("--persons", 1000000));
     const int runs = int(args.option("--runs", 5));
     const int coldRuns = int(args.option("--cold", 3));
@@ -173,237 +465,15 @@ int main(int argc, char **argv)
     core::CmnSub cmn(world.store(), messages);
     messages.expected = {cmn.msgs.MSG_ADDED.trimmed(), cmn.msgs.MSG_UPDATED.trimmed()};
     core::AppContext ctx{world.store(), messages, world.ctx().input, world.ctx().files, world.ctx().logon, cmn};
+    PersonBench b{world, ctx, db, {}, samplePersons(registered), {}, nullptr, nullptr, 0};
 
-    // Persons spread over the register, the same for every measurement.
-    std::mt19937 random(11);
-    std::uniform_int_distribution<qint64> pick(1, registered);
-    QStringList sample;
-    while (sample.size() < 200)
-        sample << QString::number(pick(random));
-
-    // --- the screen: opening, then the record buttons
-    std::unique_ptr<frmTamrel> screen;
-    core::DataSource *list = nullptr;
-    std::vector<double> open, listFirst, listWhole;
-    for (int i = 0; i < runs; ++i) {
-        screen.reset();
-        settle();
-        QElapsedTimer t;
-        t.start();
-        screen = std::make_unique<frmTamrel>(ctx);
-        screen->show();
-        settle();
-        open.push_back(msSince(t));
-        list = screen->findChild<core::DataSource *>(QStringLiteral("tamrel_data"));
-        auto *grid = screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
-        listFirst.push_back(grid->rowCount() > 0 ? open.back() : -1);
-        waitIdle(list);
-        listWhole.push_back(msSince(t));
-    }
-    auto *number = screen->findChild<QLineEdit *>(QStringLiteral("txt_tamrel_no"));
-    const auto button = [&](const char *name) { return screen->findChild<QPushButton *>(QLatin1String(name)); };
-    std::vector<double> find, next, prev, add, update, rowsTab;
-    qint64 added = 0;
-    for (const QString &n : sample) {
-        find.push_back(timed([&] {
-            number->setText(n);
-            button("find")->click();
-        }));
-        next.push_back(timed([&] { button("nextrec")->click(); }));
-        prev.push_back(timed([&] { button("prevrec")->click(); }));
-        update.push_back(timed([&] { button("update")->click(); }));
-        // The same person under a new number (taken out again at the end).
-        const QString fresh = QString::number(kFirstAdded + added++);
-        add.push_back(timed([&] {
-            number->setText(fresh);
-            button("add")->click();
-        }));
-        waitIdle(list); // the list re-run after the add
-    }
-    const int expectedMessages = 2 * int(sample.size());
-
-    out() << Qt::endl
-          << "frmTamrel on " << registered << " persons, medians (open: " << runs << " runs; buttons: "
-          << sample.size() << " persons)" << Qt::endl;
-    line(QStringLiteral("  open (target < 300 ms)"), median(open),
-         QStringLiteral("(first rows of the register shown: %1)").arg(median(listFirst) >= 0 ? "yes" : "no"));
-    line(QStringLiteral("  open until every row id of the list is read"), median(listWhole));
-    line(QStringLiteral("  find a number (target < 16 ms)"), median(find));
-    line(QStringLiteral("  next (target < 16 ms)"), median(next));
-    line(QStringLiteral("  previous (target < 16 ms)"), median(prev));
-    line(QStringLiteral("  update (target < 16 ms)"), median(update));
-    line(QStringLiteral("  add, with the list re-run (target < 16 ms)"), median(add));
-    if (messages.shown != expectedMessages)
-        out() << QStringLiteral("  %1 messages instead of %2").arg(messages.shown).arg(expectedMessages) << Qt::endl;
-
-    // --- the same record work directly through the engine
-    engine::Database plain;
-    plain.openPlain(world.plainFile());
-    struct Direct {
-        std::vector<double> seek, next, write, rows;
-    };
-    const auto direct = [&](engine::Database &on) {
-        Direct d;
-        engine::TableCursor cursor(on, QStringLiteral("tamrel"));
-        cursor.setIndex(QStringLiteral("PRIMARYKEY"));
-        const int fields = int(cursor.fieldNames().size());
-        const auto readAll = [&] {
-            for (int f = 0; f < fields; ++f)
-                cursor.value(f);
-        };
-        for (const QString &n : sample) {
-            d.seek.push_back(timed([&] {
-                cursor.seek(QStringLiteral("="), {n});
-                readAll();
-            }));
-            d.next.push_back(timed([&] {
-                cursor.moveNext();
-                readAll();
-            }));
-            d.write.push_back(timed([&] {
-                cursor.seek(QStringLiteral("="), {n});
-                cursor.edit();
-                for (int f = 1; f < fields; ++f)
-                    cursor.setValue(f, cursor.value(f));
-                cursor.update();
-            }));
-            d.rows.push_back(timed([&] {
-                engine::QueryCursor steps(on, frmTamrel::kFollowUpSql, {n});
-                while (steps.next()) {
-                }
-            }));
-        }
-        return d;
-    };
-    direct(db); // both files warm alike
-    direct(plain);
-    const Direct enc = direct(db);
-    const Direct pla = direct(plain);
-    out() << Qt::endl << "the same directly, medians: encrypted | plain SQLite" << Qt::endl;
-    both(QStringLiteral("  seek a number, read its 97 fields"), enc.seek, pla.seek);
-    both(QStringLiteral("  next record, read its 97 fields"), enc.next, pla.next);
-    both(QStringLiteral("  rewrite a person (97 fields)"), enc.write, pla.write);
-    both(QStringLiteral("  follow-up steps of a person (tab 3)"), enc.rows, pla.rows);
-
-    // --- searches: through the screen's list, and the same scan directly
-    QString name;
-    {
-        engine::QueryCursor p(db, QStringLiteral("SELECT a_new_name, nationality, e_old_name FROM tamrel WHERE tamrel_no = ?"),
-                              {sample.first()});
-        p.next();
-        name = p.value(0).toString().left(4);
-        const QString nation = p.value(1).toString().left(3);
-        const QString latin = p.value(2).toString().left(3);
-        const QList<Search> searches{
-            {QStringLiteral("1 criterion"), {{"txt_a_new_name", name}}, {{"a_new_name", name}}},
-            {QStringLiteral("3 criteria"),
-             {{"txt_a_new_name", name}, {"dbc_nationality", nation}, {"txt_e_old_name", latin}},
-             {{"a_new_name", name}, {"nationality", nation}, {"e_old_name", latin}}}};
-        const qint64 cacheKiB = listCacheKiB(world.file());
-        for (const Search &search : searches) {
-            const registry::SearchQuery q = registry::personSearch(search.criteria);
-            const QString idSql = engine::planResult(db, q.sql, 256).idSql;
-            SearchTimes cold, warm;
-            Scan directCold, directWarm, plainCold, plainWarm;
-            auto *grid = screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
-            const auto searchOnScreen = [&](SearchTimes &into) {
-                button("clear")->click();
-                for (const auto &[control, text] : search.typed)
-                    core::setControlText(screen->findChild<QWidget *>(control), text);
-                QElapsedTimer t;
-                t.start();
-                button("search")->click();
-                into.click.push_back(msSince(t));
-                while (grid->rowCount() == 0 && list->isRunning()) {
-                    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-                    QThread::usleep(200);
-                }
-                into.first.push_back(msSince(t));
-                waitIdle(list);
-                into.whole.push_back(msSince(t));
-                into.rows = grid->rowCount();
-            };
-            // Each first search on a fresh connection (its page cache empty):
-            // the screen's, the engine's and the plain copy's, their order
-            // turned round run by run, so that none always meets the memory
-            // and file cache the one before it left.
-            const std::function<void()> coldSearches[] = {
-                [&] {
-                    screen.reset();
-                    settle();
-                    screen = std::make_unique<frmTamrel>(ctx);
-                    screen->show();
-                    list = screen->findChild<core::DataSource *>(QStringLiteral("tamrel_data"));
-                    grid = screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
-                    waitIdle(list);
-                    searchOnScreen(cold);
-                },
-                [&] {
-                    engine::Database fresh;
-                    fresh.open(db.openSpec());
-                    fresh.setCacheSize(cacheKiB);
-                    directCold = runScan(fresh, idSql, q.values, directCold);
-                },
-                [&] {
-                    engine::Database freshPlain;
-                    freshPlain.openPlain(world.plainFile());
-                    freshPlain.setCacheSize(cacheKiB);
-                    plainCold = runScan(freshPlain, idSql, q.values, plainCold);
-                }};
-            for (int i = 0; i < coldRuns; ++i) {
-                for (int k = 0; k < 3; ++k)
-                    coldSearches[(i + k) % 3]();
-            }
-            engine::Database kept;
-            kept.open(db.openSpec());
-            kept.setCacheSize(cacheKiB);
-            runScan(kept, idSql, q.values, {});
-            plain.setCacheSize(cacheKiB);
-            runScan(plain, idSql, q.values, {});
-            for (int i = 0; i < warmRuns; ++i) {
-                searchOnScreen(warm);
-                directWarm = runScan(kept, idSql, q.values, directWarm);
-                plainWarm = runScan(plain, idSql, q.values, plainWarm);
-            }
-            out() << Qt::endl
-                  << "search, " << search.name << " (" << warm.rows << " persons found; direct scan "
-                  << directWarm.rows << "), medians" << Qt::endl;
-            out() << QStringLiteral("  %1 %2 | %3 | %4 | %5 | %6")
-                         .arg(QString(), -40)
-                         .arg(QStringLiteral("screen"), 10)
-                         .arg(QStringLiteral("engine"), 10)
-                         .arg(QStringLiteral("plain SQLite"), 12)
-                         .arg(QStringLiteral("scr/en"), 6)
-                         .arg(QStringLiteral("enc/plain"), 10)
-                  << Qt::endl;
-            // "-": no direct counterpart (a click is the screen's own).
-            const auto cell = [](double ms, int width) {
-                return ms < 0 ? QStringLiteral("-").rightJustified(width) : QString::number(ms, 'f', 1).rightJustified(width);
-            };
-            const auto row = [&](const QString &what, double screenMs, double engineMs, double plainMs) {
-                out() << QStringLiteral("  %1 %2 | %3 | %4 | %5 | %6")
-                             .arg(what, -40)
-                             .arg(cell(screenMs, 10), cell(engineMs, 10))
-                             .arg(cell(plainMs, 12))
-                             .arg(cell(engineMs > 0 ? screenMs / engineMs : -1, 6))
-                             .arg(cell(plainMs > 0 ? engineMs / plainMs : -1, 10))
-                      << Qt::endl;
-            };
-            row(QStringLiteral("first search: click returns (ms)"), median(cold.click), -1, -1);
-            row(QStringLiteral("first search: first rows (ms)"), median(cold.first), median(directCold.first),
-                median(plainCold.first));
-            row(QStringLiteral("first search: whole scan (ms)"), median(cold.whole), median(directCold.whole),
-                median(plainCold.whole));
-            row(QStringLiteral("again: click returns (ms)"), median(warm.click), -1, -1);
-            row(QStringLiteral("again: first rows (ms)"), median(warm.first), median(directWarm.first),
-                median(plainWarm.first));
-            row(QStringLiteral("again: whole scan (target within 1.2x)"), median(warm.whole), median(directWarm.whole),
-                median(plainWarm.whole));
-        }
-    }
-    screen.reset();
+    timeScreen(b, messages, registered, runs);
+    b.plain.openPlain(world.plainFile());
+    timeDirect(b);
+    timeSearches(b, coldRuns, warmRuns);
+    b.screen.reset();
     // The file as it was: the persons added here go again.
-    for (qint64 i = 0; i < added; ++i)
+    for (qint64 i = 0; i < b.added; ++i)
         db.execute(QStringLiteral("DELETE FROM tamrel WHERE tamrel_no = ?"), {QString::number(kFirstAdded + i)});
     return 0;
 }

@@ -22,7 +22,6 @@
 #include "followup/frmFollowup.h"
 #include "followup/frmQuest.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -132,46 +131,19 @@ QueryTimes timeQueries(engine::Database &db, const QStringList &numbers)
     return r;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// Persons spread over the register, the same ones for every measurement.
+QStringList samplePersons(qint64 personCount)
 {
-    bench::prepareProcess();
-    QApplication app(argc, argv);
-
-    bench::CommandLine args(app.arguments().mid(1));
-    const int persons = int(args.option("--persons", 1000000));
-    const qint64 steps = args.option("--steps", 5000000);
-    const int runs = int(args.option("--runs", 7));
-    bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-person")));
-    if (!world.prepare([&](const QString &file) { build(file, persons, steps); }))
-        return 1;
-    core::DataStore &store = world.store();
-    core::AppContext &ctx = world.ctx();
-    engine::Database &db = store.db();
-    const qint64 personCount = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
-    const qint64 stepCount = db.scalar(QStringLiteral("SELECT count(*) FROM followUp")).toLongLong();
-    out() << QStringLiteral("%1: %2 persons, %3 follow-up steps, %4 MB")
-                 .arg(world.file())
-                 .arg(personCount)
-                 .arg(stepCount)
-                 .arg(QFileInfo(world.file()).size() / 1048576.0, 0, 'f', 0)
-          << Qt::endl;
-
-    // Persons spread over the register, the same ones for every measurement.
     std::mt19937 random(7);
     std::uniform_int_distribution<qint64> pickPerson(1, personCount);
     QStringList numbers;
     for (int i = 0; i < 200; ++i)
         numbers << QString::number(pickPerson(random));
+    return numbers;
+}
 
-    std::vector<double> connect;
-    for (int i = 0; i < runs; ++i)
-        connect.push_back(timed([&] { store.openViewConnection(); }));
-    out() << Qt::endl << "medians of " << runs << " runs" << Qt::endl;
-    line(QStringLiteral("one further connection opened"), median(connect),
-         QStringLiteral("(with the key derived at logon)"));
-
+void timeScreens(core::AppContext &ctx, const QStringList &numbers, int runs)
+{
     const struct {
         const char *name;
         std::function<QWidget *()> make;
@@ -189,21 +161,22 @@ int main(int argc, char **argv)
         line(QStringLiteral("  Enter: the names and the person's rows shown"), median(r.enter),
              QStringLiteral("(%1 grid rows per person on average)").arg(double(r.rows) / runs, 0, 'f', 1));
     }
+}
 
-    // The look-up list itself: "1" begins about a ninth of all numbers.
-    {
-        followup::frmFollowup screen(ctx);
-        screen.show();
-        auto *person = screen.findChild<core::PersonLookup *>(QStringLiteral("dbc_tamrel"));
-        out() << Qt::endl;
-        bench::printLookup(QStringLiteral("dbc_tamrel on frmFollowup"),
-                           bench::timeLookup(*person, {QStringLiteral("1"), QStringLiteral("25"),
-                                                       numbers.at(0), numbers.at(1), numbers.at(2)}));
-    }
+// The look-up list itself: "1" begins about a ninth of all numbers.
+void timePersonList(core::AppContext &ctx, const QStringList &numbers)
+{
+    followup::frmFollowup screen(ctx);
+    screen.show();
+    auto *person = screen.findChild<core::PersonLookup *>(QStringLiteral("dbc_tamrel"));
+    out() << Qt::endl;
+    bench::printLookup(QStringLiteral("dbc_tamrel on frmFollowup"),
+                       bench::timeLookup(*person, {QStringLiteral("1"), QStringLiteral("25"),
+                                                   numbers.at(0), numbers.at(1), numbers.at(2)}));
+}
 
-    engine::Database plainDb;
-    if (!world.openPlain(plainDb))
-        return 1;
+void compareQueries(engine::Database &db, engine::Database &plainDb, const QStringList &numbers)
+{
     const auto [enc, pla] = bench::sideBySide<QueryTimes>(db, plainDb, [&](engine::Database &on, bool warmUp) {
         return timeQueries(on, warmUp ? numbers.mid(0, 20) : numbers);
     });
@@ -214,5 +187,44 @@ int main(int argc, char **argv)
     both(QStringLiteral("names of a person"), enc.names, pla.names);
     both(QStringLiteral("steps of a person"), enc.steps, pla.steps);
     both(QStringLiteral("next step number (target < 16 ms)"), enc.next, pla.next);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bench::BenchProcess process(argc, argv);
+    bench::CommandLine &args = process.args();
+    const int persons = int(args.option("--persons", 1000000));
+    const qint64 steps = args.option("--steps", 5000000);
+    const int runs = int(args.option("--runs", 7));
+    bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-person")));
+    if (!world.prepare([&](const QString &file) { build(file, persons, steps); }))
+        return 1;
+    core::DataStore &store = world.store();
+    engine::Database &db = store.db();
+    const qint64 personCount = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
+    const qint64 stepCount = db.scalar(QStringLiteral("SELECT count(*) FROM followUp")).toLongLong();
+    out() << QStringLiteral("%1: %2 persons, %3 follow-up steps, %4 MB")
+                 .arg(world.file())
+                 .arg(personCount)
+                 .arg(stepCount)
+                 .arg(QFileInfo(world.file()).size() / 1048576.0, 0, 'f', 0)
+          << Qt::endl;
+    const QStringList numbers = samplePersons(personCount);
+
+    std::vector<double> connect;
+    for (int i = 0; i < runs; ++i)
+        connect.push_back(timed([&] { store.openViewConnection(); }));
+    out() << Qt::endl << "medians of " << runs << " runs" << Qt::endl;
+    line(QStringLiteral("one further connection opened"), median(connect),
+         QStringLiteral("(with the key derived at logon)"));
+    timeScreens(world.ctx(), numbers, runs);
+    timePersonList(world.ctx(), numbers);
+
+    engine::Database plainDb;
+    if (!world.openPlain(plainDb))
+        return 1;
+    compareQueries(db, plainDb, numbers);
     return 0;
 }

@@ -20,7 +20,6 @@
 #include "reports/frmPrint.h"
 #include "engine/Database.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -61,109 +60,134 @@ void installReports(const QString &folder)
     }
 }
 
+// The reports shown as the program shows them, and their queries run alone
+// on the file and on the plain copy.
+struct Reporting {
+    bench::ScreenBench &world;
+    reports::ReportLauncher &launcher;
+    QString reportDir;
+    Opener encrypted;
+    Opener plain;
+};
+
+// From the request until the preview is shown.
+double shownMillis(Reporting &r, const QString &name, const QStringList &values)
+{
+    QSignalSpy spy(&r.launcher, &reports::ReportLauncher::reportShown);
+    QElapsedTimer t;
+    t.start();
+    if (!r.launcher.showReport(name, values) || !spy.wait(1800000))
+        throw std::runtime_error("report not shown");
+    QCoreApplication::processEvents(); // the preview paints its pages
+    return msSince(t);
+}
+
+enum Measure { PersonShown, PersonEnc, PersonPlain, ListShown, ListPdf, ListEnc, ListPlain,
+               ChartShown, ChartEnc, ChartPlain, Count };
+using Measures = std::vector<std::vector<double>>;
+
+// One run of every measurement; the queries alone on the file first, then
+// on the plain copy, or the other way round.
+void measureOnce(Reporting &r, bool plainFirst, const QString &person, const QString &from, const QString &to,
+                 Measures &ms)
+{
+    ms[PersonShown].push_back(shownMillis(r, QStringLiteral("tamrel"), {person}));
+    ms[ListShown].push_back(shownMillis(r, QStringLiteral("regdates"), {from, to}));
+    const QString pdf = QDir(r.world.folder()).filePath(QStringLiteral("list.pdf"));
+    QSignalSpy done(r.launcher.viewer(), &reports::frmPrint::outputFinished);
+    QElapsedTimer t;
+    t.start();
+    r.launcher.viewer()->savePdf(pdf);
+    if (!done.wait(1800000) || !done.first().first().toBool())
+        throw std::runtime_error("pdf not written");
+    ms[ListPdf].push_back(msSince(t));
+    ms[ChartShown].push_back(shownMillis(r, QStringLiteral("chnation"), {}));
+    for (const bool onPlain : {plainFirst, !plainFirst}) {
+        const Opener &open = onPlain ? r.plain : r.encrypted;
+        ms[onPlain ? PersonPlain : PersonEnc].push_back(
+            queryMillis(r.reportDir, QStringLiteral("tamrel"), {person}, open));
+        ms[onPlain ? ListPlain : ListEnc].push_back(
+            queryMillis(r.reportDir, QStringLiteral("regdates"), {from, to}, open));
+        ms[onPlain ? ChartPlain : ChartEnc].push_back(queryMillis(r.reportDir, QStringLiteral("chnation"), {}, open));
+    }
+}
+
+void printMeasures(const Measures &ms)
+{
+    std::printf("\n%-40s %10s %14s %14s %8s\n", "median ms", "shown", "queries, enc.", "queries, plain", "target");
+    auto row = [&](const char *what, Measure shownAt, Measure enc, Measure pl, const char *target) {
+        std::printf("%-40s %10.0f %14.0f %14.0f %8s\n", what, median(ms[shownAt]), median(ms[enc]),
+                    median(ms[pl]), target);
+    };
+    row("person file: preview shown", PersonShown, PersonEnc, PersonPlain, "300");
+    row("list of ~10,000: first page shown", ListShown, ListEnc, ListPlain, "1000");
+    std::printf("%-40s %10.0f %14s %14s %8s\n", "list of ~10,000: whole PDF saved", median(ms[ListPdf]), "", "",
+                "10000");
+    row("chart over all persons: shown", ChartShown, ChartEnc, ChartPlain, "2000");
+    std::printf("peak memory: %.0f MB (target 500)\n", bench::peakMegabytes());
+}
+
+void runReports(Reporting &r, int runs)
+{
+    engine::Database &db = r.world.store().db();
+    const qint64 count = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
+    const QString person = QString::number(count / 2);
+    // The program's first report on this file: a file made before the
+    // report index gets it now, once.
+    const double first = shownMillis(r, QStringLiteral("tamrel"), {person});
+    QElapsedTimer t;
+    t.start();
+    core::schema::addMissingIndexes(*r.plain());
+    const double plainIndex = msSince(t);
+
+    // About 10,000 persons by their date of Islam, from the first day of 1430.
+    const QString from = QStringLiteral("14300101");
+    const QString to = db.scalar(QStringLiteral("SELECT dateofislam FROM tamrel WHERE dateofislam >= ? "
+                                                "ORDER BY dateofislam LIMIT 1 OFFSET 9999"),
+                                 {from})
+                           .toString();
+    const qint64 listed = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel WHERE dateofislam BETWEEN ? AND ?"),
+                                    {from, to})
+                              .toLongLong();
+    std::printf("%lld persons; list report %s..%s = %lld persons; person file of number %s; %d runs\n", count,
+                qPrintable(from), qPrintable(to), listed, qPrintable(person), runs);
+    std::printf("first report on the file (with the report index, when missing): %.1f s; "
+                "the index on the plain copy: %.1f s\n",
+                first / 1000, plainIndex / 1000);
+
+    Measures ms(Count);
+    bench::resetPeak(); // not what building the file took
+    for (int i = 0; i < runs; ++i)
+        measureOnce(r, i % 2, person, from, to, ms);
+    printMeasures(ms);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    bench::prepareProcess();
-    QApplication app(argc, argv);
-
-    bench::CommandLine args(app.arguments().mid(1));
+    bench::BenchProcess process(argc, argv);
+    bench::CommandLine &args = process.args();
     const int persons = int(args.option("--persons", 1000000));
     const int runs = int(args.option("--runs", 5));
     bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-reports")));
     if (!world.prepare([&](const QString &file) { bench::buildRegister(file, persons); }))
         return 1;
     installReports(world.folder());
-    const QString reportDir = world.folder();
 
     try {
         core::DataStore &store = world.store();
-        const Opener encrypted = [&store] { return store.openViewConnection(); };
-        const Opener plain = [&world] {
-            auto d = std::make_unique<engine::Database>();
-            if (!world.openPlain(*d))
-                throw std::runtime_error("no plain copy");
-            return d;
-        };
         NoDialogs dialogs;
         reports::ReportLauncher launcher(world.ctx(), &dialogs);
         world.ctx().reports = &launcher;
-
-        auto shown = [&](const QString &name, const QStringList &values) {
-            QSignalSpy spy(&launcher, &reports::ReportLauncher::reportShown);
-            QElapsedTimer t;
-            t.start();
-            if (!launcher.showReport(name, values) || !spy.wait(1800000))
-                throw std::runtime_error("report not shown");
-            QCoreApplication::processEvents(); // the preview paints its pages
-            return msSince(t);
-        };
-
-        engine::Database &db = store.db();
-        const qint64 count = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
-        const QString person = QString::number(count / 2);
-        // The program's first report on this file: a file made before the
-        // report index gets it now, once.
-        const double first = shown(QStringLiteral("tamrel"), {person});
-        QElapsedTimer t;
-        t.start();
-        core::schema::addMissingIndexes(*plain());
-        const double plainIndex = msSince(t);
-
-        // About 10,000 persons by their date of Islam, from the first day of 1430.
-        const QString from = QStringLiteral("14300101");
-        const QString to = db.scalar(QStringLiteral("SELECT dateofislam FROM tamrel WHERE dateofislam >= ? "
-                                                    "ORDER BY dateofislam LIMIT 1 OFFSET 9999"),
-                                     {from})
-                               .toString();
-        const qint64 listed = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel WHERE dateofislam BETWEEN ? AND ?"),
-                                        {from, to})
-                                  .toLongLong();
-        std::printf("%lld persons; list report %s..%s = %lld persons; person file of number %s; %d runs\n", count,
-                    qPrintable(from), qPrintable(to), listed, qPrintable(person), runs);
-        std::printf("first report on the file (with the report index, when missing): %.1f s; "
-                    "the index on the plain copy: %.1f s\n",
-                    first / 1000, plainIndex / 1000);
-
-        enum Measure { PersonShown, PersonEnc, PersonPlain, ListShown, ListPdf, ListEnc, ListPlain,
-                       ChartShown, ChartEnc, ChartPlain, Count };
-        std::vector<std::vector<double>> ms(Count);
-        bench::resetPeak(); // not what building the file took
-        for (int i = 0; i < runs; ++i) {
-            ms[PersonShown].push_back(shown(QStringLiteral("tamrel"), {person}));
-            ms[ListShown].push_back(shown(QStringLiteral("regdates"), {from, to}));
-            const QString pdf = QDir(world.folder()).filePath(QStringLiteral("list.pdf"));
-            QSignalSpy done(launcher.viewer(), &reports::frmPrint::outputFinished);
-            t.restart();
-            launcher.viewer()->savePdf(pdf);
-            if (!done.wait(1800000) || !done.first().first().toBool())
-                throw std::runtime_error("pdf not written");
-            ms[ListPdf].push_back(msSince(t));
-            ms[ChartShown].push_back(shown(QStringLiteral("chnation"), {}));
-            // The file first, then the plain copy, then the other way round.
-            const bool plainFirst = i % 2;
-            for (const bool onPlain : {plainFirst, !plainFirst}) {
-                const Opener &open = onPlain ? plain : encrypted;
-                ms[onPlain ? PersonPlain : PersonEnc].push_back(
-                    queryMillis(reportDir, QStringLiteral("tamrel"), {person}, open));
-                ms[onPlain ? ListPlain : ListEnc].push_back(
-                    queryMillis(reportDir, QStringLiteral("regdates"), {from, to}, open));
-                ms[onPlain ? ChartPlain : ChartEnc].push_back(queryMillis(reportDir, QStringLiteral("chnation"), {}, open));
-            }
-        }
-
-        std::printf("\n%-40s %10s %14s %14s %8s\n", "median ms", "shown", "queries, enc.", "queries, plain", "target");
-        auto row = [&](const char *what, Measure shownAt, Measure enc, Measure pl, const char *target) {
-            std::printf("%-40s %10.0f %14.0f %14.0f %8s\n", what, median(ms[shownAt]), median(ms[enc]),
-                        median(ms[pl]), target);
-        };
-        row("person file: preview shown", PersonShown, PersonEnc, PersonPlain, "300");
-        row("list of ~10,000: first page shown", ListShown, ListEnc, ListPlain, "1000");
-        std::printf("%-40s %10.0f %14s %14s %8s\n", "list of ~10,000: whole PDF saved", median(ms[ListPdf]), "", "",
-                    "10000");
-        row("chart over all persons: shown", ChartShown, ChartEnc, ChartPlain, "2000");
-        std::printf("peak memory: %.0f MB (target 500)\n", bench::peakMegabytes());
+        Reporting reporting{world, launcher, world.folder(), [&store] { return store.openViewConnection(); },
+                            [&world] {
+                                auto d = std::make_unique<engine::Database>();
+                                if (!world.openPlain(*d))
+                                    throw std::runtime_error("no plain copy");
+                                return d;
+                            }};
+        runReports(reporting, runs);
     } catch (const engine::EngineError &e) {
         std::fprintf(stderr, "bench_reports: %d %s\n", e.number(), qPrintable(e.description()));
         return 1;

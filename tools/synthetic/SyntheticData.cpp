@@ -11,7 +11,7 @@
 #include <QString>
 
 #include <cstdio>
-#include <memory>
+#include <optional>
 #include <random>
 #include <sqlite3.h>
 #include <vector>
@@ -257,6 +257,563 @@ struct Group {
     Bytes name, leader, mobile;
 };
 
+const Bytes kBlank(" ");
+
+// What the rows draw their texts from besides the name pools: the code
+// tables' texts by table number (0 unused), the witnesses and the groups.
+struct Offered {
+    std::vector<std::vector<Bytes>> codes;
+    std::vector<Bytes> witnesses;
+    std::vector<Group> groups;
+};
+
+std::vector<std::vector<Bytes>> readAllCodes(engine::Database &db)
+{
+    std::vector<std::vector<Bytes>> codes(schema::kCodeTableCount + 1);
+    for (int n = 1; n <= schema::kCodeTableCount; ++n)
+        codes[size_t(n)] = readCodes(db, n);
+    return codes;
+}
+
+std::vector<Group> readGroups(engine::Database &db)
+{
+    std::vector<Group> groups;
+    engine::QueryCursor q(db, QStringLiteral(
+        "SELECT \"group_name\", \"leader_name\", \"mobile\" FROM \"followup_group\""));
+    while (q.next())
+        groups.push_back({q.value(0).toString().toUtf8(), q.value(1).toString().toUtf8(),
+                          q.value(2).toString().toUtf8()});
+    return groups;
+}
+
+void writeWitnesses(engine::Database &db, Generator &g, SyntheticCounts &counts)
+{
+    Insert w(db, QStringLiteral("witnesses"), QStringLiteral("INSERT OR IGNORE"));
+    const int wName = w.col("NAME"), wEn = w.col("english_NAME"), wTel = w.col("TELEPHONE"),
+              wPager = w.col("PAGER"), wAddr = w.col("ADDRESS"), wJob = w.col("job");
+    for (size_t i = 0; i < kLocalFirst.size(); ++i) {
+        for (size_t f = 0; f < 4; ++f) {
+            const NamePair &first = kLocalFirst[i];
+            const NamePair &family = kLocalFamily[(i + f) % kLocalFamily.size()];
+            w.text(wName, first.ar + ' ' + family.ar);
+            w.text(wEn, first.en + ' ' + family.en);
+            w.text(wTel, "05" + g.digits(8));
+            w.text(wPager, kBlank);
+            w.text(wAddr, g.pick(kCities));
+            w.text(wJob, u8("داعية"));
+            w.run();
+            ++counts.witnesses;
+        }
+    }
+}
+
+void writeGroups(engine::Database &db, Generator &g, const std::vector<Bytes> &languages,
+                 SyntheticCounts &counts)
+{
+    Insert grp(db, QStringLiteral("followup_group"), QStringLiteral("INSERT OR IGNORE"));
+    const int gName = grp.col("group_name"), gEn = grp.col("english_NAME"),
+              gPhone = grp.col("phone"), gMobile = grp.col("mobile"),
+              gLeader = grp.col("leader_name"), gLang = grp.col("language");
+    for (int i = 1; i <= 12; ++i) {
+        grp.text(gName, u8("مجموعة المتابعة ") + Bytes::number(i));
+        grp.text(gEn, "Follow-up group " + Bytes::number(i));
+        grp.text(gPhone, "011" + g.digits(7));
+        grp.text(gMobile, "05" + g.digits(8));
+        grp.text(gLeader, g.pick(kLocalFirst).ar + ' ' + g.pick(kLocalFamily).ar);
+        grp.text(gLang, g.pick(languages));
+        grp.run();
+        ++counts.groups;
+    }
+}
+
+// The column numbers of a person row, looked up once.
+struct PersonColumns {
+    explicit PersonColumns(const Insert &person);
+
+    int no, aOld, eOld, aNew, eNew, islam, sex, married, boys, girls, religion, denom, nation,
+        iqama, iqamaDate, birth, passport, occupation, qualification, picture, age, friendName,
+        sponsor, longAddr, wit1, wit2, manager, shahada, comments, group, advDate, dayA, dayE,
+        islamE, docStat, docCmnt, issueA, issueE, birthPlace, daeyah1, daeyah2, shahadaCmnt,
+        adv2, adv3, street, area, fileCmnt, passDate, iqamaExp, cert, certStat, certTake,
+        takeDate, certNo, certDate;
+    int lang[5], escort[5], checks[7], prayer[5];
+    int address[4][5]; // phone, pobox, zip_code, city x w, h, c, f, sponsor
+};
+
+PersonColumns::PersonColumns(const Insert &p)
+    : no(p.col("tamrel_no")), aOld(p.col("a_old_name")), eOld(p.col("e_old_name")),
+      aNew(p.col("a_new_name")), eNew(p.col("e_new_name")), islam(p.col("dateofislam")),
+      sex(p.col("sex")), married(p.col("m_status")), boys(p.col("no_boys")),
+      girls(p.col("no_girls")), religion(p.col("former_relgion")), denom(p.col("denomination")),
+      nation(p.col("nationality")), iqama(p.col("iqama_no")), iqamaDate(p.col("iqama_date")),
+      birth(p.col("birth")), passport(p.col("passport_no")), occupation(p.col("occupation")),
+      qualification(p.col("qualification")), picture(p.col("picture")), age(p.col("age")),
+      friendName(p.col("friend_name")), sponsor(p.col("sponsor_name")),
+      longAddr(p.col("long_address")), wit1(p.col("witness_1")), wit2(p.col("witness_2")),
+      manager(p.col("manager")), shahada(p.col("shahada_place")), comments(p.col("comments")),
+      group(p.col("followup_group")), advDate(p.col("advisor_date3")), dayA(p.col("day_a")),
+      dayE(p.col("day_e")), islamE(p.col("DateOfIslam_E")), docStat(p.col("document_stat")),
+      docCmnt(p.col("document_stat_cmnt")), issueA(p.col("passport_issue_place_a")),
+      issueE(p.col("passport_issue_place_e")), birthPlace(p.col("Place_of_birth")),
+      daeyah1(p.col("daeyah_1")), daeyah2(p.col("daeyah_2")),
+      shahadaCmnt(p.col("shahada_Place_comments")), adv2(p.col("advisor2")),
+      adv3(p.col("advisor3")), street(p.col("str_name")), area(p.col("area_name")),
+      fileCmnt(p.col("file_stat_cmnt")), passDate(p.col("passport_date_e")),
+      iqamaExp(p.col("Iqama_exp_date")), cert(p.col("certificate")),
+      certStat(p.col("certificate_stat")), certTake(p.col("certificate_take")),
+      takeDate(p.col("date_of_take")), certNo(p.col("no_certificate")),
+      certDate(p.col("date_of_certificate"))
+{
+    for (int i = 0; i < 5; ++i)
+        lang[i] = p.col(QStringLiteral("language%1").arg(i + 1).toLatin1().constData());
+    const char *escorts[] = {"name_escort", "city_escort", "phone_escort", "pobox_escort",
+                             "zip_code_escort"};
+    for (int i = 0; i < 5; ++i)
+        escort[i] = p.col(escorts[i]);
+    const char *checkNames[] = {"sponsor_doc",     "khitan_doc",        "tamrel_doc",
+                                "file_status",     "vacation_status",   "in_kingdom_status",
+                                "rejected_islam_status"};
+    for (int i = 0; i < 7; ++i)
+        checks[i] = p.col(checkNames[i]);
+    const char *prayers[] = {"no_prayer", "yes_prayer", "group_prayer", "no_group_prayer",
+                             "unknown_prayer"};
+    for (int i = 0; i < 5; ++i)
+        prayer[i] = p.col(prayers[i]);
+    const char *kinds[] = {"phone", "pobox", "zip_code", "city"};
+    const char *rows[] = {"w", "h", "c", "f", "sponsor"};
+    for (int k = 0; k < 4; ++k)
+        for (int r = 0; r < 5; ++r)
+            address[k][r] = p.col(
+                QStringLiteral("%1_%2").arg(QLatin1String(kinds[k]), QLatin1String(rows[r]))
+                    .toLatin1()
+                    .constData());
+}
+
+// What one person's row is drawn around; the related rows follow from the
+// number and the year of Islam.
+struct PersonDraw {
+    Bytes no;
+    bool male = true;
+    const NamePair *newFirst = nullptr;
+    const NamePair *family = nullptr;
+    const NamePair *home = nullptr;
+    int hijriYear = 0;
+    QDate islam;
+    int birthYear = 0;
+};
+
+// Writes person rows. Each part draws from the generator in a fixed order:
+// the same seed gives the same persons.
+class PersonWriter {
+public:
+    PersonWriter(engine::Database &db, Generator &g, const Offered &offered)
+        : m_person(db, QStringLiteral("tamrel")), m_c(m_person), m_g(g), m_offered(offered),
+          m_hijri(QCalendar::System::IslamicCivil)
+    {
+    }
+
+    // Writes person `no`; what the related rows need of it.
+    PersonDraw write(const Bytes &no)
+    {
+        PersonDraw p;
+        p.no = no;
+        writeNamesAndIslam(p);
+        writeDocuments(p);
+        writeContacts(p);
+        writeOfficeRecord(p);
+        writeCertificate(p);
+        m_person.run();
+        return p;
+    }
+
+private:
+    const std::vector<Bytes> &codes(int table) const { return m_offered.codes[size_t(table)]; }
+    void writeNamesAndIslam(PersonDraw &p);
+    void writeDocuments(const PersonDraw &p);
+    void writeContacts(const PersonDraw &p);
+    void writeOfficeRecord(const PersonDraw &p);
+    void writeCertificate(const PersonDraw &p);
+
+    Insert m_person;
+    const PersonColumns m_c;
+    Generator &m_g;
+    const Offered &m_offered;
+    const QCalendar m_hijri;
+};
+
+void PersonWriter::writeNamesAndIslam(PersonDraw &p)
+{
+    Generator &g = m_g;
+    Insert &person = m_person;
+    const bool male = g.chance(70);
+    const NamePair &oldFirst = g.pick(male ? kOldMale : kOldFemale);
+    const NamePair &newFirst = g.pick(male ? kNewMale : kNewFemale);
+    const NamePair &family = g.pick(kFamily);
+    const NamePair &home = g.pick(kHomeCities);
+    p.male = male;
+    p.newFirst = &newFirst;
+    p.family = &family;
+    p.home = &home;
+
+    person.text(m_c.no, p.no);
+    person.text(m_c.aOld, oldFirst.ar + ' ' + family.ar);
+    person.text(m_c.eOld, oldFirst.en + ' ' + family.en);
+    person.text(m_c.aNew, newFirst.ar + ' ' + family.ar);
+    person.text(m_c.eNew, newFirst.en + ' ' + family.en);
+
+    int hy, hm, hd;
+    person.text(m_c.islam, g.hijri(1420, 1446, &hy, &hm, &hd));
+    const QDate islam(hy, hm, hd, m_hijri);
+    if (islam.isValid()) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", islam.year(), islam.month(),
+                      islam.day());
+        person.text(m_c.islamE, Bytes(buf));
+        person.text(m_c.dayA, arabicWeekday(islam).toUtf8());
+        person.text(m_c.dayE, englishWeekday(islam).toUtf8());
+    }
+    p.hijriYear = hy;
+    p.islam = islam;
+    person.number(m_c.sex, male ? 1 : 0);
+    const bool married = g.chance(55);
+    person.number(m_c.married, married ? 1 : 0);
+    person.text(m_c.boys, married ? Bytes::number(g.below(4)) : Bytes());
+    person.text(m_c.girls, married ? Bytes::number(g.below(4)) : Bytes());
+}
+
+void PersonWriter::writeDocuments(const PersonDraw &p)
+{
+    Generator &g = m_g;
+    Insert &person = m_person;
+    const Bytes &blank = kBlank;
+    person.text(m_c.lang[0], g.pick(codes(1)));
+    person.text(m_c.lang[1], g.chance(40) ? codes(1).front() : blank);
+    for (int i = 2; i < 5; ++i)
+        person.text(m_c.lang[i], blank);
+    person.text(m_c.religion, g.pick(codes(3)));
+    person.text(m_c.denom, g.pick(codes(4)));
+    person.text(m_c.nation, g.pick(codes(2)));
+    person.text(m_c.iqama, g.digits(10, '2'));
+    person.text(m_c.iqamaDate, g.hijri(1415, 1445));
+    const int birthYear = 1955 + g.below(48);
+    person.text(m_c.birth, Generator::date(birthYear, 1 + g.below(12), 1 + g.below(28)));
+    const Bytes passportLetter(1, char('A' + g.below(26)));
+    person.text(m_c.passport, passportLetter + g.digits(7));
+    person.text(m_c.occupation, g.pick(codes(5)));
+    person.text(m_c.qualification, g.pick(codes(6)));
+    person.text(m_c.picture, "pic" + p.no + ".jpg");
+    const QDate &islam = p.islam;
+    person.text(m_c.age, Bytes::number(qMax(16, (islam.isValid() ? islam.year() : 2010) - birthYear)));
+}
+
+void PersonWriter::writeContacts(const PersonDraw &p)
+{
+    Generator &g = m_g;
+    Insert &person = m_person;
+    const Bytes &blank = kBlank;
+    const NamePair &home = *p.home;
+    const std::vector<Bytes> &witnesses = m_offered.witnesses;
+    for (int r = 0; r < 5; ++r) {
+        // Home and work in the kingdom are usually known; the rest
+        // of the grid mostly stays blank.
+        const bool known = r < 2 ? g.chance(80) : g.chance(25);
+        person.text(m_c.address[0][r], known ? "05" + g.digits(8) : blank);
+        person.text(m_c.address[1][r], known && g.chance(50) ? g.digits(5) : blank);
+        person.text(m_c.address[2][r], known && g.chance(50) ? g.digits(5) : blank);
+        person.text(m_c.address[3][r], known ? (r == 2 ? home.ar : g.pick(kCities)) : blank);
+    }
+    person.text(m_c.friendName, g.chance(50) ? g.pick(kNewMale).ar + ' ' + g.pick(kFamily).ar : blank);
+    person.text(m_c.sponsor, g.pick(kLocalFirst).ar + ' ' + g.pick(kLocalFamily).ar);
+    person.text(m_c.longAddr, g.chance(30) ? home.ar + u8(" - ") + g.digits(3) : blank);
+    person.text(m_c.wit1, g.pick(witnesses));
+    person.text(m_c.wit2, g.pick(witnesses));
+    person.text(m_c.manager, g.pick(witnesses));
+    person.text(m_c.shahada, g.chance(85) ? u8("المكتب") : u8("خارج المكتب!"));
+}
+
+void PersonWriter::writeOfficeRecord(const PersonDraw &p)
+{
+    Generator &g = m_g;
+    Insert &person = m_person;
+    const Bytes &blank = kBlank;
+    const NamePair &home = *p.home;
+    const std::vector<Bytes> &witnesses = m_offered.witnesses;
+    const std::vector<Group> &groups = m_offered.groups;
+    const int checkChance[7] = {60, 40, 80, 90, 10, 85, 1};
+    for (int i = 0; i < 7; ++i)
+        person.number(m_c.checks[i], g.chance(checkChance[i]) ? 1 : 0);
+    const int prayer = g.below(5);
+    for (int i = 0; i < 5; ++i)
+        person.number(m_c.prayer[i], i == prayer ? 1 : 0);
+
+    person.text(m_c.comments, g.chance(20) ? g.pick(kPersonComments) : blank);
+    const Group &grp = groups.empty() ? Group{blank, blank, blank} : g.pick(groups);
+    person.text(m_c.group, grp.name);
+    person.text(m_c.adv2, grp.leader);
+    person.text(m_c.adv3, grp.mobile);
+    person.text(m_c.advDate, g.chance(50) ? g.hijri(1425, 1446) : Bytes("00000000"));
+    const bool complete = g.chance(80);
+    person.text(m_c.docStat, complete ? u8("البيانات كاملة") : u8("البيانات غير كاملة"));
+    person.text(m_c.docCmnt, complete ? blank : u8("ينقص صورة الجواز"));
+    person.text(m_c.issueA, home.ar);
+    person.text(m_c.issueE, home.en);
+    person.text(m_c.birthPlace, home.ar);
+    person.text(m_c.daeyah1, g.pick(witnesses));
+    person.text(m_c.daeyah2, g.chance(40) ? g.pick(witnesses) : blank);
+    person.text(m_c.shahadaCmnt, blank);
+    for (int i = 0; i < 5; ++i)
+        person.text(m_c.escort[i], blank);
+    person.text(m_c.street, g.pick(kStreets));
+    person.text(m_c.area, g.pick(kDistricts));
+    person.text(m_c.fileCmnt, blank);
+    person.text(m_c.passDate, g.gregorian(2005, 2024));
+    person.text(m_c.iqamaExp, g.hijri(1440, 1449));
+}
+
+void PersonWriter::writeCertificate(const PersonDraw &p)
+{
+    Generator &g = m_g;
+    Insert &person = m_person;
+    const Bytes &blank = kBlank;
+    const int cert = g.below(10); // 0-5 issued, 6-8 under way, 9 not chosen
+    if (cert < 6) {
+        person.text(m_c.cert, "0");
+        person.text(m_c.certStat, g.pick(kCertificateIssued));
+        person.text(m_c.certTake, p.newFirst->ar + ' ' + p.family->ar);
+        person.text(m_c.takeDate, g.hijri(1425, 1446));
+        person.text(m_c.certNo, g.digits(6));
+        person.text(m_c.certDate, g.hijri(1425, 1446));
+        return;
+    }
+    person.text(m_c.cert, cert < 9 ? "1" : "2");
+    person.text(m_c.certStat, cert < 9 ? g.pick(kCertificateUnderWay) : Bytes());
+    person.text(m_c.certTake, blank);
+    person.text(m_c.takeDate, "00000000");
+    person.text(m_c.certNo, blank);
+    person.text(m_c.certDate, "00000000");
+}
+
+// Writes the rows related to a person: follow-up steps, courses, field
+// evaluations with their problems and the problems' follow-ups, and the
+// questionnaire.
+class RelatedWriter {
+public:
+    RelatedWriter(engine::Database &db, Generator &g, const Offered &offered);
+
+    void write(const PersonDraw &p, SyntheticCounts &counts)
+    {
+        writeSteps(p, counts);
+        writeCourses(p, counts);
+        writeEvaluations(p, counts);
+        writeQuestionnaire(p, counts);
+    }
+
+private:
+    const std::vector<Bytes> &codes(int table) const { return m_offered.codes[size_t(table)]; }
+    void writeSteps(const PersonDraw &p, SyntheticCounts &counts);
+    void writeCourses(const PersonDraw &p, SyntheticCounts &counts);
+    void writeEvaluations(const PersonDraw &p, SyntheticCounts &counts);
+    void writeProblems(const PersonDraw &p, int seq, SyntheticCounts &counts);
+    void writeQuestionnaire(const PersonDraw &p, SyntheticCounts &counts);
+
+    Generator &m_g;
+    const Offered &m_offered;
+    Insert m_step, m_course, m_evaluation, m_problem, m_problemStep, m_quest;
+    // Steps and courses share their columns' names.
+    struct {
+        int no, seq, description, start, end, evaluation, comments;
+    } m_sc{}, m_cc{};
+    struct {
+        int no, seq, evaluatorName, evaluator, date, prayer, place, practice, integrity, arabic,
+            calling, withMuslims, withOthers, overall, official, remarks;
+    } m_ec{};
+    struct {
+        int no, seq, situation, description;
+    } m_pc{};
+    struct {
+        int code, date, follower, status, notes;
+    } m_fc{};
+    struct {
+        int no, q1, q2, q3, q4, q5, remark;
+    } m_qc{};
+};
+
+RelatedWriter::RelatedWriter(engine::Database &db, Generator &g, const Offered &offered)
+    : m_g(g), m_offered(offered), m_step(db, QStringLiteral("followUp")),
+      m_course(db, QStringLiteral("courses")), m_evaluation(db, QStringLiteral("Field_Evaluation")),
+      m_problem(db, QStringLiteral("problems")),
+      m_problemStep(db, QStringLiteral("follow_up_Problems")),
+      m_quest(db, QStringLiteral("questionnaire"))
+{
+    for (auto [ins, c] : {std::pair{&m_step, &m_sc}, std::pair{&m_course, &m_cc}})
+        *c = {ins->col("tamrel_no"), ins->col("seq_no"), ins->col("description"),
+              ins->col("step_start_date"), ins->col("step_end_date"), ins->col("evaluation"),
+              ins->col("comments")};
+    const Insert &e = m_evaluation;
+    m_ec = {e.col("tamrel_no"), e.col("seq_no"), e.col("evaluator_name"), e.col("evaluator"),
+            e.col("date"), e.col("prayer_evaluation"), e.col("evaluation_place"),
+            e.col("practice_of_islam"), e.col("integrity"), e.col("arabic_language_learning"),
+            e.col("calling_non_muslim"), e.col("relation_with_muslims"),
+            e.col("relation_with_nonmuslims"), e.col("overall_evaluation"),
+            e.col("name_of_official"), e.col("remarks")};
+    m_pc = {m_problem.col("tamrel_no"), m_problem.col("seq_no"), m_problem.col("Problems_Situation"),
+            m_problem.col("Problems_Evaluation")};
+    m_fc = {m_problemStep.col("code"), m_problemStep.col("date_information"),
+            m_problemStep.col("name_of_follower"), m_problemStep.col("Problems_Evaluation"),
+            m_problemStep.col("notes")};
+    m_qc = {m_quest.col("tamrel_no"), m_quest.col("q1"), m_quest.col("q2"), m_quest.col("q3"),
+            m_quest.col("q4"), m_quest.col("q5"), m_quest.col("remark_1")};
+}
+
+void RelatedWriter::writeSteps(const PersonDraw &p, SyntheticCounts &counts)
+{
+    Generator &g = m_g;
+    const int hy = p.hijriYear;
+    const int steps = g.below(5);
+    for (int n = 1; n <= steps; ++n) {
+        m_step.text(m_sc.no, p.no);
+        m_step.number(m_sc.seq, n);
+        m_step.text(m_sc.description, g.pick(codes(7)));
+        m_step.text(m_sc.start, g.hijri(hy, qMin(hy + 2, 1446)));
+        m_step.text(m_sc.end, g.chance(70) ? g.hijri(hy, qMin(hy + 3, 1447)) : Bytes("00000000"));
+        m_step.text(m_sc.evaluation, g.pick(codes(8)));
+        m_step.text(m_sc.comments, g.chance(30) ? g.pick(kStepComments) : kBlank);
+        m_step.run();
+        ++counts.followUps;
+    }
+}
+
+void RelatedWriter::writeCourses(const PersonDraw &p, SyntheticCounts &counts)
+{
+    Generator &g = m_g;
+    const int hy = p.hijriYear;
+    const int courseCount = g.below(4);
+    for (int n = 1; n <= courseCount; ++n) {
+        m_course.text(m_cc.no, p.no);
+        m_course.number(m_cc.seq, n);
+        m_course.text(m_cc.description, g.pick(codes(9)));
+        m_course.text(m_cc.start, g.hijri(hy, qMin(hy + 2, 1446)));
+        m_course.text(m_cc.end, g.hijri(hy, qMin(hy + 3, 1447)));
+        m_course.text(m_cc.evaluation, g.pick(kCourseGrades));
+        m_course.text(m_cc.comments, g.chance(20) ? g.pick(kStepComments) : kBlank);
+        m_course.run();
+        ++counts.courses;
+    }
+}
+
+void RelatedWriter::writeEvaluations(const PersonDraw &p, SyntheticCounts &counts)
+{
+    Generator &g = m_g;
+    const int hy = p.hijriYear;
+    const std::vector<Bytes> &witnesses = m_offered.witnesses;
+    const int evaluations = g.chance(40) ? 1 + g.below(2) : 0;
+    for (int n = 1; n <= evaluations; ++n) {
+        Insert &e = m_evaluation;
+        const auto &ec = m_ec;
+        e.text(ec.no, p.no);
+        e.number(ec.seq, n);
+        e.text(ec.evaluatorName, g.pick(kLocalFirst).ar + ' ' + g.pick(kLocalFamily).ar);
+        e.text(ec.evaluator, g.pick(codes(13)));
+        e.text(ec.date, g.hijri(hy, qMin(hy + 3, 1447)));
+        e.text(ec.prayer, g.pick(codes(15)));
+        e.text(ec.place, g.pick(codes(12)));
+        for (int c : {ec.practice, ec.integrity, ec.arabic, ec.calling})
+            e.text(c, g.pick(codes(8)));
+        e.text(ec.withMuslims, g.pick(codes(18)));
+        e.text(ec.withOthers, g.pick(codes(18)));
+        e.text(ec.overall, g.pick(codes(14)));
+        e.text(ec.official, g.pick(witnesses));
+        e.text(ec.remarks, g.chance(30) ? g.pick(kStepComments) : kBlank);
+        e.run();
+        ++counts.evaluations;
+        writeProblems(p, n, counts);
+    }
+}
+
+// The problems found at evaluation `seq`, each with its follow-ups.
+void RelatedWriter::writeProblems(const PersonDraw &p, int seq, SyntheticCounts &counts)
+{
+    Generator &g = m_g;
+    const int hy = p.hijriYear;
+    const int problems = g.chance(30) ? 1 + g.below(3) : 0;
+    for (int i = 0; i < problems; ++i) {
+        m_problem.text(m_pc.no, p.no);
+        m_problem.number(m_pc.seq, seq);
+        m_problem.text(m_pc.situation, g.pick(codes(16)));
+        m_problem.text(m_pc.description, g.pick(kProblemTexts));
+        const qint64 code = m_problem.run();
+        ++counts.problems;
+        const int followUps = g.below(3);
+        for (int f = 0; f < followUps; ++f) {
+            m_problemStep.number(m_fc.code, code);
+            m_problemStep.text(m_fc.date, g.hijri(hy, qMin(hy + 3, 1447)));
+            m_problemStep.text(m_fc.follower,
+                               g.pick(kLocalFirst).ar + ' ' + g.pick(kLocalFamily).ar);
+            m_problemStep.text(m_fc.status, g.pick(codes(17)));
+            m_problemStep.text(m_fc.notes, g.pick(kProblemNotes));
+            m_problemStep.run();
+            ++counts.problemFollowUps;
+        }
+    }
+}
+
+void RelatedWriter::writeQuestionnaire(const PersonDraw &p, SyntheticCounts &counts)
+{
+    Generator &g = m_g;
+    if (!g.chance(60))
+        return;
+    m_quest.text(m_qc.no, p.no);
+    m_quest.text(m_qc.q1, g.pick(codes(10)));
+    m_quest.text(m_qc.q2, g.pick(codes(11)));
+    m_quest.text(m_qc.q3, g.pick(kReasons));
+    m_quest.text(m_qc.q4, g.pick(kDelays));
+    m_quest.text(m_qc.q5, g.pick(kHow));
+    m_quest.text(m_qc.remark, kBlank);
+    m_quest.run();
+    ++counts.questionnaires;
+}
+
+// A connection setting changed while the batches are written, restored on
+// every way out.
+class ConnectionSetting {
+public:
+    ConnectionSetting(engine::Database &db, const QString &name, const QString &value)
+        : m_db(db), m_name(name), m_old(db.scalar(QStringLiteral("PRAGMA %1").arg(name)))
+    {
+        m_db.execute(QStringLiteral("PRAGMA %1 = %2").arg(m_name, value));
+    }
+    ~ConnectionSetting()
+    {
+        try {
+            m_db.execute(QStringLiteral("PRAGMA %1 = %2").arg(m_name, m_old.toString()));
+        } catch (const engine::EngineError &) {
+        }
+    }
+    ConnectionSetting(const ConnectionSetting &) = delete;
+    ConnectionSetting &operator=(const ConnectionSetting &) = delete;
+
+private:
+    engine::Database &m_db;
+    QString m_name;
+    QVariant m_old;
+};
+
+// Witnesses and follow-up groups first: the person rows name them.
+Offered writeOffered(engine::Database &db, Generator &g, SyntheticCounts &counts)
+{
+    Offered offered;
+    offered.codes = readAllCodes(db);
+    {
+        engine::Transaction tx(db);
+        writeWitnesses(db, g, counts);
+        writeGroups(db, g, offered.codes[1], counts);
+        tx.commit();
+    }
+    offered.witnesses = readColumn(db, QStringLiteral("SELECT \"NAME\" FROM \"witnesses\""));
+    offered.groups = readGroups(db);
+    return offered;
+}
+
 } // namespace
 
 SyntheticCounts fillSynthetic(engine::Database &db, int persons, quint32 seed,
@@ -264,399 +821,34 @@ SyntheticCounts fillSynthetic(engine::Database &db, int persons, quint32 seed,
 {
     SyntheticCounts counts;
     Generator g(seed);
-    const Bytes blank(" ");
-
-    std::vector<Bytes> codes[schema::kCodeTableCount + 1];
-    for (int n = 1; n <= schema::kCodeTableCount; ++n)
-        codes[n] = readCodes(db, n);
-
-    // Witnesses and follow-up groups first: the person rows name them.
-    {
-        engine::Transaction tx(db);
-        Insert w(db, QStringLiteral("witnesses"), QStringLiteral("INSERT OR IGNORE"));
-        const int wName = w.col("NAME"), wEn = w.col("english_NAME"), wTel = w.col("TELEPHONE"),
-                  wPager = w.col("PAGER"), wAddr = w.col("ADDRESS"), wJob = w.col("job");
-        for (size_t i = 0; i < kLocalFirst.size(); ++i) {
-            for (size_t f = 0; f < 4; ++f) {
-                const NamePair &first = kLocalFirst[i];
-                const NamePair &family = kLocalFamily[(i + f) % kLocalFamily.size()];
-                w.text(wName, first.ar + ' ' + family.ar);
-                w.text(wEn, first.en + ' ' + family.en);
-                w.text(wTel, "05" + g.digits(8));
-                w.text(wPager, blank);
-                w.text(wAddr, g.pick(kCities));
-                w.text(wJob, u8("داعية"));
-                w.run();
-                ++counts.witnesses;
-            }
-        }
-        Insert grp(db, QStringLiteral("followup_group"), QStringLiteral("INSERT OR IGNORE"));
-        const int gName = grp.col("group_name"), gEn = grp.col("english_NAME"),
-                  gPhone = grp.col("phone"), gMobile = grp.col("mobile"),
-                  gLeader = grp.col("leader_name"), gLang = grp.col("language");
-        for (int i = 1; i <= 12; ++i) {
-            grp.text(gName, u8("مجموعة المتابعة ") + Bytes::number(i));
-            grp.text(gEn, "Follow-up group " + Bytes::number(i));
-            grp.text(gPhone, "011" + g.digits(7));
-            grp.text(gMobile, "05" + g.digits(8));
-            grp.text(gLeader, g.pick(kLocalFirst).ar + ' ' + g.pick(kLocalFamily).ar);
-            grp.text(gLang, g.pick(codes[1]));
-            grp.run();
-            ++counts.groups;
-        }
-        tx.commit();
-    }
-    const std::vector<Bytes> witnesses =
-        readColumn(db, QStringLiteral("SELECT \"NAME\" FROM \"witnesses\""));
-    std::vector<Group> groups;
-    {
-        engine::QueryCursor q(db, QStringLiteral(
-            "SELECT \"group_name\", \"leader_name\", \"mobile\" FROM \"followup_group\""));
-        while (q.next())
-            groups.push_back({q.value(0).toString().toUtf8(), q.value(1).toString().toUtf8(),
-                              q.value(2).toString().toUtf8()});
-    }
+    const Offered offered = writeOffered(db, g, counts);
 
     const qint64 first =
         db.scalar(QStringLiteral("SELECT max(CAST(\"tamrel_no\" AS INTEGER)) FROM \"tamrel\""))
             .toLongLong() + 1;
 
-    Insert person(db, QStringLiteral("tamrel"));
-    const int cNo = person.col("tamrel_no"), cAOld = person.col("a_old_name"),
-              cEOld = person.col("e_old_name"), cANew = person.col("a_new_name"),
-              cENew = person.col("e_new_name"), cIslam = person.col("dateofislam"),
-              cSex = person.col("sex"), cMarried = person.col("m_status"),
-              cBoys = person.col("no_boys"), cGirls = person.col("no_girls"),
-              cReligion = person.col("former_relgion"), cDenom = person.col("denomination"),
-              cNation = person.col("nationality"), cIqama = person.col("iqama_no"),
-              cIqamaDate = person.col("iqama_date"), cBirth = person.col("birth"),
-              cPassport = person.col("passport_no"), cOccupation = person.col("occupation"),
-              cQualification = person.col("qualification"), cPicture = person.col("picture"),
-              cAge = person.col("age"), cFriend = person.col("friend_name"),
-              cSponsor = person.col("sponsor_name"), cLongAddr = person.col("long_address"),
-              cWit1 = person.col("witness_1"), cWit2 = person.col("witness_2"),
-              cManager = person.col("manager"), cShahada = person.col("shahada_place"),
-              cComments = person.col("comments"), cGroup = person.col("followup_group"),
-              cAdvDate = person.col("advisor_date3"), cDayA = person.col("day_a"),
-              cDayE = person.col("day_e"), cIslamE = person.col("DateOfIslam_E"),
-              cDocStat = person.col("document_stat"), cDocCmnt = person.col("document_stat_cmnt"),
-              cIssueA = person.col("passport_issue_place_a"),
-              cIssueE = person.col("passport_issue_place_e"), cBirthPlace = person.col("Place_of_birth"),
-              cDaeyah1 = person.col("daeyah_1"), cDaeyah2 = person.col("daeyah_2"),
-              cShahadaCmnt = person.col("shahada_Place_comments"), cAdv2 = person.col("advisor2"),
-              cAdv3 = person.col("advisor3"), cStreet = person.col("str_name"),
-              cArea = person.col("area_name"), cFileCmnt = person.col("file_stat_cmnt"),
-              cPassDate = person.col("passport_date_e"), cIqamaExp = person.col("Iqama_exp_date"),
-              cCert = person.col("certificate"), cCertStat = person.col("certificate_stat"),
-              cCertTake = person.col("certificate_take"), cTakeDate = person.col("date_of_take"),
-              cCertNo = person.col("no_certificate"), cCertDate = person.col("date_of_certificate");
-    int cLang[5], cEscort[5], cChecks[7], cPrayer[5];
-    for (int i = 0; i < 5; ++i)
-        cLang[i] = person.col(QStringLiteral("language%1").arg(i + 1).toLatin1().constData());
-    {
-        const char *escort[] = {"name_escort", "city_escort", "phone_escort", "pobox_escort",
-                                "zip_code_escort"};
-        for (int i = 0; i < 5; ++i)
-            cEscort[i] = person.col(escort[i]);
-        const char *checks[] = {"sponsor_doc",     "khitan_doc",        "tamrel_doc",
-                                "file_status",     "vacation_status",   "in_kingdom_status",
-                                "rejected_islam_status"};
-        for (int i = 0; i < 7; ++i)
-            cChecks[i] = person.col(checks[i]);
-        const char *prayer[] = {"no_prayer", "yes_prayer", "group_prayer", "no_group_prayer",
-                                "unknown_prayer"};
-        for (int i = 0; i < 5; ++i)
-            cPrayer[i] = person.col(prayer[i]);
-    }
-    int cAddress[4][5]; // phone, pobox, zip_code, city x w, h, c, f, sponsor
-    {
-        const char *kinds[] = {"phone", "pobox", "zip_code", "city"};
-        const char *rows[] = {"w", "h", "c", "f", "sponsor"};
-        for (int k = 0; k < 4; ++k)
-            for (int r = 0; r < 5; ++r)
-                cAddress[k][r] = person.col(
-                    QStringLiteral("%1_%2").arg(QLatin1String(kinds[k]), QLatin1String(rows[r]))
-                        .toLatin1()
-                        .constData());
-    }
-
-    std::unique_ptr<Insert> step, course, evaluation, problem, problemStep, quest;
-    struct {
-        int no, seq, description, start, end, evaluation, comments;
-    } sc{}, cc{};
-    struct {
-        int no, seq, evaluatorName, evaluator, date, prayer, place, practice, integrity, arabic,
-            calling, withMuslims, withOthers, overall, official, remarks;
-    } ec{};
-    struct {
-        int no, seq, situation, description;
-    } pc{};
-    struct {
-        int code, date, follower, status, notes;
-    } fc{};
-    struct {
-        int no, q1, q2, q3, q4, q5, remark;
-    } qc{};
-    if (options.relatedRows) {
-        step = std::make_unique<Insert>(db, QStringLiteral("followUp"));
-        course = std::make_unique<Insert>(db, QStringLiteral("courses"));
-        for (auto [ins, c] : {std::pair{step.get(), &sc}, std::pair{course.get(), &cc}})
-            *c = {ins->col("tamrel_no"), ins->col("seq_no"), ins->col("description"),
-                  ins->col("step_start_date"), ins->col("step_end_date"), ins->col("evaluation"),
-                  ins->col("comments")};
-        evaluation = std::make_unique<Insert>(db, QStringLiteral("Field_Evaluation"));
-        const Insert &e = *evaluation;
-        ec = {e.col("tamrel_no"), e.col("seq_no"), e.col("evaluator_name"), e.col("evaluator"),
-              e.col("date"), e.col("prayer_evaluation"), e.col("evaluation_place"),
-              e.col("practice_of_islam"), e.col("integrity"), e.col("arabic_language_learning"),
-              e.col("calling_non_muslim"), e.col("relation_with_muslims"),
-              e.col("relation_with_nonmuslims"), e.col("overall_evaluation"),
-              e.col("name_of_official"), e.col("remarks")};
-        problem = std::make_unique<Insert>(db, QStringLiteral("problems"));
-        pc = {problem->col("tamrel_no"), problem->col("seq_no"), problem->col("Problems_Situation"),
-              problem->col("Problems_Evaluation")};
-        problemStep = std::make_unique<Insert>(db, QStringLiteral("follow_up_Problems"));
-        fc = {problemStep->col("code"), problemStep->col("date_information"),
-              problemStep->col("name_of_follower"), problemStep->col("Problems_Evaluation"),
-              problemStep->col("notes")};
-        quest = std::make_unique<Insert>(db, QStringLiteral("questionnaire"));
-        qc = {quest->col("tamrel_no"), quest->col("q1"), quest->col("q2"), quest->col("q3"),
-              quest->col("q4"), quest->col("q5"), quest->col("remark_1")};
-    }
-
-    const QCalendar hijriCalendar(QCalendar::System::IslamicCivil);
+    PersonWriter person(db, g, offered);
+    std::optional<RelatedWriter> related;
+    if (options.relatedRows)
+        related.emplace(db, g, offered);
     const int batch = qMax(1, options.batchSize);
 
     // While the batches are written: a large page cache (the key indexes
     // of a big register do not fit the default one), checkpoints of the
     // write-ahead log in large steps, and no sync at each batch's commit
     // (the file stays consistent; a crash loses at most the last batches).
-    // The connection's settings are restored on every way out.
-    struct Setting {
-        engine::Database &db;
-        QString name;
-        QVariant old;
-        Setting(engine::Database &d, const QString &n, const QString &value)
-            : db(d), name(n), old(d.scalar(QStringLiteral("PRAGMA %1").arg(n)))
-        {
-            db.execute(QStringLiteral("PRAGMA %1 = %2").arg(name, value));
-        }
-        ~Setting()
-        {
-            try {
-                db.execute(QStringLiteral("PRAGMA %1 = %2").arg(name, old.toString()));
-            } catch (const engine::EngineError &) {
-            }
-        }
-    };
-    const Setting cache(db, QStringLiteral("cache_size"), QStringLiteral("-262144"));
-    const Setting checkpoint(db, QStringLiteral("wal_autocheckpoint"), QStringLiteral("16384"));
-    const Setting sync(db, QStringLiteral("synchronous"), QStringLiteral("1"));
+    const ConnectionSetting cache(db, QStringLiteral("cache_size"), QStringLiteral("-262144"));
+    const ConnectionSetting checkpoint(db, QStringLiteral("wal_autocheckpoint"), QStringLiteral("16384"));
+    const ConnectionSetting sync(db, QStringLiteral("synchronous"), QStringLiteral("1"));
 
     for (int done = 0; done < persons;) {
         engine::Transaction tx(db);
         const int end = qMin(persons, done + batch);
         for (; done < end; ++done) {
-            const Bytes no = Bytes::number(first + done);
-            const bool male = g.chance(70);
-            const NamePair &oldFirst = g.pick(male ? kOldMale : kOldFemale);
-            const NamePair &newFirst = g.pick(male ? kNewMale : kNewFemale);
-            const NamePair &family = g.pick(kFamily);
-            const NamePair &home = g.pick(kHomeCities);
-
-            person.text(cNo, no);
-            person.text(cAOld, oldFirst.ar + ' ' + family.ar);
-            person.text(cEOld, oldFirst.en + ' ' + family.en);
-            person.text(cANew, newFirst.ar + ' ' + family.ar);
-            person.text(cENew, newFirst.en + ' ' + family.en);
-
-            int hy, hm, hd;
-            person.text(cIslam, g.hijri(1420, 1446, &hy, &hm, &hd));
-            const QDate islam(hy, hm, hd, hijriCalendar);
-            if (islam.isValid()) {
-                char buf[16];
-                std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", islam.year(), islam.month(),
-                              islam.day());
-                person.text(cIslamE, Bytes(buf));
-                person.text(cDayA, arabicWeekday(islam).toUtf8());
-                person.text(cDayE, englishWeekday(islam).toUtf8());
-            }
-            person.number(cSex, male ? 1 : 0);
-            const bool married = g.chance(55);
-            person.number(cMarried, married ? 1 : 0);
-            person.text(cBoys, married ? Bytes::number(g.below(4)) : Bytes());
-            person.text(cGirls, married ? Bytes::number(g.below(4)) : Bytes());
-
-            person.text(cLang[0], g.pick(codes[1]));
-            person.text(cLang[1], g.chance(40) ? codes[1].front() : blank);
-            for (int i = 2; i < 5; ++i)
-                person.text(cLang[i], blank);
-            person.text(cReligion, g.pick(codes[3]));
-            person.text(cDenom, g.pick(codes[4]));
-            person.text(cNation, g.pick(codes[2]));
-            person.text(cIqama, g.digits(10, '2'));
-            person.text(cIqamaDate, g.hijri(1415, 1445));
-            const int birthYear = 1955 + g.below(48);
-            person.text(cBirth, Generator::date(birthYear, 1 + g.below(12), 1 + g.below(28)));
-            const Bytes passportLetter(1, char('A' + g.below(26)));
-            person.text(cPassport, passportLetter + g.digits(7));
-            person.text(cOccupation, g.pick(codes[5]));
-            person.text(cQualification, g.pick(codes[6]));
-            person.text(cPicture, "pic" + no + ".jpg");
-            person.text(cAge, Bytes::number(qMax(16, (islam.isValid() ? islam.year() : 2010) - birthYear)));
-
-            for (int r = 0; r < 5; ++r) {
-                // Home and work in the kingdom are usually known; the rest
-                // of the grid mostly stays blank.
-                const bool known = r < 2 ? g.chance(80) : g.chance(25);
-                person.text(cAddress[0][r], known ? "05" + g.digits(8) : blank);
-                person.text(cAddress[1][r], known && g.chance(50) ? g.digits(5) : blank);
-                person.text(cAddress[2][r], known && g.chance(50) ? g.digits(5) : blank);
-                person.text(cAddress[3][r], known ? (r == 2 ? home.ar : g.pick(kCities)) : blank);
-            }
-            person.text(cFriend, g.chance(50) ? g.pick(kNewMale).ar + ' ' + g.pick(kFamily).ar : blank);
-            person.text(cSponsor, g.pick(kLocalFirst).ar + ' ' + g.pick(kLocalFamily).ar);
-            person.text(cLongAddr, g.chance(30) ? home.ar + u8(" - ") + g.digits(3) : blank);
-            person.text(cWit1, g.pick(witnesses));
-            person.text(cWit2, g.pick(witnesses));
-            person.text(cManager, g.pick(witnesses));
-            person.text(cShahada, g.chance(85) ? u8("المكتب") : u8("خارج المكتب!"));
-
-            const int checkChance[7] = {60, 40, 80, 90, 10, 85, 1};
-            for (int i = 0; i < 7; ++i)
-                person.number(cChecks[i], g.chance(checkChance[i]) ? 1 : 0);
-            const int prayer = g.below(5);
-            for (int i = 0; i < 5; ++i)
-                person.number(cPrayer[i], i == prayer ? 1 : 0);
-
-            person.text(cComments, g.chance(20) ? g.pick(kPersonComments) : blank);
-            const Group &grp = groups.empty() ? Group{blank, blank, blank} : g.pick(groups);
-            person.text(cGroup, grp.name);
-            person.text(cAdv2, grp.leader);
-            person.text(cAdv3, grp.mobile);
-            person.text(cAdvDate, g.chance(50) ? g.hijri(1425, 1446) : Bytes("00000000"));
-            const bool complete = g.chance(80);
-            person.text(cDocStat, complete ? u8("البيانات كاملة") : u8("البيانات غير كاملة"));
-            person.text(cDocCmnt, complete ? blank : u8("ينقص صورة الجواز"));
-            person.text(cIssueA, home.ar);
-            person.text(cIssueE, home.en);
-            person.text(cBirthPlace, home.ar);
-            person.text(cDaeyah1, g.pick(witnesses));
-            person.text(cDaeyah2, g.chance(40) ? g.pick(witnesses) : blank);
-            person.text(cShahadaCmnt, blank);
-            for (int i = 0; i < 5; ++i)
-                person.text(cEscort[i], blank);
-            person.text(cStreet, g.pick(kStreets));
-            person.text(cArea, g.pick(kDistricts));
-            person.text(cFileCmnt, blank);
-            person.text(cPassDate, g.gregorian(2005, 2024));
-            person.text(cIqamaExp, g.hijri(1440, 1449));
-
-            const int cert = g.below(10); // 0-5 issued, 6-8 under way, 9 not chosen
-            if (cert < 6) {
-                person.text(cCert, "0");
-                person.text(cCertStat, g.pick(kCertificateIssued));
-                person.text(cCertTake, newFirst.ar + ' ' + family.ar);
-                person.text(cTakeDate, g.hijri(1425, 1446));
-                person.text(cCertNo, g.digits(6));
-                person.text(cCertDate, g.hijri(1425, 1446));
-            } else if (cert < 9) {
-                person.text(cCert, "1");
-                person.text(cCertStat, g.pick(kCertificateUnderWay));
-                person.text(cCertTake, blank);
-                person.text(cTakeDate, "00000000");
-                person.text(cCertNo, blank);
-                person.text(cCertDate, "00000000");
-            } else {
-                person.text(cCert, "2");
-                person.text(cCertStat, Bytes());
-                person.text(cCertTake, blank);
-                person.text(cTakeDate, "00000000");
-                person.text(cCertNo, blank);
-                person.text(cCertDate, "00000000");
-            }
-            person.run();
+            const PersonDraw p = person.write(Bytes::number(first + done));
             ++counts.persons;
-
-            if (!options.relatedRows)
-                continue;
-
-            const int steps = g.below(5);
-            for (int n = 1; n <= steps; ++n) {
-                step->text(sc.no, no);
-                step->number(sc.seq, n);
-                step->text(sc.description, g.pick(codes[7]));
-                step->text(sc.start, g.hijri(hy, qMin(hy + 2, 1446)));
-                step->text(sc.end, g.chance(70) ? g.hijri(hy, qMin(hy + 3, 1447)) : Bytes("00000000"));
-                step->text(sc.evaluation, g.pick(codes[8]));
-                step->text(sc.comments, g.chance(30) ? g.pick(kStepComments) : blank);
-                step->run();
-                ++counts.followUps;
-            }
-            const int courseCount = g.below(4);
-            for (int n = 1; n <= courseCount; ++n) {
-                course->text(cc.no, no);
-                course->number(cc.seq, n);
-                course->text(cc.description, g.pick(codes[9]));
-                course->text(cc.start, g.hijri(hy, qMin(hy + 2, 1446)));
-                course->text(cc.end, g.hijri(hy, qMin(hy + 3, 1447)));
-                course->text(cc.evaluation, g.pick(kCourseGrades));
-                course->text(cc.comments, g.chance(20) ? g.pick(kStepComments) : blank);
-                course->run();
-                ++counts.courses;
-            }
-            const int evaluations = g.chance(40) ? 1 + g.below(2) : 0;
-            for (int n = 1; n <= evaluations; ++n) {
-                Insert &e = *evaluation;
-                e.text(ec.no, no);
-                e.number(ec.seq, n);
-                e.text(ec.evaluatorName, g.pick(kLocalFirst).ar + ' ' + g.pick(kLocalFamily).ar);
-                e.text(ec.evaluator, g.pick(codes[13]));
-                e.text(ec.date, g.hijri(hy, qMin(hy + 3, 1447)));
-                e.text(ec.prayer, g.pick(codes[15]));
-                e.text(ec.place, g.pick(codes[12]));
-                for (int c : {ec.practice, ec.integrity, ec.arabic, ec.calling})
-                    e.text(c, g.pick(codes[8]));
-                e.text(ec.withMuslims, g.pick(codes[18]));
-                e.text(ec.withOthers, g.pick(codes[18]));
-                e.text(ec.overall, g.pick(codes[14]));
-                e.text(ec.official, g.pick(witnesses));
-                e.text(ec.remarks, g.chance(30) ? g.pick(kStepComments) : blank);
-                e.run();
-                ++counts.evaluations;
-
-                const int problems = g.chance(30) ? 1 + g.below(3) : 0;
-                for (int p = 0; p < problems; ++p) {
-                    problem->text(pc.no, no);
-                    problem->number(pc.seq, n);
-                    problem->text(pc.situation, g.pick(codes[16]));
-                    problem->text(pc.description, g.pick(kProblemTexts));
-                    const qint64 code = problem->run();
-                    ++counts.problems;
-                    const int followUps = g.below(3);
-                    for (int f = 0; f < followUps; ++f) {
-                        problemStep->number(fc.code, code);
-                        problemStep->text(fc.date, g.hijri(hy, qMin(hy + 3, 1447)));
-                        problemStep->text(fc.follower,
-                                          g.pick(kLocalFirst).ar + ' ' + g.pick(kLocalFamily).ar);
-                        problemStep->text(fc.status, g.pick(codes[17]));
-                        problemStep->text(fc.notes, g.pick(kProblemNotes));
-                        problemStep->run();
-                        ++counts.problemFollowUps;
-                    }
-                }
-            }
-            if (g.chance(60)) {
-                quest->text(qc.no, no);
-                quest->text(qc.q1, g.pick(codes[10]));
-                quest->text(qc.q2, g.pick(codes[11]));
-                quest->text(qc.q3, g.pick(kReasons));
-                quest->text(qc.q4, g.pick(kDelays));
-                quest->text(qc.q5, g.pick(kHow));
-                quest->text(qc.remark, blank);
-                quest->run();
-                ++counts.questionnaires;
-            }
+            if (related)
+                related->write(p, counts);
         }
         tx.commit();
     }
