@@ -346,9 +346,8 @@ bool LOGON::usersEmptyIn(const QString &dbFile) const
 {
     // A private look, so that the program's own connection stays as it is.
     try {
-        engine::Database db;
-        db.open(dbFile, core::passwordFromConnect(QLatin1String(core::kConnectString)));
-        return db.scalar(QStringLiteral("SELECT count(*) FROM users")).toLongLong() == 0;
+        const auto db = core::DataConnections::openFile(dbFile);
+        return db->scalar(QStringLiteral("SELECT count(*) FROM users")).toLongLong() == 0;
     } catch (const engine::EngineError &) {
         return false;
     }
