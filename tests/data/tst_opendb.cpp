@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringEncoder>
 
 #include <sys/stat.h>
 
@@ -134,14 +135,39 @@ private slots:
         else
             folder.writeDbPath(lines, lineEnd, bom);
 
-        DataStore store(p);
-        QVERIFY(store.READDBPATH());
-        QCOMPARE(store.config().showLogo2, logo2);
-        QCOMPARE(store.config().dataDir, expand(dataDir));
-        QCOMPARE(store.config().pictureDir, expand(pictureDir));
-        QCOMPARE(store.config().formsDir, expand(formsDir));
-        QCOMPARE(store.config().dbFile, expand(dbFile));
-        QCOMPARE(store.config().reportDir(), store.config().dataDir);
+        const std::optional<DataStoreConfig> config = DbPathReader(p).read();
+        QVERIFY(config);
+        QCOMPARE(config->showLogo2, logo2);
+        QCOMPARE(config->dataDir, expand(dataDir));
+        QCOMPARE(config->pictureDir, expand(pictureDir));
+        QCOMPARE(config->formsDir, expand(formsDir));
+        QCOMPARE(config->dbFile, expand(dbFile));
+        QCOMPARE(config->reportDir(), config->dataDir);
+        // Reading the file prepares no folder.
+        QCOMPARE(subfolders(p), QStringList());
+    }
+
+    // Folder names in Arabic, as written today and by the office's older tools.
+    void decodesTheFolderNames_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QString data = QStringLiteral("بيانات");
+        const QByteArray head = "0\n\\";
+        const QByteArray tail = "\n\\pic\n\\mat\n\\forms\n";
+        QTest::newRow("UTF-8") << head + data.toUtf8() + tail;
+        QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + head + data.toUtf8() + tail;
+        QStringEncoder arabicCodePage("windows-1256");
+        QVERIFY(arabicCodePage.isValid());
+        QTest::newRow("Arabic code page") << head + QByteArray(arabicCodePage(data)) + tail;
+    }
+    void decodesTheFolderNames()
+    {
+        QFETCH(QByteArray, bytes);
+        const DataStoreConfig config = DbPathReader(QStringLiteral("/office")).parse(bytes);
+        QCOMPARE(config.showLogo2, QStringLiteral("0"));
+        QCOMPARE(config.dataDir, QStringLiteral("/office/بيانات"));
+        QCOMPARE(config.dbFile, QStringLiteral("/office/بيانات/velm.mdb"));
+        QCOMPARE(config.formsDir, QStringLiteral("/office/forms"));
     }
 
     void missingDbPathChangesNothing()
@@ -225,6 +251,43 @@ private slots:
         // The next start makes it.
         QVERIFY(store.READDBPATH());
         QVERIFY(QFileInfo(folder.dataDir() + "/backup").isDir());
+    }
+
+    // The folder maker needs no database: any file beside the program is
+    // the first database to it.
+    void folderMakerPlacesTheFirstFileOnce()
+    {
+        TempDataFolder folder(false);
+        const QString p = folder.programDir();
+        const DataFolders folders(p);
+        DataStoreConfig config;
+        config.dataDir = p + QStringLiteral("/data");
+        config.pictureDir = p + QStringLiteral("/missing/pictures"); // one level only: not made
+        config.materialDir = p + QStringLiteral("/material");
+        config.formsDir = p + QStringLiteral("/forms");
+
+        folders.make(config); // nothing to copy yet
+        QCOMPARE(subfolders(p), QStringList({"data", "forms", "material"}));
+        QVERIFY(QDir(config.dataDir).isEmpty());
+        QVERIFY(!folders.placeFirstDatabase(p + QStringLiteral("/nowhere")));
+
+        QFile first(folder.path(QStringLiteral("velm.mdb")));
+        QVERIFY(first.open(QIODevice::WriteOnly));
+        first.write("first");
+        first.close();
+        QVERIFY(!folders.placeFirstDatabase(p + QStringLiteral("/nowhere"))); // no folder to copy into
+        QCOMPARE(subfolders(p), QStringList({"data", "forms", "material"}));
+        QVERIFY(folders.placeFirstDatabase(config.dataDir));
+        QCOMPARE(readBytes(config.dataDir + QStringLiteral("/velm.mdb")), QByteArray("first"));
+
+        QVERIFY(first.open(QIODevice::WriteOnly));
+        first.write("second");
+        first.close();
+        QVERIFY(!folders.placeFirstDatabase(config.dataDir));
+        folders.make(config);
+        QCOMPARE(readBytes(config.dataDir + QStringLiteral("/velm.mdb")), QByteArray("first"));
+        QCOMPARE(QDir(config.dataDir).entryList(QDir::Files), QStringList{"velm.mdb"});
+        QVERIFY(QFileInfo(config.dataDir + QStringLiteral("/backup")).isDir());
     }
 
     void firstDatabaseIsCopiedOnceAndNeverReplaced()
