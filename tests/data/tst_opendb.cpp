@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringEncoder>
 
 #include <sys/stat.h>
@@ -443,6 +444,49 @@ private slots:
             QCOMPARE(readBytes(file), before);
             QVERIFY(!QFileInfo::exists(file + QStringLiteral("-wal")));
         }
+    }
+
+    // The main connection tries a missing file again on the file the re-read
+    // names, kOpenAttempts times in all; a file that is not ours only once.
+    void mainConnectionRetriesWithinItsBound_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("reread");
+        QTest::addColumn<int>("rereads");
+        QTest::addColumn<int>("number");
+        QTest::newRow("placed by the re-read") << "missing" << "office" << 1 << 0;
+        QTest::newRow("still missing") << "missing" << "missing" << kOpenAttempts - 1 << 3024;
+        QTest::newRow("no file named") << "" << "" << kOpenAttempts - 1 << 3001;
+        QTest::newRow("not an office file") << "foreign" << "office" << 0 << 3011;
+    }
+    void mainConnectionRetriesWithinItsBound()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, reread);
+        QFETCH(int, rereads);
+        TempDataFolder folder(false);
+        const QString office = folder.placeFirstDatabase();
+        const QString foreign = folder.path(QStringLiteral("foreign.mdb"));
+        engine::Database other;
+        other.create(foreign, passwordFromConnect(QLatin1String(kConnectString)));
+        other.close();
+        const QHash<QString, QString> paths{
+            {QStringLiteral("office"), office},
+            {QStringLiteral("foreign"), foreign},
+            {QStringLiteral("missing"), folder.path(QStringLiteral("missing.mdb"))}};
+
+        DataConnections connections;
+        int calls = 0;
+        const OpenResult r = connections.openMain(paths.value(first), [&] {
+            ++calls;
+            return paths.value(reread);
+        });
+        QCOMPARE(calls, rereads);
+        QTEST(r.errorNumber, "number");
+        QCOMPARE(r.ok, r.errorNumber == 0);
+        QCOMPARE(connections.isOpen(), r.ok);
+        if (r.ok)
+            QCOMPARE(connections.main().path(), office);
     }
 
     void missingDatabaseIsPlacedByTheRetry()
