@@ -1,9 +1,8 @@
 #include "data/DbPath.h"
 
+#include <QFile>
 #include <QStringDecoder>
 #include <QStringList>
-
-#include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
