@@ -235,6 +235,137 @@ std::optional<ScreenshotRequest> screenshotRequest(const QCommandLineParser &par
     return request;
 }
 
+namespace {
+
+bool named(const QString &name, const char *window)
+{
+    return name.compare(QLatin1String(window), Qt::CaseInsensitive) == 0;
+}
+
+// The splash window frmLogo or frmLogo2 (the one `name` says) as shown at the start.
+int splashWindow(const QString &name, logon::frmMain &frame, QWidget **target)
+{
+    const QString exact = name.endsWith(QLatin1Char('2')) ? QStringLiteral("frmLogo2")
+                                                          : QStringLiteral("frmLogo");
+    *target = windowOf(frame.findChild<QWidget *>(exact));
+    if (!*target)
+        return fail(kNoSuchScreen, QStringLiteral("%1 is not shown (line 1 of db_path decides "
+                                                  "whether frmLogo2 is)").arg(exact));
+    return kOk;
+}
+
+// A window shown after the logon: the menu, the frame or a screen of the menu.
+int windowAfterLogon(const ScreenshotRequest &request, logon::frmMain &frame, QWidget **target)
+{
+    const QString &name = request.screen;
+    if (request.user.isEmpty())
+        return fail(kUsage, QStringLiteral("%1 is shown after the logon: give --user ID "
+                                           "--password PW").arg(name));
+    if (!logOn(frame, request))
+        return fail(kLogonRefused, QStringLiteral("the logon of \"%1\" was refused (see the "
+                                                  "message above)").arg(request.user));
+    if (named(name, "MAINMENU")) {
+        *target = windowOf(frame.mainMenu());
+        return kOk;
+    }
+    if (named(name, "frmMain")) {
+        *target = &frame;
+        return kOk;
+    }
+    QStringList seen;
+    *target = windowOf(openNamedScreen(frame, name, &seen));
+    if (!*target)
+        return fail(kNoSuchScreen,
+                    QStringLiteral("no screen \"%1\" among those user \"%2\" may open%3")
+                        .arg(name, request.user,
+                             seen.isEmpty() ? QStringLiteral(" (none)")
+                                            : QStringLiteral(": ") + seen.join(QStringLiteral(", "))));
+    return kOk;
+}
+
+// The window the request names; an exit code other than kOk when it is not shown.
+int requestedWindow(const ScreenshotRequest &request, logon::frmMain &frame, QWidget **target)
+{
+    const QString &name = request.screen;
+    int code = kOk;
+    if (named(name, "LOGON"))
+        *target = frame.logonScreen();
+    else if (named(name, "frmLogo") || named(name, "frmLogo2"))
+        code = splashWindow(name, frame, target);
+    else if (named(name, "frmMain") && request.user.isEmpty())
+        *target = &frame;
+    else
+        code = windowAfterLogon(request, frame, target);
+    if (code != kOk)
+        return code;
+    if (!*target)
+        return fail(kNoSuchScreen, QStringLiteral("window \"%1\" is not shown").arg(name));
+    return kOk;
+}
+
+// --set: the texts of the named controls.
+int setControls(const ScreenshotRequest &request, QWidget *target)
+{
+    for (const auto &[name, text] : request.settings) {
+        auto *field = target->findChild<QWidget *>(name);
+        if (!field)
+            return fail(kNoSuchScreen, QStringLiteral("no control \"%1\" on %2").arg(name, request.screen));
+        core::setControlText(field, text);
+        settle();
+    }
+    return kOk;
+}
+
+// --press: the named buttons, clicked in order.
+int pressButtons(const ScreenshotRequest &request, QWidget *target)
+{
+    for (const QString &press : request.presses) {
+        auto *button = target->findChild<QAbstractButton *>(press);
+        if (!button)
+            return fail(kNoSuchScreen, QStringLiteral("no button \"%1\" on %2").arg(press, request.screen));
+        button->click();
+        settle();
+    }
+    return kOk;
+}
+
+// --tab: the page of the screen's tabs.
+int showTab(const ScreenshotRequest &request, QWidget *target)
+{
+    if (request.tab < 0)
+        return kOk;
+    auto *tabs = target->findChild<QTabWidget *>();
+    if (!tabs || request.tab >= tabs->count())
+        return fail(kNoSuchScreen, QStringLiteral("%1 has no tab page %2").arg(request.screen).arg(request.tab));
+    tabs->setCurrentIndex(request.tab);
+    settle();
+    return kOk;
+}
+
+// --message: the box of the last message, shown so that it can be rendered.
+std::unique_ptr<QMessageBox> lastMessageBox(logon::frmMain &frame)
+{
+    auto *console = dynamic_cast<ConsoleMessageService *>(&frame.context().messages);
+    std::unique_ptr<QMessageBox> box = console ? console->lastBox() : nullptr;
+    if (box) {
+        box->show();
+        settle();
+    }
+    return box;
+}
+
+int writePicture(const ScreenshotRequest &request, QWidget *window)
+{
+    const QPixmap picture = window->grab();
+    if (picture.isNull() || !picture.save(request.file, "PNG"))
+        return fail(kNotWritten, QStringLiteral("could not write %1").arg(request.file));
+    err() << "velm --screenshot: " << request.screen << " written to "
+          << QFileInfo(request.file).absoluteFilePath() << Qt::endl;
+    return kOk;
+}
+
+} // namespace
+
 int runScreenshot(const ScreenshotRequest &request, logon::frmMain &frame)
 {
     if (request.frameSize.isValid())
@@ -245,86 +376,20 @@ int runScreenshot(const ScreenshotRequest &request, logon::frmMain &frame)
         return fail(kNoStart, QStringLiteral("the program could not start (see the message above)"));
     settle();
 
-    const QString &name = request.screen;
     QWidget *target = nullptr;
-    if (name.compare(QLatin1String("LOGON"), Qt::CaseInsensitive) == 0) {
-        target = frame.logonScreen();
-    } else if (name.compare(QLatin1String("frmLogo"), Qt::CaseInsensitive) == 0 ||
-               name.compare(QLatin1String("frmLogo2"), Qt::CaseInsensitive) == 0) {
-        const QString exact = name.endsWith(QLatin1Char('2')) ? QStringLiteral("frmLogo2")
-                                                              : QStringLiteral("frmLogo");
-        target = frame.findChild<QWidget *>(exact);
-        if (!target)
-            return fail(kNoSuchScreen, QStringLiteral("%1 is not shown (line 1 of db_path decides "
-                                                      "whether frmLogo2 is)").arg(exact));
-        target = windowOf(target);
-    } else if (name.compare(QLatin1String("frmMain"), Qt::CaseInsensitive) == 0 &&
-               request.user.isEmpty()) {
-        target = &frame;
-    } else {
-        if (request.user.isEmpty())
-            return fail(kUsage, QStringLiteral("%1 is shown after the logon: give --user ID "
-                                               "--password PW").arg(name));
-        if (!logOn(frame, request))
-            return fail(kLogonRefused, QStringLiteral("the logon of \"%1\" was refused (see the "
-                                                      "message above)").arg(request.user));
-        if (name.compare(QLatin1String("MAINMENU"), Qt::CaseInsensitive) == 0) {
-            target = windowOf(frame.mainMenu());
-        } else if (name.compare(QLatin1String("frmMain"), Qt::CaseInsensitive) == 0) {
-            target = &frame;
-        } else {
-            QStringList seen;
-            target = windowOf(openNamedScreen(frame, name, &seen));
-            if (!target)
-                return fail(kNoSuchScreen,
-                            QStringLiteral("no screen \"%1\" among those user \"%2\" may open%3")
-                                .arg(name, request.user,
-                                     seen.isEmpty() ? QStringLiteral(" (none)")
-                                                    : QStringLiteral(": ") +
-                                                          seen.join(QStringLiteral(", "))));
-        }
-    }
-    if (!target)
-        return fail(kNoSuchScreen, QStringLiteral("window \"%1\" is not shown").arg(name));
-
+    if (const int code = requestedWindow(request, frame, &target))
+        return code;
     settle();
-    for (const auto &[name, text] : request.settings) {
-        auto *field = target->findChild<QWidget *>(name);
-        if (!field)
-            return fail(kNoSuchScreen, QStringLiteral("no control \"%1\" on %2").arg(name, request.screen));
-        core::setControlText(field, text);
-        settle();
+    for (const auto &step : {setControls, pressButtons, showTab}) {
+        if (const int code = step(request, target))
+            return code;
     }
-    for (const QString &press : request.presses) {
-        auto *button = target->findChild<QAbstractButton *>(press);
-        if (!button)
-            return fail(kNoSuchScreen, QStringLiteral("no button \"%1\" on %2").arg(press, name));
-        button->click();
-        settle();
-    }
-    if (request.tab >= 0) {
-        auto *tabs = target->findChild<QTabWidget *>();
-        if (!tabs || request.tab >= tabs->count())
-            return fail(kNoSuchScreen, QStringLiteral("%1 has no tab page %2").arg(name).arg(request.tab));
-        tabs->setCurrentIndex(request.tab);
-        settle();
-    }
-    std::unique_ptr<QMessageBox> box;
-    if (request.message) {
-        auto *console = dynamic_cast<ConsoleMessageService *>(&frame.context().messages);
-        box = console ? console->lastBox() : nullptr;
-        if (!box)
-            return fail(kNoSuchScreen, QStringLiteral("no message box was shown"));
-        box->show();
-        settle();
-        target = box.get();
-    }
-    const QPixmap picture = target->grab();
-    if (picture.isNull() || !picture.save(request.file, "PNG"))
-        return fail(kNotWritten, QStringLiteral("could not write %1").arg(request.file));
-    err() << "velm --screenshot: " << name << " written to "
-          << QFileInfo(request.file).absoluteFilePath() << Qt::endl;
-    return kOk;
+    if (!request.message)
+        return writePicture(request, target);
+    const std::unique_ptr<QMessageBox> box = lastMessageBox(frame);
+    if (!box)
+        return fail(kNoSuchScreen, QStringLiteral("no message box was shown"));
+    return writePicture(request, box.get());
 }
 
 ConsoleMessageService::ConsoleMessageService(QString applicationTitle)

@@ -46,6 +46,16 @@ bool passwordAccepted(const QVariant &stored, const QString &typed)
     return password == typed || password == typed.toUpper() || password == typed.toLower();
 }
 
+// The stored password; null when the record has no such field.
+QVariant storedPassword(engine::TableCursor &users)
+{
+    try {
+        return users.value(QStringLiteral("PASSWORD"));
+    } catch (const engine::EngineError &) {
+        return {};
+    }
+}
+
 bool blank(const QString &text)
 {
     return text.trimmed().isEmpty();
@@ -103,6 +113,29 @@ LOGON::LOGON(core::AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Dialo
 
 void LOGON::buildControls()
 {
+    // Widgets are made in the order of the focus chain.
+    buildRemembrance();
+    QGridLayout *form = buildLogonPanel();
+    buildFirstUserPanel();
+    QHBoxLayout *buttons = buildButtons();
+    buildBackupProgress();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 16, 24, 16);
+    layout->setSpacing(12);
+    layout->addWidget(Label3);
+    layout->addLayout(form);
+    layout->addWidget(m_firstUser);
+    layout->addWidget(m_backupLabel);
+    layout->addWidget(m_backupProgress);
+    layout->addLayout(buttons);
+    setMinimumWidth(420);
+
+    connectControls();
+}
+
+void LOGON::buildRemembrance()
+{
     Label3 = label(QStringLiteral("Label3"), QStringLiteral("لا تنس ذكر الله"), this);
     Label3->setAlignment(Qt::AlignCenter);
     QFont remembrance = Label3->font();
@@ -110,7 +143,10 @@ void LOGON::buildControls()
     remembrance.setBold(true);
     Label3->setFont(remembrance);
     Label3->setStyleSheet(QStringLiteral("color: #1f6b45;"));
+}
 
+QGridLayout *LOGON::buildLogonPanel()
+{
     Label1 = label(QStringLiteral("Label1"), QStringLiteral(" المستخدم"), this);
     LABEL2 = label(QStringLiteral("LABEL2"), QStringLiteral("كلمة السر"), this);
     Label9 = label(QStringLiteral("Label9"), QStringLiteral("التاريخ"), this);
@@ -121,6 +157,28 @@ void LOGON::buildControls()
     Label1->setBuddy(USERID_TEXT);
     LABEL2->setBuddy(PASSWORD_TEXT);
 
+    QHBoxLayout *dateRow = buildDateRow();
+    QHBoxLayout *calendarRow = buildCalendarChoice();
+    QLabel *fileLabel = buildOtherDatabaseList();
+
+    auto *form = new QGridLayout;
+    form->setHorizontalSpacing(12);
+    form->setVerticalSpacing(8);
+    form->addWidget(Label1, 0, 0);
+    form->addWidget(USERID_TEXT, 0, 1);
+    form->addWidget(LABEL2, 1, 0);
+    form->addWidget(PASSWORD_TEXT, 1, 1);
+    form->addWidget(Label9, 2, 0, Qt::AlignTop);
+    form->addLayout(dateRow, 2, 1);
+    form->addLayout(calendarRow, 3, 1);
+    form->addWidget(fileLabel, 4, 0, Qt::AlignTop);
+    form->addWidget(File1, 4, 1);
+    form->setColumnStretch(1, 1);
+    return form;
+}
+
+QHBoxLayout *LOGON::buildDateRow()
+{
     YY_TEXT = dateBox(QStringLiteral("YY_TEXT"), 4, this);
     MM_TEXT = dateBox(QStringLiteral("MM_TEXT"), 2, this);
     DD_TEXT = dateBox(QStringLiteral("DD_TEXT"), 2, this);
@@ -143,7 +201,11 @@ void LOGON::buildControls()
         dateRow->addLayout(column);
     }
     dateRow->addStretch(1);
+    return dateRow;
+}
 
+QHBoxLayout *LOGON::buildCalendarChoice()
+{
     Option1 = new QButtonGroup(this);
     Option1->setObjectName(QStringLiteral("Option1"));
     m_gregorian = new QRadioButton(QStringLiteral("Gregorian"), this);
@@ -156,7 +218,11 @@ void LOGON::buildControls()
     calendarRow->addWidget(m_gregorian);
     calendarRow->addWidget(m_hijra);
     calendarRow->addStretch(1);
+    return calendarRow;
+}
 
+QLabel *LOGON::buildOtherDatabaseList()
+{
     File1 = new QListWidget(this);
     File1->setObjectName(QStringLiteral("File1"));
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -164,21 +230,11 @@ void LOGON::buildControls()
     File1->setLayoutDirection(Qt::LeftToRight); // file names are Latin paths
     auto *fileLabel = label(QStringLiteral("File1Label"), QStringLiteral("قاعدة بيانات أخرى"), this);
     fileLabel->setBuddy(File1);
+    return fileLabel;
+}
 
-    auto *form = new QGridLayout;
-    form->setHorizontalSpacing(12);
-    form->setVerticalSpacing(8);
-    form->addWidget(Label1, 0, 0);
-    form->addWidget(USERID_TEXT, 0, 1);
-    form->addWidget(LABEL2, 1, 0);
-    form->addWidget(PASSWORD_TEXT, 1, 1);
-    form->addWidget(Label9, 2, 0, Qt::AlignTop);
-    form->addLayout(dateRow, 2, 1);
-    form->addLayout(calendarRow, 3, 1);
-    form->addWidget(fileLabel, 4, 0, Qt::AlignTop);
-    form->addWidget(File1, 4, 1);
-    form->setColumnStretch(1, 1);
-
+void LOGON::buildFirstUserPanel()
+{
     // Offered only while the database has no user at all: without it nobody
     // could ever log on to a new database.
     m_firstUser = new QGroupBox(QStringLiteral("لا يوجد مستخدمون بعد: أنشئ المستخدم الأول بكل الصلاحيات"), this);
@@ -208,7 +264,10 @@ void LOGON::buildControls()
     firstForm->addRow(QStringLiteral("الاسم"), m_firstName);
     firstForm->addRow(QString(), m_createUser);
     m_firstUser->hide();
+}
 
+QHBoxLayout *LOGON::buildButtons()
+{
     m_ok = new QPushButton(QStringLiteral("موافق"), this);
     m_ok->setObjectName(QStringLiteral("ok"));
     m_close = new QPushButton(QStringLiteral("خروج"), this);
@@ -218,7 +277,11 @@ void LOGON::buildControls()
     buttons->addWidget(m_ok);
     buttons->addWidget(m_close);
     buttons->addStretch(1);
+    return buttons;
+}
 
+void LOGON::buildBackupProgress()
+{
     // The first logon copies the whole database: the copy shows its progress.
     m_backupProgress = new QProgressBar(this);
     m_backupProgress->setObjectName(QStringLiteral("backupProgress"));
@@ -227,18 +290,10 @@ void LOGON::buildControls()
     m_backupLabel = label(QStringLiteral("backupLabel"), QStringLiteral("جار أخذ النسخة الاحتياطية من قاعدة البيانات..."), this);
     m_backupProgress->hide();
     m_backupLabel->hide();
+}
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 16, 24, 16);
-    layout->setSpacing(12);
-    layout->addWidget(Label3);
-    layout->addLayout(form);
-    layout->addWidget(m_firstUser);
-    layout->addWidget(m_backupLabel);
-    layout->addWidget(m_backupProgress);
-    layout->addLayout(buttons);
-    setMinimumWidth(420);
-
+void LOGON::connectControls()
+{
     connect(m_ok, &QPushButton::clicked, this, &LOGON::logOn);
     connect(PASSWORD_TEXT, &QLineEdit::returnPressed, this, &LOGON::logOn);
     connect(m_close, &QPushButton::clicked, this, &LOGON::closeRequested);
@@ -346,9 +401,8 @@ bool LOGON::usersEmptyIn(const QString &dbFile) const
 {
     // A private look, so that the program's own connection stays as it is.
     try {
-        engine::Database db;
-        db.open(dbFile, core::passwordFromConnect(QLatin1String(core::kConnectString)));
-        return db.scalar(QStringLiteral("SELECT count(*) FROM users")).toLongLong() == 0;
+        const auto db = core::DataConnections::openFile(dbFile);
+        return db->scalar(QStringLiteral("SELECT count(*) FROM users")).toLongLong() == 0;
     } catch (const engine::EngineError &) {
         return false;
     }
@@ -469,75 +523,89 @@ void LOGON::refuse(const QString &message, QWidget *focus)
 
 void LOGON::logOn()
 {
-    core::DataStore &store = m_ctx.store;
     if (m_backingUp) // the window stays alive during the copy: no second logon
         return;
     if (!openForLogon())
         return;
 
-    core::CursorSlot &slot = store.slot(kUsers);
-    engine::TableCursor *users = nullptr;
-    bool found = false;
-    try {
-        users = &slot.open();
-        users->setIndex(QStringLiteral("PRIMARYKEY"));
-        users->seek(QStringLiteral("="), {USERID_TEXT->text()});
-        found = !users->noMatch();
-    } catch (const engine::EngineError &) {
-        found = false;
-    }
-    if (!found) {
+    core::CursorSlot &slot = m_ctx.store.slot(kUsers);
+    engine::TableCursor *users = findUser(slot);
+    if (!users) {
         slot.close();
         refuse(QStringLiteral("INVALID USER ID"), USERID_TEXT);
         return;
     }
-
-    QVariant stored;
-    try {
-        stored = users->value(QStringLiteral("PASSWORD"));
-    } catch (const engine::EngineError &) {
-    }
-    if (!passwordAccepted(stored, PASSWORD_TEXT->text())) {
+    if (!passwordAccepted(storedPassword(*users), PASSWORD_TEXT->text())) {
         slot.close();
         refuse(QStringLiteral("INVALID PASSWORD"), PASSWORD_TEXT);
         return;
     }
-
-    const QString yy = YY_TEXT->text();
-    const QString mm = MM_TEXT->text();
-    const QString dd = DD_TEXT->text();
-    if (yy.isEmpty() || yy == QLatin1String("0000") || mm.isEmpty() ||
-        mm == QLatin1String("00") || dd.isEmpty() || dd == QLatin1String("00")) {
+    if (!workingDateGiven()) {
         slot.close();
         refuse(kDateMissing, YY_TEXT);
         return;
     }
+    fillLogonState(*users);
+    slot.close();
 
+    const core::OpenResult reopened = takeLogonBackup();
+    if (!reopened.ok) {
+        failOpening(reopened);
+        return;
+    }
+    emit loggedOn();
+}
+
+engine::TableCursor *LOGON::findUser(core::CursorSlot &slot) const
+{
+    try {
+        engine::TableCursor &users = slot.open();
+        users.setIndex(QStringLiteral("PRIMARYKEY"));
+        users.seek(QStringLiteral("="), {USERID_TEXT->text()});
+        return users.noMatch() ? nullptr : &users;
+    } catch (const engine::EngineError &) {
+        return nullptr;
+    }
+}
+
+bool LOGON::workingDateGiven() const
+{
+    const QString yy = YY_TEXT->text();
+    const QString mm = MM_TEXT->text();
+    const QString dd = DD_TEXT->text();
+    return !(yy.isEmpty() || yy == QLatin1String("0000") || mm.isEmpty() ||
+             mm == QLatin1String("00") || dd.isEmpty() || dd == QLatin1String("00"));
+}
+
+void LOGON::fillLogonState(engine::TableCursor &users)
+{
     core::LogonState &state = m_ctx.logon;
-    state.WORK_YY = yy;
-    state.WORK_MM = mm;
-    state.WORK_DD = dd;
+    state.WORK_YY = YY_TEXT->text();
+    state.WORK_MM = MM_TEXT->text();
+    state.WORK_DD = DD_TEXT->text();
     for (QVariant &flag : state.PERMISSION)
         flag = 0;
     // A permission field missing from the record leaves its flag 0.
     for (int n = 1; n <= core::kPermissionCount; ++n) {
         try {
-            state.PERMISSION[n - 1] = users->value(QStringLiteral("check%1").arg(n));
+            state.PERMISSION[n - 1] = users.value(QStringLiteral("check%1").arg(n));
         } catch (const engine::EngineError &) {
         }
     }
     try {
-        state.userId = users->value(QStringLiteral("USERID")).toString();
+        state.userId = users.value(QStringLiteral("USERID")).toString();
     } catch (const engine::EngineError &) {
         state.userId = USERID_TEXT->text();
     }
-    slot.close();
+}
 
+core::OpenResult LOGON::takeLogonBackup()
+{
     m_backingUp = true;
     m_ok->setEnabled(false);
     // The window stays alive while the copy runs; the pointer says it is busy.
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    const core::OpenResult reopened = LOGONBACKUP(store, [this](int percent) {
+    const core::OpenResult reopened = LOGONBACKUP(m_ctx.store, [this](int percent) {
         m_backupLabel->show();
         m_backupProgress->show();
         m_backupProgress->setValue(percent);
@@ -547,11 +615,7 @@ void LOGON::logOn()
     m_backupProgress->hide();
     m_ok->setEnabled(true);
     m_backingUp = false;
-    if (!reopened.ok) {
-        failOpening(reopened);
-        return;
-    }
-    emit loggedOn();
+    return reopened;
 }
 
 void LOGON::showEvent(QShowEvent *event)

@@ -6,7 +6,9 @@
 
 class QButtonGroup;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -56,6 +58,21 @@ protected:
 
 private:
     void buildControls();
+    void buildRemembrance();
+    QGridLayout *buildLogonPanel();
+    QHBoxLayout *buildDateRow();
+    QHBoxLayout *buildCalendarChoice();
+    QLabel *buildOtherDatabaseList();
+    void buildFirstUserPanel();
+    QHBoxLayout *buildButtons();
+    void buildBackupProgress();
+    void connectControls();
+
+    // The steps of logOn.
+    engine::TableCursor *findUser(core::CursorSlot &slot) const; // null when unknown
+    bool workingDateGiven() const;
+    void fillLogonState(engine::TableCursor &users);
+    core::OpenResult takeLogonBackup(); // the connection as reopened after the copy
     void fillFileList();
     void chooseOtherDatabase();
     void pickDatePart(const QString &chosen, QLineEdit *box, QString core::LogonState::*part);

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace logon {
@@ -44,12 +45,14 @@ void copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const
     QEventLoop loop;
     std::thread worker([&] {
         try {
-            engine::Database source;
-            if (openSpec.isValid())
-                source.open(openSpec); // the key is known: no derivation
-            else
-                source.open(dbFile, core::passwordFromConnect(QLatin1String(core::kConnectString)));
-            source.backupTo(destination, [&](int p) {
+            std::unique_ptr<engine::Database> source;
+            if (openSpec.isValid()) {
+                source = std::make_unique<engine::Database>();
+                source->open(openSpec); // the key is known: no derivation
+            } else {
+                source = core::DataConnections::openFile(dbFile);
+            }
+            source->backupTo(destination, [&](int p) {
                 percent = p;
                 return !stop.load();
             });

@@ -1,14 +1,13 @@
-#include "support/LogonWorld.h"
+#include "support/FrameWorld.h"
 
 #include "screens/DataGrid.h"
-#include "shell/MAINMENU.h"
 #include "app/Screens.h"
 #include "app/Screenshot.h"
 #include "app/Startup.h"
 #include "support/TestMain.h"
-#include "shell/frmMain.h"
 
 #include <QCommandLineParser>
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QToolButton>
@@ -25,6 +24,8 @@ private slots:
     void commandLineWithoutADisplay();
     void screenshotRequest_data();
     void screenshotRequest();
+    void screenshotRunsItsSteps_data();
+    void screenshotRunsItsSteps();
     void qtTextsAreArabic();
     void everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack_data();
     void everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack();
@@ -116,6 +117,61 @@ void TestApp::screenshotRequest()
     }
 }
 
+void TestApp::screenshotRunsItsSteps_data()
+{
+    // The arguments after --screenshot FILE; user admin has the password pw.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("exitCode");
+    const QStringList admin{"--user", "admin", "--password", "pw"};
+    const QString shot = QStringLiteral("shot.png");
+    QTest::newRow("logon") << QStringList{} << shot << 0;
+    QTest::newRow("frame before the logon") << QStringList{"frmMain"} << shot << 0;
+    QTest::newRow("splash") << QStringList{"frmLogo"} << shot << 0;
+    QTest::newRow("second splash off in db_path") << QStringList{"frmLogo2"} << shot << 5;
+    QTest::newRow("menu without a user") << QStringList{"MAINMENU"} << shot << 2;
+    QTest::newRow("refused logon") << QStringList{"MAINMENU", "--user", "admin", "--password", "no"} << shot << 4;
+    QTest::newRow("menu") << QStringList{"MAINMENU"} + admin << shot << 0;
+    QTest::newRow("screen by its button") << QStringList{"frmWitnessesx"} + admin << shot << 0;
+    QTest::newRow("screen by its name, tab page") << QStringList{"frmTamrel", "--tab", "1"} + admin << shot << 0;
+    QTest::newRow("no such screen") << QStringList{"frmNowhere"} + admin << shot << 5;
+    QTest::newRow("no such control") << QStringList{"frmWitnesses", "--set", "nowhere=x"} + admin << shot << 5;
+    QTest::newRow("no such button") << QStringList{"frmWitnesses", "--press", "nowhere"} + admin << shot << 5;
+    QTest::newRow("no such tab page") << QStringList{"frmTamrel", "--tab", "99"} + admin << shot << 5;
+    QTest::newRow("no message shown") << QStringList{"--message"} << shot << 5;
+    QTest::newRow("message of a refused logon")
+        << QStringList{"--set", "USERID_TEXT=nobody", "--press", "ok", "--message"} << shot << 0;
+    QTest::newRow("folder missing") << QStringList{} << QStringLiteral("missing/shot.png") << 6;
+}
+
+void TestApp::screenshotRunsItsSteps()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    QFETCH(int, exitCode);
+    TempDataFolder folder;
+    core::DataStore &store = folder.openStore();
+    TempDataFolder::addUser(store.db(), QStringLiteral("admin"), QStringLiteral("pw"));
+    store.CLOSEDATABASE();
+    app::ConsoleMessageService messages;
+    app::NoInputService input;
+    app::NoFileOpener files;
+    core::LogonState logon;
+    core::CmnSub cmn(store, messages);
+    core::AppContext ctx{store, messages, input, files, logon, cmn};
+
+    QCommandLineParser parser;
+    app::addCommandLineOptions(parser);
+    const QString path = folder.path(file);
+    QVERIFY(parser.parse(QStringList{"velm", "--screenshot", path} + arguments));
+    QString error;
+    const std::optional<app::ScreenshotRequest> request = app::screenshotRequest(parser, &error);
+    QVERIFY2(request && error.isEmpty(), qPrintable(error));
+    logon::frmMain frame(ctx, app::menuScreens());
+    QCOMPARE(app::runScreenshot(*request, frame), exitCode);
+    QCOMPARE(!QImage(path).isNull(), exitCode == 0);
+}
+
 void TestApp::qtTextsAreArabic()
 {
     QVERIFY(app::loadQtArabic(*qApp));
@@ -151,16 +207,9 @@ void TestApp::everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack()
     QFETCH(QString, screen);
     QFETCH(QString, firstField);
     QFETCH(QString, firstHeading);
-    LogonWorld w;
-    w.prepare([](engine::Database &db) {
-        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
-    });
-    logon::frmMain frame(w.ctx, app::menuScreens());
-    frame.show();
-    QVERIFY(QTest::qWaitForWindowActive(&frame));
-    QVERIFY(frame.startUp());
-    typeAndLogOn(frame.logonScreen(), QStringLiteral("admin"), QStringLiteral("pw"));
-    QVERIFY(frame.mainMenu());
+    FrameWorld w;
+    QVERIFY(w.reachMenu(app::menuScreens(), QStringLiteral("admin"), QStringLiteral("pw")));
+    logon::frmMain &frame = *w.frame;
 
     QTest::keyClick(frame.mainMenu()->button(button), Qt::Key_Space);
     QTRY_VERIFY(frame.currentScreen());

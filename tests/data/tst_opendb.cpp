@@ -11,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QStringEncoder>
 
 #include <sys/stat.h>
 
@@ -134,14 +136,39 @@ private slots:
         else
             folder.writeDbPath(lines, lineEnd, bom);
 
-        DataStore store(p);
-        QVERIFY(store.READDBPATH());
-        QCOMPARE(store.config().showLogo2, logo2);
-        QCOMPARE(store.config().dataDir, expand(dataDir));
-        QCOMPARE(store.config().pictureDir, expand(pictureDir));
-        QCOMPARE(store.config().formsDir, expand(formsDir));
-        QCOMPARE(store.config().dbFile, expand(dbFile));
-        QCOMPARE(store.config().reportDir(), store.config().dataDir);
+        const std::optional<DataStoreConfig> config = DbPathReader(p).read();
+        QVERIFY(config);
+        QCOMPARE(config->showLogo2, logo2);
+        QCOMPARE(config->dataDir, expand(dataDir));
+        QCOMPARE(config->pictureDir, expand(pictureDir));
+        QCOMPARE(config->formsDir, expand(formsDir));
+        QCOMPARE(config->dbFile, expand(dbFile));
+        QCOMPARE(config->reportDir(), config->dataDir);
+        // Reading the file prepares no folder.
+        QCOMPARE(subfolders(p), QStringList());
+    }
+
+    // Folder names in Arabic, as written today and by the office's older tools.
+    void decodesTheFolderNames_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QString data = QStringLiteral("بيانات");
+        const QByteArray head = "0\n\\";
+        const QByteArray tail = "\n\\pic\n\\mat\n\\forms\n";
+        QTest::newRow("UTF-8") << head + data.toUtf8() + tail;
+        QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + head + data.toUtf8() + tail;
+        QStringEncoder arabicCodePage("windows-1256");
+        QVERIFY(arabicCodePage.isValid());
+        QTest::newRow("Arabic code page") << head + QByteArray(arabicCodePage(data)) + tail;
+    }
+    void decodesTheFolderNames()
+    {
+        QFETCH(QByteArray, bytes);
+        const DataStoreConfig config = DbPathReader(QStringLiteral("/office")).parse(bytes);
+        QCOMPARE(config.showLogo2, QStringLiteral("0"));
+        QCOMPARE(config.dataDir, QStringLiteral("/office/بيانات"));
+        QCOMPARE(config.dbFile, QStringLiteral("/office/بيانات/velm.mdb"));
+        QCOMPARE(config.formsDir, QStringLiteral("/office/forms"));
     }
 
     void missingDbPathChangesNothing()
@@ -225,6 +252,43 @@ private slots:
         // The next start makes it.
         QVERIFY(store.READDBPATH());
         QVERIFY(QFileInfo(folder.dataDir() + "/backup").isDir());
+    }
+
+    // The folder maker needs no database: any file beside the program is
+    // the first database to it.
+    void folderMakerPlacesTheFirstFileOnce()
+    {
+        TempDataFolder folder(false);
+        const QString p = folder.programDir();
+        const DataFolders folders(p);
+        DataStoreConfig config;
+        config.dataDir = p + QStringLiteral("/data");
+        config.pictureDir = p + QStringLiteral("/missing/pictures"); // one level only: not made
+        config.materialDir = p + QStringLiteral("/material");
+        config.formsDir = p + QStringLiteral("/forms");
+
+        folders.make(config); // nothing to copy yet
+        QCOMPARE(subfolders(p), QStringList({"data", "forms", "material"}));
+        QVERIFY(QDir(config.dataDir).isEmpty());
+        QVERIFY(!folders.placeFirstDatabase(p + QStringLiteral("/nowhere")));
+
+        QFile first(folder.path(QStringLiteral("velm.mdb")));
+        QVERIFY(first.open(QIODevice::WriteOnly));
+        first.write("first");
+        first.close();
+        QVERIFY(!folders.placeFirstDatabase(p + QStringLiteral("/nowhere"))); // no folder to copy into
+        QCOMPARE(subfolders(p), QStringList({"data", "forms", "material"}));
+        QVERIFY(folders.placeFirstDatabase(config.dataDir));
+        QCOMPARE(readBytes(config.dataDir + QStringLiteral("/velm.mdb")), QByteArray("first"));
+
+        QVERIFY(first.open(QIODevice::WriteOnly));
+        first.write("second");
+        first.close();
+        QVERIFY(!folders.placeFirstDatabase(config.dataDir));
+        folders.make(config);
+        QCOMPARE(readBytes(config.dataDir + QStringLiteral("/velm.mdb")), QByteArray("first"));
+        QCOMPARE(QDir(config.dataDir).entryList(QDir::Files), QStringList{"velm.mdb"});
+        QVERIFY(QFileInfo(config.dataDir + QStringLiteral("/backup")).isDir());
     }
 
     void firstDatabaseIsCopiedOnceAndNeverReplaced()
@@ -380,6 +444,49 @@ private slots:
             QCOMPARE(readBytes(file), before);
             QVERIFY(!QFileInfo::exists(file + QStringLiteral("-wal")));
         }
+    }
+
+    // The main connection tries a missing file again on the file the re-read
+    // names, kOpenAttempts times in all; a file that is not ours only once.
+    void mainConnectionRetriesWithinItsBound_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("reread");
+        QTest::addColumn<int>("rereads");
+        QTest::addColumn<int>("number");
+        QTest::newRow("placed by the re-read") << "missing" << "office" << 1 << 0;
+        QTest::newRow("still missing") << "missing" << "missing" << kOpenAttempts - 1 << 3024;
+        QTest::newRow("no file named") << "" << "" << kOpenAttempts - 1 << 3001;
+        QTest::newRow("not an office file") << "foreign" << "office" << 0 << 3011;
+    }
+    void mainConnectionRetriesWithinItsBound()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, reread);
+        QFETCH(int, rereads);
+        TempDataFolder folder(false);
+        const QString office = folder.placeFirstDatabase();
+        const QString foreign = folder.path(QStringLiteral("foreign.mdb"));
+        engine::Database other;
+        other.create(foreign, passwordFromConnect(QLatin1String(kConnectString)));
+        other.close();
+        const QHash<QString, QString> paths{
+            {QStringLiteral("office"), office},
+            {QStringLiteral("foreign"), foreign},
+            {QStringLiteral("missing"), folder.path(QStringLiteral("missing.mdb"))}};
+
+        DataConnections connections;
+        int calls = 0;
+        const OpenResult r = connections.openMain(paths.value(first), [&] {
+            ++calls;
+            return paths.value(reread);
+        });
+        QCOMPARE(calls, rereads);
+        QTEST(r.errorNumber, "number");
+        QCOMPARE(r.ok, r.errorNumber == 0);
+        QCOMPARE(connections.isOpen(), r.ok);
+        if (r.ok)
+            QCOMPARE(connections.main().path(), office);
     }
 
     void missingDatabaseIsPlacedByTheRetry()

@@ -21,9 +21,7 @@ namespace {
 struct Fixture : testsupport::ScreenFixture<frmCourses> {
     Fixture()
     {
-        logon.WORK_YY = QStringLiteral("1426");
-        logon.WORK_MM = QStringLiteral("01");
-        logon.WORK_DD = QStringLiteral("15");
+        setWorkingDate({"1426", "01", "15"});
         addPerson(QStringLiteral("12"), QStringLiteral("عبد الله"), QStringLiteral("Abdullah"));
         for (int seq : {1, 2, 5})
             addCourse(QStringLiteral("12"), seq, QStringLiteral("جيد"));

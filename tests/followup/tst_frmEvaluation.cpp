@@ -30,9 +30,7 @@ const QString kStatus = core::schema::starterCodes(17).value(0);
 struct Fixture : testsupport::ScreenFixture<frmEvaluation> {
     Fixture()
     {
-        logon.WORK_YY = QStringLiteral("1427");
-        logon.WORK_MM = QStringLiteral("05");
-        logon.WORK_DD = QStringLiteral("09");
+        setWorkingDate({"1427", "05", "09"});
         addPerson(QStringLiteral("12"), QStringLiteral("عبد الله"), QStringLiteral("Abdullah"));
         addPerson(QStringLiteral("13"), QStringLiteral("مريم"), QStringLiteral("Maryam"));
         store.db().execute(QStringLiteral("INSERT INTO witnesses (NAME) VALUES ('سعد')"));

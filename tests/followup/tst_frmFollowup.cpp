@@ -21,9 +21,7 @@ namespace {
 struct Fixture : testsupport::ScreenFixture<frmFollowup> {
     Fixture()
     {
-        logon.WORK_YY = QStringLiteral("1427");
-        logon.WORK_MM = QStringLiteral("05");
-        logon.WORK_DD = QStringLiteral("09");
+        setWorkingDate({"1427", "05", "09"});
         addPerson(QStringLiteral("12"), QStringLiteral("عبد الله"), QStringLiteral("Abdullah"));
         addPerson(QStringLiteral("13"), QStringLiteral("مريم"), QStringLiteral("Maryam"));
         for (int seq : {1, 2, 5})

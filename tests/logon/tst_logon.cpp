@@ -301,9 +301,7 @@ void TestLogon::dateCheck()
     LogonWorld &w = *m_world;
     logon::LOGON &screen = sharedScreen();
     QSignalSpy loggedOn(&screen, &logon::LOGON::loggedOn);
-    control<QLineEdit>(&screen, "YY_TEXT")->setText(yy);
-    control<QLineEdit>(&screen, "MM_TEXT")->setText(mm);
-    control<QLineEdit>(&screen, "DD_TEXT")->setText(dd);
+    testsupport::WorkingDate{yy, mm, dd}.typeInto(&screen);
 
     typeAndLogOn(&screen, kAdmin, QStringLiteral("secret"));
     QCOMPARE(loggedOn.count(), accepted ? 1 : 0);

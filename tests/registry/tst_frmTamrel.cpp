@@ -72,9 +72,7 @@ const QHash<QString, QStringList> &selectors()
 struct Fixture : testsupport::ScreenFixture<frmTamrel> {
     Fixture()
     {
-        logon.WORK_YY = QStringLiteral("1427");
-        logon.WORK_MM = QStringLiteral("05");
-        logon.WORK_DD = QStringLiteral("09");
+        setWorkingDate({"1427", "05", "09"});
         store.db().execute(QStringLiteral("INSERT INTO followup_group (group_name, english_NAME, phone, mobile, "
                                           "leader_name, language) VALUES (?, 'G1', ' ', '0555123', 'سعد', ' ')"),
                            {kGroup});

@@ -1,9 +1,7 @@
-#include "support/LogonWorld.h"
+#include "support/FrameWorld.h"
 
-#include "shell/MAINMENU.h"
 #include "screens/ScreenHost.h"
 #include "support/TestMain.h"
-#include "shell/frmMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -210,19 +208,17 @@ void TestMainMenu::startUpShowsLogonAndSplashes()
 
 void TestMainMenu::logonLeadsToTheCentredMenu()
 {
-    LogonWorld w;
+    FrameWorld w;
     w.prepare([](engine::Database &db) {
         TempDataFolder::addUser(db, QStringLiteral("clerk"), QStringLiteral("pw"),
                                 QStringLiteral("موظف"), {3, 11});
     });
-    logon::frmMain frame(w.ctx, screensFor(allNumbers()));
-    frame.show();
-    QVERIFY(frame.startUp());
+    QVERIFY(w.startFrame(screensFor(allNumbers())));
+    logon::frmMain &frame = *w.frame;
     QPointer<logon::LOGON> screen = frame.logonScreen();
-    typeAndLogOn(screen, QStringLiteral("clerk"), QStringLiteral("pw"));
+    QVERIFY(w.logOnAs(QStringLiteral("clerk"), QStringLiteral("pw")));
     QCOMPARE(w.messages.shownCount(), 0);
 
-    QVERIFY(frame.mainMenu());
     QTRY_VERIFY(screen.isNull()); // unloaded
     QCOMPARE(enabledButtons(*frame.mainMenu()), (QList<int>{3, 11}));
     QWidget *window = frame.mainMenu()->parentWidget();
@@ -235,16 +231,10 @@ void TestMainMenu::logonLeadsToTheCentredMenu()
 
 void TestMainMenu::aButtonSwapsTheMenuForItsScreenAndBack()
 {
-    LogonWorld w;
-    w.prepare([](engine::Database &db) {
-        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
-    });
-    logon::frmMain frame(w.ctx, screensFor(allNumbers()));
-    frame.show();
-    QVERIFY(frame.startUp());
-    typeAndLogOn(frame.logonScreen(), QStringLiteral("admin"), QStringLiteral("pw"));
+    FrameWorld w;
+    QVERIFY(w.reachMenu(screensFor(allNumbers()), QStringLiteral("admin"), QStringLiteral("pw")));
+    logon::frmMain &frame = *w.frame;
     QPointer<logon::MAINMENU> menu = frame.mainMenu();
-    QVERIFY(menu);
 
     QTest::mouseClick(menu->button(11), Qt::LeftButton);
     QWidget *screen = frame.currentScreen();
@@ -282,18 +272,10 @@ void TestMainMenu::aButtonSwapsTheMenuForItsScreenAndBack()
 
 void TestMainMenu::keyboardStartsOnAMarkedButton()
 {
-    LogonWorld w;
-    w.prepare([](engine::Database &db) {
-        TempDataFolder::addUser(db, QStringLiteral("clerk"), QStringLiteral("pw"),
-                                QStringLiteral("موظف"), {3, 11});
-    });
-    logon::frmMain frame(w.ctx, screensFor(allNumbers()));
-    frame.show();
-    QVERIFY(QTest::qWaitForWindowActive(&frame));
-    QVERIFY(frame.startUp());
-    typeAndLogOn(frame.logonScreen(), QStringLiteral("clerk"), QStringLiteral("pw"));
+    FrameWorld w;
+    QVERIFY(w.reachMenu(screensFor(allNumbers()), QStringLiteral("clerk"), QStringLiteral("pw"), {3, 11}));
+    logon::frmMain &frame = *w.frame;
     logon::MAINMENU *menu = frame.mainMenu();
-    QVERIFY(menu);
     QTRY_COMPARE(QApplication::focusWidget(), menu->button(3));
 
     // The focused button is drawn with a mark the others do not have.
@@ -330,7 +312,7 @@ void TestMainMenu::statusBarNamesUserDateAndDataFile()
     QFETCH(bool, other);
     QFETCH(QString, day);
     QFETCH(QString, dateText);
-    LogonWorld w;
+    FrameWorld w;
     w.prepare([](engine::Database &db) {
         TempDataFolder::addUser(db, QStringLiteral("clerk"), QStringLiteral("pw"));
     });
@@ -341,19 +323,14 @@ void TestMainMenu::statusBarNamesUserDateAndDataFile()
         QVERIFY(QFile::copy(dbFile, branch));
         dbFile = branch;
     }
-    logon::frmMain frame(w.ctx, screensFor(allNumbers()));
-    frame.show();
-    QVERIFY(frame.startUp());
+    QVERIFY(w.startFrame(screensFor(allNumbers())));
+    logon::frmMain &frame = *w.frame;
     auto *status = frame.findChild<QLabel *>(QStringLiteral("statusDataFile"));
     QVERIFY(status);
     if (other)
         control<QListWidget>(frame.logonScreen(), "File1")->setCurrentRow(0);
-    for (const auto &[name, value] : {std::pair{"YY_TEXT", QStringLiteral("1427")},
-                                      std::pair{"MM_TEXT", QStringLiteral("05")},
-                                      std::pair{"DD_TEXT", day}})
-        control<QLineEdit>(frame.logonScreen(), name)->setText(value);
-    typeAndLogOn(frame.logonScreen(), QStringLiteral("CLERK"), QStringLiteral("pw"));
-    QVERIFY(frame.mainMenu());
+    testsupport::WorkingDate{QStringLiteral("1427"), QStringLiteral("05"), day}.typeInto(frame.logonScreen());
+    QVERIFY(w.logOnAs(QStringLiteral("CLERK"), QStringLiteral("pw")));
 
     QCOMPARE(frame.findChild<QLabel *>(QStringLiteral("statusUser"))->text(),
              QStringLiteral("المستخدم: clerk"));
@@ -366,21 +343,16 @@ void TestMainMenu::statusBarNamesUserDateAndDataFile()
 
 void TestMainMenu::aLargeScreenScrollsInASmallFrame()
 {
-    LogonWorld w;
-    w.prepare([](engine::Database &db) {
-        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
-    });
+    FrameWorld w;
     core::MenuScreens screens = screensFor(allNumbers());
     screens.insert(5, [](core::AppContext &, QWidget *) {
         QWidget *screen = makeScreen(5);
         screen->setMinimumSize(900, 700);
         return screen;
     });
-    logon::frmMain frame(w.ctx, screens);
-    frame.resize(640, 480);
-    frame.show();
-    QVERIFY(frame.startUp());
-    typeAndLogOn(frame.logonScreen(), QStringLiteral("admin"), QStringLiteral("pw"));
+    QVERIFY(w.reachMenu(screens, QStringLiteral("admin"), QStringLiteral("pw"),
+                        TempDataFolder::allPermissions(), QSize(640, 480)));
+    logon::frmMain &frame = *w.frame;
     QVERIFY(frame.openScreen(5));
     const QScrollBar *across = frame.mdiArea()->horizontalScrollBar();
     QTRY_VERIFY(across->maximum() - across->minimum() > 0);
@@ -394,16 +366,14 @@ void TestMainMenu::aLargeScreenScrollsInASmallFrame()
 
 void TestMainMenu::menuCloseEndsTheProgram()
 {
-    LogonWorld w;
+    FrameWorld w;
     w.prepare([](engine::Database &db) {
         TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
     });
-    logon::frmMain frame(w.ctx, screensFor(allNumbers()));
+    QVERIFY(w.startFrame(screensFor(allNumbers())));
+    logon::frmMain &frame = *w.frame;
     QSignalSpy ended(&frame, &logon::frmMain::programEnded);
-    frame.show();
-    QVERIFY(frame.startUp());
-    typeAndLogOn(frame.logonScreen(), QStringLiteral("admin"), QStringLiteral("pw"));
-    QVERIFY(frame.mainMenu());
+    QVERIFY(w.logOnAs(QStringLiteral("admin"), QStringLiteral("pw")));
     QTest::mouseClick(frame.mainMenu()->findChild<QWidget *>(QStringLiteral("close")), Qt::LeftButton);
     QCOMPARE(ended.count(), 1);
     QCOMPARE(ended.first().first().toInt(), 0);

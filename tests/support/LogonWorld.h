@@ -5,6 +5,7 @@
 #include "support/FakeServices.h"
 #include "logon/LOGON.h"
 #include "support/TempDataFolder.h"
+#include "support/WorkingDate.h"
 #include "engine/Database.h"
 
 #include <QLineEdit>

@@ -6,6 +6,7 @@
 #include "support/FakeServices.h"
 #include "data/OpenDb.h"
 #include "support/TempDataFolder.h"
+#include "support/WorkingDate.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -67,6 +68,9 @@ struct ScreenWorld {
     core::LogonState logon;
     core::CmnSub cmn;
     core::AppContext ctx;
+
+    // The working date a logon would have left.
+    void setWorkingDate(const WorkingDate &date) { date.setIn(logon); }
 
     // The last shown message without surrounding blanks.
     QString lastShown() const { return messages.lastShown().trimmed(); }

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "engine/Database.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace core {
+
+// The connect string of the office database; its pwd= part is the key.
+inline constexpr const char *kConnectString = ";pwd=zk";
+inline constexpr int kOpenAttempts = 3; // tries of OPENDATABASE for 3001/3024/3260
+
+// Password part of a connect string such as ";pwd=zk" (empty when none).
+QString passwordFromConnect(const QString &connect);
+
+// Outcome of OPENDATABASE. On failure `message` is the text to show before
+// the program ends ("Invalid Access" or "Invalid Access-<number>").
+struct OpenResult {
+    bool ok = false;
+    int errorNumber = 0;
+    QString message;
+};
+
+// The connections of the process to the office database: the main
+// connection, the further connections of grids and look-ups, and the one
+// view connection the screens share. Every connection to an office
+// database is opened here.
+class DataConnections {
+public:
+    DataConnections() = default;
+    DataConnections(const DataConnections &) = delete;
+    DataConnections &operator=(const DataConnections &) = delete;
+
+    // Opens the main connection on dbFile, closing it first when open. A
+    // file without the office schema is refused (3011, "Invalid Access");
+    // a missing, unnamed or locked file is tried again up to kOpenAttempts
+    // times, on the file `beforeRetry` (when given) returns.
+    OpenResult openMain(QString dbFile, const std::function<QString()> &beforeRetry);
+    void closeMain();
+    bool isOpen() const { return m_main && m_main->isOpen(); }
+    // The main connection; throws EngineError 3001 when it is not open. The
+    // object stays the same across close and open: screens and grids hold
+    // references to it.
+    engine::Database &main();
+
+    // A further connection on dbFile. With the main connection open on the
+    // same file its derived key is reused: no key derivation. Throws EngineError.
+    std::unique_ptr<engine::Database> openView(const QString &dbFile) const;
+    // The shared view connection on dbFile, opened on first use and again
+    // when dbFile changes or it was closed. Throws EngineError.
+    std::shared_ptr<engine::Database> sharedView(const QString &dbFile);
+
+    // A connection of its own on any office file (another database, a
+    // look before the logon), with the office key. Throws EngineError.
+    static std::unique_ptr<engine::Database> openFile(const QString &dbFile,
+                                                      const QStringList &requiredTables = {});
+
+private:
+    std::unique_ptr<engine::Database> m_main;
+    std::shared_ptr<engine::Database> m_sharedView;
+    QString m_sharedViewPath;
+};
+
+} // namespace core
