@@ -367,17 +367,10 @@ void frmEvaluation::CLEARFIELDS()
 
 void frmEvaluation::DATATOTEXT()
 {
-    CLEARFIELDS();
-    RecordScreen::showFields();
-    personChanged(false);
+    PersonRecordScreen::DATATOTEXT();
     // The record shown brings its problems: every way of showing one
     // (find, the moves, the list choice) ends here.
     showProblems();
-}
-
-void frmEvaluation::texttodata()
-{
-    RecordScreen::storeFields();
 }
 
 void frmEvaluation::personChanged(bool)

@@ -53,7 +53,6 @@ public:
     explicit frmEvaluation(core::AppContext &ctx, QWidget *parent = nullptr);
 
     void DATATOTEXT() override;
-    void texttodata() override;
 
 private:
     struct ProblemSlot {

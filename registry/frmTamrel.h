@@ -106,11 +106,12 @@ private:
 
     // --- the screen's procedures
     void CLEARFIELDS() override;
-    void SETKEY() override;
-    bool VALIDATE() override;
+    core::RecordKey SETKEY() override;
+    core::CheckResult VALIDATE() override;
     void loadLookups() override;
     void afterAdd(bool added) override;
-    void updateClicked() override;
+    bool beforeUpdate() override;
+    void afterUpdate(bool updated) override;
     void listClicked() override;
 
     // --- field copies by kind
@@ -141,9 +142,13 @@ private:
     void searchClicked();
     void chooseListedPerson();
 
-    // A person check of a look-up list: empty fails (yellow, on its tab).
-    bool checkListFilled(core::LookupCombo *list);
-    void failCheck(QWidget *control, const QString &message);
+    // The person checks. A look-up list must be filled (else it turns
+    // yellow); a required box passes CHECKFIELD. A failing control is shown
+    // on its tab with the focus.
+    core::CheckResult checkListFilled(core::LookupCombo *list);
+    core::CheckResult checkRequired(const char *name, bool numeric);
+    core::CheckResult checkDateOfIslam();
+    core::CheckResult failCheck(QWidget *control, const QString &message);
     void showTabOf(QWidget *control);
     void setOption(QButtonGroup *group, int index, bool on);
     void uncheckAll(QButtonGroup *group);
@@ -158,7 +163,6 @@ private:
     QHash<QString, QWidget *> m_controls;             // by object name
     QHash<QString, core::DateSelector *> m_selectors; // by field
     QList<QWidget *> m_tabChain;                      // controls in reading order
-    bool m_valid = false;
 
     QTabWidget *SSTab1 = nullptr;
     QLineEdit *txt_tamrel_no = nullptr;

@@ -43,9 +43,6 @@ RecordScreen::~RecordScreen()
     // The grid outlives this part of the screen (QWidget's destructor hides
     // and deletes it later) and must not ask it for headings any more.
     m_grid->setHeadingProvider({});
-    // The shared state outlives the screen: never leave it pointing here.
-    if (m_ctx.cmn.CURRENT_FORM == static_cast<RecordForm *>(this))
-        m_ctx.cmn.CURRENT_FORM = nullptr;
 }
 
 CmnSub &RecordScreen::cmn() const
@@ -231,8 +228,6 @@ void RecordScreen::loadForm()
     cmn().msgs.LOADMSGS();
     CLEARFIELDS();
     m_listData->setDatabase(m_ctx.store);
-    cmn().CURRENT_TABLE = m_slot;
-    cmn().CURRENT_FORM = this;
     loadLookups();
     refreshList();
     m_loading = false;
@@ -242,6 +237,22 @@ void RecordScreen::loadForm()
 void RecordScreen::SETINDEX()
 {
     table().setIndex(kPrimaryKey);
+}
+
+void RecordScreen::DATATOTEXT()
+{
+    CLEARFIELDS();
+    showFields();
+}
+
+void RecordScreen::texttodata()
+{
+    storeFields();
+}
+
+engine::TableCursor &RecordScreen::recordTable()
+{
+    return table();
 }
 
 engine::TableCursor &RecordScreen::table() const
@@ -263,14 +274,25 @@ bool RecordScreen::withCursor(const std::function<void()> &op)
     } closer{m_slot};
     try {
         m_slot->open();
-        cmn().CURRENT_TABLE = m_slot;
-        cmn().CURRENT_FORM = this;
         op();
         return true;
     } catch (const engine::EngineError &) {
         message(cmn().msgs.MSG_DATAERROR);
         return false;
     }
+}
+
+CheckResult RecordScreen::checkControl(QWidget *control, bool required, bool numeric)
+{
+    const QString text = controlText(control);
+    const CheckResult result = cmn().CHECKFIELD(text, required, numeric);
+    if (!result.valid) {
+        if (control)
+            control->setFocus();
+    } else if (text.isEmpty() && control) {
+        setControlText(control, QStringLiteral(" "));
+    }
+    return result;
 }
 
 void RecordScreen::fitToField(QWidget *control, const QString &field, const QString &tableName) const
@@ -394,7 +416,6 @@ QString RecordScreen::headingFor(const QString &field) const
 
 void RecordScreen::refreshList()
 {
-    cmn().CURRENT_TABLE = m_slot;
     m_listData->setDatabase(m_ctx.store);
     // A list that cannot be read keeps what it showed; while loading the
     // screen opens anyway, afterwards the user is told.
@@ -416,33 +437,34 @@ void RecordScreen::afterDelete(bool)
 
 void RecordScreen::addClicked()
 {
-    SETKEY();
-    if (!VALIDATE()) {
-        message(cmn().ERRMSG);
+    const CheckResult check = VALIDATE();
+    if (!check.valid) {
+        message(check.message);
         return;
     }
     bool added = false;
-    withCursor([&] { added = cmn().ADDREC(); });
+    withCursor([&] { added = cmn().ADDREC(*this, SETKEY()); });
     afterAdd(added);
 }
 
 void RecordScreen::updateClicked()
 {
-    SETKEY();
-    if (!VALIDATE()) {
-        message(cmn().ERRMSG);
+    if (!beforeUpdate())
+        return;
+    const CheckResult check = VALIDATE();
+    if (!check.valid) {
+        message(check.message);
         return;
     }
     bool updated = false;
-    withCursor([&] { updated = cmn().UPDATEREC(); });
+    withCursor([&] { updated = cmn().UPDATEREC(*this, SETKEY()); });
     afterUpdate(updated);
 }
 
 void RecordScreen::deleteClicked()
 {
-    SETKEY();
     bool deleted = false;
-    withCursor([&] { deleted = cmn().DELETEREC(); });
+    withCursor([&] { deleted = cmn().DELETEREC(*this, SETKEY()); });
     afterDelete(deleted);
 }
 
@@ -453,18 +475,17 @@ void RecordScreen::clearClicked()
 
 void RecordScreen::findClicked()
 {
-    SETKEY();
-    withCursor([&] { cmn().FINDREC(); });
+    withCursor([&] { cmn().FINDREC(*this, SETKEY()); });
 }
 
 void RecordScreen::firstrecClicked()
 {
-    withCursor([&] { cmn().GOFIRST(); });
+    withCursor([&] { cmn().GOFIRST(*this); });
 }
 
 void RecordScreen::lastrecClicked()
 {
-    withCursor([&] { cmn().GOLAST(); });
+    withCursor([&] { cmn().GOLAST(*this); });
 }
 
 // No position survives between buttons: the record on the screen is found
@@ -472,18 +493,16 @@ void RecordScreen::lastrecClicked()
 void RecordScreen::nextrecClicked()
 {
     withCursor([&] {
-        SETKEY();
-        cmn().FINDREC();
-        cmn().GONEXT();
+        cmn().FINDREC(*this, SETKEY());
+        cmn().GONEXT(*this);
     });
 }
 
 void RecordScreen::prevrecClicked()
 {
     withCursor([&] {
-        SETKEY();
-        cmn().FINDREC();
-        cmn().GOPREV();
+        cmn().FINDREC(*this, SETKEY());
+        cmn().GOPREV(*this);
     });
 }
 
