@@ -88,6 +88,17 @@ public:
 private:
     // --- building (frmTamrelPages.cpp)
     void createControls();
+    void createFieldControls();
+    void createFormControls();
+    void createPersonRows();
+    // The control of a field, by its kind.
+    QWidget *makeLineBox(const TamrelField &f);
+    QWidget *makeTextArea(const TamrelField &f);
+    QWidget *makeLookupList(const TamrelField &f);
+    QWidget *makeDropDown(const TamrelField &f);
+    QWidget *makeCheckBox(const TamrelField &f);
+    QWidget *makeOptions(const TamrelField &f);
+    core::DateSelector *makeDateSelector(const TamrelField &f, QWidget *bound);
     QWidget *buildPersonPage();
     QWidget *buildPassportPage();
     QWidget *buildAddressPage();

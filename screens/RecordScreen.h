@@ -247,6 +247,9 @@ private:
     QPushButton *makeButton(const QString &name, const QString &tip, int icon);
     void chooseGridRow();
     void buildLayout();
+    void makeStandardButtons(QHBoxLayout *bar);
+    void buildListPanel();
+    void connectButtons();
     void bindKeys();
     void fitWindowToContents();
 
