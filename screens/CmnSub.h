@@ -47,7 +47,6 @@ struct CheckResult {
     QString message;
 
     static CheckResult failed(const QString &message) { return {false, message.left(kMessageWidth)}; }
-    explicit operator bool() const { return valid; }
 };
 
 // The text a control shows (line edit, combo, look-up list, text area,
@@ -110,13 +109,12 @@ public:
     bool GONEXT(RecordForm &form);
     bool GOPREV(RecordForm &form);
 
-    // Shows a text through the message service, over the screen.
-    void message(const QString &text, RecordForm &form);
-
     DataStore &store() { return m_store; }
     MessageService &messages() { return m_messages; }
 
 private:
+    // Shows a text through the message service, over the screen.
+    void message(const QString &text, RecordForm &form);
     void showRecordOrEof(RecordForm &form, engine::TableCursor &cursor);
     bool moveToEnd(RecordForm &form, bool last);
     bool moveOne(RecordForm &form, bool forward);
