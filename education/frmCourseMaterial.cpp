@@ -175,27 +175,15 @@ void frmCourseMaterial::CLEARFIELDS()
     txt_unit->clear();
 }
 
-void frmCourseMaterial::SETKEY()
+core::RecordKey frmCourseMaterial::SETKEY()
 {
-    cmn().setKeyParts({dbc_language, txt_course_no});
+    return {core::controlText(dbc_language), core::controlText(txt_course_no)};
 }
 
-bool frmCourseMaterial::VALIDATE()
+core::CheckResult frmCourseMaterial::VALIDATE()
 {
     // The catalogue checks none of its fields.
-    cmn().VALID = true;
-    return true;
-}
-
-void frmCourseMaterial::DATATOTEXT()
-{
-    CLEARFIELDS();
-    showFields();
-}
-
-void frmCourseMaterial::texttodata()
-{
-    storeFields();
+    return {};
 }
 
 } // namespace education

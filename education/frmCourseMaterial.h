@@ -30,13 +30,11 @@ public:
 
     explicit frmCourseMaterial(core::AppContext &ctx, QWidget *parent = nullptr);
 
-    void DATATOTEXT() override;
-    void texttodata() override;
 
 private:
     void CLEARFIELDS() override;
-    void SETKEY() override;
-    bool VALIDATE() override;
+    core::RecordKey SETKEY() override;
+    core::CheckResult VALIDATE() override;
     void loadLookups() override;
     // The grid lists the material of the language chosen now.
     void refreshList() override;

@@ -58,16 +58,4 @@ void frmCourses::CLEARFIELDS()
     txt_e_new_name->clear();
 }
 
-void frmCourses::DATATOTEXT()
-{
-    CLEARFIELDS();
-    showFields();
-    personChanged(false);
-}
-
-void frmCourses::texttodata()
-{
-    storeFields();
-}
-
 } // namespace education

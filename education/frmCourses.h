@@ -29,8 +29,6 @@ public:
 
     explicit frmCourses(core::AppContext &ctx, QWidget *parent = nullptr);
 
-    void DATATOTEXT() override;
-    void texttodata() override;
 
 private:
     void CLEARFIELDS() override;

@@ -111,27 +111,15 @@ void frmForms::CLEARFIELDS()
         box->clear();
 }
 
-void frmForms::SETKEY()
+core::RecordKey frmForms::SETKEY()
 {
-    cmn().setKey(txt_form_no);
+    return {core::controlText(txt_form_no)};
 }
 
-bool frmForms::VALIDATE()
+core::CheckResult frmForms::VALIDATE()
 {
     // The catalogue checks none of its fields.
-    cmn().VALID = true;
-    return true;
-}
-
-void frmForms::DATATOTEXT()
-{
-    CLEARFIELDS();
-    showFields();
-}
-
-void frmForms::texttodata()
-{
-    storeFields();
+    return {};
 }
 
 } // namespace education

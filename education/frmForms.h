@@ -20,13 +20,11 @@ public:
 
     explicit frmForms(core::AppContext &ctx, QWidget *parent = nullptr);
 
-    void DATATOTEXT() override;
-    void texttodata() override;
 
 private:
     void CLEARFIELDS() override;
-    void SETKEY() override;
-    bool VALIDATE() override;
+    core::RecordKey SETKEY() override;
+    core::CheckResult VALIDATE() override;
     void afterDelete(bool deleted) override;
     void listClicked() override;
     void listOkClicked() override;

@@ -207,7 +207,30 @@ QWidget *frmEvaluation::buildDiaryPage()
 {
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("diaryPage"));
+    createDiaryFields(page);
+    QPushButton *choose = createDiaryList(page);
 
+    auto *chooseRow = new QHBoxLayout;
+    chooseRow->addWidget(choose);
+    chooseRow->addStretch(1);
+    auto *layout = new QVBoxLayout(page);
+    layout->addLayout(layOutDiaryFields());
+    layout->addWidget(DBGrid2, 1);
+    layout->addLayout(chooseRow);
+
+    connect(DBC_CODE, &core::KeyLookup::keyChosen, this, [this] {
+        lookUpProblem();
+        refreshList();
+    });
+    connect(m_infoDate, &core::DateSelector::picked, this, &frmEvaluation::showComposedDate);
+    connect(choose, &QPushButton::clicked, this, &frmEvaluation::diaryChoose);
+    connect(DBGrid2, &core::DataGrid::rowChosen, this, &frmEvaluation::diaryChoose);
+    return page;
+}
+
+// The boxes of a diary entry on the page.
+void frmEvaluation::createDiaryFields(QWidget *page)
+{
     DBC_CODE = new core::KeyLookup(QStringLiteral("DBC_CODE"), kProblemsTable, QStringLiteral("code"),
                                    codesFrom, page);
     DBC_CODE->setStore(ctx().store);
@@ -231,7 +254,12 @@ QWidget *frmEvaluation::buildDiaryPage()
     txt_auto_no = displayBox(QStringLiteral("txt_auto_no"), page);
     txt_auto_no->setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
     txt_auto_no->setMaximumWidth(120);
+}
 
+// The list of the diary entries (DBGrid2, headed by the page's captions)
+// and its choose button, which is returned.
+QPushButton *frmEvaluation::createDiaryList(QWidget *page)
+{
     m_diaryData = new core::DataSource(QStringLiteral("Data_follow_up_problems"), this);
     m_diaryData->setQuery(kAllDiarySql);
     DBGrid2 = new core::DataGrid(page);
@@ -243,6 +271,24 @@ QWidget *frmEvaluation::buildDiaryPage()
     choose->setObjectName(QStringLiteral("Command4"));
     choose->setAutoDefault(false);
 
+    // DBGrid2's headings are the captions of the page.
+    const QHash<QString, QString> headings = {
+        {QStringLiteral("code"), QStringLiteral("رقم المشكلة")},
+        {QStringLiteral("date_information"), QStringLiteral("تاريخ المعلومة")},
+        {QStringLiteral("name_of_follower"), QStringLiteral("اسم المتابع")},
+        {QStringLiteral("problems_evaluation"), QStringLiteral("وضع المشكلة")},
+        {QStringLiteral("notes"), QStringLiteral("ملاحظات")},
+        {QStringLiteral("auto_no"), QStringLiteral("رقم السجل")},
+    };
+    DBGrid2->setHeadingProvider([headings](const QString &field) {
+        return headings.value(field.toLower(), field);
+    });
+    return choose;
+}
+
+// The captions and boxes of a diary entry in a grid.
+QGridLayout *frmEvaluation::layOutDiaryFields()
+{
     auto *grid = new QGridLayout;
     const auto field = [&](int row, int col, const QString &text, QWidget *control, int span = 1) {
         grid->addWidget(caption(text, control), row, col);
@@ -265,36 +311,7 @@ QWidget *frmEvaluation::buildDiaryPage()
     grid->addWidget(txt_notes, 4, 1, 1, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
-
-    auto *chooseRow = new QHBoxLayout;
-    chooseRow->addWidget(choose);
-    chooseRow->addStretch(1);
-    auto *layout = new QVBoxLayout(page);
-    layout->addLayout(grid);
-    layout->addWidget(DBGrid2, 1);
-    layout->addLayout(chooseRow);
-
-    // DBGrid2's headings are the captions of the page.
-    const QHash<QString, QString> headings = {
-        {QStringLiteral("code"), QStringLiteral("رقم المشكلة")},
-        {QStringLiteral("date_information"), QStringLiteral("تاريخ المعلومة")},
-        {QStringLiteral("name_of_follower"), QStringLiteral("اسم المتابع")},
-        {QStringLiteral("problems_evaluation"), QStringLiteral("وضع المشكلة")},
-        {QStringLiteral("notes"), QStringLiteral("ملاحظات")},
-        {QStringLiteral("auto_no"), QStringLiteral("رقم السجل")},
-    };
-    DBGrid2->setHeadingProvider([headings](const QString &field) {
-        return headings.value(field.toLower(), field);
-    });
-
-    connect(DBC_CODE, &core::KeyLookup::keyChosen, this, [this] {
-        lookUpProblem();
-        refreshList();
-    });
-    connect(m_infoDate, &core::DateSelector::picked, this, &frmEvaluation::showComposedDate);
-    connect(choose, &QPushButton::clicked, this, &frmEvaluation::diaryChoose);
-    connect(DBGrid2, &core::DataGrid::rowChosen, this, &frmEvaluation::diaryChoose);
-    return page;
+    return grid;
 }
 
 void frmEvaluation::loadLookups()
@@ -367,17 +384,10 @@ void frmEvaluation::CLEARFIELDS()
 
 void frmEvaluation::DATATOTEXT()
 {
-    CLEARFIELDS();
-    RecordScreen::showFields();
-    personChanged(false);
+    PersonRecordScreen::DATATOTEXT();
     // The record shown brings its problems: every way of showing one
     // (find, the moves, the list choice) ends here.
     showProblems();
-}
-
-void frmEvaluation::texttodata()
-{
-    RecordScreen::storeFields();
 }
 
 void frmEvaluation::personChanged(bool)

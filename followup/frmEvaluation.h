@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 
+class QGridLayout;
 class QGroupBox;
 class QPushButton;
 class QTabWidget;
@@ -53,7 +54,6 @@ public:
     explicit frmEvaluation(core::AppContext &ctx, QWidget *parent = nullptr);
 
     void DATATOTEXT() override;
-    void texttodata() override;
 
 private:
     struct ProblemSlot {
@@ -65,6 +65,9 @@ private:
 
     QWidget *buildEvaluationPage();
     QWidget *buildDiaryPage();
+    void createDiaryFields(QWidget *page);
+    QPushButton *createDiaryList(QWidget *page);
+    QGridLayout *layOutDiaryFields();
     QGroupBox *buildProblemsFrame();
 
     void CLEARFIELDS() override;

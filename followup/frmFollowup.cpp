@@ -53,16 +53,4 @@ void frmFollowup::personChanged(bool byUser)
     requeryPersonRows();
 }
 
-void frmFollowup::DATATOTEXT()
-{
-    CLEARFIELDS();
-    showFields();
-    personChanged(false);
-}
-
-void frmFollowup::texttodata()
-{
-    storeFields();
-}
-
 } // namespace followup

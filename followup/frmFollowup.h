@@ -23,8 +23,6 @@ public:
 
     explicit frmFollowup(core::AppContext &ctx, QWidget *parent = nullptr);
 
-    void DATATOTEXT() override;
-    void texttodata() override;
 
 private:
     void CLEARFIELDS() override;

@@ -103,16 +103,4 @@ void frmQuest::personChanged(bool byUser)
     listData()->tryRefresh();
 }
 
-void frmQuest::DATATOTEXT()
-{
-    CLEARFIELDS();
-    showFields();
-    personChanged(false);
-}
-
-void frmQuest::texttodata()
-{
-    storeFields();
-}
-
 } // namespace followup

@@ -105,27 +105,14 @@ void frmfollowupGroup::CLEARFIELDS()
     dbc_language->setText(QString());
 }
 
-void frmfollowupGroup::SETKEY()
+core::RecordKey frmfollowupGroup::SETKEY()
 {
-    cmn().setKey(group_name);
+    return {core::controlText(group_name)};
 }
 
-bool frmfollowupGroup::VALIDATE()
+core::CheckResult frmfollowupGroup::VALIDATE()
 {
-    cmn().VALID = true;
-    m_valid = cmn().checkControl(group_name, true);
-    return m_valid;
-}
-
-void frmfollowupGroup::DATATOTEXT()
-{
-    CLEARFIELDS();
-    showFields();
-}
-
-void frmfollowupGroup::texttodata()
-{
-    storeFields();
+    return checkControl(group_name, true);
 }
 
 } // namespace followup

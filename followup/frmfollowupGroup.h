@@ -21,13 +21,11 @@ public:
 
     explicit frmfollowupGroup(core::AppContext &ctx, QWidget *parent = nullptr);
 
-    void DATATOTEXT() override;
-    void texttodata() override;
 
 private:
     void CLEARFIELDS() override;
-    void SETKEY() override;
-    bool VALIDATE() override;
+    core::RecordKey SETKEY() override;
+    core::CheckResult VALIDATE() override;
     void loadLookups() override;
 
     QLineEdit *group_name = nullptr;
@@ -36,7 +34,6 @@ private:
     QLineEdit *mobile = nullptr;
     QLineEdit *leader_name = nullptr;
     core::LookupCombo *dbc_language = nullptr;
-    bool m_valid = false;
 };
 
 } // namespace followup

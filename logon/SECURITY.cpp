@@ -120,14 +120,6 @@ QLineEdit *SECURITY::addText(const QString &name, const QString &field)
     return edit;
 }
 
-// Only the list is read again; the table of the buttons stays as it is.
-void SECURITY::refreshList()
-{
-    listData()->setDatabase(ctx().store);
-    if (!listData()->tryRefresh() && !loading())
-        message(cmn().msgs.MSG_DATAERROR);
-}
-
 void SECURITY::CLEARFIELDS()
 {
     for (QLineEdit *e : {m_userId, m_password, m_name, m_englishName})
@@ -138,17 +130,18 @@ void SECURITY::CLEARFIELDS()
         core::setControlText(box, QStringLiteral("0"));
 }
 
-void SECURITY::SETKEY()
+core::RecordKey SECURITY::SETKEY()
 {
-    cmn().setKey(core::KeyValue(m_userId));
+    return {m_userId->text()};
 }
 
-bool SECURITY::VALIDATE()
+core::CheckResult SECURITY::VALIDATE()
 {
-    cmn().VALID = true;
-    for (QLineEdit *e : {m_name, m_userId, m_password})
-        m_valid = cmn().checkControl(e, true);
-    return m_valid;
+    for (QLineEdit *e : {m_name, m_userId, m_password}) {
+        if (const core::CheckResult check = checkControl(e, true); !check.valid)
+            return check;
+    }
+    return {};
 }
 
 void SECURITY::DATATOTEXT()

@@ -34,10 +34,8 @@ public:
 
 protected:
     void CLEARFIELDS() override;
-    void SETKEY() override;
-    bool VALIDATE() override;
-
-    void refreshList() override;
+    core::RecordKey SETKEY() override;
+    core::CheckResult VALIDATE() override;
 
 private:
     struct TextField {
@@ -57,7 +55,6 @@ private:
     QLineEdit *m_job = nullptr;
     QList<TextField> m_texts;   // in the order of the table
     QList<QCheckBox *> m_checks; // Check1..Check14
-    bool m_valid = false;
 };
 
 } // namespace logon

@@ -206,7 +206,6 @@ void frmcodes::loadLookups()
         ctx().store.openAllCodeTables();
     } catch (const engine::EngineError &) {
     }
-    cmn().CURRENT_TABLE = &cursorSlot();
 }
 
 void frmcodes::selectTab(int index)
@@ -218,14 +217,13 @@ void frmcodes::selectTab(int index)
     grid()->setHeading(0, kFieldCaption);
     m_tab = index;
     setCursorSlot(ctx().store.slot(core::DataStore::codeTableName(number)));
-    cmn().CURRENT_TABLE = &cursorSlot();
     m_listQuery = QStringLiteral("select * from category%1").arg(number);
     m_text1->setMaxLength(core::schema::kCodeTextLength);
     refreshList();
 }
 
-// Unlike the other screens, the refresh leaves CURRENT_TABLE alone: the
-// tab change is what chooses the table.
+// The list of the current tab's table; the tab change is what chooses the
+// table the buttons work on.
 void frmcodes::refreshList()
 {
     listData()->setDatabase(ctx().store);
@@ -239,16 +237,14 @@ void frmcodes::CLEARFIELDS()
     m_text1->clear();
 }
 
-void frmcodes::SETKEY()
+core::RecordKey frmcodes::SETKEY()
 {
-    cmn().setKey(core::KeyValue(m_text1));
+    return {core::controlText(m_text1)};
 }
 
-bool frmcodes::VALIDATE()
+core::CheckResult frmcodes::VALIDATE()
 {
-    cmn().VALID = true;
-    m_valid = cmn().checkControl(m_text1, true);
-    return m_valid;
+    return checkControl(m_text1, true);
 }
 
 // The code tables name their one field differently; it is always the

@@ -68,8 +68,8 @@ public:
 
 protected:
     void CLEARFIELDS() override;
-    void SETKEY() override;
-    bool VALIDATE() override;
+    core::RecordKey SETKEY() override;
+    core::CheckResult VALIDATE() override;
 
     void loadLookups() override;
     void refreshList() override;
@@ -84,7 +84,6 @@ private:
 
     int m_tab = 0;
     QString m_listQuery;
-    bool m_valid = false;
 };
 
 } // namespace reference

@@ -130,12 +130,17 @@ void frminfo::buildUi()
 
 void frminfo::SETINDEX()
 {
-    m_ctx.store.slot(QLatin1String(kTable)).cursor().setIndex(QString());
+    recordTable().setIndex(QString());
+}
+
+engine::TableCursor &frminfo::recordTable()
+{
+    return m_ctx.store.slot(QLatin1String(kTable)).cursor();
 }
 
 void frminfo::DATATOTEXT()
 {
-    engine::TableCursor &cursor = m_ctx.store.slot(QLatin1String(kTable)).cursor();
+    engine::TableCursor &cursor = recordTable();
     for (int i = 0; i < int(kFields.size()); ++i) {
         try {
             const QVariant value = cursor.value(QLatin1String(kFields[i].field));
@@ -149,7 +154,7 @@ void frminfo::DATATOTEXT()
 
 void frminfo::texttodata()
 {
-    engine::TableCursor &cursor = m_ctx.store.slot(QLatin1String(kTable)).cursor();
+    engine::TableCursor &cursor = recordTable();
     // Every box but the last: logo is shown, never written.
     for (int i = 0; i + 1 < int(kFields.size()); ++i)
         cursor.setValue(QLatin1String(kFields[i].field), m_boxes[i]->text());

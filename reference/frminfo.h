@@ -35,6 +35,8 @@ public:
     void texttodata() override;
     // The table has no index: the record used is the first in stored order.
     void SETINDEX() override;
+    // The open cursor of the info table.
+    engine::TableCursor &recordTable() override;
 
     // Full path of the logo picture for a program folder.
     static QString logoPath(const QString &programDir);

@@ -27,6 +27,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace registry {
 
 namespace {
@@ -283,10 +285,10 @@ void frmTamrel::CLEARFIELDS()
     }
 }
 
-void frmTamrel::SETKEY()
+core::RecordKey frmTamrel::SETKEY()
 {
     // The number on the screen, without blanks around it.
-    cmn().setKey(core::KeyValue(txt_tamrel_no->text().trimmed()));
+    return {txt_tamrel_no->text().trimmed()};
 }
 
 void frmTamrel::DATATOTEXT()
@@ -388,66 +390,72 @@ void frmTamrel::storeKind(const TamrelField &f)
 
 // ------------------------------------------------------------ the person check
 
-void frmTamrel::failCheck(QWidget *control, const QString &message)
+core::CheckResult frmTamrel::failCheck(QWidget *control, const QString &message)
 {
-    cmn().ERRMSG = message;
-    cmn().VALID = false;
     showTabOf(control);
     control->setFocus();
+    return core::CheckResult::failed(message);
 }
 
-bool frmTamrel::checkListFilled(core::LookupCombo *list)
+core::CheckResult frmTamrel::checkListFilled(core::LookupCombo *list)
 {
-    if (!cmn().VALID)
-        return false;
     if (list->text().trimmed().isEmpty()) {
         QPalette yellow = list->palette();
         yellow.setColor(QPalette::Base, Qt::yellow);
         list->setPalette(yellow);
-        failCheck(list, cmn().msgs.MSG_INVALID);
-        return false;
+        return failCheck(list, cmn().msgs.MSG_INVALID);
     }
     list->setPalette(QPalette());
-    return true;
+    return {};
 }
 
-bool frmTamrel::VALIDATE()
+core::CheckResult frmTamrel::checkRequired(const char *name, bool numeric)
 {
-    core::CmnSub &cmn = this->cmn();
-    cmn.VALID = true;
-    const auto check = [&](const char *name, bool numeric) {
-        if (!cmn.VALID)
-            return;
-        QWidget *control = m_controls.value(QLatin1String(name));
-        if (!cmn.checkControl(control, true, numeric)) {
-            showTabOf(control);
-            control->setFocus();
-        }
-    };
-    check("txt_tamrel_no", true);
-    // The number is kept as the number itself, never with blanks around it.
-    if (cmn.VALID)
-        txt_tamrel_no->setText(txt_tamrel_no->text().trimmed());
-    check("txt_a_old_name", false);
-    check("txt_a_new_name", false);
-    if (cmn.VALID) {
-        core::DateSelector *islam = m_selectors.value(QStringLiteral("dateofislam"));
-        for (QComboBox *part : {islam->dayList(), islam->monthList(), islam->yearList()}) {
-            const QString none = part == islam->yearList() ? core::DateSelector::kNoYear : core::DateSelector::kNoPart;
-            if (part->currentText() == none) {
-                failCheck(part, cmn.msgs.MSG_INVALID);
-                break;
-            }
-        }
+    QWidget *control = m_controls.value(QLatin1String(name));
+    const core::CheckResult check = checkControl(control, true, numeric);
+    if (!check.valid) {
+        showTabOf(control);
+        control->setFocus();
     }
-    check("txt_age", false);
-    checkListFilled(c<core::LookupCombo>("dbc_nationality"));
-    check("txt_iqama_no", true);
-    checkListFilled(c<core::LookupCombo>("dbc_former_relgion"));
-    checkListFilled(c<core::LookupCombo>("dbc_language1"));
-    checkListFilled(c<core::LookupCombo>("DBC_advisor"));
-    m_valid = cmn.VALID;
-    return m_valid;
+    return check;
+}
+
+// Each part of the date of Islam must be chosen.
+core::CheckResult frmTamrel::checkDateOfIslam()
+{
+    core::DateSelector *islam = m_selectors.value(QStringLiteral("dateofislam"));
+    for (QComboBox *part : {islam->dayList(), islam->monthList(), islam->yearList()}) {
+        const QString none = part == islam->yearList() ? core::DateSelector::kNoYear : core::DateSelector::kNoPart;
+        if (part->currentText() == none)
+            return failCheck(part, cmn().msgs.MSG_INVALID);
+    }
+    return {};
+}
+
+core::CheckResult frmTamrel::VALIDATE()
+{
+    const std::function<core::CheckResult()> checks[] = {
+        [this] { return checkRequired("txt_tamrel_no", true); },
+        [this] {
+            // The number is kept as the number itself, never with blanks around it.
+            txt_tamrel_no->setText(txt_tamrel_no->text().trimmed());
+            return core::CheckResult();
+        },
+        [this] { return checkRequired("txt_a_old_name", false); },
+        [this] { return checkRequired("txt_a_new_name", false); },
+        [this] { return checkDateOfIslam(); },
+        [this] { return checkRequired("txt_age", false); },
+        [this] { return checkListFilled(c<core::LookupCombo>("dbc_nationality")); },
+        [this] { return checkRequired("txt_iqama_no", true); },
+        [this] { return checkListFilled(c<core::LookupCombo>("dbc_former_relgion")); },
+        [this] { return checkListFilled(c<core::LookupCombo>("dbc_language1")); },
+        [this] { return checkListFilled(c<core::LookupCombo>("DBC_advisor")); },
+    };
+    for (const auto &check : checks) {
+        if (const core::CheckResult result = check(); !result.valid)
+            return result;
+    }
+    return {};
 }
 
 void frmTamrel::showTabOf(QWidget *control)
@@ -470,26 +478,23 @@ void frmTamrel::afterAdd(bool added)
 }
 
 // Update offers to add a number that is not registered yet; a registered
-// one is checked and rewritten.
-void frmTamrel::updateClicked()
+// one goes on to be checked and rewritten.
+bool frmTamrel::beforeUpdate()
 {
-    SETKEY();
     bool found = false;
-    if (!withCursor([&] { found = cmn().SEEKREC(); }))
-        return;
-    if (!found) {
-        if (ctx().messages.confirm(kAskToAdd, core::CmnSub::kConfirmTitle, true, core::MessageService::Icon::Critical,
-                                   this))
-            addClicked();
-        return;
-    }
-    if (!VALIDATE()) {
-        message(cmn().ERRMSG);
-        return;
-    }
-    bool updated = false;
-    withCursor([&] { updated = cmn().UPDATEREC(); });
-    afterUpdate(updated);
+    if (!withCursor([&] { found = cmn().SEEKREC(*this, SETKEY()); }))
+        return false;
+    if (found)
+        return true;
+    if (ctx().messages.confirm(kAskToAdd, core::CmnSub::kConfirmTitle, true, core::MessageService::Icon::Critical,
+                               this))
+        addClicked();
+    return false;
+}
+
+void frmTamrel::afterUpdate(bool updated)
+{
+    RecordScreen::afterUpdate(updated);
     SSTab1->setCurrentIndex(PersonTab);
 }
 

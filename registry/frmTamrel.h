@@ -88,6 +88,17 @@ public:
 private:
     // --- building (frmTamrelPages.cpp)
     void createControls();
+    void createFieldControls();
+    void createFormControls();
+    void createPersonRows();
+    // The control of a field, by its kind.
+    QWidget *makeLineBox(const TamrelField &f);
+    QWidget *makeTextArea(const TamrelField &f);
+    QWidget *makeLookupList(const TamrelField &f);
+    QWidget *makeDropDown(const TamrelField &f);
+    QWidget *makeCheckBox(const TamrelField &f);
+    QWidget *makeOptions(const TamrelField &f);
+    core::DateSelector *makeDateSelector(const TamrelField &f, QWidget *bound);
     QWidget *buildPersonPage();
     QWidget *buildPassportPage();
     QWidget *buildAddressPage();
@@ -106,11 +117,12 @@ private:
 
     // --- the screen's procedures
     void CLEARFIELDS() override;
-    void SETKEY() override;
-    bool VALIDATE() override;
+    core::RecordKey SETKEY() override;
+    core::CheckResult VALIDATE() override;
     void loadLookups() override;
     void afterAdd(bool added) override;
-    void updateClicked() override;
+    bool beforeUpdate() override;
+    void afterUpdate(bool updated) override;
     void listClicked() override;
 
     // --- field copies by kind
@@ -141,9 +153,13 @@ private:
     void searchClicked();
     void chooseListedPerson();
 
-    // A person check of a look-up list: empty fails (yellow, on its tab).
-    bool checkListFilled(core::LookupCombo *list);
-    void failCheck(QWidget *control, const QString &message);
+    // The person checks. A look-up list must be filled (else it turns
+    // yellow); a required box passes CHECKFIELD. A failing control is shown
+    // on its tab with the focus.
+    core::CheckResult checkListFilled(core::LookupCombo *list);
+    core::CheckResult checkRequired(const char *name, bool numeric);
+    core::CheckResult checkDateOfIslam();
+    core::CheckResult failCheck(QWidget *control, const QString &message);
     void showTabOf(QWidget *control);
     void setOption(QButtonGroup *group, int index, bool on);
     void uncheckAll(QButtonGroup *group);
@@ -158,7 +174,6 @@ private:
     QHash<QString, QWidget *> m_controls;             // by object name
     QHash<QString, core::DateSelector *> m_selectors; // by field
     QList<QWidget *> m_tabChain;                      // controls in reading order
-    bool m_valid = false;
 
     QTabWidget *SSTab1 = nullptr;
     QLineEdit *txt_tamrel_no = nullptr;

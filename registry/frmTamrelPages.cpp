@@ -49,117 +49,155 @@ QGroupBox *frame(const QString &title, const char *name)
 
 void frmTamrel::createControls()
 {
-    QWidget *parent = formArea();
-    const int thisYear = QDate::currentDate().year();
+    createFieldControls();
+    createFormControls();
+    createPersonRows();
+}
+
+// One control (or group of options) per field of the table, made by its
+// kind's factory, with its date selector where the field has one.
+void frmTamrel::createFieldControls()
+{
+    using Factory = QWidget *(frmTamrel::*)(const TamrelField &);
+    static const std::pair<FieldKind, Factory> factories[] = {
+        {FieldKind::Line, &frmTamrel::makeLineBox},      {FieldKind::DateText, &frmTamrel::makeLineBox},
+        {FieldKind::Date, &frmTamrel::makeLineBox},      {FieldKind::Area, &frmTamrel::makeTextArea},
+        {FieldKind::Lookup, &frmTamrel::makeLookupList}, {FieldKind::List, &frmTamrel::makeDropDown},
+        {FieldKind::FixedList, &frmTamrel::makeDropDown}, {FieldKind::Check, &frmTamrel::makeCheckBox},
+        {FieldKind::Option, &frmTamrel::makeOptions},    {FieldKind::Prayer, &frmTamrel::makeOptions},
+    }; // ShownDate: the date selector alone
     for (const TamrelField &f : tamrelFields()) {
-        const QString field = QLatin1String(f.field);
-        const QString name = QLatin1String(f.control);
         QWidget *bound = nullptr;
-        switch (f.kind) {
-        case FieldKind::Line:
-        case FieldKind::DateText:
-        case FieldKind::Date: {
-            auto *box = new QLineEdit(parent);
-            box->setObjectName(name);
-            if (isEnglish(name))
-                box->setLayoutDirection(Qt::LeftToRight);
-            else
-                box->setAlignment(Qt::AlignRight | Qt::AlignAbsolute); // digits too read from the right
-            if (f.kind == FieldKind::Date) {
-                // Composed by its selector only.
-                box->setReadOnly(true);
-                box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16);
-            }
-            fitToField(box, field);
-            bound = box;
-            break;
-        }
-        case FieldKind::Area: {
-            bound = textBox(name, 3, field);
-            break;
-        }
-        case FieldKind::Lookup: {
-            auto *list = fieldList(name, field);
-            list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-            list->setMinimumContentsLength(12);
-            bound = list;
-            break;
-        }
-        case FieldKind::List:
-        case FieldKind::FixedList: {
-            auto *list = new QComboBox(parent);
-            list->setObjectName(name);
-            if (f.kind == FieldKind::List) {
-                list->setEditable(true);
-                list->setInsertPolicy(QComboBox::NoInsert);
-                fitToField(list, field);
-            }
-            list->setMinimumContentsLength(12);
-            bound = list;
-            break;
-        }
-        case FieldKind::Check: {
-            auto *check = new QCheckBox(parent);
-            check->setObjectName(name);
-            bound = check;
-            break;
-        }
-        case FieldKind::Option:
-        case FieldKind::Prayer: {
-            QButtonGroup *&group = name == QLatin1String("Option1")   ? Option1
-                                   : name == QLatin1String("Option2") ? Option2
-                                                                      : Option3;
-            if (!group) {
-                group = new QButtonGroup(this);
-                group->setObjectName(name);
-            }
-            const int count = f.kind == FieldKind::Option ? 2 : 1;
-            for (int i = 0; i < count; ++i) {
-                const int index = f.kind == FieldKind::Option ? i : f.option;
-                auto *button = new QRadioButton(parent);
-                button->setObjectName(QStringLiteral("%1_%2").arg(name).arg(index));
-                group->addButton(button, index);
-                m_controls.insert(button->objectName(), button);
-                if (!bound)
-                    bound = button;
-            }
-            if (f.kind == FieldKind::Prayer)
-                qobject_cast<QRadioButton *>(bound)->setText(QString::fromUtf8(f.heading));
-            break;
-        }
-        case FieldKind::ShownDate:
-            break;
+        for (const auto &[kind, make] : factories) {
+            if (kind == f.kind)
+                bound = (this->*make)(f);
         }
         if (f.range != DateRange::None) {
-            auto *date = new core::DateSelector(QLatin1String(f.year), QLatin1String(f.month),
-                                                QLatin1String(f.day), parent);
-            switch (f.range) {
-            case DateRange::Hijri:
-                date->setYearsAround(ctx().logon, 20, 0);
-                break;
-            case DateRange::HijriExpiry:
-                date->setYearsAround(ctx().logon, 17, 3);
-                break;
-            case DateRange::Gregorian:
-                date->setYears(thisYear - 60, thisYear);
-                date->setLastDay(31);
-                break;
-            case DateRange::None:
-                break;
-            }
-            m_selectors.insert(field, date);
-            if (auto *box = qobject_cast<QLineEdit *>(bound); box && f.kind == FieldKind::Date) {
-                // Each pick composes the date text: year, month and day run together.
-                connect(date, &core::DateSelector::picked, box, [box, date] { box->setText(date->text()); });
-            }
+            core::DateSelector *date = makeDateSelector(f, bound);
             if (!bound)
                 bound = date;
         }
+        const QString name = QLatin1String(f.control);
         if (!name.isEmpty())
             m_controls.insert(name, bound);
-        bindField(field, bound, QString::fromUtf8(f.heading));
+        bindField(QLatin1String(f.field), bound, QString::fromUtf8(f.heading));
     }
+}
 
+QWidget *frmTamrel::makeLineBox(const TamrelField &f)
+{
+    const QString name = QLatin1String(f.control);
+    auto *box = new QLineEdit(formArea());
+    box->setObjectName(name);
+    if (isEnglish(name))
+        box->setLayoutDirection(Qt::LeftToRight);
+    else
+        box->setAlignment(Qt::AlignRight | Qt::AlignAbsolute); // digits too read from the right
+    if (f.kind == FieldKind::Date) {
+        // Composed by its selector only.
+        box->setReadOnly(true);
+        box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16);
+    }
+    fitToField(box, QLatin1String(f.field));
+    return box;
+}
+
+QWidget *frmTamrel::makeTextArea(const TamrelField &f)
+{
+    return textBox(QLatin1String(f.control), 3, QLatin1String(f.field));
+}
+
+QWidget *frmTamrel::makeLookupList(const TamrelField &f)
+{
+    auto *list = fieldList(QLatin1String(f.control), QLatin1String(f.field));
+    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list->setMinimumContentsLength(12);
+    return list;
+}
+
+QWidget *frmTamrel::makeDropDown(const TamrelField &f)
+{
+    auto *list = new QComboBox(formArea());
+    list->setObjectName(QLatin1String(f.control));
+    if (f.kind == FieldKind::List) {
+        list->setEditable(true);
+        list->setInsertPolicy(QComboBox::NoInsert);
+        fitToField(list, QLatin1String(f.field));
+    }
+    list->setMinimumContentsLength(12);
+    return list;
+}
+
+QWidget *frmTamrel::makeCheckBox(const TamrelField &f)
+{
+    auto *check = new QCheckBox(formArea());
+    check->setObjectName(QLatin1String(f.control));
+    return check;
+}
+
+// An option pair (both buttons) or one prayer button, in the group the
+// control names; returns the first button made.
+QWidget *frmTamrel::makeOptions(const TamrelField &f)
+{
+    const QString name = QLatin1String(f.control);
+    QButtonGroup *&group = name == QLatin1String("Option1")   ? Option1
+                           : name == QLatin1String("Option2") ? Option2
+                                                              : Option3;
+    if (!group) {
+        group = new QButtonGroup(this);
+        group->setObjectName(name);
+    }
+    QRadioButton *first = nullptr;
+    const int count = f.kind == FieldKind::Option ? 2 : 1;
+    for (int i = 0; i < count; ++i) {
+        const int index = f.kind == FieldKind::Option ? i : f.option;
+        auto *button = new QRadioButton(formArea());
+        button->setObjectName(QStringLiteral("%1_%2").arg(name).arg(index));
+        group->addButton(button, index);
+        m_controls.insert(button->objectName(), button);
+        if (!first)
+            first = button;
+    }
+    if (f.kind == FieldKind::Prayer)
+        first->setText(QString::fromUtf8(f.heading));
+    return first;
+}
+
+// The date selector of a field, its years from the field's range; a date
+// box is composed from each pick.
+core::DateSelector *frmTamrel::makeDateSelector(const TamrelField &f, QWidget *bound)
+{
+    auto *date = new core::DateSelector(QLatin1String(f.year), QLatin1String(f.month),
+                                        QLatin1String(f.day), formArea());
+    const int thisYear = QDate::currentDate().year();
+    switch (f.range) {
+    case DateRange::Hijri:
+        date->setYearsAround(ctx().logon, 20, 0);
+        break;
+    case DateRange::HijriExpiry:
+        date->setYearsAround(ctx().logon, 17, 3);
+        break;
+    case DateRange::Gregorian:
+        date->setYears(thisYear - 60, thisYear);
+        date->setLastDay(31);
+        break;
+    case DateRange::None:
+        break;
+    }
+    m_selectors.insert(QLatin1String(f.field), date);
+    if (auto *box = qobject_cast<QLineEdit *>(bound); box && f.kind == FieldKind::Date) {
+        // Each pick composes the date text: year, month and day run together.
+        connect(date, &core::DateSelector::picked, box, [box, date] { box->setText(date->text()); });
+    }
+    return date;
+}
+
+// The controls of the form that are no field: the Hijri birth date, the
+// picture, the certificate options; the captions and entries of the fields'
+// controls.
+void frmTamrel::createFormControls()
+{
+    QWidget *parent = formArea();
     txt_tamrel_no = c<QLineEdit>("txt_tamrel_no");
     txt_picture = c<QLineEdit>("txt_picture");
     txt_DateOfIslam_E = c<QLineEdit>("txt_DateOfIslam_E");
@@ -209,7 +247,12 @@ void frmTamrel::createControls()
 
     c<QComboBox>("TXT_shahada_Place")->addItems(shahadaPlaces());
     c<QComboBox>("txt_document_stat")->addItems(documentStates());
+}
 
+// The document files, the person's steps and courses, and the print button.
+void frmTamrel::createPersonRows()
+{
+    QWidget *parent = formArea();
     File1 = new QListWidget(parent);
     File1->setObjectName(QStringLiteral("File1"));
     File1->setLayoutDirection(Qt::LeftToRight); // file names read from the left

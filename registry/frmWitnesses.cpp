@@ -76,27 +76,14 @@ void frmWitnesses::CLEARFIELDS()
     job_text->setText(kBlank);
 }
 
-void frmWitnesses::SETKEY()
+core::RecordKey frmWitnesses::SETKEY()
 {
-    cmn().setKey(NAME_TEXT);
+    return {core::controlText(NAME_TEXT)};
 }
 
-bool frmWitnesses::VALIDATE()
+core::CheckResult frmWitnesses::VALIDATE()
 {
-    cmn().VALID = true;
-    m_valid = cmn().checkControl(NAME_TEXT, true);
-    return m_valid;
-}
-
-void frmWitnesses::DATATOTEXT()
-{
-    CLEARFIELDS();
-    showFields();
-}
-
-void frmWitnesses::texttodata()
-{
-    storeFields();
+    return checkControl(NAME_TEXT, true);
 }
 
 } // namespace registry

@@ -16,13 +16,11 @@ public:
 
     explicit frmWitnesses(core::AppContext &ctx, QWidget *parent = nullptr);
 
-    void DATATOTEXT() override;
-    void texttodata() override;
 
 private:
     void CLEARFIELDS() override;
-    void SETKEY() override;
-    bool VALIDATE() override;
+    core::RecordKey SETKEY() override;
+    core::CheckResult VALIDATE() override;
 
     QLineEdit *NAME_TEXT = nullptr;
     QLineEdit *english_NAME_TEXT = nullptr;
@@ -30,7 +28,6 @@ private:
     QLineEdit *PAGER_TEXT = nullptr;
     QLineEdit *ADDRESS_TEXT = nullptr;
     QLineEdit *job_text = nullptr;
-    bool m_valid = false;
 };
 
 } // namespace registry

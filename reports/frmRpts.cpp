@@ -272,16 +272,14 @@ void frmRpts::CLEARFIELDS()
     parms_text->setText(QStringLiteral("0"));
 }
 
-void frmRpts::SETKEY()
+core::RecordKey frmRpts::SETKEY()
 {
-    cmn().setKey(report_text);
+    return {core::controlText(report_text)};
 }
 
-bool frmRpts::VALIDATE()
+core::CheckResult frmRpts::VALIDATE()
 {
-    cmn().VALID = true;
-    m_valid = cmn().checkControl(report_text, true);
-    return m_valid;
+    return checkControl(report_text, true);
 }
 
 void frmRpts::DATATOTEXT()

@@ -46,8 +46,8 @@ public:
 
 private:
     void CLEARFIELDS() override;
-    void SETKEY() override;
-    bool VALIDATE() override;
+    core::RecordKey SETKEY() override;
+    core::CheckResult VALIDATE() override;
     void loadLookups() override;
     void afterUpdate(bool updated) override;
 
@@ -70,7 +70,6 @@ private:
     QLineEdit *text1 = nullptr;
     QLineEdit *text2 = nullptr;
     QLineEdit *Text3 = nullptr;
-    bool m_valid = false;
 };
 
 } // namespace reports

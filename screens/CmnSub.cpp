@@ -56,13 +56,6 @@ QVariant checkBoxValue(const QCheckBox *check)
     return check->isChecked() ? 1 : 0;
 }
 
-QVariant KeyValue::value() const
-{
-    if (m_isControl)
-        return controlText(m_control);
-    return m_value;
-}
-
 QString controlText(const QWidget *control)
 {
     if (!control)
@@ -134,223 +127,139 @@ CmnSub::CmnSub(DataStore &store, MessageService &messages)
     msgs.LOADMSGS();
 }
 
-void CmnSub::setKey(const KeyValue &value)
+void CmnSub::message(const QString &text, RecordForm &form)
 {
-    KEYCOUNT = 1;
-    KEYVAL = value;
+    m_messages.show(text, dynamic_cast<QWidget *>(&form));
 }
 
-void CmnSub::setKeyParts(std::initializer_list<KeyValue> parts)
+bool CmnSub::SEEKREC(RecordForm &form, const RecordKey &key)
 {
-    const int n = int(parts.size());
-    if (n <= 1) {
-        setKey(n == 1 ? *parts.begin() : KeyValue());
-        return;
-    }
-    KEYCOUNT = qMin(n, 5);
-    int i = 1;
-    for (const KeyValue &part : parts) {
-        if (i > 5)
-            break;
-        KEYPART[i++] = part;
-    }
-}
-
-QVariantList CmnSub::keyValues() const
-{
-    QVariantList values;
-    if (KEYCOUNT >= 2 && KEYCOUNT <= 5) {
-        for (int i = 1; i <= KEYCOUNT; ++i)
-            values.append(KEYPART[i].value());
-    } else {
-        values.append(KEYVAL.value());
-    }
-    return values;
-}
-
-engine::TableCursor &CmnSub::table()
-{
-    if (!CURRENT_TABLE)
-        throw engine::EngineError(engine::ErrInvalidArgument,
-                                  QStringLiteral("No current table"));
-    return CURRENT_TABLE->cursor();
-}
-
-RecordForm &CmnSub::form()
-{
-    if (!CURRENT_FORM)
-        throw engine::EngineError(engine::ErrInvalidArgument,
-                                  QStringLiteral("No current screen"));
-    return *CURRENT_FORM;
-}
-
-void CmnSub::message(const QString &text)
-{
-    m_messages.show(text, dynamic_cast<QWidget *>(CURRENT_FORM));
-}
-
-bool CmnSub::SEEKREC()
-{
-    engine::TableCursor &cursor = table();
-    form().SETINDEX();
-    cursor.seek(kPrimaryKeySeek, keyValues());
+    engine::TableCursor &cursor = form.recordTable();
+    form.SETINDEX();
+    cursor.seek(kPrimaryKeySeek, key);
     return !cursor.noMatch();
 }
 
-void CmnSub::reportMoveError(int number)
+void CmnSub::reportMoveError(RecordForm &form, int number)
 {
-    message(number == engine::ErrNoCurrentRecord ? msgs.MSG_EOF : msgs.MSG_DATAERROR);
+    message(number == engine::ErrNoCurrentRecord ? msgs.MSG_EOF : msgs.MSG_DATAERROR, form);
 }
 
 // Shows the record the cursor stands on; an empty table has none, which is
 // reported as "no current record" whether or not the move itself said so.
-void CmnSub::showRecordOrEof(engine::TableCursor &cursor)
+void CmnSub::showRecordOrEof(RecordForm &form, engine::TableCursor &cursor)
 {
     if (!cursor.hasCurrent())
         throw engine::EngineError(engine::ErrNoCurrentRecord, QStringLiteral("No current record"));
-    form().DATATOTEXT();
+    form.DATATOTEXT();
 }
 
-bool CmnSub::FINDREC()
+bool CmnSub::FINDREC(RecordForm &form, const RecordKey &key)
 {
     try {
-        const bool found = SEEKREC();
-        engine::TableCursor &cursor = table();
+        const bool found = SEEKREC(form, key);
+        engine::TableCursor &cursor = form.recordTable();
         if (!found) {
-            message(msgs.MSG_NOTFOUND);
+            message(msgs.MSG_NOTFOUND, form);
             cursor.moveFirst();
         }
-        showRecordOrEof(cursor);
+        showRecordOrEof(form, cursor);
         return found;
     } catch (const engine::EngineError &e) {
-        reportMoveError(e.number());
+        reportMoveError(form, e.number());
         return false;
     }
 }
 
-bool CmnSub::ADDREC()
+bool CmnSub::ADDREC(RecordForm &form, const RecordKey &key)
 {
     engine::TableCursor *cursor = nullptr;
     try {
-        const bool exists = SEEKREC();
-        cursor = &table();
+        const bool exists = SEEKREC(form, key);
+        cursor = &form.recordTable();
         if (exists) {
-            message(msgs.MSG_DUPLICATE);
+            message(msgs.MSG_DUPLICATE, form);
             return false;
         }
         cursor->addNew();
-        form().texttodata();
+        form.texttodata();
         cursor->update();
     } catch (const engine::EngineError &) {
         // The engine writes in a transaction: a failed write leaves nothing.
         if (cursor && cursor->editing())
             cursor->cancelUpdate();
-        message(kNotAdded);
+        message(kNotAdded, form);
         return false;
     }
-    message(msgs.MSG_ADDED);
+    message(msgs.MSG_ADDED, form);
     return true;
 }
 
-bool CmnSub::UPDATEREC()
+bool CmnSub::UPDATEREC(RecordForm &form, const RecordKey &key)
 {
     engine::TableCursor *cursor = nullptr;
     try {
-        const bool exists = SEEKREC();
-        cursor = &table();
+        const bool exists = SEEKREC(form, key);
+        cursor = &form.recordTable();
         if (!exists) {
-            message(msgs.MSG_NOTFOUND);
+            message(msgs.MSG_NOTFOUND, form);
             return false;
         }
         cursor->edit();
-        form().texttodata();
+        form.texttodata();
         cursor->update();
     } catch (const engine::EngineError &) {
         if (cursor && cursor->editing())
             cursor->cancelUpdate();
-        message(kNotUpdated);
+        message(kNotUpdated, form);
         return false;
     }
-    message(msgs.MSG_UPDATED);
+    message(msgs.MSG_UPDATED, form);
     return true;
 }
 
-bool CmnSub::DELETEREC()
+bool CmnSub::DELETEREC(RecordForm &form, const RecordKey &key)
 {
     try {
-        if (!SEEKREC()) {
-            message(msgs.MSG_NOTFOUND);
+        if (!SEEKREC(form, key)) {
+            message(msgs.MSG_NOTFOUND, form);
             return false;
         }
         if (!m_messages.confirm(msgs.MSG_CONTINUE, kConfirmTitle, true,
-                                MessageService::Icon::Critical,
-                                dynamic_cast<QWidget *>(CURRENT_FORM)))
+                                MessageService::Icon::Critical, dynamic_cast<QWidget *>(&form)))
             return false;
-        table().deleteRecord();
+        form.recordTable().deleteRecord();
     } catch (const engine::EngineError &) {
-        message(msgs.MSG_DATAERROR);
+        message(msgs.MSG_DATAERROR, form);
         return false;
     }
-    message(msgs.MSG_DELETED);
+    message(msgs.MSG_DELETED, form);
     return true;
 }
 
-void CmnSub::CHECKFIELD()
+CheckResult CmnSub::CHECKFIELD(const QString &text, bool required, bool numeric) const
 {
-    const QString text = controlText(CHECKCTL);
-    if (VALID && REQUIRED) {
-        if (text.isEmpty() || text == QLatin1String(" ")) {
-            ERRMSG = msgs.MSG_REQUIRED;
-            if (CHECKCTL)
-                CHECKCTL->setFocus();
-            VALID = false;
-        }
-        REQUIRED = false;
-    }
-    if (VALID && NUMERIC) {
-        if (!isNumber(text)) {
-            ERRMSG = msgs.MSG_INVALID;
-            if (CHECKCTL)
-                CHECKCTL->setFocus();
-            VALID = false;
-        }
-        NUMERIC = false;
-    }
-    if (VALID && !REQUIRED) {
-        if (text.isEmpty() && CHECKCTL)
-            setControlText(CHECKCTL, QStringLiteral(" "));
-    }
-    // The flags describe one call only; never let them carry over to the
-    // next control (for instance after a call made while not valid).
-    REQUIRED = false;
-    NUMERIC = false;
-}
-
-bool CmnSub::checkControl(QWidget *control, bool required, bool numeric)
-{
-    CHECKCTL = control;
-    if (VALID) {
-        REQUIRED = required;
-        NUMERIC = numeric;
-        CHECKFIELD();
-    }
-    return VALID;
+    if (required && (text.isEmpty() || text == QLatin1String(" ")))
+        return CheckResult::failed(msgs.MSG_REQUIRED);
+    if (numeric && !isNumber(text))
+        return CheckResult::failed(msgs.MSG_INVALID);
+    return {};
 }
 
 // GOFIRST and GOLAST: the first or last record in index order.
-bool CmnSub::moveToEnd(bool last)
+bool CmnSub::moveToEnd(RecordForm &form, bool last)
 {
     try {
-        engine::TableCursor &cursor = table();
-        form().SETINDEX();
+        engine::TableCursor &cursor = form.recordTable();
+        form.SETINDEX();
         if (last)
             cursor.moveLast();
         else
             cursor.moveFirst();
-        showRecordOrEof(cursor);
+        showRecordOrEof(form, cursor);
         return true;
     } catch (const engine::EngineError &e) {
-        reportMoveError(e.number());
+        reportMoveError(form, e.number());
         return false;
     }
 }
@@ -358,10 +267,10 @@ bool CmnSub::moveToEnd(bool last)
 // GONEXT and GOPREV: one record on from where the cursor stands. Passing
 // the end (start) says so and shows the last (first) record again; a cursor
 // already past it does nothing.
-bool CmnSub::moveOne(bool forward)
+bool CmnSub::moveOne(RecordForm &form, bool forward)
 {
     try {
-        engine::TableCursor &cursor = table();
+        engine::TableCursor &cursor = form.recordTable();
         const auto beyond = [&] { return forward ? cursor.eof() : cursor.bof(); };
         if (beyond())
             return false;
@@ -370,40 +279,40 @@ bool CmnSub::moveOne(bool forward)
         else
             cursor.movePrevious();
         if (beyond()) {
-            message(msgs.MSG_EOF);
+            message(msgs.MSG_EOF, form);
             if (forward)
                 cursor.moveLast();
             else
                 cursor.moveFirst();
-            showRecordOrEof(cursor);
+            showRecordOrEof(form, cursor);
             return false;
         }
-        showRecordOrEof(cursor);
+        showRecordOrEof(form, cursor);
         return true;
     } catch (const engine::EngineError &e) {
-        reportMoveError(e.number());
+        reportMoveError(form, e.number());
         return false;
     }
 }
 
-bool CmnSub::GOFIRST()
+bool CmnSub::GOFIRST(RecordForm &form)
 {
-    return moveToEnd(false);
+    return moveToEnd(form, false);
 }
 
-bool CmnSub::GOLAST()
+bool CmnSub::GOLAST(RecordForm &form)
 {
-    return moveToEnd(true);
+    return moveToEnd(form, true);
 }
 
-bool CmnSub::GONEXT()
+bool CmnSub::GONEXT(RecordForm &form)
 {
-    return moveOne(true);
+    return moveOne(form, true);
 }
 
-bool CmnSub::GOPREV()
+bool CmnSub::GOPREV(RecordForm &form)
 {
-    return moveOne(false);
+    return moveOne(form, false);
 }
 
 } // namespace core

@@ -2,14 +2,10 @@
 
 #include "data/ErrMsgs.h"
 
-#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
 #include <QWidget>
-
-#include <array>
-#include <initializer_list>
 
 class QCheckBox;
 
@@ -19,11 +15,11 @@ class TableCursor;
 
 namespace core {
 
-class CursorSlot;
 class DataStore;
 class MessageService;
 
-// What the common record procedures call back on the current screen.
+// What the common record procedures work on: a screen, which they call back
+// by name, and the open cursor of its table.
 class RecordForm {
 public:
     virtual ~RecordForm() = default;
@@ -33,47 +29,24 @@ public:
     virtual void texttodata() = 0;
     // Sets the index of the screen's table cursor.
     virtual void SETINDEX() = 0;
+    // The open cursor the procedures move, read and write (throws
+    // EngineError when the screen's table is not open).
+    virtual engine::TableCursor &recordTable() = 0;
 };
 
-// One part of the key buffer: a control, whose text at the moment of the
-// seek is the value, or a plain value.
-class KeyValue {
-public:
-    KeyValue() = default;
-    KeyValue(QWidget *control) : m_control(control), m_isControl(true) {}
-    KeyValue(const QVariant &value) : m_value(value) {}
-    KeyValue(const QString &value) : m_value(value) {}
-    KeyValue(const char *value) : m_value(QString::fromUtf8(value)) {}
+// The values of a record's key in index order: one for a single-part key,
+// two to five for a key of several parts.
+using RecordKey = QVariantList;
 
-    bool isControl() const { return m_isControl; }
-    QWidget *control() const { return m_control; }
-    // The value now: the control's current text, or the value held.
-    QVariant value() const;
+// The outcome of a check: valid, or the message that says why not, cut to
+// the width of a check message.
+struct CheckResult {
+    static constexpr int kMessageWidth = 60;
 
-private:
-    QPointer<QWidget> m_control;
-    QVariant m_value;
-    bool m_isControl = false;
-};
+    bool valid = true;
+    QString message;
 
-// A text of limited length: cut to the width on assignment. Shorter texts
-// stay as they are, so a message put here is shown exactly as the message
-// table holds it.
-class FixedText {
-public:
-    explicit FixedText(int width) : m_width(width) {}
-    FixedText &operator=(const QString &text)
-    {
-        m_text = text.left(m_width);
-        return *this;
-    }
-    operator const QString &() const { return m_text; }
-    const QString &text() const { return m_text; }
-    int width() const { return m_width; }
-
-private:
-    int m_width;
-    QString m_text;
+    static CheckResult failed(const QString &message) { return {false, message.left(kMessageWidth)}; }
 };
 
 // The text a control shows (line edit, combo, look-up list, text area,
@@ -94,80 +67,58 @@ QVariant checkBoxValue(const QCheckBox *check);
 // decimal point, blanks around it allowed. An empty text is not a number.
 bool isNumber(const QString &text);
 
-// The common record-screen module: the shared record-screen state and the
-// procedures every table screen runs on its current table. One object for
-// the whole program. Every message goes through the message service; engine
-// errors never leave these procedures.
+// The common record procedures every table screen runs on its table. One
+// object for the whole program; it holds no screen and no key: each
+// procedure is handed the screen and the key values it works with. Every
+// message goes through the message service, over the screen; engine errors
+// never leave these procedures (SEEKREC excepted).
 class CmnSub {
 public:
     CmnSub(DataStore &store, MessageService &messages);
     CmnSub(const CmnSub &) = delete;
     CmnSub &operator=(const CmnSub &) = delete;
 
-    static constexpr int kErrMsgWidth = 60;
     static inline const QString kNotAdded = QStringLiteral("RECORD NOT ADDED - TRY AGAIN");
     static inline const QString kNotUpdated = QStringLiteral("RECORD NOT UPDATED - TRY AGAIN");
     static inline const QString kConfirmTitle = QStringLiteral("CONFIRM ACTION BOX");
 
     ErrMsgs msgs;
 
-    // Shared state; each screen overwrites it before use.
-    CursorSlot *CURRENT_TABLE = nullptr;
-    RecordForm *CURRENT_FORM = nullptr;
-    int KEYCOUNT = 1;
-    KeyValue KEYVAL;
-    std::array<KeyValue, 6> KEYPART; // parts 1..5; element 0 is not used
-    bool VALID = true;
-    bool REQUIRED = false;
-    bool NUMERIC = false;
-    QPointer<QWidget> CHECKCTL;
-    FixedText ERRMSG{kErrMsgWidth};
-
-    // Key buffer helpers: a single-part key, or parts 1..n (n from 2 to 5).
-    void setKey(const KeyValue &value);
-    void setKeyParts(std::initializer_list<KeyValue> parts);
-    // The values the next seek will use, in index order.
-    QVariantList keyValues() const;
-
-    // Calls SETINDEX of the current screen, then seeks "=" with the key.
-    // Returns true when a record matches. Engine errors are thrown.
-    bool SEEKREC();
+    // Calls SETINDEX of the screen, then seeks "=" with the key on its
+    // table. Returns true when a record matches. Engine errors are thrown.
+    bool SEEKREC(RecordForm &form, const RecordKey &key);
 
     // Shows the record of the key; when there is none, says so and shows
     // the first record. True when the key's own record is shown.
-    bool FINDREC();
+    bool FINDREC(RecordForm &form, const RecordKey &key);
     // Adds a record under the key. True when it was written.
-    bool ADDREC();
+    bool ADDREC(RecordForm &form, const RecordKey &key);
     // Rewrites the record of the key. True when it was written.
-    bool UPDATEREC();
+    bool UPDATEREC(RecordForm &form, const RecordKey &key);
     // Deletes the record of the key after confirmation. True when deleted.
-    bool DELETEREC();
+    bool DELETEREC(RecordForm &form, const RecordKey &key);
 
-    // Checks CHECKCTL according to REQUIRED and NUMERIC (see VALIDATE).
-    void CHECKFIELD();
-    // One step of a screen's validation: when still valid, checks the
-    // control with the given flags. Returns VALID.
-    bool checkControl(QWidget *control, bool required, bool numeric = false);
+    // Checks a field's text: a required field must not be empty nor a
+    // single blank (MSG_REQUIRED); a numeric one must hold a number
+    // (MSG_INVALID). The required check comes first.
+    CheckResult CHECKFIELD(const QString &text, bool required, bool numeric = false) const;
 
     // Moves and shows the record; true when a record was shown.
-    bool GOFIRST();
-    bool GOLAST();
-    bool GONEXT();
-    bool GOPREV();
-
-    // Shows a text through the message service, over the current screen.
-    void message(const QString &text);
+    bool GOFIRST(RecordForm &form);
+    bool GOLAST(RecordForm &form);
+    bool GONEXT(RecordForm &form);
+    bool GOPREV(RecordForm &form);
 
     DataStore &store() { return m_store; }
     MessageService &messages() { return m_messages; }
 
 private:
-    engine::TableCursor &table();
-    RecordForm &form();
-    void showRecordOrEof(engine::TableCursor &cursor);
-    bool moveToEnd(bool last);
-    bool moveOne(bool forward);
-    void reportMoveError(int number);
+    // Shows a text through the message service, over the screen.
+    void message(const QString &text, RecordForm &form);
+    void showRecordOrEof(RecordForm &form, engine::TableCursor &cursor);
+    bool moveToEnd(RecordForm &form, bool last);
+    bool moveOne(RecordForm &form, bool forward);
+    void reportMoveError(RecordForm &form, int number);
 
     DataStore &m_store;
     MessageService &m_messages;

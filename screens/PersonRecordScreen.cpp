@@ -211,17 +211,21 @@ void PersonRecordScreen::personChanged(bool)
     requeryPersonRows();
 }
 
-void PersonRecordScreen::SETKEY()
+void PersonRecordScreen::DATATOTEXT()
 {
-    if (txt_seq_no)
-        cmn().setKeyParts({dbc_tamrel, txt_seq_no});
-    else
-        cmn().setKey(dbc_tamrel);
+    RecordScreen::DATATOTEXT();
+    personChanged(false);
 }
 
-bool PersonRecordScreen::VALIDATE()
+RecordKey PersonRecordScreen::SETKEY()
 {
-    cmn().VALID = true;
+    if (txt_seq_no)
+        return {controlText(dbc_tamrel), txt_seq_no->text()};
+    return {controlText(dbc_tamrel)};
+}
+
+CheckResult PersonRecordScreen::VALIDATE()
+{
     const QString typed = dbc_tamrel->text();
     const QString number = typed.trimmed();
     QWidget *failing = nullptr;
@@ -237,13 +241,10 @@ bool PersonRecordScreen::VALIDATE()
                 failing = txt_seq_no;
         }
     }
-    if (failing) {
-        cmn().ERRMSG = cmn().msgs.MSG_INVALID;
-        failing->setFocus();
-        cmn().VALID = false;
-    }
-    m_valid = cmn().VALID;
-    return m_valid;
+    if (!failing)
+        return {};
+    failing->setFocus();
+    return CheckResult::failed(cmn().msgs.MSG_INVALID);
 }
 
 void PersonRecordScreen::refreshList()
@@ -253,7 +254,6 @@ void PersonRecordScreen::refreshList()
             setPersonRowsQuery();
         } else if (!loading()) {
             // Without a person the grid keeps what it shows.
-            cmn().CURRENT_TABLE = &cursorSlot();
             return;
         }
     }

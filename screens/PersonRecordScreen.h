@@ -47,6 +47,9 @@ public:
     static inline const QString kPersonCaption = QStringLiteral("رقم Tamrel");
     static inline const QString kNewNameCaption = QStringLiteral("الاسم الجديد");
 
+    // Clears, shows the bound fields, then personChanged(false).
+    void DATATOTEXT() override;
+
 protected:
     // numbered: the rows carry seq_no, numbered per person (two-part key).
     PersonRecordScreen(AppContext &ctx, const QString &formName, const QString &caption,
@@ -106,8 +109,8 @@ protected:
     // Default: the names and, for lists by person, the grid.
     virtual void personChanged(bool byUser);
 
-    void SETKEY() override;
-    bool VALIDATE() override;
+    RecordKey SETKEY() override;
+    CheckResult VALIDATE() override;
     void refreshList() override;
     void afterDelete(bool deleted) override;
     void addClicked() override;
@@ -124,7 +127,6 @@ private:
 
     QString m_table;
     ListRows m_rows;
-    bool m_valid = false;
 };
 
 } // namespace core

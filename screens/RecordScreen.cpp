@@ -43,9 +43,6 @@ RecordScreen::~RecordScreen()
     // The grid outlives this part of the screen (QWidget's destructor hides
     // and deletes it later) and must not ask it for headings any more.
     m_grid->setHeadingProvider({});
-    // The shared state outlives the screen: never leave it pointing here.
-    if (m_ctx.cmn.CURRENT_FORM == static_cast<RecordForm *>(this))
-        m_ctx.cmn.CURRENT_FORM = nullptr;
 }
 
 CmnSub &RecordScreen::cmn() const
@@ -85,37 +82,50 @@ void RecordScreen::buildLayout()
     bar->addLayout(m_buttonRow);
     bar->addStretch(1);
     main->addWidget(m_buttonBar);
+    makeStandardButtons(bar);
 
+    buildListPanel();
+    // Hidden, the panel takes no room; the window grows when it is shown.
+    m_frame1->hide();
+    main->addWidget(m_frame1, 2);
+
+    connectButtons();
+}
+
+// The standard buttons in the button row; close stands apart at the end
+// of the bar.
+void RecordScreen::makeStandardButtons(QHBoxLayout *bar)
+{
     // In a right-to-left row the first record sits on the right, so the
     // arrows point the way the records run.
     const bool rtl = layoutDirection() == Qt::RightToLeft;
     QPushButton *add = makeButton(QStringLiteral("add"), kAddTip, QStyle::SP_FileIcon);
     add->setText(QStringLiteral("."));
     add->setMaximumWidth(52); // the caption is a dot: keep it as small as the icon buttons
-    QPushButton *update =
-        makeButton(QStringLiteral("update"), kUpdateTip, QStyle::SP_DialogSaveButton);
-    QPushButton *del = makeButton(QStringLiteral("delete"), kDeleteTip, QStyle::SP_TrashIcon);
-    QPushButton *clear =
-        makeButton(QStringLiteral("clear"), kClearTip, QStyle::SP_DialogResetButton);
-    QPushButton *find =
-        makeButton(QStringLiteral("find"), kFindTip, QStyle::SP_FileDialogContentsView);
-    QPushButton *first = makeButton(QStringLiteral("firstrec"), kFirstTip,
-                                    rtl ? QStyle::SP_MediaSkipForward : QStyle::SP_MediaSkipBackward);
-    QPushButton *prev = makeButton(QStringLiteral("prevrec"), kPrevTip,
-                                   rtl ? QStyle::SP_MediaSeekForward : QStyle::SP_MediaSeekBackward);
-    QPushButton *next = makeButton(QStringLiteral("nextrec"), kNextTip,
-                                   rtl ? QStyle::SP_MediaSeekBackward : QStyle::SP_MediaSeekForward);
-    QPushButton *last = makeButton(QStringLiteral("lastrec"), kLastTip,
-                                   rtl ? QStyle::SP_MediaSkipBackward : QStyle::SP_MediaSkipForward);
-    QPushButton *list =
-        makeButton(QStringLiteral("list"), kListTip, QStyle::SP_FileDialogDetailedView);
+    makeButton(QStringLiteral("update"), kUpdateTip, QStyle::SP_DialogSaveButton);
+    makeButton(QStringLiteral("delete"), kDeleteTip, QStyle::SP_TrashIcon);
+    makeButton(QStringLiteral("clear"), kClearTip, QStyle::SP_DialogResetButton);
+    makeButton(QStringLiteral("find"), kFindTip, QStyle::SP_FileDialogContentsView);
+    makeButton(QStringLiteral("firstrec"), kFirstTip,
+               rtl ? QStyle::SP_MediaSkipForward : QStyle::SP_MediaSkipBackward);
+    makeButton(QStringLiteral("prevrec"), kPrevTip,
+               rtl ? QStyle::SP_MediaSeekForward : QStyle::SP_MediaSeekBackward);
+    makeButton(QStringLiteral("nextrec"), kNextTip,
+               rtl ? QStyle::SP_MediaSeekBackward : QStyle::SP_MediaSeekForward);
+    makeButton(QStringLiteral("lastrec"), kLastTip,
+               rtl ? QStyle::SP_MediaSkipBackward : QStyle::SP_MediaSkipForward);
+    makeButton(QStringLiteral("list"), kListTip, QStyle::SP_FileDialogDetailedView);
 
     auto *close = new QPushButton(kCloseCaption, m_buttonBar);
     close->setObjectName(QStringLiteral("close"));
     close->setToolTip(kCloseCaption);
     close->setAutoDefault(false);
     bar->addWidget(close);
+}
 
+// Frame1: the list grid with list_ok and refresh under it.
+void RecordScreen::buildListPanel()
+{
     m_frame1 = new QFrame(this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
     m_frame1->setFrameShape(QFrame::StyledPanel);
@@ -138,23 +148,23 @@ void RecordScreen::buildLayout()
     panelButtons->addWidget(refresh);
     panelButtons->addStretch(1);
     panel->addLayout(panelButtons);
-    // Hidden, the panel takes no room; the window grows when it is shown.
-    m_frame1->hide();
-    main->addWidget(m_frame1, 2);
+}
 
-    connect(add, &QPushButton::clicked, this, [this] { addClicked(); });
-    connect(update, &QPushButton::clicked, this, [this] { updateClicked(); });
-    connect(del, &QPushButton::clicked, this, [this] { deleteClicked(); });
-    connect(clear, &QPushButton::clicked, this, [this] { clearClicked(); });
-    connect(find, &QPushButton::clicked, this, [this] { findClicked(); });
-    connect(first, &QPushButton::clicked, this, [this] { firstrecClicked(); });
-    connect(prev, &QPushButton::clicked, this, [this] { prevrecClicked(); });
-    connect(next, &QPushButton::clicked, this, [this] { nextrecClicked(); });
-    connect(last, &QPushButton::clicked, this, [this] { lastrecClicked(); });
-    connect(list, &QPushButton::clicked, this, [this] { listClicked(); });
-    connect(listOk, &QPushButton::clicked, this, [this] { listOkClicked(); });
-    connect(refresh, &QPushButton::clicked, this, [this] { refreshClicked(); });
-    connect(close, &QPushButton::clicked, this, [this] { closeClicked(); });
+void RecordScreen::connectButtons()
+{
+    const std::pair<const char *, void (RecordScreen::*)()> handlers[] = {
+        {"add", &RecordScreen::addClicked},         {"update", &RecordScreen::updateClicked},
+        {"delete", &RecordScreen::deleteClicked},   {"clear", &RecordScreen::clearClicked},
+        {"find", &RecordScreen::findClicked},       {"firstrec", &RecordScreen::firstrecClicked},
+        {"prevrec", &RecordScreen::prevrecClicked}, {"nextrec", &RecordScreen::nextrecClicked},
+        {"lastrec", &RecordScreen::lastrecClicked}, {"list", &RecordScreen::listClicked},
+        {"list_ok", &RecordScreen::listOkClicked},  {"refresh", &RecordScreen::refreshClicked},
+        {"close", &RecordScreen::closeClicked},
+    };
+    // Through the virtual call, so a screen's own handler runs.
+    for (const auto &[name, handler] : handlers)
+        connect(button(QLatin1String(name)), &QPushButton::clicked, this,
+                [this, handler = handler] { (this->*handler)(); });
     connect(m_grid, &DataGrid::rowChosen, this, [this] { gridDoubleClicked(); });
 }
 
@@ -231,8 +241,6 @@ void RecordScreen::loadForm()
     cmn().msgs.LOADMSGS();
     CLEARFIELDS();
     m_listData->setDatabase(m_ctx.store);
-    cmn().CURRENT_TABLE = m_slot;
-    cmn().CURRENT_FORM = this;
     loadLookups();
     refreshList();
     m_loading = false;
@@ -242,6 +250,22 @@ void RecordScreen::loadForm()
 void RecordScreen::SETINDEX()
 {
     table().setIndex(kPrimaryKey);
+}
+
+void RecordScreen::DATATOTEXT()
+{
+    CLEARFIELDS();
+    showFields();
+}
+
+void RecordScreen::texttodata()
+{
+    storeFields();
+}
+
+engine::TableCursor &RecordScreen::recordTable()
+{
+    return table();
 }
 
 engine::TableCursor &RecordScreen::table() const
@@ -263,14 +287,25 @@ bool RecordScreen::withCursor(const std::function<void()> &op)
     } closer{m_slot};
     try {
         m_slot->open();
-        cmn().CURRENT_TABLE = m_slot;
-        cmn().CURRENT_FORM = this;
         op();
         return true;
     } catch (const engine::EngineError &) {
         message(cmn().msgs.MSG_DATAERROR);
         return false;
     }
+}
+
+CheckResult RecordScreen::checkControl(QWidget *control, bool required, bool numeric)
+{
+    const QString text = controlText(control);
+    const CheckResult result = cmn().CHECKFIELD(text, required, numeric);
+    if (!result.valid) {
+        if (control)
+            control->setFocus();
+    } else if (text.isEmpty() && control) {
+        setControlText(control, QStringLiteral(" "));
+    }
+    return result;
 }
 
 void RecordScreen::fitToField(QWidget *control, const QString &field, const QString &tableName) const
@@ -394,7 +429,6 @@ QString RecordScreen::headingFor(const QString &field) const
 
 void RecordScreen::refreshList()
 {
-    cmn().CURRENT_TABLE = m_slot;
     m_listData->setDatabase(m_ctx.store);
     // A list that cannot be read keeps what it showed; while loading the
     // screen opens anyway, afterwards the user is told.
@@ -416,33 +450,34 @@ void RecordScreen::afterDelete(bool)
 
 void RecordScreen::addClicked()
 {
-    SETKEY();
-    if (!VALIDATE()) {
-        message(cmn().ERRMSG);
+    const CheckResult check = VALIDATE();
+    if (!check.valid) {
+        message(check.message);
         return;
     }
     bool added = false;
-    withCursor([&] { added = cmn().ADDREC(); });
+    withCursor([&] { added = cmn().ADDREC(*this, SETKEY()); });
     afterAdd(added);
 }
 
 void RecordScreen::updateClicked()
 {
-    SETKEY();
-    if (!VALIDATE()) {
-        message(cmn().ERRMSG);
+    if (!beforeUpdate())
+        return;
+    const CheckResult check = VALIDATE();
+    if (!check.valid) {
+        message(check.message);
         return;
     }
     bool updated = false;
-    withCursor([&] { updated = cmn().UPDATEREC(); });
+    withCursor([&] { updated = cmn().UPDATEREC(*this, SETKEY()); });
     afterUpdate(updated);
 }
 
 void RecordScreen::deleteClicked()
 {
-    SETKEY();
     bool deleted = false;
-    withCursor([&] { deleted = cmn().DELETEREC(); });
+    withCursor([&] { deleted = cmn().DELETEREC(*this, SETKEY()); });
     afterDelete(deleted);
 }
 
@@ -453,18 +488,17 @@ void RecordScreen::clearClicked()
 
 void RecordScreen::findClicked()
 {
-    SETKEY();
-    withCursor([&] { cmn().FINDREC(); });
+    withCursor([&] { cmn().FINDREC(*this, SETKEY()); });
 }
 
 void RecordScreen::firstrecClicked()
 {
-    withCursor([&] { cmn().GOFIRST(); });
+    withCursor([&] { cmn().GOFIRST(*this); });
 }
 
 void RecordScreen::lastrecClicked()
 {
-    withCursor([&] { cmn().GOLAST(); });
+    withCursor([&] { cmn().GOLAST(*this); });
 }
 
 // No position survives between buttons: the record on the screen is found
@@ -472,18 +506,16 @@ void RecordScreen::lastrecClicked()
 void RecordScreen::nextrecClicked()
 {
     withCursor([&] {
-        SETKEY();
-        cmn().FINDREC();
-        cmn().GONEXT();
+        cmn().FINDREC(*this, SETKEY());
+        cmn().GONEXT(*this);
     });
 }
 
 void RecordScreen::prevrecClicked()
 {
     withCursor([&] {
-        SETKEY();
-        cmn().FINDREC();
-        cmn().GOPREV();
+        cmn().FINDREC(*this, SETKEY());
+        cmn().GOPREV(*this);
     });
 }
 

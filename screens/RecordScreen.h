@@ -32,13 +32,14 @@ class ScreenKeys;
 
 // The base of every table screen: the standard buttons, the list panel and
 // the standard handlers around the common procedures of CmnSub. A screen
-// puts its controls into formArea(), implements DATATOTEXT, texttodata,
-// CLEARFIELDS, SETKEY and VALIDATE, configures listData(), and calls
+// puts its controls into formArea(), implements CLEARFIELDS, SETKEY and
+// VALIDATE (and DATATOTEXT and texttodata where its bound fields are not
+// all there is to show and store), configures listData(), and calls
 // loadForm() last in its constructor.
 //
-// Every button that works on the table opens the screen's cursor slot,
-// makes it CURRENT_TABLE (and this screen CURRENT_FORM), runs the common
-// procedure and closes the cursor again, also when something fails.
+// Every button that works on the table opens the screen's cursor slot, runs
+// the common procedure on this screen with the key SETKEY gives at that
+// moment, and closes the cursor again, also when something fails.
 //
 // Field bindings. A screen lists its fields once, in the order it maps
 // them, each with its control (and, where it is not the control's buddy,
@@ -48,8 +49,8 @@ class ScreenKeys;
 //     bindField("english_NAME", english_NAME_TEXT, englishLabel);
 //     bindField("Date_of_islam", txt_date, QStringLiteral("تاريخ الإسلام"));
 //
-//     void DATATOTEXT() override { CLEARFIELDS(); showFields(); }
-//     void texttodata() override { storeFields(); }
+// The default DATATOTEXT clears the controls and shows the bound fields;
+// the default texttodata stores them.
 //
 // The same list names the list grid's columns: the heading of a column is
 // the text of its field's label (trimmed, without a trailing colon or a
@@ -92,27 +93,38 @@ public:
 
     // Sets the index of the screen's cursor to PRIMARYKEY.
     void SETINDEX() override;
+    // CLEARFIELDS, then every bound field into its control.
+    void DATATOTEXT() override;
+    // Every bound control into its field.
+    void texttodata() override;
+    // The open cursor of the screen's slot.
+    engine::TableCursor &recordTable() override;
 
     QSize sizeHint() const override;
 
 protected:
     // The loading sequence: LOADMSGS, CLEARFIELDS, the list's database,
-    // CURRENT_TABLE and CURRENT_FORM, loadLookups(), then refreshList().
+    // loadLookups(), then refreshList().
     void loadForm();
 
     // --- the screen's own procedures
     virtual void CLEARFIELDS() = 0;
-    virtual void SETKEY() = 0;
-    // Runs the screen's checks; returns the screen's valid flag. On failure
-    // the message is in cmn().ERRMSG and the focus on the failing control.
-    virtual bool VALIDATE() = 0;
+    // The key of the record on the screen, from its key controls as they
+    // are when a procedure is about to run.
+    virtual RecordKey SETKEY() = 0;
+    // Runs the screen's checks in order; the first failing one gives the
+    // result (its message), has the focus, and the rest are not run.
+    virtual CheckResult VALIDATE() = 0;
 
     // --- where screens differ
     // Opens the screen's look-up lists during loading (default: none).
     virtual void loadLookups() {}
-    // The refresh button: CURRENT_TABLE := the screen's slot, then the list's
-    // data source runs its record source again on the data store.
+    // The refresh button: the list's data source runs its record source
+    // again on the data store.
     virtual void refreshList();
+    // Before update checks anything: false stops the update (the screen did
+    // what it does instead). Default: true.
+    virtual bool beforeUpdate() { return true; }
     // After the add, update and delete operations, with their outcome.
     // Default: add and delete refresh the list, update does nothing.
     virtual void afterAdd(bool added);
@@ -140,8 +152,7 @@ protected:
     virtual void closeClicked();
 
     // --- building blocks
-    // Opens the slot, sets CURRENT_TABLE/CURRENT_FORM, runs op, closes the
-    // cursor on every way out. An engine error that reaches here (opening
+    // Opens the slot, runs op, closes the cursor on every way out. An engine error that reaches here (opening
     // the cursor, SETKEY...) is shown as MSG_DATAERROR. Returns false then.
     bool withCursor(const std::function<void()> &op);
 
@@ -176,6 +187,10 @@ protected:
     void storeFields();
 
     void message(const QString &text);
+
+    // One check of VALIDATE (CmnSub::CHECKFIELD on the control's text): a
+    // failing control takes the focus; a valid empty one is given a blank.
+    CheckResult checkControl(QWidget *control, bool required, bool numeric = false);
 
     // A box, editable list or text area never takes more characters than
     // its field stores (a field of the screen's table, or of the table named).
@@ -232,6 +247,9 @@ private:
     QPushButton *makeButton(const QString &name, const QString &tip, int icon);
     void chooseGridRow();
     void buildLayout();
+    void makeStandardButtons(QHBoxLayout *bar);
+    void buildListPanel();
+    void connectButtons();
     void bindKeys();
     void fitWindowToContents();
 

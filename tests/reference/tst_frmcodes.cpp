@@ -92,8 +92,7 @@ private slots:
                  QStringLiteral("الشرح"));
         QCOMPARE(f.grid()->model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("الشرح"));
-        QCOMPARE(f.cmn.CURRENT_TABLE, &f.store.slot(QStringLiteral("CATEGORY1")));
-        QCOMPARE(f.cmn.CURRENT_FORM, static_cast<core::RecordForm *>(f.screen.get()));
+        QCOMPARE(&f.screen->recordTable(), &f.store.slot(QStringLiteral("CATEGORY1")).cursor());
         QCOMPARE(sorted(f.gridTexts()), sorted(f.entries(1)));
         // No permission test holds the writing buttons back.
         for (const char *b : {"add", "update", "delete"})
@@ -112,7 +111,7 @@ private slots:
         QCOMPARE(f.tabs()->currentIndex(), 13);
         QVERIFY(f.text1()->text().isEmpty());
         QCOMPARE(f.screen->listQuery(), QStringLiteral("select * from category14"));
-        QCOMPARE(f.cmn.CURRENT_TABLE, &f.store.slot(QStringLiteral("category14")));
+        QCOMPARE(&f.screen->recordTable(), &f.store.slot(QStringLiteral("category14")).cursor());
         QCOMPARE(sorted(f.gridTexts()), sorted(f.entries(14)));
         QCOMPARE(f.grid()->model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("الشرح"));
@@ -256,12 +255,9 @@ private slots:
         QCOMPARE(spy.count(), 3);
         QVERIFY(!f.gridTexts().contains(QStringLiteral("مؤجلة")));
 
-        // refresh re-lists the current tab's table and leaves CURRENT_TABLE be.
-        core::CursorSlot &other = f.store.slot(QStringLiteral("users"));
-        f.cmn.CURRENT_TABLE = &other;
+        // refresh re-lists the current tab's table.
         f.click("refresh");
         QCOMPARE(spy.count(), 4);
-        QCOMPARE(f.cmn.CURRENT_TABLE, &other);
         QCOMPARE(sorted(f.gridTexts()), sorted(f.entries(17)));
         // ... and the buttons still work on the tab's own table.
         f.click("firstrec");

@@ -6,38 +6,39 @@
 #include "support/TempDataFolder.h"
 #include "engine/TableCursor.h"
 
-#include <QLineEdit>
+#include <tuple>
 
 using core::CmnSub;
 
 namespace {
 
-// A screen without widgets: the key and the fields are plain values; what
-// DATATOTEXT shows is recorded.
+// A screen without widgets over one table: the key and the fields are
+// plain values; what DATATOTEXT shows (the field shownField) is recorded.
 class FakeForm : public core::RecordForm {
 public:
-    explicit FakeForm(core::CmnSub &cmn) : m_cmn(cmn) {}
+    explicit FakeForm(core::CursorSlot &slot) : m_slot(slot) {}
 
-    void DATATOTEXT() override
-    {
-        shown.append(m_cmn.CURRENT_TABLE->cursor().value(QStringLiteral("NAME")).toString());
-    }
+    void DATATOTEXT() override { shown.append(recordTable().value(shownField).toString()); }
     void texttodata() override
     {
         if (throwInTextToData)
             throw engine::EngineError(engine::ErrFieldTooSmall, QStringLiteral("too long"));
         for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-            m_cmn.CURRENT_TABLE->cursor().setValue(it.key(), it.value());
+            recordTable().setValue(it.key(), it.value());
     }
-    void SETINDEX() override { m_cmn.CURRENT_TABLE->cursor().setIndex(QStringLiteral("PRIMARYKEY")); }
+    void SETINDEX() override { recordTable().setIndex(QStringLiteral("PRIMARYKEY")); }
+    engine::TableCursor &recordTable() override { return m_slot.cursor(); }
 
+    QString shownField = QStringLiteral("NAME");
     QStringList shown;
     QVariantMap fields;
     bool throwInTextToData = false;
 
 private:
-    core::CmnSub &m_cmn;
+    core::CursorSlot &m_slot;
 };
+
+using Key = core::RecordKey;
 
 QString trimmed(const QString &s)
 {
@@ -73,8 +74,6 @@ class TestCmnSub : public QObject {
     {
         core::CursorSlot &slot = m_store->slot(QStringLiteral("witnesses"));
         slot.open();
-        m_cmn->CURRENT_TABLE = &slot;
-        m_cmn->CURRENT_FORM = m_form.get();
         return slot;
     }
 
@@ -95,7 +94,7 @@ private slots:
         m_messages.clearAnswers();
         m_messages.setDefaultAnswer(false);
         m_cmn = std::make_unique<CmnSub>(*m_store, m_messages);
-        m_form = std::make_unique<FakeForm>(*m_cmn);
+        m_form = std::make_unique<FakeForm>(m_store->slot(QStringLiteral("witnesses")));
     }
 
     void cleanup()
@@ -130,62 +129,82 @@ private slots:
         QCOMPARE(core::isNumber(text), number);
     }
 
-    void errMsgHoldsSixtyCharacters()
+    void checkMessageHoldsSixtyCharacters()
     {
-        m_cmn->ERRMSG = m_cmn->msgs.MSG_REQUIRED;
-        QCOMPARE(m_cmn->ERRMSG.text(), m_cmn->msgs.MSG_REQUIRED); // as the table holds it
-        m_cmn->ERRMSG = QString(80, QLatin1Char('x'));
-        QCOMPARE(m_cmn->ERRMSG.text(), QString(60, QLatin1Char('x')));
+        const core::CheckResult required = core::CheckResult::failed(m_cmn->msgs.MSG_REQUIRED);
+        QVERIFY(!required.valid);
+        QCOMPARE(required.message, m_cmn->msgs.MSG_REQUIRED); // as the table holds it
+        QCOMPARE(core::CheckResult::failed(QString(80, QLatin1Char('x'))).message, QString(60, QLatin1Char('x')));
+        QVERIFY(core::CheckResult().valid);
     }
 
-    // The key parts that hold a control are read at the moment of the seek.
-    void keyPartsReadControlsLate()
+    void checkField_data()
     {
-        QLineEdit person;
-        QLineEdit seq;
-        m_cmn->setKeyParts({&person, &seq});
-        person.setText(QStringLiteral("12"));
-        seq.setText(QStringLiteral("3"));
-        QCOMPARE(m_cmn->KEYCOUNT, 2);
-        QCOMPARE(m_cmn->keyValues(), QVariantList({QStringLiteral("12"), QStringLiteral("3")}));
-
-        m_cmn->setKey(QStringLiteral("value"));
-        QCOMPARE(m_cmn->KEYCOUNT, 1);
-        QCOMPARE(m_cmn->keyValues(), QVariantList({QStringLiteral("value")}));
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("required");
+        QTest::addColumn<bool>("numeric");
+        QTest::addColumn<int>("failure"); // 0 valid, 1 MSG_REQUIRED, 2 MSG_INVALID
+        QTest::newRow("free empty") << "" << false << false << 0;
+        QTest::newRow("free blank") << " " << false << false << 0;
+        QTest::newRow("free text") << "x" << false << false << 0;
+        QTest::newRow("required empty") << "" << true << false << 1;
+        QTest::newRow("required one blank") << " " << true << false << 1;
+        QTest::newRow("required two blanks") << "  " << true << false << 0;
+        QTest::newRow("required text") << "Ali" << true << false << 0;
+        QTest::newRow("numeric empty") << "" << false << true << 2;
+        QTest::newRow("numeric blank") << " " << false << true << 2;
+        QTest::newRow("numeric letters") << "12a" << false << true << 2;
+        QTest::newRow("numeric with blanks") << " 42 " << false << true << 0;
+        QTest::newRow("both, empty: required first") << "" << true << true << 1;
+        QTest::newRow("both, blank: required first") << " " << true << true << 1;
+        QTest::newRow("both, letters") << "abc" << true << true << 2;
+        QTest::newRow("both, number") << "-3.5" << true << true << 0;
+    }
+    void checkField()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, required);
+        QFETCH(bool, numeric);
+        QFETCH(int, failure);
+        const core::CheckResult result = m_cmn->CHECKFIELD(text, required, numeric);
+        QCOMPARE(result.valid, failure == 0);
+        const QString expected[] = {QString(), m_cmn->msgs.MSG_REQUIRED, m_cmn->msgs.MSG_INVALID};
+        QCOMPARE(result.message, expected[failure]);
+        QCOMPARE(m_messages.shownCount(), 0); // the caller decides what to show
     }
 
-    void checkFieldRules()
+    // A key of two parts handed as values finds its record: no control and
+    // no state of the procedures holds the key.
+    void keyOfValuesFindsTheRecord_data()
     {
-        QLineEdit name;
-        QLineEdit phone;
-        QLineEdit number;
+        QTest::addColumn<Key>("key");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("second of a language") << Key{"English", "2"} << true << "Prayer";
+        QTest::newRow("other language") << Key{"Urdu", "1"} << true << "Basics";
+        QTest::newRow("number missing") << Key{"English", "3"} << false << "Intro";
+        QTest::newRow("parts swapped") << Key{"1", "English"} << false << "Intro";
+    }
+    void keyOfValuesFindsTheRecord()
+    {
+        QFETCH(Key, key);
+        QFETCH(bool, found);
+        QFETCH(QString, shown);
+        for (const auto &[language, number, description] :
+             {std::tuple{"Urdu", "1", "Basics"}, std::tuple{"English", "2", "Prayer"}, std::tuple{"English", "1", "Intro"}})
+            db().execute(QStringLiteral("INSERT INTO CourseMaterial (language, course_no, description) VALUES (?, ?, ?)"),
+                         {language, number, description});
+        core::CursorSlot &slot = m_store->slot(QStringLiteral("CourseMaterial"));
+        slot.open();
+        FakeForm catalogue(slot);
+        catalogue.shownField = QStringLiteral("description");
 
-        // A single blank counts as empty for a required field.
-        name.setText(QStringLiteral(" "));
-        m_cmn->VALID = true;
-        QVERIFY(!m_cmn->checkControl(&name, true));
-        QCOMPARE(m_cmn->ERRMSG.text().trimmed(), m_cmn->msgs.MSG_REQUIRED.trimmed());
-        QVERIFY(!m_cmn->REQUIRED);
-        // Once invalid, later controls are not checked (nor padded).
-        QVERIFY(!m_cmn->checkControl(&phone, false));
-        QCOMPARE(phone.text(), QString());
-
-        // A non-required empty field becomes one blank.
-        m_cmn->VALID = true;
-        QVERIFY(m_cmn->checkControl(&phone, false));
-        QCOMPARE(phone.text(), QStringLiteral(" "));
-
-        // Numbers: an empty text is not a number, and the flag does not
-        // stay set for the next control.
-        m_cmn->ERRMSG = QString();
-        QVERIFY(!m_cmn->checkControl(&number, false, true));
-        QCOMPARE(m_cmn->ERRMSG.text().trimmed(), m_cmn->msgs.MSG_INVALID.trimmed());
-        QVERIFY(!m_cmn->NUMERIC);
-        m_cmn->VALID = true;
-        number.setText(QStringLiteral(" 42 "));
-        QVERIFY(m_cmn->checkControl(&number, true, true));
-        name.setText(QStringLiteral("x"));
-        QVERIFY(m_cmn->checkControl(&name, false));
+        QCOMPARE(m_cmn->FINDREC(catalogue, key), found);
+        QCOMPARE(catalogue.shown, QStringList{shown});
+        QCOMPARE(shownTrimmed(), found ? QStringList() : QStringList{m_cmn->msgs.MSG_NOTFOUND.trimmed()});
+        // The same values again, for the next and previous moves.
+        QVERIFY(m_cmn->SEEKREC(catalogue, key) == found);
+        slot.close();
     }
 
     void findShowsTheRecordOrTheFirst()
@@ -195,13 +214,11 @@ private slots:
         addWitness(QStringLiteral("Camal"));
         openWitnesses();
 
-        m_cmn->setKey(QStringLiteral("BASHIR")); // letter case is ignored
-        QVERIFY(m_cmn->FINDREC());
+        QVERIFY(m_cmn->FINDREC(*m_form, {QStringLiteral("BASHIR")})); // letter case is ignored
         QCOMPARE(m_form->shown, QStringList{QStringLiteral("Bashir")});
         QCOMPARE(m_messages.shownCount(), 0);
 
-        m_cmn->setKey(QStringLiteral("Zaid"));
-        QVERIFY(!m_cmn->FINDREC());
+        QVERIFY(!m_cmn->FINDREC(*m_form, {QStringLiteral("Zaid")}));
         QCOMPARE(shownTrimmed(), QStringList{m_cmn->msgs.MSG_NOTFOUND.trimmed()});
         QCOMPARE(m_form->shown.last(), QStringLiteral("ahmad")); // first in key order
     }
@@ -209,17 +226,16 @@ private slots:
     void emptyTableIsEndOfFile()
     {
         openWitnesses();
-        m_cmn->setKey(QStringLiteral("x"));
-        QVERIFY(!m_cmn->FINDREC());
+        QVERIFY(!m_cmn->FINDREC(*m_form, {QStringLiteral("x")}));
         QCOMPARE(trimmed(m_messages.lastShown()), m_cmn->msgs.MSG_EOF.trimmed());
         m_messages.clear();
-        QVERIFY(!m_cmn->GOFIRST());
-        QVERIFY(!m_cmn->GOLAST());
+        QVERIFY(!m_cmn->GOFIRST(*m_form));
+        QVERIFY(!m_cmn->GOLAST(*m_form));
         QCOMPARE(shownTrimmed(), QStringList(2, m_cmn->msgs.MSG_EOF.trimmed()));
         QVERIFY(m_form->shown.isEmpty());
         // Nothing to move from: no further message.
         m_messages.clear();
-        QVERIFY(!m_cmn->GONEXT());
+        QVERIFY(!m_cmn->GONEXT(*m_form));
         QCOMPARE(m_messages.shownCount(), 0);
     }
 
@@ -229,20 +245,20 @@ private slots:
             addWitness(QString::fromLatin1(n));
         openWitnesses();
 
-        QVERIFY(m_cmn->GOLAST());
+        QVERIFY(m_cmn->GOLAST(*m_form));
         QCOMPARE(m_form->shown.last(), QStringLiteral("c"));
-        QVERIFY(!m_cmn->GONEXT());
+        QVERIFY(!m_cmn->GONEXT(*m_form));
         QCOMPARE(trimmed(m_messages.lastShown()), m_cmn->msgs.MSG_EOF.trimmed());
         QCOMPARE(m_form->shown.last(), QStringLiteral("c"));
 
         m_messages.clear();
-        QVERIFY(m_cmn->GOFIRST());
-        QVERIFY(!m_cmn->GOPREV());
+        QVERIFY(m_cmn->GOFIRST(*m_form));
+        QVERIFY(!m_cmn->GOPREV(*m_form));
         QCOMPARE(trimmed(m_messages.lastShown()), m_cmn->msgs.MSG_EOF.trimmed());
         QCOMPARE(m_form->shown.last(), QStringLiteral("a"));
-        QVERIFY(m_cmn->GONEXT());
+        QVERIFY(m_cmn->GONEXT(*m_form));
         QCOMPARE(m_form->shown.last(), QStringLiteral("b"));
-        QVERIFY(m_cmn->GOPREV());
+        QVERIFY(m_cmn->GOPREV(*m_form));
         QCOMPARE(m_form->shown.last(), QStringLiteral("a"));
     }
 
@@ -252,9 +268,8 @@ private slots:
         for (const char *n : {"a", "b", "c"})
             addWitness(QString::fromLatin1(n));
         openWitnesses();
-        m_cmn->setKey(QStringLiteral("zz"));
-        m_cmn->FINDREC();
-        m_cmn->GONEXT();
+        m_cmn->FINDREC(*m_form, {QStringLiteral("zz")});
+        m_cmn->GONEXT(*m_form);
         QCOMPARE(shownTrimmed(), QStringList{m_cmn->msgs.MSG_NOTFOUND.trimmed()});
         QCOMPARE(m_form->shown, QStringList({QStringLiteral("a"), QStringLiteral("b")}));
     }
@@ -266,8 +281,7 @@ private slots:
 
         m_form->fields = {{QStringLiteral("NAME"), QStringLiteral("ALI")},
                           {QStringLiteral("TELEPHONE"), QStringLiteral("999")}};
-        m_cmn->setKey(QStringLiteral("ALI"));
-        QVERIFY(!m_cmn->ADDREC());
+        QVERIFY(!m_cmn->ADDREC(*m_form, {QStringLiteral("ALI")}));
         QCOMPARE(shownTrimmed(), QStringList{m_cmn->msgs.MSG_DUPLICATE.trimmed()});
         QCOMPARE(witnessCount(), 1);
         QCOMPARE(phoneOf(QStringLiteral("Ali")).toString(), QStringLiteral("111"));
@@ -275,8 +289,7 @@ private slots:
         m_messages.clear();
         m_form->fields = {{QStringLiteral("NAME"), QStringLiteral("Omar")},
                           {QStringLiteral("TELEPHONE"), QStringLiteral("222")}};
-        m_cmn->setKey(QStringLiteral("Omar"));
-        QVERIFY(m_cmn->ADDREC());
+        QVERIFY(m_cmn->ADDREC(*m_form, {QStringLiteral("Omar")}));
         QCOMPARE(shownTrimmed(), QStringList{m_cmn->msgs.MSG_ADDED.trimmed()});
         QCOMPARE(phoneOf(QStringLiteral("Omar")).toString(), QStringLiteral("222"));
     }
@@ -290,24 +303,22 @@ private slots:
 
         m_form->fields = {{QStringLiteral("NAME"), QStringLiteral("Omar")},
                           {QStringLiteral("TELEPHONE"), QString(300, QLatin1Char('9'))}};
-        m_cmn->setKey(QStringLiteral("Omar"));
-        QVERIFY(!m_cmn->ADDREC());
+        QVERIFY(!m_cmn->ADDREC(*m_form, {QStringLiteral("Omar")}));
         QCOMPARE(m_messages.lastShown(), CmnSub::kNotAdded);
         QCOMPARE(witnessCount(), 1);
         QVERIFY(!slot.cursor().editing());
 
         m_form->fields.clear();
         m_form->throwInTextToData = true;
-        QVERIFY(!m_cmn->ADDREC());
+        QVERIFY(!m_cmn->ADDREC(*m_form, {QStringLiteral("Omar")}));
         QCOMPARE(m_messages.lastShown(), CmnSub::kNotAdded);
         QCOMPARE(witnessCount(), 1);
 
-        m_cmn->setKey(QStringLiteral("Ali"));
-        QVERIFY(!m_cmn->UPDATEREC());
+        QVERIFY(!m_cmn->UPDATEREC(*m_form, {QStringLiteral("Ali")}));
         QCOMPARE(m_messages.lastShown(), CmnSub::kNotUpdated);
         m_form->throwInTextToData = false;
         m_form->fields = {{QStringLiteral("TELEPHONE"), QString(300, QLatin1Char('9'))}};
-        QVERIFY(!m_cmn->UPDATEREC());
+        QVERIFY(!m_cmn->UPDATEREC(*m_form, {QStringLiteral("Ali")}));
         QCOMPARE(m_messages.lastShown(), CmnSub::kNotUpdated);
         QCOMPARE(phoneOf(QStringLiteral("Ali")).toString(), QStringLiteral("111"));
         QVERIFY(!slot.cursor().editing());
@@ -319,13 +330,11 @@ private slots:
         openWitnesses();
         m_form->fields = {{QStringLiteral("TELEPHONE"), QStringLiteral("555")}};
 
-        m_cmn->setKey(QStringLiteral("Alia"));
-        QVERIFY(!m_cmn->UPDATEREC());
+        QVERIFY(!m_cmn->UPDATEREC(*m_form, {QStringLiteral("Alia")}));
         QCOMPARE(shownTrimmed(), QStringList{m_cmn->msgs.MSG_NOTFOUND.trimmed()});
 
         m_messages.clear();
-        m_cmn->setKey(QStringLiteral("ali"));
-        QVERIFY(m_cmn->UPDATEREC());
+        QVERIFY(m_cmn->UPDATEREC(*m_form, {QStringLiteral("ali")}));
         QCOMPARE(shownTrimmed(), QStringList{m_cmn->msgs.MSG_UPDATED.trimmed()});
         QCOMPARE(phoneOf(QStringLiteral("Ali")).toString(), QStringLiteral("555"));
     }
@@ -335,15 +344,13 @@ private slots:
         addWitness(QStringLiteral("Ali"));
         openWitnesses();
 
-        m_cmn->setKey(QStringLiteral("Nobody"));
-        QVERIFY(!m_cmn->DELETEREC());
+        QVERIFY(!m_cmn->DELETEREC(*m_form, {QStringLiteral("Nobody")}));
         QCOMPARE(shownTrimmed(), QStringList{m_cmn->msgs.MSG_NOTFOUND.trimmed()});
         QCOMPARE(m_messages.confirmCount(), 0);
 
         m_messages.clear();
         m_messages.queueAnswer(false);
-        m_cmn->setKey(QStringLiteral("Ali"));
-        QVERIFY(!m_cmn->DELETEREC());
+        QVERIFY(!m_cmn->DELETEREC(*m_form, {QStringLiteral("Ali")}));
         QCOMPARE(m_messages.confirmCount(), 1);
         const auto question = m_messages.lastConfirmation();
         QCOMPARE(question.text, m_cmn->msgs.MSG_CONTINUE);
@@ -354,24 +361,28 @@ private slots:
         QCOMPARE(witnessCount(), 1);
 
         m_messages.queueAnswer(true);
-        QVERIFY(m_cmn->DELETEREC());
+        QVERIFY(m_cmn->DELETEREC(*m_form, {QStringLiteral("Ali")}));
         QCOMPARE(shownTrimmed(), QStringList{m_cmn->msgs.MSG_DELETED.trimmed()});
         QCOMPARE(witnessCount(), 0);
     }
 
-    // Without a current table or screen the procedures report an error
-    // instead of failing.
-    void missingStateIsADataError()
+    // A screen whose table is not open: the procedures report an error
+    // instead of failing, and write nothing.
+    void closedTableIsADataError()
     {
-        m_cmn->CURRENT_TABLE = nullptr;
-        m_cmn->CURRENT_FORM = m_form.get();
-        QVERIFY(!m_cmn->GOFIRST());
-        QCOMPARE(trimmed(m_messages.lastShown()), m_cmn->msgs.MSG_DATAERROR.trimmed());
-        openWitnesses();
-        m_cmn->CURRENT_FORM = nullptr;
-        m_cmn->setKey(QStringLiteral("x"));
-        QVERIFY(!m_cmn->FINDREC());
-        QCOMPARE(trimmed(m_messages.lastShown()), m_cmn->msgs.MSG_DATAERROR.trimmed());
+        addWitness(QStringLiteral("Ali"));
+        const QString dataError = m_cmn->msgs.MSG_DATAERROR.trimmed();
+        QVERIFY(!m_cmn->GOFIRST(*m_form));
+        QVERIFY(!m_cmn->GONEXT(*m_form));
+        QVERIFY(!m_cmn->FINDREC(*m_form, {QStringLiteral("Ali")}));
+        QVERIFY(!m_cmn->DELETEREC(*m_form, {QStringLiteral("Ali")}));
+        QCOMPARE(shownTrimmed(), QStringList(4, dataError));
+        m_form->fields = {{QStringLiteral("NAME"), QStringLiteral("Omar")}};
+        QVERIFY(!m_cmn->ADDREC(*m_form, {QStringLiteral("Omar")}));
+        QCOMPARE(m_messages.lastShown(), CmnSub::kNotAdded);
+        QCOMPARE(m_messages.confirmCount(), 0);
+        QCOMPARE(witnessCount(), 1);
+        QVERIFY(m_form->shown.isEmpty());
     }
 };
 

@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 
+#include <tuple>
+
 namespace {
 
 // A screen over the witnesses table built the way the office's screens
@@ -56,18 +58,24 @@ public:
 
     int refreshes = 0;
 
+    // Checks boxes (by position) in order the way a VALIDATE does.
+    core::CheckResult checkInOrder(const QList<std::tuple<int, bool, bool>> &checks)
+    {
+        for (const auto &[index, required, numeric] : checks) {
+            if (const core::CheckResult check = checkControl(m_edits.at(index), required, numeric); !check.valid)
+                return check;
+        }
+        return {};
+    }
+
 protected:
     void CLEARFIELDS() override
     {
         for (int i = 0; i < m_edits.size(); ++i)
             m_edits.at(i)->setText(i < 2 ? QString() : QStringLiteral(" "));
     }
-    void SETKEY() override { cmn().setKey(m_edits.at(0)); }
-    bool VALIDATE() override
-    {
-        cmn().VALID = true;
-        return cmn().checkControl(m_edits.at(0), true);
-    }
+    core::RecordKey SETKEY() override { return {m_edits.at(0)->text()}; }
+    core::CheckResult VALIDATE() override { return checkControl(m_edits.at(0), true); }
     void refreshList() override
     {
         ++refreshes;
@@ -146,8 +154,6 @@ private slots:
     {
         QCOMPARE(m_screen->windowTitle(), QStringLiteral("الشهود"));
         QCOMPARE(m_screen->layoutDirection(), Qt::RightToLeft);
-        QCOMPARE(m_cmn->CURRENT_FORM, static_cast<core::RecordForm *>(m_screen.get()));
-        QCOMPARE(m_cmn->CURRENT_TABLE, &m_store->slot(QStringLiteral("witnesses")));
         QCOMPARE(edit("NAME_TEXT")->text(), QString());
         QCOMPARE(edit("PHONE_TEXT")->text(), QStringLiteral(" "));
         QCOMPARE(grid()->rowCount(), 3);
@@ -192,6 +198,40 @@ private slots:
         click("list");
         click("refresh");
         QVERIFY(frame->isVisible());
+    }
+
+    // A failing box takes the focus and stops the checks; a valid empty box
+    // before it becomes one blank, the boxes after it stay as they are.
+    void checksFocusTheFailureAndBlankEmptyBoxes()
+    {
+        m_screen->show();
+        m_screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_screen.get()));
+        for (QLineEdit *box : m_screen->findChildren<QLineEdit *>())
+            box->clear();
+        edit("NAME_TEXT")->setText(QStringLiteral("Ali"));
+        edit("PAGER_TEXT")->setText(QStringLiteral("12a"));
+        edit("job_text")->setFocus();
+        // name required, english name free, phone free, pager numeric, address required
+        const QList<std::tuple<int, bool, bool>> checks = {
+            {0, true, false}, {1, false, false}, {2, false, false}, {3, false, true}, {4, true, false}};
+        const core::CheckResult result = m_screen->checkInOrder(checks);
+        QVERIFY(!result.valid);
+        QCOMPARE(result.message, msgs().MSG_INVALID);
+        QCOMPARE(QApplication::focusWidget(), edit("PAGER_TEXT"));
+        QCOMPARE(edit("NAME_TEXT")->text(), QStringLiteral("Ali"));
+        QCOMPARE(edit("english_NAME_TEXT")->text(), QStringLiteral(" "));
+        QCOMPARE(edit("PHONE_TEXT")->text(), QStringLiteral(" "));
+        QCOMPARE(edit("PAGER_TEXT")->text(), QStringLiteral("12a"));
+        QCOMPARE(edit("ADDRESS_TEXT")->text(), QString()); // not reached
+        QCOMPARE(m_messages.shownCount(), 0);
+
+        edit("PAGER_TEXT")->setText(QStringLiteral(" 7 "));
+        const core::CheckResult address = m_screen->checkInOrder(checks);
+        QCOMPARE(address.message, msgs().MSG_REQUIRED);
+        QCOMPARE(QApplication::focusWidget(), edit("ADDRESS_TEXT"));
+        edit("ADDRESS_TEXT")->setText(QStringLiteral("Riyadh"));
+        QVERIFY(m_screen->checkInOrder(checks).valid);
     }
 
     void addValidatesAndFillsBlanks()
@@ -483,13 +523,11 @@ private slots:
         QVERIFY(m_screen->height() >= closedHeight + grid()->minimumHeight());
     }
 
-    void closingUnloadsAndForgetsTheScreen()
+    void closingUnloadsTheScreen()
     {
         m_screen->show();
         click("close");
         QVERIFY(!m_screen->isVisible());
-        m_screen.reset();
-        QCOMPARE(m_cmn->CURRENT_FORM, nullptr);
     }
 };
 
