@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QObject>
 
+#include <utility>
+
 namespace core {
 
 StopToken::StopToken() : m_state(std::make_shared<State>()) {}
@@ -62,37 +64,65 @@ BackgroundTask::BackgroundTask(QObject *owner)
 BackgroundTask::~BackgroundTask()
 {
     cancel();
-    wait();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void BackgroundTask::start(Work work, std::function<void()> then)
 {
     wait();
-    m_stop = StopToken();
-    const Control control(*this, m_stop, ++*m_currentRun);
-    m_running = true;
-    m_thread = std::thread([this, control, work = std::move(work), then = std::move(then)] {
-        work(control);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = StopToken();
+        ++*m_currentRun;
+        m_job = Job{std::move(work), std::move(then)};
+        m_running = true;
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { serve(); });
+    }
+    m_changed.notify_all();
+}
+
+void BackgroundTask::serve()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_job.work || m_quit; });
+        if (!m_job.work)
+            return;
+        const Job job = std::exchange(m_job, Job());
+        const Control control(*this, m_stop, m_currentRun->load());
+        lock.unlock();
+        job.work(control);
+        lock.lock();
         m_running = false;
-        if (then)
-            control.post(then);
-    });
+        m_changed.notify_all();
+        if (job.then)
+            control.post(job.then);
+    }
 }
 
 void BackgroundTask::cancel()
 {
+    const std::lock_guard lock(m_mutex);
     m_stop.requestStop();
 }
 
 bool BackgroundTask::isRunning() const
 {
+    const std::lock_guard lock(m_mutex);
     return m_running;
 }
 
 void BackgroundTask::wait()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_running; });
 }
 
 } // namespace core

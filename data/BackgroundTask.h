@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -39,7 +40,8 @@ private:
 };
 
 // Runs one function at a time on a thread of its own, then a follow-up on
-// the owner's thread. Lists, searches, sorts, report queries (through
+// the owner's thread. The thread stays until the task goes: what the work
+// laid out in text (a report's pages) keeps the fonts of that thread. Lists, searches, sorts, report queries (through
 // BackgroundQuery), the report indexes, layout, printing and saving, and
 // the logon backup all run this way, and are stopped the one way: cancel()
 // sets the run's stop token.
@@ -93,11 +95,21 @@ public:
     void wait();
 
 private:
+    struct Job {
+        Work work;
+        std::function<void()> then;
+    };
+    void serve();
+
     QObject *m_owner;
     std::shared_ptr<std::atomic<quint64>> m_currentRun;
-    std::atomic<bool> m_running{false};
     StopToken m_stop;
-    std::thread m_thread;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    Job m_job;         // waiting for the thread
+    bool m_running = false;
+    bool m_quit = false;
+    std::thread m_thread; // started with the first run
 };
 
 } // namespace core

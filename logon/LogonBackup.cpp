@@ -1,5 +1,6 @@
 #include "logon/LogonBackup.h"
 
+#include "data/BackgroundTask.h"
 #include "engine/Database.h"
 #include "engine/EngineError.h"
 
@@ -11,7 +12,6 @@
 #include <QTimer>
 
 #include <atomic>
-#include <thread>
 
 namespace logon {
 
@@ -33,32 +33,34 @@ void removeLeftovers(const QString &destination)
         folder.remove(name);
 }
 
-// Copies on a worker thread; the caller's thread runs its events meanwhile
-// and hears of the progress. A program that ends meanwhile stops the copy.
+// Copies off the caller's thread; the caller's thread runs its events
+// meanwhile and hears of the progress. A program that ends meanwhile stops
+// the copy.
 void copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const QString &destination,
                   const BackupProgress &progress)
 {
     std::atomic<int> percent{0};
-    std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
     QEventLoop loop;
-    std::thread worker([&] {
-        try {
-            engine::Database source;
-            if (openSpec.isValid())
-                source.open(openSpec); // the key is known: no derivation
-            else
-                source.open(dbFile, core::passwordFromConnect(QLatin1String(core::kConnectString)));
-            source.backupTo(destination, [&](int p) {
-                percent = p;
-                return !stop.load();
-            });
-        } catch (const engine::EngineError &) {
-            // A missing backup folder or a full disk: the logon goes on.
-        }
-        done = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    core::BackgroundTask copy(&loop);
+    copy.start(
+        [&](const core::BackgroundTask::Control &control) {
+            try {
+                engine::Database source;
+                if (openSpec.isValid())
+                    source.open(openSpec); // the key is known: no derivation
+                else
+                    source.open(dbFile, core::passwordFromConnect(QLatin1String(core::kConnectString)));
+                source.backupTo(destination, [&](int p) {
+                    percent = p;
+                    return !control.stopRequested();
+                });
+            } catch (const engine::EngineError &) {
+                // A missing backup folder or a full disk: the logon goes on.
+            }
+            done = true;
+        },
+        [&loop] { loop.quit(); });
     if (QCoreApplication::instance()) {
         QTimer tick;
         int told = -1;
@@ -72,9 +74,9 @@ void copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const
         if (!done)
             loop.exec();
         if (!done)
-            stop = true; // the program ends: the copy goes, its temporary file too
+            copy.cancel(); // the program ends: the copy goes, its temporary file too
     }
-    worker.join();
+    copy.wait();
     if (progress)
         progress(percent);
 }

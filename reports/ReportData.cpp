@@ -106,32 +106,20 @@ void QueryRunner::cancel()
 
 MissingIndexes::MissingIndexes(QueryRunner::ConnectionFactory openConnection) : m_open(std::move(openConnection)) {}
 
-void MissingIndexes::watch(engine::Database *db)
-{
-    QMutexLocker lock(&m_mutex);
-    m_db = db;
-}
-
-void MissingIndexes::stop()
-{
-    m_stopped = true;
-    QMutexLocker lock(&m_mutex);
-    if (m_db)
-        engine::interrupt(*m_db);
-}
-
-bool MissingIndexes::add()
+bool MissingIndexes::add(const core::StopToken &stop)
 {
     try {
         std::unique_ptr<engine::Database> db = m_open();
-        watch(db.get());
-        const OnExit forget{[this] { watch(nullptr); }};
-        if (m_stopped)
+        // Creating an index cannot look at the token: the engine is interrupted.
+        engine::Database *writing = db.get();
+        stop.setOnStop([writing] { engine::interrupt(*writing); });
+        const OnExit forget{[&stop] { stop.forgetOnStop(); }};
+        if (stop.stopRequested())
             throw ReportError(QueryRunner::cancelledMessage());
         core::schema::addMissingIndexes(*db);
         return true;
     } catch (const engine::EngineError &) {
-        if (m_stopped)
+        if (stop.stopRequested())
             throw ReportError(QueryRunner::cancelledMessage());
         return false;
     }

@@ -1,17 +1,16 @@
 #pragma once
 
 #include "data/BackgroundQuery.h"
+#include "data/BackgroundTask.h"
 #include "reports/ReportDefinition.h"
 
 #include <QImage>
 #include <QList>
 #include <QMap>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -112,25 +111,18 @@ private:
 
 // Creates the indexes of the office schema that a data file lacks (a file
 // made before they were added), on a connection of its own that may write.
-// add() may run on any thread, stop() on another.
 class MissingIndexes {
 public:
     explicit MissingIndexes(QueryRunner::ConnectionFactory openConnection);
 
     // True when the file has them now; false when it cannot be written to:
     // the reports still run, only slower. Throws
-    // ReportError(QueryRunner::cancelledMessage()) when stopped; the file
-    // then stays as it was.
-    bool add();
-    void stop();
+    // ReportError(QueryRunner::cancelledMessage()) when `stop` is asked for
+    // meanwhile; the file then stays as it was.
+    bool add(const core::StopToken &stop);
 
 private:
-    void watch(engine::Database *db);
-
     QueryRunner::ConnectionFactory m_open;
-    QMutex m_mutex; // guards m_db against stop() while it closes
-    engine::Database *m_db = nullptr;
-    std::atomic<bool> m_stopped{false};
 };
 
 } // namespace reports

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/BackgroundWork.h"
+#include "data/BackgroundTask.h"
 #include "screens/Services.h"
 #include "reports/ReportData.h"
 #include "reports/frmPrint.h"
@@ -82,9 +82,8 @@ private:
     ReportDialogs *m_dialogs;
     QPointer<QWidget> m_window;
     QPointer<frmPrint> m_viewer;
-    BackgroundWork m_work;       // what is no query: the indexes, the layout
+    core::BackgroundTask m_work{this}; // what is no query: the indexes, the layout
     QPointer<QueryRunner> m_runner;
-    std::shared_ptr<MissingIndexes> m_indexing; // shared with the work making them
     QPointer<core::BusyFeedback> m_busy;
     bool m_preparing = false;
     quint64 m_generation = 0; // the report being prepared; older results are dropped
