@@ -127,7 +127,7 @@ bool MissingIndexes::add(const core::StopToken &stop)
 
 // Opens and restricts the connection, checks every query and binds its
 // values: nothing runs when one of them is wrong.
-void QueryRunner::begin(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places)
+void QueryRunner::begin(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places)
 {
     m_plan.clear();
     m_next = 0;
@@ -234,7 +234,7 @@ void QueryRunner::addRows(core::BackgroundQuery::Batch batch)
         emit rowsRead(m_total);
 }
 
-ReportData QueryRunner::run(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places)
+ReportData QueryRunner::run(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places)
 {
     begin(def, values, places);
     const OnExit release{[this] { end(); }};
@@ -252,7 +252,7 @@ ReportData QueryRunner::run(const ReportDefinition &def, const QStringList &valu
     return std::move(m_data);
 }
 
-void QueryRunner::start(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places)
+void QueryRunner::start(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places)
 {
     m_running = true;
     // The caller hears of the outcome from the event loop, never before

@@ -67,12 +67,14 @@ public:
     explicit QueryRunner(ConnectionFactory openConnection, QObject *parent = nullptr);
     ~QueryRunner() override;
 
-    // Throws ReportError.
-    ReportData run(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
+    // `values` are the parameter values by name (see
+    // ReportDefinition::parameterValues); each query is given those of the
+    // names it uses, in its own order. Throws ReportError.
+    ReportData run(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places);
 
     // Signals rowsRead() as rows come in, then finished() (the data in
     // takeData()) or failed().
-    void start(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
+    void start(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places);
     ReportData takeData();
 
     // Stops the queries started: failed(cancelledMessage()) follows.
@@ -88,7 +90,7 @@ signals:
 
 private:
     struct Planned;
-    void begin(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
+    void begin(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places);
     core::BackgroundQuery::Request request(const Planned &query) const;
     ReportError queryError(const Planned &query, int number, const QString &description) const;
     void addRows(core::BackgroundQuery::Batch batch);

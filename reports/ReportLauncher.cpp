@@ -118,7 +118,7 @@ void ReportLauncher::fail(const QString &message)
     emit reportFailed(message);
 }
 
-bool ReportLauncher::showReport(const QString &reportName, const QStringList &values)
+bool ReportLauncher::showReport(const QString &reportName, const core::ReportValuesFor &valuesFor)
 {
     if (!reportExists(reportName)) {
         m_ctx.messages.show(QStringLiteral("Report not found"), m_window);
@@ -132,6 +132,9 @@ bool ReportLauncher::showReport(const QString &reportName, const QStringList &va
         m_ctx.messages.show(e.message(), m_window);
         return false;
     }
+    const std::optional<core::ReportValues> values = valuesFor ? valuesFor(def.parameters) : core::ReportValues();
+    if (!values)
+        return false;
 
     // A new report replaces one still being prepared.
     cancel();
@@ -160,7 +163,7 @@ bool ReportLauncher::showReport(const QString &reportName, const QStringList &va
 
     const QString dataFile = QFileInfo(store.config().dbFile).absoluteFilePath();
     if (m_indexedFile == dataFile) {
-        runner->start(def, values, places);
+        runner->start(def, *values, places);
         return true;
     }
     // Creating an index writes and reads the whole table: off the window's thread.
@@ -187,7 +190,7 @@ bool ReportLauncher::showReport(const QString &reportName, const QStringList &va
                 return;
             }
             busy().setText(preparing);
-            runner->start(def, values, places);
+            runner->start(def, *values, places);
         });
     return true;
 }

@@ -224,39 +224,44 @@ void frmRpts::chooseCategory(const QString &entry)
 }
 
 // The report of the grid's current row (not the one typed in report_text).
-// With the filter box ticked the report gets its values: a one-parameter
-// report first asks for the person's number.
+// With the filter box ticked the report gets its values.
 void frmRpts::showChosenReport()
 {
     core::ReportService *reports = ctx().reports;
     if (!reports)
         return;
     const QString name = grid()->columnValue(0).trimmed();
-    QStringList values;
-    if (Check1->isChecked() && reports->reportExists(name)) {
-        const QStringList parameters = reports->reportParameters(name);
-        QString person;
-        if (parameters.size() == 1) {
-            const std::optional<QString> typed =
-                ctx().input.ask(kPersonPrompt, QString::fromUtf8(core::kProductTitle), {}, this);
-            if (!typed)
-                return; // the clerk changed their mind
-            person = leadingNumber(*typed);
-        }
-        for (const QString &parameter : parameters) {
-            if (parameter == QLatin1String(kPersonNo))
-                values << person;
-            else if (parameter == QLatin1String(kFromDate))
-                values << text1->text();
-            else if (parameter == QLatin1String(kToDate))
-                values << text2->text();
-            else if (parameter == QLatin1String(kCaller))
-                values << Text3->text();
-            else
-                values << QString();
-        }
+    if (!Check1->isChecked()) {
+        reports->showReport(name);
+        return;
     }
-    reports->showReport(name, values);
+    reports->showReport(name, [this](const QStringList &parameters) { return filterValues(parameters); });
+}
+
+// The filter values of the parameters a report declares: a one-parameter
+// report first asks for the person's number. None when the clerk cancels.
+std::optional<core::ReportValues> frmRpts::filterValues(const QStringList &parameters)
+{
+    QString person;
+    if (parameters.size() == 1) {
+        const std::optional<QString> typed =
+            ctx().input.ask(kPersonPrompt, QString::fromUtf8(core::kProductTitle), {}, this);
+        if (!typed)
+            return std::nullopt; // the clerk changed their mind
+        person = leadingNumber(*typed);
+    }
+    core::ReportValues values;
+    for (const QString &parameter : parameters) {
+        if (parameter == QLatin1String(kPersonNo))
+            values.insert(parameter, person);
+        else if (parameter == QLatin1String(kFromDate))
+            values.insert(parameter, text1->text());
+        else if (parameter == QLatin1String(kToDate))
+            values.insert(parameter, text2->text());
+        else if (parameter == QLatin1String(kCaller))
+            values.insert(parameter, Text3->text());
+    }
+    return values;
 }
 
 void frmRpts::afterUpdate(bool)

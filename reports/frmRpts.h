@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/RecordScreen.h"
+#include "screens/Services.h"
 
 #include <QStringList>
 
@@ -53,6 +54,7 @@ private:
 
     void chooseCategory(const QString &entry);
     void showChosenReport();
+    std::optional<core::ReportValues> filterValues(const QStringList &parameters);
 
     QLineEdit *report_text = nullptr;
     QLineEdit *desc_text = nullptr;

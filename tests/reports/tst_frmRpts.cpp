@@ -198,15 +198,15 @@ private slots:
         c.print(QStringLiteral("bycaller"));
         QCOMPARE(c.input.askCount(), 0);
         QCOMPARE(c.reports.lastRequest().report, QStringLiteral("bycaller"));
-        QCOMPARE(c.reports.lastRequest().values, (QStringList{"14300000", " ", "Ahmad"}));
+        QCOMPARE(c.reports.lastRequest().values, (core::ReportValues{{"from_date", "14300000"}, {"to_date", " "}, {"caller", "Ahmad"}}));
         c.print(QStringLiteral("chnation"));
-        QCOMPARE(c.reports.lastRequest().values, (QStringList{"14300000", " "}));
+        QCOMPARE(c.reports.lastRequest().values, (core::ReportValues{{"from_date", "14300000"}, {"to_date", " "}}));
 
         c.input.queueAnswer(QStringLiteral(" 0042x"));
         c.print(QStringLiteral("letter"));
         QCOMPARE(c.input.askCount(), 1);
         QCOMPARE(c.input.lastPrompt(), QStringLiteral("أدخل رقم Tamrel"));
-        QCOMPARE(c.reports.lastRequest().values, QStringList{QStringLiteral("42")});
+        QCOMPARE(c.reports.lastRequest().values, (core::ReportValues{{"tamrel_no", "42"}}));
         c.input.queueAnswer(std::nullopt);
         c.print(QStringLiteral("letter"));
         QCOMPARE(c.input.askCount(), 1);
