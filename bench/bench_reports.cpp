@@ -40,7 +40,7 @@ struct NoDialogs : reports::ReportDialogs {
 using Opener = std::function<std::unique_ptr<engine::Database>()>;
 
 // Milliseconds of the report's queries alone on one file.
-double queryMillis(const QString &reportDir, const QString &name, const QStringList &values, const Opener &open)
+double queryMillis(const QString &reportDir, const QString &name, const QMap<QString, QString> &values, const Opener &open)
 {
     reports::QueryRunner runner(open);
     QElapsedTimer t;
@@ -71,7 +71,7 @@ struct Reporting {
 };
 
 // From the request until the preview is shown.
-double shownMillis(Reporting &r, const QString &name, const QStringList &values)
+double shownMillis(Reporting &r, const QString &name, const core::ReportValues &values)
 {
     QSignalSpy spy(&r.launcher, &reports::ReportLauncher::reportShown);
     QElapsedTimer t;
@@ -91,8 +91,8 @@ using Measures = std::vector<std::vector<double>>;
 void measureOnce(Reporting &r, bool plainFirst, const QString &person, const QString &from, const QString &to,
                  Measures &ms)
 {
-    ms[PersonShown].push_back(shownMillis(r, QStringLiteral("tamrel"), {person}));
-    ms[ListShown].push_back(shownMillis(r, QStringLiteral("regdates"), {from, to}));
+    ms[PersonShown].push_back(shownMillis(r, QStringLiteral("tamrel"), {{QStringLiteral("tamrel_no"), person}}));
+    ms[ListShown].push_back(shownMillis(r, QStringLiteral("regdates"), {{QStringLiteral("from_date"), from}, {QStringLiteral("to_date"), to}}));
     const QString pdf = QDir(r.world.folder()).filePath(QStringLiteral("list.pdf"));
     QSignalSpy done(r.launcher.viewer(), &reports::frmPrint::outputFinished);
     QElapsedTimer t;
@@ -101,14 +101,14 @@ void measureOnce(Reporting &r, bool plainFirst, const QString &person, const QSt
     if (!done.wait(1800000) || !done.first().first().toBool())
         throw std::runtime_error("pdf not written");
     ms[ListPdf].push_back(msSince(t));
-    ms[ChartShown].push_back(shownMillis(r, QStringLiteral("chnation"), {}));
+    ms[ChartShown].push_back(shownMillis(r, QStringLiteral("chnation"), core::ReportValues{}));
     for (const bool onPlain : {plainFirst, !plainFirst}) {
         const Opener &open = onPlain ? r.plain : r.encrypted;
         ms[onPlain ? PersonPlain : PersonEnc].push_back(
-            queryMillis(r.reportDir, QStringLiteral("tamrel"), {person}, open));
+            queryMillis(r.reportDir, QStringLiteral("tamrel"), {{QStringLiteral("tamrel_no"), person}}, open));
         ms[onPlain ? ListPlain : ListEnc].push_back(
-            queryMillis(r.reportDir, QStringLiteral("regdates"), {from, to}, open));
-        ms[onPlain ? ChartPlain : ChartEnc].push_back(queryMillis(r.reportDir, QStringLiteral("chnation"), {}, open));
+            queryMillis(r.reportDir, QStringLiteral("regdates"), {{QStringLiteral("from_date"), from}, {QStringLiteral("to_date"), to}}, open));
+        ms[onPlain ? ChartPlain : ChartEnc].push_back(queryMillis(r.reportDir, QStringLiteral("chnation"), core::ReportValues{}, open));
     }
 }
 
@@ -134,7 +134,7 @@ void runReports(Reporting &r, int runs)
     const QString person = QString::number(count / 2);
     // The program's first report on this file: a file made before the
     // report index gets it now, once.
-    const double first = shownMillis(r, QStringLiteral("tamrel"), {person});
+    const double first = shownMillis(r, QStringLiteral("tamrel"), {{QStringLiteral("tamrel_no"), person}});
     QElapsedTimer t;
     t.start();
     core::schema::addMissingIndexes(*r.plain());

@@ -1,5 +1,6 @@
 #include "data/BackgroundQuery.h"
 
+#include "data/BackgroundTask.h"
 
 #include <sqlite3.h>
 
@@ -38,6 +39,16 @@ int stopCheck(void *p)
     return s->budgetMs >= 0 && s->clock.elapsed() >= s->budgetMs ? 1 : 0;
 }
 
+// The engine's stop check: a statement running on `db` stops once `stopper`
+// says so (looked at every `steps` steps); a null stopper removes it.
+void checkForStop(engine::Database &db, Stopper *stopper, int steps = 0)
+{
+    if (stopper)
+        sqlite3_progress_handler(db.handle(), steps, stopCheck, stopper);
+    else
+        sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
+}
+
 // Steps through a select, `limit` rows at most (negative: all): the first
 // column as an identity, or whole rows.
 template <typename Take>
@@ -70,20 +81,28 @@ struct BackgroundQuery::Shared {
     QMutex mutex;
     std::unique_ptr<engine::Database> kept;
     QString keptPath;
+
+    std::unique_ptr<engine::Database> connection(const Request &request, qint64 cacheKiB);
+    // Kept for the next run when none is.
+    void keep(std::unique_ptr<engine::Database> db, const Request &request);
 };
 
 struct BackgroundQuery::Run {
+    struct Reader;
     int number = 0;
-    std::thread thread;
-    std::atomic<bool> cancelled{false};
+    std::unique_ptr<BackgroundTask> task; // none: the run ended inline
     std::atomic<bool> done{false};
     QMutex mutex;
     QWaitCondition changed;
     Batch pending;
     qint64 delivered = 0;
     bool notifying = false;
+    bool told = false; // finished() was emitted
     int error = 0;
     QString description;
+
+    // The worker uses what the run holds: it ends first.
+    ~Run() { task.reset(); }
 };
 
 int BackgroundQuery::defaultInlineBudget()
@@ -107,12 +126,11 @@ BackgroundQuery::BackgroundQuery(QObject *parent) : QObject(parent), m_shared(st
 
 BackgroundQuery::~BackgroundQuery()
 {
-    if (m_current)
-        m_current->cancelled = true;
+    if (m_current && m_current->task)
+        m_current->task->cancel();
     for (auto &r : m_retired)
-        r->cancelled = true;
-    if (m_current && m_current->thread.joinable())
-        m_current->thread.join();
+        r->task->cancel();
+    m_current.reset(); // waits for its worker
     reap(true);
 }
 
@@ -121,9 +139,7 @@ void BackgroundQuery::reap(bool all)
     for (auto it = m_retired.begin(); it != m_retired.end();) {
         Run &r = **it;
         if (all || r.done) {
-            if (r.thread.joinable())
-                r.thread.join();
-            it = m_retired.erase(it);
+            it = m_retired.erase(it); // waits for the worker when it is still ending
         } else {
             ++it;
         }
@@ -132,22 +148,23 @@ void BackgroundQuery::reap(bool all)
 
 bool BackgroundQuery::isRunning() const
 {
-    return m_current && m_current->thread.joinable() && !m_current->done;
+    return m_current && m_current->task && !m_current->done;
 }
 
 void BackgroundQuery::cancel()
 {
-    if (m_current)
-        m_current->cancelled = true;
+    if (m_current && m_current->task)
+        m_current->task->cancel();
 }
 
 int BackgroundQuery::start(const Request &request)
 {
-    // A run still going stops; its thread ends on its own and is joined later.
+    // A run still going stops; its worker ends on its own and is waited for later.
     if (m_current) {
-        m_current->cancelled = true;
-        if (m_current->thread.joinable())
+        if (m_current->task) {
+            m_current->task->cancel();
             m_retired.push_back(std::move(m_current));
+        }
         m_current.reset();
     }
     reap(false);
@@ -163,7 +180,7 @@ int BackgroundQuery::start(const Request &request)
         Stopper stopper;
         stopper.budgetMs = request.inlineBudgetMs.value_or(defaultInlineBudget());
         stopper.clock.start();
-        sqlite3_progress_handler(db.handle(), 500, stopCheck, &stopper);
+        checkForStop(db, &stopper, 500);
         try {
             // Checks the select before anything runs (and names its columns).
             engine::Statement select(db, request.sql);
@@ -177,12 +194,12 @@ int BackgroundQuery::start(const Request &request)
                     inlineRows.ids.append(id);
             });
         } catch (const engine::EngineError &e) {
-            sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
+            checkForStop(db, nullptr);
             if (!isInterrupt(e))
                 throw;
             complete = false;
         }
-        sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
+        checkForStop(db, nullptr);
     } else {
         complete = false;
     }
@@ -198,146 +215,184 @@ int BackgroundQuery::start(const Request &request)
     return m_run;
 }
 
+// What the worker of one run does: reads the select on a connection of its
+// own, confirms the rows read inline and hands over the rest in batches.
+struct BackgroundQuery::Run::Reader {
+    Run &run;
+    const Request &request;
+    const Batch &inlineRows;
+    const BackgroundTask::Control &control;
+    BackgroundQuery *owner;
+
+    Reader(Run &run, const Request &request, const Batch &inlineRows, const BackgroundTask::Control &control,
+           BackgroundQuery *owner)
+        : run(run), request(request), inlineRows(inlineRows), control(control), owner(owner)
+    {
+        sinceFlush.start();
+    }
+
+    Batch found;
+    qint64 compared = 0; // how far the inline rows were confirmed
+    bool diverged = false;
+    bool handedOver = false;
+    QElapsedTimer sinceFlush;
+
+    // Called with run.mutex held.
+    void post(bool force)
+    {
+        if (run.notifying && !force)
+            return;
+        run.notifying = true;
+        control.post([owner = owner, number = run.number] { owner->notify(number); });
+    }
+
+    void flush(bool last)
+    {
+        if (found.isEmpty() && !last)
+            return;
+        QMutexLocker lock(&run.mutex);
+        if (diverged && compared >= 0) {
+            // Rows shown from the inline read do not hold: start over.
+            run.pending = Batch();
+            run.pending.restart = true;
+            run.delivered = 0;
+            compared = -1;
+        }
+        run.pending.ids += found.ids;
+        run.pending.rows += found.rows;
+        run.delivered += found.size();
+        found = Batch();
+        sinceFlush.restart();
+        post(false);
+        run.changed.wakeAll();
+    }
+
+    // The first rows the worker finds are those read inline: they are
+    // confirmed rather than handed over twice.
+    void accept(qint64 id, const QVariantList *row)
+    {
+        if (compared >= 0 && compared < inlineRows.size() && !diverged) {
+            const bool same = row ? inlineRows.rows.at(compared) == *row : inlineRows.ids.at(compared) == id;
+            if (same) {
+                ++compared;
+                return;
+            }
+            diverged = true;
+            // Hand over everything again, in the worker's order.
+            found.ids += inlineRows.ids.mid(0, compared);
+            found.rows += inlineRows.rows.mid(0, compared);
+        }
+        if (row)
+            found.rows.append(*row);
+        else
+            found.ids.append(id);
+        // The first new row goes at once; then in batches.
+        if (!handedOver || found.size() >= kWorkerBatch || sinceFlush.elapsed() >= kFlushMs) {
+            handedOver = true;
+            flush(false);
+        }
+    }
+
+    // Throws EngineError.
+    void read(engine::Database &db)
+    {
+        const bool unordered = request.result == Result::Ids && !request.unorderedSql.isEmpty();
+        engine::Statement select(db, unordered ? request.unorderedSql : request.sql);
+        select.bind(request.values);
+        if (unordered) {
+            // All identities first (from the smallest index), then in order.
+            QVector<qint64> ids;
+            readAll(select, Result::Ids, -1, [&](qint64 id, QVariantList *) { ids.append(id); });
+            std::sort(ids.begin(), ids.end());
+            if (request.maxRows >= 0 && ids.size() > request.maxRows)
+                ids.resize(request.maxRows);
+            for (const qint64 id : std::as_const(ids))
+                accept(id, nullptr);
+        } else {
+            readAll(select, request.result, request.maxRows,
+                    [&](qint64 id, QVariantList *row) { accept(id, row); });
+        }
+        if (!diverged && compared < inlineRows.size()) {
+            // Fewer rows than were shown: the inline rows do not hold.
+            diverged = true;
+            found.ids = inlineRows.ids.mid(0, compared) + found.ids;
+            found.rows = inlineRows.rows.mid(0, compared) + found.rows;
+        }
+    }
+
+    void end(int error, QString description)
+    {
+        if (control.stopRequested() && error == 0)
+            error = engine::ErrOperationCanceled;
+        if (error == engine::ErrOperationCanceled)
+            description = QStringLiteral("The operation was stopped.");
+        flush(true);
+        QMutexLocker lock(&run.mutex);
+        run.error = error;
+        run.description = description;
+        run.done = true;
+        post(true);
+        run.changed.wakeAll();
+    }
+};
+
+// The worker's connection: the one kept from the last run when it reads the
+// same file, otherwise a new one. Throws EngineError.
+std::unique_ptr<engine::Database> BackgroundQuery::Shared::connection(const Request &request, qint64 cacheKiB)
+{
+    if (request.keepCache) {
+        QMutexLocker lock(&mutex);
+        if (kept && keptPath == request.openSpec.path)
+            return std::move(kept);
+    }
+    auto db = std::make_unique<engine::Database>();
+    db->open(request.openSpec);
+    db->setQueryOnly(true);
+    if (request.keepCache && cacheKiB > 0)
+        db->setCacheSize(cacheKiB);
+    return db;
+}
+
+void BackgroundQuery::Shared::keep(std::unique_ptr<engine::Database> db, const Request &request)
+{
+    if (!request.keepCache || !db || !db->isOpen())
+        return;
+    QMutexLocker lock(&mutex);
+    if (!kept) {
+        kept = std::move(db);
+        keptPath = request.openSpec.path;
+    }
+}
+
 void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
 {
     Run *run = m_current.get();
     run->pending = inlineRows; // shown now; the worker checks it finds the same first
     run->delivered = run->pending.size();
+    run->task = std::make_unique<BackgroundTask>(this);
     const std::shared_ptr<Shared> shared = m_shared;
     const qint64 cacheKiB = m_cacheKiB;
-    BackgroundQuery *owner = this;
-    const int number = run->number;
 
-    run->thread = std::thread([run, shared, request, cacheKiB, owner, number, inlineRows = std::move(inlineRows)] {
-        auto post = [&](bool force) {
-            // Called with run->mutex held.
-            if (run->notifying && !force)
-                return;
-            run->notifying = true;
-            QMetaObject::invokeMethod(owner, [owner, number] { owner->notify(number); }, Qt::QueuedConnection);
-        };
-
+    run->task->start([this, run, shared, request, cacheKiB, inlineRows = std::move(inlineRows)](
+                         const BackgroundTask::Control &control) {
+        Run::Reader reader(*run, request, inlineRows, control, this);
         std::unique_ptr<engine::Database> db;
-        if (request.keepCache) {
-            QMutexLocker lock(&shared->mutex);
-            if (shared->kept && shared->keptPath == request.openSpec.path)
-                db = std::move(shared->kept);
-        }
-        Batch found;
-        qint64 compared = 0;           // how far the inline rows were confirmed
-        bool diverged = false;
-        bool handedOver = false;
-        const qint64 inlineCount = inlineRows.size();
-        QElapsedTimer sinceFlush;
-        sinceFlush.start();
+        Stopper stopper;
+        stopper.cancelled = control.stopToken().flag();
         int error = 0;
         QString description;
-
-        auto flush = [&](bool last) {
-            if (found.isEmpty() && !last)
-                return;
-            QMutexLocker lock(&run->mutex);
-            if (diverged && compared >= 0) {
-                // Rows shown from the inline read do not hold: start over.
-                run->pending = Batch();
-                run->pending.restart = true;
-                run->delivered = 0;
-                compared = -1;
-            }
-            run->pending.ids += found.ids;
-            run->pending.rows += found.rows;
-            run->delivered += found.size();
-            found = Batch();
-            sinceFlush.restart();
-            post(false);
-            run->changed.wakeAll();
-        };
-
-        // The first rows the worker finds are those read inline: they are
-        // confirmed rather than handed over twice.
-        auto accept = [&](qint64 id, const QVariantList *row) {
-            if (compared >= 0 && compared < inlineCount && !diverged) {
-                const bool same = row ? inlineRows.rows.at(compared) == *row : inlineRows.ids.at(compared) == id;
-                if (same) {
-                    ++compared;
-                    return;
-                }
-                diverged = true;
-                // Hand over everything again, in the worker's order.
-                found.ids += inlineRows.ids.mid(0, compared);
-                found.rows += inlineRows.rows.mid(0, compared);
-            }
-            if (row)
-                found.rows.append(*row);
-            else
-                found.ids.append(id);
-            // The first new row goes at once; then in batches.
-            if (!handedOver || found.size() >= kWorkerBatch || sinceFlush.elapsed() >= kFlushMs) {
-                handedOver = true;
-                flush(false);
-            }
-        };
-
-        Stopper stopper;
-        stopper.cancelled = &run->cancelled;
         try {
-            if (!db) {
-                db = std::make_unique<engine::Database>();
-                db->open(request.openSpec);
-                db->setQueryOnly(true);
-                if (request.keepCache && cacheKiB > 0)
-                    db->setCacheSize(cacheKiB);
-            }
-            sqlite3_progress_handler(db->handle(), 1000, stopCheck, &stopper);
-            const bool unordered = request.result == Result::Ids && !request.unorderedSql.isEmpty();
-            engine::Statement select(*db, unordered ? request.unorderedSql : request.sql);
-            select.bind(request.values);
-            if (unordered) {
-                // All identities first (from the smallest index), then in order.
-                QVector<qint64> ids;
-                readAll(select, Result::Ids, -1, [&](qint64 id, QVariantList *) { ids.append(id); });
-                std::sort(ids.begin(), ids.end());
-                if (request.maxRows >= 0 && ids.size() > request.maxRows)
-                    ids.resize(request.maxRows);
-                for (const qint64 id : std::as_const(ids))
-                    accept(id, nullptr);
-            } else {
-                readAll(select, request.result, request.maxRows,
-                        [&](qint64 id, QVariantList *row) { accept(id, row); });
-            }
-            if (!diverged && compared < inlineCount) {
-                // Fewer rows than were shown: the inline rows do not hold.
-                diverged = true;
-                found.ids = inlineRows.ids.mid(0, compared) + found.ids;
-                found.rows = inlineRows.rows.mid(0, compared) + found.rows;
-            }
+            db = shared->connection(request, cacheKiB);
+            checkForStop(*db, &stopper, 1000);
+            reader.read(*db);
         } catch (const engine::EngineError &e) {
             error = e.number();
             description = e.description();
         }
         if (db && db->isOpen())
-            sqlite3_progress_handler(db->handle(), 0, nullptr, nullptr);
-        if (run->cancelled && error == 0)
-            error = engine::ErrOperationCanceled;
-        if (error == engine::ErrOperationCanceled)
-            description = QStringLiteral("The operation was stopped.");
-        flush(true);
-        if (request.keepCache && db && db->isOpen()) {
-            QMutexLocker lock(&shared->mutex);
-            if (!shared->kept) {
-                shared->kept = std::move(db);
-                shared->keptPath = request.openSpec.path;
-            }
-        }
-        db.reset();
-        {
-            QMutexLocker lock(&run->mutex);
-            run->error = error;
-            run->description = description;
-            run->done = true;
-            post(true);
-            run->changed.wakeAll();
-        }
+            checkForStop(*db, nullptr);
+        shared->keep(std::move(db), request);
+        reader.end(error, description);
     });
 }
 
@@ -361,8 +416,9 @@ void BackgroundQuery::notify(int run)
     }
     if (rows)
         emit rowsFound(run);
-    if (ended && m_current && m_current->number == run && m_current->thread.joinable()) {
-        m_current->thread.join();
+    if (ended && m_current && m_current->number == run && m_current->task && !m_current->told) {
+        m_current->told = true;
+        m_current->task->wait();
         emit finished(run, error, description);
     }
 }

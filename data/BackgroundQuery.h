@@ -9,7 +9,6 @@
 
 #include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace core {
@@ -21,7 +20,7 @@ namespace core {
 // inline budget, 100 ms unless the process or the request says otherwise). A select that ends within it (a
 // look-up list, a small table, a test) is complete when start() returns,
 // exactly as if it had run on the spot. A longer one goes on, from its
-// beginning, on a worker thread with a connection of its own (opened with
+// beginning, on a worker (a BackgroundTask) with a connection of its own (opened with
 // the already derived key, a few milliseconds); what the worker finds is
 // handed over in batches through rowsFound(), the first as soon as it is
 // found. The rows read inline stay valid when the worker finds the same

@@ -1,5 +1,6 @@
 #include "logon/LogonBackup.h"
 
+#include "data/BackgroundTask.h"
 #include "engine/Database.h"
 #include "engine/EngineError.h"
 
@@ -12,7 +13,6 @@
 
 #include <atomic>
 #include <memory>
-#include <thread>
 
 namespace logon {
 
@@ -34,34 +34,36 @@ void removeLeftovers(const QString &destination)
         folder.remove(name);
 }
 
-// Copies on a worker thread; the caller's thread runs its events meanwhile
-// and hears of the progress. A program that ends meanwhile stops the copy.
+// Copies off the caller's thread; the caller's thread runs its events
+// meanwhile and hears of the progress. A program that ends meanwhile stops
+// the copy.
 void copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const QString &destination,
                   const BackupProgress &progress)
 {
     std::atomic<int> percent{0};
-    std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
     QEventLoop loop;
-    std::thread worker([&] {
-        try {
-            std::unique_ptr<engine::Database> source;
-            if (openSpec.isValid()) {
-                source = std::make_unique<engine::Database>();
-                source->open(openSpec); // the key is known: no derivation
-            } else {
-                source = core::DataConnections::openFile(dbFile);
+    core::BackgroundTask copy(&loop);
+    copy.start(
+        [&](const core::BackgroundTask::Control &control) {
+            try {
+                std::unique_ptr<engine::Database> source;
+                if (openSpec.isValid()) {
+                    source = std::make_unique<engine::Database>();
+                    source->open(openSpec); // the key is known: no derivation
+                } else {
+                    source = core::DataConnections::openFile(dbFile);
+                }
+                source->backupTo(destination, [&](int p) {
+                    percent = p;
+                    return !control.stopRequested();
+                });
+            } catch (const engine::EngineError &) {
+                // A missing backup folder or a full disk: the logon goes on.
             }
-            source->backupTo(destination, [&](int p) {
-                percent = p;
-                return !stop.load();
-            });
-        } catch (const engine::EngineError &) {
-            // A missing backup folder or a full disk: the logon goes on.
-        }
-        done = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+            done = true;
+        },
+        [&loop] { loop.quit(); });
     if (QCoreApplication::instance()) {
         QTimer tick;
         int told = -1;
@@ -75,9 +77,9 @@ void copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const
         if (!done)
             loop.exec();
         if (!done)
-            stop = true; // the program ends: the copy goes, its temporary file too
+            copy.cancel(); // the program ends: the copy goes, its temporary file too
     }
-    worker.join();
+    copy.wait();
     if (progress)
         progress(percent);
 }

@@ -416,105 +416,147 @@ qreal ListTable::cellHeight(const Cell &cell, const Row &row, bool heading, qrea
     return layOut(layout, inner, m_lineHeight) * m_lineHeight;
 }
 
+namespace {
+
+// The regular and the bold font measured on the report's device.
+struct Measures {
+    QFontMetricsF regular;
+    QFontMetricsF strong;
+    const QFontMetricsF &of(const ListTable::Cell &cell, const ListTable::Row &row, bool heading) const
+    {
+        return heading || row.total || cell.bold ? strong : regular;
+    }
+};
+
+// A width written as a share ("28%") or in pixels ("120", "120px") of
+// `whole`; false when none is written or it cannot be read.
+bool lengthOf(const QString &text, qreal whole, qreal *out)
+{
+    if (text.isEmpty())
+        return false;
+    bool ok = false;
+    if (text.endsWith(QLatin1Char('%'))) {
+        const qreal percent = text.chopped(1).toDouble(&ok);
+        if (ok && percent > 0)
+            *out = whole * qMin<qreal>(percent, 100) / 100;
+    } else {
+        QString px = text;
+        if (px.endsWith(QLatin1String("px")))
+            px.chop(2);
+        const qreal pixels = px.toDouble(&ok);
+        if (ok && pixels > 0)
+            *out = qMin(pixels, whole);
+    }
+    return ok;
+}
+
+// Each column as wide as its widest text on one line.
+QList<qreal> naturalWidths(const ListTable &table, const Measures &measures)
+{
+    const int n = table.columnCount();
+    const ListTable::Row &heading = table.heading();
+    QList<qreal> natural(n, 0);
+    for (int c = 0; c < n; ++c)
+        natural[c] = naturalWidth(measures.of(heading.cells.at(c), heading, true), heading.cells.at(c).text);
+    for (int r = 0; r < table.rowCount(); ++r) {
+        const ListTable::Row &row = table.row(r);
+        for (int c = 0; c < n; ++c)
+            natural[c] = qMax(natural[c], naturalWidth(measures.of(row.cells.at(c), row, false), row.cells.at(c).text));
+    }
+    for (qreal &w : natural)
+        w = std::ceil(w) + kSlack + kCellSides;
+    return natural;
+}
+
+// The widest word of each of the `free` columns, at most its natural width.
+QList<qreal> leastWidths(const ListTable &table, const Measures &measures, const QList<int> &free,
+                         const QList<qreal> &natural)
+{
+    const ListTable::Row &heading = table.heading();
+    QList<qreal> least(table.columnCount(), 0);
+    for (int c : free) {
+        least[c] = longestWord(measures.of(heading.cells.at(c), heading, true), heading.cells.at(c).text);
+        for (int r = 0; r < table.rowCount(); ++r) {
+            const ListTable::Row &row = table.row(r);
+            least[c] = qMax(least[c], longestWord(measures.of(row.cells.at(c), row, false), row.cells.at(c).text));
+        }
+        least[c] = qMin(natural.at(c), std::ceil(least[c]) + kSlack + kCellSides);
+    }
+    return least;
+}
+
+// Shares `room` between the columns without a width of their own as a
+// browser shares it: by their natural widths when they fit, else each its
+// longest word and the rest by what it lacks of its one-line width (the
+// rich-text layout shares it so too).
+void shareRoom(QList<qreal> &columns, const ListTable &table, const Measures &measures, const QList<int> &free,
+               qreal room, const QList<qreal> &natural)
+{
+    qreal freeNatural = 0;
+    for (int c : free)
+        freeNatural += natural.at(c);
+    if (freeNatural <= room) {
+        for (int c : free)
+            columns[c] = freeNatural > 0 ? natural.at(c) + (room - freeNatural) * natural.at(c) / freeNatural
+                                         : room / free.size();
+        return;
+    }
+    const QList<qreal> least = leastWidths(table, measures, free, natural);
+    qreal leastSum = 0;
+    for (int c : free)
+        leastSum += least.at(c);
+    if (leastSum >= room) {
+        for (int c : free)
+            columns[c] = leastSum > 0 ? room * least.at(c) / leastSum : room / free.size();
+    } else {
+        const qreal lacking = freeNatural - leastSum;
+        for (int c : free)
+            columns[c] = least.at(c) + (lacking > 0 ? (room - leastSum) * (natural.at(c) - least.at(c)) / lacking : 0);
+    }
+}
+
+// Columns with a width of their own take it; the others share the rest.
+QList<qreal> columnWidths(const ListTable &table, const Measures &measures, qreal tableWidth,
+                          const QList<qreal> &natural)
+{
+    const int n = table.columnCount();
+    QList<qreal> columns(n, 0);
+    QList<int> free;
+    qreal fixedSum = 0;
+    for (int c = 0; c < n; ++c) {
+        qreal w = 0;
+        if (lengthOf(table.heading().cells.at(c).width, tableWidth, &w)) {
+            columns[c] = w;
+            fixedSum += w;
+        } else {
+            free << c;
+        }
+    }
+    if (!free.isEmpty())
+        shareRoom(columns, table, measures, free, qMax<qreal>(0, tableWidth - fixedSum), natural);
+    return columns;
+}
+
+} // namespace
+
 void ListTable::layout(qreal available, const QFont &font, const QPaintDevice *device)
 {
     m_device = device;
     QFont bold = font;
     bold.setBold(true);
     m_fonts = {QFont(font, device), QFont(bold, device)};
-    const QFontMetricsF regular(m_fonts.at(0), device);
-    const QFontMetricsF strong(m_fonts.at(1), device);
-    m_lineHeight = std::ceil(qMax(regular.height(), strong.height()));
+    const Measures measures{QFontMetricsF(m_fonts.at(0), device), QFontMetricsF(m_fonts.at(1), device)};
+    m_lineHeight = std::ceil(qMax(measures.regular.height(), measures.strong.height()));
 
-    const int n = columnCount();
-    auto metricsFor = [&](const Cell &cell, const Row &row, bool heading) -> const QFontMetricsF & {
-        return heading || row.total || cell.bold ? strong : regular;
-    };
-
-    // Natural widths: each column as wide as its widest text on one line.
-    QList<qreal> natural(n, 0);
-    for (int c = 0; c < n; ++c)
-        natural[c] = naturalWidth(metricsFor(m_heading.cells.at(c), m_heading, true), m_heading.cells.at(c).text);
-    for (const Row &row : std::as_const(m_rows))
-        for (int c = 0; c < n; ++c)
-            natural[c] = qMax(natural[c], naturalWidth(metricsFor(row.cells.at(c), row, false), row.cells.at(c).text));
-    for (qreal &w : natural)
-        w = std::ceil(w) + kSlack + kCellSides;
-
-    auto length = [](const QString &text, qreal whole, qreal *out) {
-        if (text.isEmpty())
-            return false;
-        bool ok = false;
-        if (text.endsWith(QLatin1Char('%'))) {
-            const qreal percent = text.chopped(1).toDouble(&ok);
-            if (ok && percent > 0)
-                *out = whole * qMin<qreal>(percent, 100) / 100;
-        } else {
-            QString px = text;
-            if (px.endsWith(QLatin1String("px")))
-                px.chop(2);
-            const qreal pixels = px.toDouble(&ok);
-            if (ok && pixels > 0)
-                *out = qMin(pixels, whole);
-        }
-        return ok;
-    };
-
+    const QList<qreal> natural = naturalWidths(*this, measures);
     qreal sumNatural = 0;
     for (qreal w : natural)
         sumNatural += w;
     m_width = qMin(available, sumNatural);
-    if (m_hasWidth && !length(m_widthText, available, &m_width))
+    if (m_hasWidth && !lengthOf(m_widthText, available, &m_width))
         m_width = qMin(available, sumNatural);
 
-    // Columns with a width of their own take it; the others share the rest
-    // as a browser shares it: by their natural widths when they fit, else
-    // each its longest word and the rest by what it lacks.
-    m_columns = QList<qreal>(n, 0);
-    QList<int> free;
-    qreal fixedSum = 0;
-    for (int c = 0; c < n; ++c) {
-        qreal w = 0;
-        if (length(m_heading.cells.at(c).width, m_width, &w)) {
-            m_columns[c] = w;
-            fixedSum += w;
-        } else {
-            free << c;
-        }
-    }
-    const qreal room = qMax<qreal>(0, m_width - fixedSum);
-    qreal freeNatural = 0;
-    for (int c : free)
-        freeNatural += natural.at(c);
-    if (!free.isEmpty()) {
-        if (freeNatural <= room) {
-            for (int c : free)
-                m_columns[c] = freeNatural > 0 ? natural.at(c) + (room - freeNatural) * natural.at(c) / freeNatural
-                                               : room / free.size();
-        } else {
-            // Too wide: each column its longest word, and the rest shared by
-            // what each lacks of its one-line width (the rich-text layout
-            // shares it so too).
-            QList<qreal> least(n, 0);
-            for (int c : free) {
-                least[c] = longestWord(metricsFor(m_heading.cells.at(c), m_heading, true), m_heading.cells.at(c).text);
-                for (const Row &row : std::as_const(m_rows))
-                    least[c] = qMax(least[c], longestWord(metricsFor(row.cells.at(c), row, false), row.cells.at(c).text));
-                least[c] = qMin(natural.at(c), std::ceil(least[c]) + kSlack + kCellSides);
-            }
-            qreal leastSum = 0;
-            for (int c : free)
-                leastSum += least.at(c);
-            if (leastSum >= room) {
-                for (int c : free)
-                    m_columns[c] = leastSum > 0 ? room * least.at(c) / leastSum : room / free.size();
-            } else {
-                const qreal lacking = freeNatural - leastSum;
-                for (int c : free)
-                    m_columns[c] = least.at(c) + (lacking > 0 ? (room - leastSum) * (natural.at(c) - least.at(c)) / lacking : 0);
-            }
-        }
-    }
+    m_columns = columnWidths(*this, measures, m_width, natural);
     qreal sum = 0;
     for (qreal w : std::as_const(m_columns))
         sum += w;
@@ -527,17 +569,20 @@ void ListTable::layout(qreal available, const QFont &font, const QPaintDevice *d
     else
         m_left = available - m_width;
 
-    auto rowHeight = [&](const Row &row, bool heading) {
-        qreal tallest = m_lineHeight;
-        for (int c = 0; c < n; ++c)
-            tallest = qMax(tallest, cellHeight(row.cells.at(c), row, heading, qMax<qreal>(1, m_columns.at(c) - kCellSides)));
-        return tallest + kCellExtra;
-    };
-    m_headingHeight = rowHeight(m_heading, true);
+    m_headingHeight = heightOf(m_heading, true);
     m_heights.clear();
     m_heights.reserve(m_rows.size());
     for (const Row &row : std::as_const(m_rows))
-        m_heights << rowHeight(row, false);
+        m_heights << heightOf(row, false);
+}
+
+// The tallest cell of the row laid out in its column.
+qreal ListTable::heightOf(const Row &row, bool heading) const
+{
+    qreal tallest = m_lineHeight;
+    for (int c = 0; c < columnCount(); ++c)
+        tallest = qMax(tallest, cellHeight(row.cells.at(c), row, heading, qMax<qreal>(1, m_columns.at(c) - kCellSides)));
+    return tallest + kCellExtra;
 }
 
 qreal ListTable::cutHeight(int r, qreal height) const

@@ -73,6 +73,7 @@ private:
     void paintCells(QPainter &painter, const Row &row, qreal areaLeft, qreal top, qreal height,
                     bool heading, qreal from, qreal to) const;
     qreal cellHeight(const Cell &cell, const Row &row, bool heading, qreal inner) const;
+    qreal heightOf(const Row &row, bool heading) const;
     const QFont &fontFor(const Cell &cell, const Row &row, bool heading) const;
 
     bool m_hasWidth = false;

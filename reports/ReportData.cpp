@@ -106,32 +106,20 @@ void QueryRunner::cancel()
 
 MissingIndexes::MissingIndexes(QueryRunner::ConnectionFactory openConnection) : m_open(std::move(openConnection)) {}
 
-void MissingIndexes::watch(engine::Database *db)
-{
-    QMutexLocker lock(&m_mutex);
-    m_db = db;
-}
-
-void MissingIndexes::stop()
-{
-    m_stopped = true;
-    QMutexLocker lock(&m_mutex);
-    if (m_db)
-        engine::interrupt(*m_db);
-}
-
-bool MissingIndexes::add()
+bool MissingIndexes::add(const core::StopToken &stop)
 {
     try {
         std::unique_ptr<engine::Database> db = m_open();
-        watch(db.get());
-        const OnExit forget{[this] { watch(nullptr); }};
-        if (m_stopped)
+        // Creating an index cannot look at the token: the engine is interrupted.
+        engine::Database *writing = db.get();
+        stop.setOnStop([writing] { engine::interrupt(*writing); });
+        const OnExit forget{[&stop] { stop.forgetOnStop(); }};
+        if (stop.stopRequested())
             throw ReportError(QueryRunner::cancelledMessage());
         core::schema::addMissingIndexes(*db);
         return true;
     } catch (const engine::EngineError &) {
-        if (m_stopped)
+        if (stop.stopRequested())
             throw ReportError(QueryRunner::cancelledMessage());
         return false;
     }
@@ -139,7 +127,7 @@ bool MissingIndexes::add()
 
 // Opens and restricts the connection, checks every query and binds its
 // values: nothing runs when one of them is wrong.
-void QueryRunner::begin(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places)
+void QueryRunner::begin(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places)
 {
     m_plan.clear();
     m_next = 0;
@@ -246,7 +234,7 @@ void QueryRunner::addRows(core::BackgroundQuery::Batch batch)
         emit rowsRead(m_total);
 }
 
-ReportData QueryRunner::run(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places)
+ReportData QueryRunner::run(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places)
 {
     begin(def, values, places);
     const OnExit release{[this] { end(); }};
@@ -264,7 +252,7 @@ ReportData QueryRunner::run(const ReportDefinition &def, const QStringList &valu
     return std::move(m_data);
 }
 
-void QueryRunner::start(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places)
+void QueryRunner::start(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places)
 {
     m_running = true;
     // The caller hears of the outcome from the event loop, never before

@@ -1,17 +1,16 @@
 #pragma once
 
 #include "data/BackgroundQuery.h"
+#include "data/BackgroundTask.h"
 #include "reports/ReportDefinition.h"
 
 #include <QImage>
 #include <QList>
 #include <QMap>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -68,12 +67,14 @@ public:
     explicit QueryRunner(ConnectionFactory openConnection, QObject *parent = nullptr);
     ~QueryRunner() override;
 
-    // Throws ReportError.
-    ReportData run(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
+    // `values` are the parameter values by name (see
+    // ReportDefinition::parameterValues); each query is given those of the
+    // names it uses, in its own order. Throws ReportError.
+    ReportData run(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places);
 
     // Signals rowsRead() as rows come in, then finished() (the data in
     // takeData()) or failed().
-    void start(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
+    void start(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places);
     ReportData takeData();
 
     // Stops the queries started: failed(cancelledMessage()) follows.
@@ -89,7 +90,7 @@ signals:
 
 private:
     struct Planned;
-    void begin(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
+    void begin(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places);
     core::BackgroundQuery::Request request(const Planned &query) const;
     ReportError queryError(const Planned &query, int number, const QString &description) const;
     void addRows(core::BackgroundQuery::Batch batch);
@@ -112,25 +113,18 @@ private:
 
 // Creates the indexes of the office schema that a data file lacks (a file
 // made before they were added), on a connection of its own that may write.
-// add() may run on any thread, stop() on another.
 class MissingIndexes {
 public:
     explicit MissingIndexes(QueryRunner::ConnectionFactory openConnection);
 
     // True when the file has them now; false when it cannot be written to:
     // the reports still run, only slower. Throws
-    // ReportError(QueryRunner::cancelledMessage()) when stopped; the file
-    // then stays as it was.
-    bool add();
-    void stop();
+    // ReportError(QueryRunner::cancelledMessage()) when `stop` is asked for
+    // meanwhile; the file then stays as it was.
+    bool add(const core::StopToken &stop);
 
 private:
-    void watch(engine::Database *db);
-
     QueryRunner::ConnectionFactory m_open;
-    QMutex m_mutex; // guards m_db against stop() while it closes
-    engine::Database *m_db = nullptr;
-    std::atomic<bool> m_stopped{false};
 };
 
 } // namespace reports

@@ -186,12 +186,11 @@ const QueryDef *ReportDefinition::query(const QString &queryName) const
     return nullptr;
 }
 
-QMap<QString, QString> ReportDefinition::parameterValues(const QStringList &given) const
+QMap<QString, QString> ReportDefinition::parameterValues(const QMap<QString, QString> &given) const
 {
     QMap<QString, QString> values;
-    for (int i = 0; i < parameters.size(); ++i) {
-        const QString &name = parameters.at(i);
-        QString v = i < given.size() ? given.at(i).trimmed() : QString();
+    for (const QString &name : parameters) {
+        QString v = given.value(name).trimmed();
         if (v.isEmpty()) {
             if (name == QLatin1String(kFromDate))
                 v = QStringLiteral("00000000");

@@ -22,7 +22,7 @@ private:
     QByteArray m_utf8;
 };
 
-// The parameters a report may take, in the order the catalogue passes them.
+// The parameters a report may take, in the order a file declares them.
 inline constexpr const char *kFromDate = "from_date";
 inline constexpr const char *kToDate = "to_date";
 inline constexpr const char *kCaller = "caller";
@@ -63,10 +63,11 @@ struct ReportDefinition {
 
     const QueryDef *query(const QString &name) const;
 
-    // Parameter name -> value: the given values in the declared order, a
-    // blank or missing one replaced by the parameter's default (the whole
-    // range for dates, nothing for the caller and the person).
-    QMap<QString, QString> parameterValues(const QStringList &given) const;
+    // Parameter name -> value for every declared parameter: the given
+    // value of that name, a blank or missing one replaced by the
+    // parameter's default (the whole range for dates, nothing for the
+    // caller and the person). Names not declared are left out.
+    QMap<QString, QString> parameterValues(const QMap<QString, QString> &given) const;
     // The picture file name for these values; empty when a value is missing
     // or would lead outside the picture folder.
     QString pictureFile(const QMap<QString, QString> &values) const;

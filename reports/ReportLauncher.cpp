@@ -37,7 +37,7 @@ ReportLauncher::ReportLauncher(core::AppContext &ctx, ReportDialogs *dialogs, QW
 ReportLauncher::~ReportLauncher()
 {
     cancel();
-    m_work.waitForDone();
+    m_work.wait();
     delete m_runner;
     delete m_busy;
     delete m_viewer;
@@ -101,8 +101,7 @@ void ReportLauncher::cancel()
     ++m_generation; // what the report's work still hands back is dropped
     if (m_runner)
         m_runner->cancel();
-    if (m_indexing)
-        m_indexing->stop();
+    m_work.cancel(); // the indexes being made
     fail(QueryRunner::cancelledMessage());
 }
 
@@ -119,7 +118,7 @@ void ReportLauncher::fail(const QString &message)
     emit reportFailed(message);
 }
 
-bool ReportLauncher::showReport(const QString &reportName, const QStringList &values)
+bool ReportLauncher::showReport(const QString &reportName, const core::ReportValuesFor &valuesFor)
 {
     if (!reportExists(reportName)) {
         m_ctx.messages.show(QStringLiteral("Report not found"), m_window);
@@ -133,6 +132,9 @@ bool ReportLauncher::showReport(const QString &reportName, const QStringList &va
         m_ctx.messages.show(e.message(), m_window);
         return false;
     }
+    const std::optional<core::ReportValues> values = valuesFor ? valuesFor(def.parameters) : core::ReportValues();
+    if (!values)
+        return false;
 
     // A new report replaces one still being prepared.
     cancel();
@@ -161,27 +163,24 @@ bool ReportLauncher::showReport(const QString &reportName, const QStringList &va
 
     const QString dataFile = QFileInfo(store.config().dbFile).absoluteFilePath();
     if (m_indexedFile == dataFile) {
-        runner->start(def, values, places);
+        runner->start(def, *values, places);
         return true;
     }
     // Creating an index writes and reads the whole table: off the window's thread.
     busy().setText(QStringLiteral("جاري إعداد فهارس التقارير لملف البيانات (مرة واحدة)..."));
     auto indexes = std::make_shared<MissingIndexes>([&store] { return store.openViewConnection(); });
-    m_indexing = indexes;
     auto indexed = std::make_shared<bool>(false);
     auto stopped = std::make_shared<bool>(false);
-    m_work.run(
-        [indexes, indexed, stopped] {
+    m_work.start(
+        [indexes, indexed, stopped](const core::BackgroundTask::Control &control) {
             try {
                 // A file that cannot take them still gives its reports, more slowly.
-                *indexed = indexes->add();
+                *indexed = indexes->add(control.stopToken());
             } catch (const ReportError &) {
                 *stopped = true;
             }
         },
-        [this, generation, runner, indexes, indexed, stopped, dataFile, def, values, places, preparing] {
-            if (m_indexing == indexes)
-                m_indexing.reset();
+        [this, generation, runner, indexed, stopped, dataFile, def, values, places, preparing] {
             if (*indexed)
                 m_indexedFile = dataFile;
             if (generation != m_generation || runner != m_runner)
@@ -191,7 +190,7 @@ bool ReportLauncher::showReport(const QString &reportName, const QStringList &va
                 return;
             }
             busy().setText(preparing);
-            runner->start(def, values, places);
+            runner->start(def, *values, places);
         });
     return true;
 }
@@ -210,8 +209,8 @@ void ReportLauncher::chartsAndLayout(std::shared_ptr<ReportData> data)
     bool partial = false;
     for (const QueryResult &r : data->results)
         partial = partial || r.rows.size() > kPreviewRows;
-    m_work.run(
-        [data, charts, doc, error, partial] {
+    m_work.start(
+        [data, charts, doc, error, partial](const core::BackgroundTask::Control &) {
             try {
                 auto built = std::make_shared<ReportDocument>(renderHtml(*data, partial ? kPreviewRows : 0),
                                                               reportImages(*data, charts), data->def.landscape);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/BackgroundWork.h"
+#include "data/BackgroundTask.h"
 #include "screens/Services.h"
 #include "reports/ReportData.h"
 #include "reports/frmPrint.h"
@@ -48,16 +48,18 @@ public:
     bool reportExists(const QString &reportName) const override;
     // The parameters the report file declares (see ReportDefinition);
     // empty when it declares none or cannot be read.
-    QStringList reportParameters(const QString &reportName) const override;
+    QStringList reportParameters(const QString &reportName) const;
 
     // Looks the report up, checks it and prepares it off the window's
     // thread, then shows it in the viewer window (maximised, one for all
-    // reports). `values` are the parameter values in the file's order.
+    // reports). The file is read once: its parameters go to `valuesFor`,
+    // the values it gives to the queries by name.
     // A missing file shows "Report not found", a broken one one message
     // naming the file and what is wrong; both return false at once.
     // Failures found while running (a query error, too many rows) are shown
     // the same way later, and nothing is shown in the viewer.
-    bool showReport(const QString &reportName, const QStringList &values = {}) override;
+    using core::ReportService::showReport;
+    bool showReport(const QString &reportName, const core::ReportValuesFor &valuesFor) override;
     // Stops a report being prepared: reportFailed(QueryRunner::cancelledMessage()),
     // with no message shown.
     void cancel();
@@ -72,7 +74,6 @@ signals:
 private:
     core::BusyFeedback &busy();
     void fail(const QString &message);
-    void runQueries(const ReportDefinition &def, const QStringList &values, const ReportPlaces &places);
     void chartsAndLayout(std::shared_ptr<ReportData> data);
     void present(std::shared_ptr<ReportData> data, QMap<QString, QImage> charts,
                  std::shared_ptr<ReportDocument> doc, bool partial);
@@ -82,9 +83,8 @@ private:
     ReportDialogs *m_dialogs;
     QPointer<QWidget> m_window;
     QPointer<frmPrint> m_viewer;
-    BackgroundWork m_work;       // what is no query: the indexes, the layout
+    core::BackgroundTask m_work{this}; // what is no query: the indexes, the layout
     QPointer<QueryRunner> m_runner;
-    std::shared_ptr<MissingIndexes> m_indexing; // shared with the work making them
     QPointer<core::BusyFeedback> m_busy;
     bool m_preparing = false;
     quint64 m_generation = 0; // the report being prepared; older results are dropped

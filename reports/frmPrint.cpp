@@ -98,6 +98,7 @@ frmPrint::frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidg
     m_busy = new core::BusyFeedback(this);
     connect(m_busy, &core::BusyFeedback::stopRequested, this, [this] {
         m_stop = true;
+        m_work.cancel();
         m_busy->setText(QStringLiteral("جاري الإيقاف..."));
     });
     updatePageControls();
@@ -105,8 +106,8 @@ frmPrint::frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidg
 
 frmPrint::~frmPrint()
 {
-    m_stop = true;
-    m_work.waitForDone();
+    m_work.cancel();
+    m_work.wait();
 }
 
 void frmPrint::setReport(PreparedReport report)
@@ -182,15 +183,15 @@ void frmPrint::produce(const QString &activity,
     const QMap<QString, QImage> images = reportImages(*data, m_report.charts);
     auto ok = std::make_shared<bool>(false);
     core::BusyFeedback *busy = m_busy;
-    m_work.run(
-        [this, data, images, output, ok, busy] {
+    m_work.start(
+        [data, images, output, ok, busy](const core::BackgroundTask::Control &control) {
             try {
                 const ReportDocument doc(renderHtml(*data), images, data->def.landscape);
-                *ok = output(doc, [this, busy](int page, int count) {
+                *ok = output(doc, [&control, busy](int page, int count) {
                     // Carried to the window's thread by the panel itself.
                     busy->setDetail(QStringLiteral("الصفحة %1 من %2").arg(page + 1).arg(count));
                     busy->setProgress(page, count);
-                    return !m_stop.load();
+                    return !control.stopRequested();
                 });
             } catch (const ReportError &) {
                 *ok = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/BackgroundWork.h"
+#include "data/BackgroundTask.h"
 #include "reports/ReportData.h"
 #include "reports/ReportRender.h"
 
@@ -8,7 +8,6 @@
 #include <QMap>
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
 
 class QLabel;
@@ -92,9 +91,9 @@ private:
     QPushButton *cmdClose = nullptr;
     QLabel *lblStatus = nullptr;
 
-    BackgroundWork m_work;
+    core::BackgroundTask m_work{this};
     core::BusyFeedback *m_busy = nullptr;
-    std::atomic<bool> m_stop{false};
+    bool m_stop = false; // the clerk stopped the printing or saving
 };
 
 } // namespace reports

@@ -90,7 +90,31 @@ QString frmRpts::leadingNumber(const QString &typed)
 frmRpts::frmRpts(core::AppContext &ctx, QWidget *parent)
     : RecordScreen(ctx, QStringLiteral("frmRpts"), QStringLiteral("التقارير"), QLatin1String(kTable), parent)
 {
-    // The catalogue: its fields and the category list.
+    QGridLayout *catalogue = buildCatalogue();
+    buildFilter(ctx.logon);
+    Frame4->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    auto *area = new QHBoxLayout(formArea());
+    area->addLayout(catalogue, 1);
+    area->addWidget(Frame4);
+
+    bindField(QStringLiteral("report"), report_text);
+    bindField(QStringLiteral("description"), desc_text);
+    bindField(QStringLiteral("parms"), parms_text, QStringLiteral("تحديد المعلومات"));
+    connectControls();
+
+    // The catalogue is what the screen is for: its list shows from the start.
+    listData()->setObjectName(QStringLiteral("RPTS_DATA"));
+    listData()->setQuery(QLatin1String(kAllSql));
+    button(QStringLiteral("refresh"))->setObjectName(QStringLiteral("cmndrefresh"));
+    listPanel()->show();
+    setKeyControl(report_text);
+    setFirstFocus(report_text);
+    loadForm();
+}
+
+// The catalogue: its fields, the category list and the buttons.
+QGridLayout *frmRpts::buildCatalogue()
+{
     report_text = fieldBox("report_text", "report", formArea());
     desc_text = fieldBox("desc_text", "description", formArea());
     parms_text = fieldBox("parms_text", "parms", formArea());
@@ -126,8 +150,12 @@ frmRpts::frmRpts(core::AppContext &ctx, QWidget *parent)
     actions->addStretch(1);
     catalogue->addLayout(actions, 3, 1, 1, 2);
     catalogue->setRowStretch(4, 1);
+    return catalogue;
+}
 
-    // The filter values handed to a report.
+// The filter values handed to a report.
+void frmRpts::buildFilter(const core::LogonState &logon)
+{
     Frame4 = new QGroupBox(QStringLiteral("عوامل تصفية"), formArea());
     Frame4->setObjectName(QStringLiteral("Frame4"));
     Check1 = new QCheckBox(QStringLiteral("استخدام عوامل التصفية"), Frame4);
@@ -135,7 +163,7 @@ frmRpts::frmRpts(core::AppContext &ctx, QWidget *parent)
     m_from = new core::DateSelector(QStringLiteral("Combo4"), QStringLiteral("Combo3"), QStringLiteral("Combo2"), Frame4);
     m_to = new core::DateSelector(QStringLiteral("Combo5"), QStringLiteral("Combo6"), QStringLiteral("Combo7"), Frame4);
     for (core::DateSelector *date : {m_from, m_to})
-        date->setYearsAround(ctx.logon, 20, 0);
+        date->setYearsAround(logon, 20, 0);
     auto filterBox = [this](const char *name) {
         auto *box = new QLineEdit(kBlank, Frame4);
         box->setObjectName(QLatin1String(name));
@@ -175,31 +203,16 @@ frmRpts::frmRpts(core::AppContext &ctx, QWidget *parent)
     filter->addWidget(captionFor(QStringLiteral("الجنســيـــة"), dbc_nationality, Frame4), 5, 0);
     filter->addWidget(dbc_nationality, 5, 1, 1, 2);
     filter->setColumnStretch(1, 1);
+}
 
-    Frame4->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-    auto *area = new QHBoxLayout(formArea());
-    area->addLayout(catalogue, 1);
-    area->addWidget(Frame4);
-
-    bindField(QStringLiteral("report"), report_text);
-    bindField(QStringLiteral("description"), desc_text);
-    bindField(QStringLiteral("parms"), parms_text, QStringLiteral("تحديد المعلومات"));
-
+void frmRpts::connectControls()
+{
     connect(Combo1, &QComboBox::activated, this, [this](int index) { chooseCategory(Combo1->itemText(index)); });
     connect(m_from, &core::DateSelector::picked, this, [this] { text1->setText(m_from->text()); });
     connect(m_to, &core::DateSelector::picked, this, [this] { text2->setText(m_to->text()); });
     connect(dbc_daeyah_1, &core::LookupCombo::chosen, Text3, &QLineEdit::setText);
     connect(cmndprint, &QPushButton::clicked, this, &frmRpts::showChosenReport);
     connect(Command1, &QPushButton::clicked, this, [this] { closeClicked(); });
-
-    // The catalogue is what the screen is for: its list shows from the start.
-    listData()->setObjectName(QStringLiteral("RPTS_DATA"));
-    listData()->setQuery(QLatin1String(kAllSql));
-    button(QStringLiteral("refresh"))->setObjectName(QStringLiteral("cmndrefresh"));
-    listPanel()->show();
-    setKeyControl(report_text);
-    setFirstFocus(report_text);
-    loadForm();
 }
 
 void frmRpts::loadLookups()
@@ -224,39 +237,44 @@ void frmRpts::chooseCategory(const QString &entry)
 }
 
 // The report of the grid's current row (not the one typed in report_text).
-// With the filter box ticked the report gets its values: a one-parameter
-// report first asks for the person's number.
+// With the filter box ticked the report gets its values.
 void frmRpts::showChosenReport()
 {
     core::ReportService *reports = ctx().reports;
     if (!reports)
         return;
     const QString name = grid()->columnValue(0).trimmed();
-    QStringList values;
-    if (Check1->isChecked() && reports->reportExists(name)) {
-        const QStringList parameters = reports->reportParameters(name);
-        QString person;
-        if (parameters.size() == 1) {
-            const std::optional<QString> typed =
-                ctx().input.ask(kPersonPrompt, QString::fromUtf8(core::kProductTitle), {}, this);
-            if (!typed)
-                return; // the clerk changed their mind
-            person = leadingNumber(*typed);
-        }
-        for (const QString &parameter : parameters) {
-            if (parameter == QLatin1String(kPersonNo))
-                values << person;
-            else if (parameter == QLatin1String(kFromDate))
-                values << text1->text();
-            else if (parameter == QLatin1String(kToDate))
-                values << text2->text();
-            else if (parameter == QLatin1String(kCaller))
-                values << Text3->text();
-            else
-                values << QString();
-        }
+    if (!Check1->isChecked()) {
+        reports->showReport(name);
+        return;
     }
-    reports->showReport(name, values);
+    reports->showReport(name, [this](const QStringList &parameters) { return filterValues(parameters); });
+}
+
+// The filter values of the parameters a report declares: a one-parameter
+// report first asks for the person's number. None when the clerk cancels.
+std::optional<core::ReportValues> frmRpts::filterValues(const QStringList &parameters)
+{
+    QString person;
+    if (parameters.size() == 1) {
+        const std::optional<QString> typed =
+            ctx().input.ask(kPersonPrompt, QString::fromUtf8(core::kProductTitle), {}, this);
+        if (!typed)
+            return std::nullopt; // the clerk changed their mind
+        person = leadingNumber(*typed);
+    }
+    core::ReportValues values;
+    for (const QString &parameter : parameters) {
+        if (parameter == QLatin1String(kPersonNo))
+            values.insert(parameter, person);
+        else if (parameter == QLatin1String(kFromDate))
+            values.insert(parameter, text1->text());
+        else if (parameter == QLatin1String(kToDate))
+            values.insert(parameter, text2->text());
+        else if (parameter == QLatin1String(kCaller))
+            values.insert(parameter, Text3->text());
+    }
+    return values;
 }
 
 void frmRpts::afterUpdate(bool)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/RecordScreen.h"
+#include "screens/Services.h"
 
 #include <QStringList>
 
@@ -8,11 +9,13 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
 namespace core {
+struct LogonState;
 class DateSelector;
 class LookupCombo;
 } // namespace core
@@ -51,8 +54,12 @@ private:
     void loadLookups() override;
     void afterUpdate(bool updated) override;
 
+    QGridLayout *buildCatalogue();
+    void buildFilter(const core::LogonState &logon);
+    void connectControls();
     void chooseCategory(const QString &entry);
     void showChosenReport();
+    std::optional<core::ReportValues> filterValues(const QStringList &parameters);
 
     QLineEdit *report_text = nullptr;
     QLineEdit *desc_text = nullptr;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -40,31 +42,41 @@ public:
     virtual bool open(const QString &path) = 0;
 };
 
+// A report's parameter values by name (from_date, to_date, caller,
+// tamrel_no); one it declares and is not given takes its default.
+using ReportValues = QMap<QString, QString>;
+// Given the parameters a report's file declares, in their order, their
+// values; none when the report is not to be shown after all (the clerk
+// cancelled a question).
+using ReportValuesFor = std::function<std::optional<ReportValues>(const QStringList &parameters)>;
+
 // The reports of the report folder, shown in the one viewer window: the
 // catalogue screen and the person screen's print button go through it.
 class ReportService {
 public:
     // The person file; its one parameter is the person number.
     static inline const QString kPersonFile = QStringLiteral("tamrel");
+    static inline const QString kPersonNumber = QStringLiteral("tamrel_no");
 
     virtual ~ReportService() = default;
     // True when the report folder holds the report's file.
     virtual bool reportExists(const QString &reportName) const = 0;
-    // The parameters the report's file declares, in their order (from_date,
-    // to_date, caller; or tamrel_no alone); empty when it declares none or
-    // cannot be read.
-    virtual QStringList reportParameters(const QString &reportName) const = 0;
-    // Shows the report with these parameter values (in the file's order; a
-    // blank value takes the parameter's default). Returns at once, the
-    // report being prepared off the window's thread. A missing file shows
-    // "Report not found" and a broken one a message naming the file: both
-    // return false.
-    virtual bool showReport(const QString &reportName, const QStringList &values = {}) = 0;
+    // Reads the report's file, takes the values of the parameters it
+    // declares from `valuesFor` and shows the report (a blank value takes
+    // the parameter's default). Returns at once, the report being prepared
+    // off the window's thread. A missing file shows "Report not found" and
+    // a broken one a message naming the file, without asking for values;
+    // those, and values refused, return false.
+    virtual bool showReport(const QString &reportName, const ReportValuesFor &valuesFor) = 0;
 
+    bool showReport(const QString &reportName, const ReportValues &values = {})
+    {
+        return showReport(reportName, [values](const QStringList &) { return std::optional<ReportValues>(values); });
+    }
     // The person file of one person.
     bool showPersonFile(const QString &personNumber)
     {
-        return showReport(kPersonFile, {personNumber.trimmed()});
+        return showReport(kPersonFile, ReportValues{{kPersonNumber, personNumber.trimmed()}});
     }
 };
 

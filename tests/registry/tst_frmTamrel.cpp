@@ -265,7 +265,7 @@ private slots:
         f.press("nextrec");
         QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_EOF);
         f.press("cmd_print");
-        QCOMPARE(f.reports.lastRequest().values, QStringList{viewOnly ? "13" : "77"});
+        QCOMPARE(f.reports.lastRequest().values, (core::ReportValues{{"tamrel_no", viewOnly ? "13" : "77"}}));
     }
 
     // ---------------------------------------------------------- every field

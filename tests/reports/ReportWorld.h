@@ -36,7 +36,7 @@ struct ReportWorld : testsupport::ScreenWorld {
         f.write(text.toUtf8());
     }
 
-    reports::ReportData run(const QString &name, const QStringList &values = {})
+    reports::ReportData run(const QString &name, const QMap<QString, QString> &values = {})
     {
         reports::QueryRunner runner([this] { return store.openViewConnection(); });
         return runner.run(reports::readReportFile(reportFile(name)), values,

@@ -39,7 +39,7 @@ struct Fixture : ReportWorld {
 
     explicit Fixture(int persons) : ReportWorld(persons) {}
 
-    bool show(const QString &name, const QStringList &values = {})
+    bool show(const QString &name, const core::ReportValues &values = {})
     {
         QSignalSpy shown(&launcher, &ReportLauncher::reportShown);
         QSignalSpy failed(&launcher, &ReportLauncher::reportFailed);
@@ -49,7 +49,7 @@ struct Fixture : ReportWorld {
             return false;
         return failed.isEmpty();
     }
-    QString waitForFailure(const QString &name, const QStringList &values = {})
+    QString waitForFailure(const QString &name, const core::ReportValues &values = {})
     {
         QSignalSpy failed(&launcher, &ReportLauncher::reportFailed);
         if (!launcher.showReport(name, values) || !failed.wait(60000))
@@ -147,7 +147,7 @@ private slots:
     void personFileInTheViewerThenSavedAndPrinted()
     {
         Fixture f(40);
-        QVERIFY(f.show(QStringLiteral("tamrel"), {QStringLiteral("12")}));
+        QVERIFY(f.show(QStringLiteral("tamrel"), {{QStringLiteral("tamrel_no"), QStringLiteral("12")}}));
         frmPrint *v = f.viewer();
         QVERIFY(v->isVisible());
         QVERIFY(v->windowState() & Qt::WindowMaximized);

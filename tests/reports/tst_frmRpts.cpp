@@ -198,15 +198,15 @@ private slots:
         c.print(QStringLiteral("bycaller"));
         QCOMPARE(c.input.askCount(), 0);
         QCOMPARE(c.reports.lastRequest().report, QStringLiteral("bycaller"));
-        QCOMPARE(c.reports.lastRequest().values, (QStringList{"14300000", " ", "Ahmad"}));
+        QCOMPARE(c.reports.lastRequest().values, (core::ReportValues{{"from_date", "14300000"}, {"to_date", " "}, {"caller", "Ahmad"}}));
         c.print(QStringLiteral("chnation"));
-        QCOMPARE(c.reports.lastRequest().values, (QStringList{"14300000", " "}));
+        QCOMPARE(c.reports.lastRequest().values, (core::ReportValues{{"from_date", "14300000"}, {"to_date", " "}}));
 
         c.input.queueAnswer(QStringLiteral(" 0042x"));
         c.print(QStringLiteral("letter"));
         QCOMPARE(c.input.askCount(), 1);
         QCOMPARE(c.input.lastPrompt(), QStringLiteral("أدخل رقم Tamrel"));
-        QCOMPARE(c.reports.lastRequest().values, QStringList{QStringLiteral("42")});
+        QCOMPARE(c.reports.lastRequest().values, (core::ReportValues{{"tamrel_no", "42"}}));
         c.input.queueAnswer(std::nullopt);
         c.print(QStringLiteral("letter"));
         QCOMPARE(c.input.askCount(), 1);
@@ -239,6 +239,37 @@ private slots:
         QCOMPARE(data.parameters.value(QStringLiteral("tamrel_no")), QStringLiteral("7"));
         QCOMPARE(data.result(QStringLiteral("person"))->rows.size(), 1);
         QCOMPARE(c.messages.shownCount(), 0);
+    }
+
+    // The filter values reach the queries by name, whatever order each
+    // query uses them in; a blank date takes the whole range.
+    void filterValuesReachTheQueriesByName()
+    {
+        Catalogue c;
+        ReportLauncher launcher(c.ctx);
+        c.ctx.reports = &launcher;
+        c.writeReport(QStringLiteral("echo"),
+                      QStringLiteral("[report]\ntitle=T\nparameters = from_date, to_date, caller\n"
+                                     "[query first]\nSELECT :caller AS c, :to_date AS t, :from_date AS f\n"
+                                     "[query second]\nSELECT :to_date || '/' || :caller AS tc, :from_date AS f\n"
+                                     "[layout]\n{{#first}}{{c}}{{/first}}\n"));
+        c.store.db().execute(QStringLiteral("INSERT INTO rpts (report, description, parms) VALUES ('echo', 'x', '0')"));
+        c.find<QPushButton>("cmndrefresh")->click();
+        c.find<QCheckBox>("Check1")->setChecked(true);
+        c.find<QLineEdit>("text1")->clear();
+        QTest::keyClicks(c.find<QLineEdit>("text1"), QStringLiteral("14300101"));
+        c.find<QLineEdit>("Text3")->clear();
+        QTest::keyClicks(c.find<QLineEdit>("Text3"), QStringLiteral("Ahmad"));
+
+        QSignalSpy shown(&launcher, &ReportLauncher::reportShown);
+        c.print(QStringLiteral("echo"));
+        QVERIFY(shown.wait(60000));
+        QCOMPARE(c.input.askCount(), 0);
+        const ReportData &data = *launcher.viewer()->report().data;
+        QCOMPARE(data.result(QStringLiteral("first"))->rows.value(0),
+                 (QStringList{QStringLiteral("Ahmad"), QStringLiteral("99999999"), QStringLiteral("14300101")}));
+        QCOMPARE(data.result(QStringLiteral("second"))->rows.value(0),
+                 (QStringList{QStringLiteral("99999999/Ahmad"), QStringLiteral("14300101")}));
     }
 
     void catalogueRowsAreKeptWithTheStandardButtons()

@@ -67,15 +67,15 @@ private slots:
         QVERIFY(def.queries.first().sql.contains(QStringLiteral("-- [kept] as SQL")));
         QVERIFY(def.layout.contains(QStringLiteral("[not a header]")));
         // Blank values take the whole range; a caller stays empty.
-        const auto values = def.parameterValues({QStringLiteral("14250101"), QStringLiteral(" ")});
+        const auto values = def.parameterValues({{QStringLiteral("from_date"), QStringLiteral("14250101")}, {QStringLiteral("to_date"), QStringLiteral(" ")}});
         QCOMPARE(values.value(QStringLiteral("from_date")), QStringLiteral("14250101"));
         QCOMPARE(values.value(QStringLiteral("to_date")), QStringLiteral("99999999"));
         QCOMPARE(values.value(QStringLiteral("caller")), QString());
         // A picture name never leads out of the picture folder.
         ReportDefinition person = def;
         person.parameters = {QStringLiteral("tamrel_no")};
-        QCOMPARE(person.pictureFile(person.parameterValues({QStringLiteral("125")})), QStringLiteral("pic125.jpg"));
-        QCOMPARE(person.pictureFile(person.parameterValues({QStringLiteral("../x")})), QString());
+        QCOMPARE(person.pictureFile(person.parameterValues({{QStringLiteral("tamrel_no"), QStringLiteral("125")}})), QStringLiteral("pic125.jpg"));
+        QCOMPARE(person.pictureFile(person.parameterValues({{QStringLiteral("tamrel_no"), QStringLiteral("../x")}})), QString());
         QCOMPARE(person.pictureFile(person.parameterValues({})), QString());
     }
 
@@ -146,7 +146,7 @@ private slots:
             "[query persons by nationality]\nSELECT nationality, a_new_name, dateofislam FROM tamrel\n"
             "WHERE dateofislam BETWEEN :from_date AND :to_date ORDER BY nationality, dateofislam\n"
             "[layout]\n{{period}}|{{#persons_groups}}[{{nationality}}:{{count}}{{#rows}} {{row_no}}.{{a_new_name}}@{{#date}}{{dateofislam}}{{/date}}{{/rows}}]{{/persons_groups}}|{{persons_count}}\n"));
-        const ReportData data = w.run(QStringLiteral("groups"), {QStringLiteral("14250101"), QStringLiteral("14251230")});
+        const ReportData data = w.run(QStringLiteral("groups"), {{QStringLiteral("from_date"), QStringLiteral("14250101")}, {QStringLiteral("to_date"), QStringLiteral("14251230")}});
         QCOMPARE(renderHtml(data).trimmed(),
                  QStringLiteral("من 1425/01/01 إلى 1425/12/30|"
                                 "[فلبيني:1 1.عمر@1425/02/20]"

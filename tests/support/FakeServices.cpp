@@ -66,16 +66,15 @@ bool RecordingReportService::reportExists(const QString &reportName) const
     return m_reports.contains(reportName.trimmed());
 }
 
-QStringList RecordingReportService::reportParameters(const QString &reportName) const
-{
-    return m_reports.value(reportName.trimmed());
-}
-
-bool RecordingReportService::showReport(const QString &reportName, const QStringList &values)
+bool RecordingReportService::showReport(const QString &reportName, const core::ReportValuesFor &valuesFor)
 {
     if (!reportExists(reportName))
         return false;
-    m_requests.append({reportName.trimmed(), values});
+    const std::optional<core::ReportValues> values =
+        valuesFor ? valuesFor(m_reports.value(reportName.trimmed())) : core::ReportValues();
+    if (!values)
+        return false;
+    m_requests.append({reportName.trimmed(), *values});
     return true;
 }
 

@@ -110,14 +110,15 @@ class RecordingReportService : public core::ReportService {
 public:
     struct Request {
         QString report;
-        QStringList values;
+        core::ReportValues values;
     };
 
     void addReport(const QString &name, const QStringList &parameters = {});
 
     bool reportExists(const QString &reportName) const override;
-    QStringList reportParameters(const QString &reportName) const override;
-    bool showReport(const QString &reportName, const QStringList &values = {}) override;
+    using core::ReportService::showReport;
+    // Asks `valuesFor` with the parameters the report was told of.
+    bool showReport(const QString &reportName, const core::ReportValuesFor &valuesFor) override;
 
     const QList<Request> &requests() const { return m_requests; }
     int requestCount() const { return int(m_requests.size()); }
