@@ -1,8 +1,6 @@
 #include "data/BackgroundQuery.h"
 
 
-#include <sqlite3.h>
-
 #include <QElapsedTimer>
 #include <QMetaObject>
 #include <QMutex>
@@ -163,7 +161,7 @@ int BackgroundQuery::start(const Request &request)
         Stopper stopper;
         stopper.budgetMs = request.inlineBudgetMs.value_or(defaultInlineBudget());
         stopper.clock.start();
-        sqlite3_progress_handler(db.handle(), 500, stopCheck, &stopper);
+        db.setStopCheck([&stopper] { return stopCheck(&stopper) != 0; }, 500);
         try {
             // Checks the select before anything runs (and names its columns).
             engine::Statement select(db, request.sql);
@@ -177,12 +175,12 @@ int BackgroundQuery::start(const Request &request)
                     inlineRows.ids.append(id);
             });
         } catch (const engine::EngineError &e) {
-            sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
+            db.setStopCheck({});
             if (!isInterrupt(e))
                 throw;
             complete = false;
         }
-        sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
+        db.setStopCheck({});
     } else {
         complete = false;
     }
@@ -288,7 +286,7 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
                 if (request.keepCache && cacheKiB > 0)
                     db->setCacheSize(cacheKiB);
             }
-            sqlite3_progress_handler(db->handle(), 1000, stopCheck, &stopper);
+            db->setStopCheck([&stopper] { return stopCheck(&stopper) != 0; }, 1000);
             const bool unordered = request.result == Result::Ids && !request.unorderedSql.isEmpty();
             engine::Statement select(*db, unordered ? request.unorderedSql : request.sql);
             select.bind(request.values);
@@ -316,7 +314,7 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
             description = e.description();
         }
         if (db && db->isOpen())
-            sqlite3_progress_handler(db->handle(), 0, nullptr, nullptr);
+            db->setStopCheck({});
         if (run->cancelled && error == 0)
             error = engine::ErrOperationCanceled;
         if (error == engine::ErrOperationCanceled)

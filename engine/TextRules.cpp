@@ -1,5 +1,7 @@
 #include "engine/TextRules.h"
 
+#include "engine/SqlCipherBackend.h"
+
 #include <sqlite3.h>
 
 #include <QChar>

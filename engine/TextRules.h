@@ -2,8 +2,6 @@
 
 #include <QString>
 
-struct sqlite3;
-
 namespace engine {
 
 // How the engine compares texts: letter case is folded character by
@@ -19,10 +17,5 @@ QString foldCase(const QString &text);
 
 // Compares two UTF-8 texts under the rule: negative, 0 or positive.
 int compareFolded(const char *a, int aBytes, const char *b, int bBytes);
-
-// Registers, on one connection, the collation kFoldCollation and the
-// LIKE operator (with and without ESCAPE) under the same rule. Every
-// connection the engine opens gets them.
-void installTextRules(sqlite3 *db);
 
 } // namespace engine
