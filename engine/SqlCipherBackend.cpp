@@ -240,13 +240,15 @@ public:
     void bindNull(int position) override { sqlite3_bind_null(m_stmt, position); }
     void bindInteger(int position, qint64 value) override { sqlite3_bind_int64(m_stmt, position, value); }
     void bindReal(int position, double value) override { sqlite3_bind_double(m_stmt, position, value); }
+    // An empty text or blob is bound as one, never as NULL (which a null
+    // pointer would bind).
     void bindText(int position, QByteArrayView utf8) override
     {
-        sqlite3_bind_text(m_stmt, position, utf8.data(), int(utf8.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(m_stmt, position, utf8.isNull() ? "" : utf8.data(), int(utf8.size()), SQLITE_TRANSIENT);
     }
     void bindBlob(int position, QByteArrayView bytes) override
     {
-        sqlite3_bind_blob(m_stmt, position, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(m_stmt, position, bytes.isNull() ? "" : bytes.data(), int(bytes.size()), SQLITE_TRANSIENT);
     }
     void clearBindings() override { sqlite3_clear_bindings(m_stmt); }
 

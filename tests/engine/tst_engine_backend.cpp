@@ -219,6 +219,13 @@ private slots:
         QVERIFY(sorted->next());
         QCOMPARE(sorted->value(1).toLongLong(), 28);
         QCOMPARE(statementsOpen(m_native), m_calls->live);
+
+        // An empty text or blank value is stored as one, not as a missing value.
+        m_db->execute(QStringLiteral("insert into witnesses values (?, ?, ?)"),
+                      {QStringLiteral("blank"), QString(), QByteArray()});
+        QCOMPARE(m_db->scalar(QStringLiteral("select typeof(english_NAME) || typeof(age) from witnesses "
+                                             "where NAME = 'blank'")).toString(),
+                 QStringLiteral("textblob"));
     }
 
     void failuresAreWordedByTheEngine_data()
