@@ -28,6 +28,7 @@
 #include "synthetic/SyntheticData.h"
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
+#include "engine/SqlCipherBackend.h"
 #include "engine/TableCursor.h"
 #include "engine/TextRules.h"
 
@@ -301,7 +302,7 @@ int childScans(const QString &file, bool plain, int persons, const QString &encr
         } else {
             db.open(file, kKey);
             db.setCacheSize(cacheKiB);
-            h = db.handle();
+            h = engine::nativeHandle(db);
         }
         t.start();
         const qint64 rows = runScan(h, scan);

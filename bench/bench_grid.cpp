@@ -20,8 +20,6 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include <sqlite3.h>
-
 #include <cstdio>
 
 namespace {
@@ -40,14 +38,6 @@ void report(const char *what, double ms = -1)
         << Qt::endl;
 }
 
-void check(int rc, sqlite3 *db)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-        std::exit(2);
-    }
-}
-
 // A witnesses-shaped table of `rows` rows, written with one prepared
 // insert in one transaction.
 void build(const QString &path, const QString &table, int rows)
@@ -59,28 +49,29 @@ void build(const QString &path, const QString &table, int rows)
                    .arg(table));
     QElapsedTimer t;
     t.start();
-    sqlite3 *h = db.handle();
-    sqlite3_stmt *st = nullptr;
-    const QByteArray sql = QStringLiteral("INSERT INTO \"%1\" VALUES (?, ?, ?, ?, ?, ?)").arg(table).toUtf8();
-    check(sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr), h);
-    engine::Transaction tx(db);
-    const QByteArray address = QStringLiteral("الرياض - حي الملز - شارع ").toUtf8();
-    for (int i = 0; i < rows; ++i) {
-        const QByteArray name = QStringLiteral("شاهد %1").arg(i, 7, 10, QLatin1Char('0')).toUtf8();
-        const QByteArray english = QByteArray("Witness ") + QByteArray::number(i);
-        const QByteArray phone = QByteArray::number(500000000 + i);
-        const QByteArray street = address + QByteArray::number(i % 977);
-        sqlite3_bind_text(st, 1, name.constData(), name.size(), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, english.constData(), english.size(), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 3, phone.constData(), phone.size(), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 4, " ", 1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 5, street.constData(), street.size(), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 6, i % 3 ? "teacher" : "engineer", -1, SQLITE_STATIC);
-        check(sqlite3_step(st), h);
-        sqlite3_reset(st);
+    try {
+        engine::Statement insert(db, QStringLiteral("INSERT INTO \"%1\" VALUES (?, ?, ?, ?, ?, ?)").arg(table));
+        engine::BackendStatement &st = *insert.handle();
+        engine::Transaction tx(db);
+        const QByteArray address = QStringLiteral("الرياض - حي الملز - شارع ").toUtf8();
+        for (int i = 0; i < rows; ++i) {
+            const QByteArray name = QStringLiteral("شاهد %1").arg(i, 7, 10, QLatin1Char('0')).toUtf8();
+            const QByteArray english = QByteArray("Witness ") + QByteArray::number(i);
+            const QByteArray phone = QByteArray::number(500000000 + i);
+            const QByteArray street = address + QByteArray::number(i % 977);
+            st.bindText(1, name);
+            st.bindText(2, english);
+            st.bindText(3, phone);
+            st.bindText(4, " ");
+            st.bindText(5, street);
+            st.bindText(6, i % 3 ? "teacher" : "engineer");
+            insert.step();
+        }
+        tx.commit();
+    } catch (const engine::EngineError &e) {
+        std::fprintf(stderr, "engine: %s\n", e.what());
+        std::exit(2);
     }
-    sqlite3_finalize(st);
-    tx.commit();
     db.close();
     out << QStringLiteral("built %1 rows in %2 s (%3 MB file)")
                .arg(rows)

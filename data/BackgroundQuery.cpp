@@ -2,8 +2,6 @@
 
 #include "data/BackgroundTask.h"
 
-#include <sqlite3.h>
-
 #include <QElapsedTimer>
 #include <QMetaObject>
 #include <QMutex>
@@ -31,12 +29,11 @@ struct Stopper {
     const std::atomic<bool> *cancelled = nullptr;
 };
 
-int stopCheck(void *p)
+bool shouldStop(const Stopper &s)
 {
-    auto *s = static_cast<Stopper *>(p);
-    if (s->cancelled && s->cancelled->load(std::memory_order_relaxed))
-        return 1;
-    return s->budgetMs >= 0 && s->clock.elapsed() >= s->budgetMs ? 1 : 0;
+    if (s.cancelled && s.cancelled->load(std::memory_order_relaxed))
+        return true;
+    return s.budgetMs >= 0 && s.clock.elapsed() >= s.budgetMs;
 }
 
 // The engine's stop check: a statement running on `db` stops once `stopper`
@@ -44,9 +41,9 @@ int stopCheck(void *p)
 void checkForStop(engine::Database &db, Stopper *stopper, int steps = 0)
 {
     if (stopper)
-        sqlite3_progress_handler(db.handle(), steps, stopCheck, stopper);
+        db.setStopCheck([stopper] { return shouldStop(*stopper); }, steps);
     else
-        sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
+        db.setStopCheck({}, 0);
 }
 
 // Steps through a select, `limit` rows at most (negative: all): the first

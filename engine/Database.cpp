@@ -1,39 +1,19 @@
 #include "engine/Database.h"
 
 #include "engine/QueryCursor.h"
-#include "engine/TextRules.h"
+#include "engine/SqlCipherBackend.h"
 
-#include <sqlite3.h>
-
-#include <openssl/evp.h>
-
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QMutex>
 #include <QRandomGenerator>
 
-#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace engine {
 
 namespace {
-
-constexpr int kBusyTimeoutMs = 5000;
-constexpr int kKdfRounds = 64000; // SQLCipher 3 default
-constexpr int kSaltBytes = 16;
-constexpr int kKeyBytes = 32;
-constexpr int kBackupPagesPerStep = 1024;
-
-QByteArray nativePath(const QString &path)
-{
-    return QFile::encodeName(path);
-}
 
 void requireUsablePath(const QString &path)
 {
@@ -41,152 +21,76 @@ void requireUsablePath(const QString &path)
         throw EngineError(ErrInvalidArgument, QStringLiteral("Invalid argument: empty database path."));
 }
 
-// Derived keys of this process: the password is stretched once per file
-// (salt) and never again. Keys are looked up by a hash of the password.
-struct KeyCache {
-    QMutex mutex;
-    QHash<QByteArray, QByteArray> keys;  // sha256(password) + salt -> raw key
-    QHash<QByteArray, int> pageSizes;    // salt -> page size that opened the file
-    int derivations = 0;
-};
-
-KeyCache &keyCache()
+// Runs a call of the backend; its failure is raised as the EngineError
+// matching it.
+template <typename Call>
+auto worded(Call &&call) -> decltype(call())
 {
-    static KeyCache cache;
-    return cache;
-}
-
-QByteArray rawKeyFor(const QByteArray &password, const QByteArray &salt)
-{
-    KeyCache &cache = keyCache();
-    const QByteArray id = QCryptographicHash::hash(password, QCryptographicHash::Sha256) + salt;
-    QMutexLocker lock(&cache.mutex);
-    const auto it = cache.keys.constFind(id);
-    if (it != cache.keys.constEnd())
-        return *it;
-    // The derivation SQLCipher itself would make: PBKDF2-HMAC-SHA1 over the
-    // file's salt.
-    QByteArray key(kKeyBytes, '\0');
-    if (PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
-                               reinterpret_cast<const unsigned char *>(salt.constData()), int(salt.size()),
-                               kKdfRounds, kKeyBytes, reinterpret_cast<unsigned char *>(key.data()))
-        != 1)
-        throw EngineError(ErrEngine, QStringLiteral("The key could not be derived."));
-    ++cache.derivations;
-    cache.keys.insert(id, key);
-    return key;
-}
-
-int pageSizeHint(const QByteArray &salt)
-{
-    KeyCache &cache = keyCache();
-    QMutexLocker lock(&cache.mutex);
-    return cache.pageSizes.value(salt, kPageSize);
-}
-
-void rememberPageSize(const QByteArray &salt, int size)
-{
-    KeyCache &cache = keyCache();
-    QMutexLocker lock(&cache.mutex);
-    cache.pageSizes.insert(salt, size);
-}
-
-// "x'<key>'" or "x'<key><salt>'": SQLCipher takes the key as it is and
-// derives nothing.
-QByteArray keyLiteral(const QByteArray &rawKey, const QByteArray &salt = {})
-{
-    return QByteArray("x'") + rawKey.toHex() + salt.toHex() + QByteArray("'");
-}
-
-int exec(sqlite3 *db, const char *sql)
-{
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-}
-
-// Header bytes of files that are databases, but not ours: a plain SQLite
-// file, or an office file of the old Jet/ACE engines.
-bool isForeignFormat(const QByteArray &head)
-{
-    if (head.startsWith(QByteArray("SQLite format 3\0", 16)))
-        return true;
-    const QByteArray jetArea = head.mid(4, 15);
-    return jetArea == "Standard Jet DB" || jetArea == "Standard ACE DB";
-}
-
-// The first bytes of a regular file, read without ever blocking: a named
-// pipe, a device or a link to one is refused before it is opened.
-QByteArray fileHead(const QString &path, int bytes)
-{
-    const QByteArray native = nativePath(path);
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            throw EngineError(ErrFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
-        throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not open '%1'.").arg(path));
+    try {
+        return call();
+    } catch (const BackendFailure &failure) {
+        raiseFailure(failure);
     }
-    if (!S_ISREG(st.st_mode))
-        throw EngineError(ErrCannotOpenFile, QStringLiteral("'%1' is not a database file.").arg(path));
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not open '%1'.").arg(path));
-    QByteArray head(bytes, '\0');
-    struct stat opened {};
-    ssize_t got = -1;
-    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode))
-        got = ::read(fd, head.data(), size_t(bytes));
-    ::close(fd);
-    if (got < 0)
-        throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not read '%1'.").arg(path));
-    head.truncate(int(got));
-    return head;
-}
-
-// The first read of a keyed file tells whether key and page size fit.
-// A lock held by another process opening or closing the file is waited
-// for (busy timeout), a few times over.
-int probe(sqlite3 *db)
-{
-    int rc = SQLITE_OK;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        rc = exec(db, "SELECT count(*) FROM sqlite_master");
-        if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED)
-            break;
-    }
-    return rc;
-}
-
-sqlite3 *openHandle(const QString &path, int flags)
-{
-    sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(nativePath(path).constData(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("cannot open");
-        sqlite3_close_v2(db);
-        throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not open '%1': %2").arg(path, msg));
-    }
-    // Waiting for a lock comes before anything reads the file.
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    sqlite3_extended_result_codes(db, 1);
-    installTextRules(db);
-    return db;
 }
 
 void syncFolderOf(const QString &path)
 {
-    const int fd = ::open(nativePath(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
 }
 
+void removeCopy(const QString &file)
+{
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(file + QLatin1String(suffix));
+}
+
 } // namespace
+
+void raiseFailure(const BackendFailure &failure, const QString &context)
+{
+    using Kind = BackendFailure::Kind;
+    const QString &detail = failure.message;
+    const QString text = context.isEmpty() ? detail : context + QStringLiteral(": ") + detail;
+    switch (failure.kind) {
+    case Kind::DuplicateKey:
+        throw EngineError(ErrDuplicateKey,
+                          QStringLiteral("The changes were not successful because they would create duplicate values in the key (%1).").arg(detail));
+    case Kind::NullInRequired:
+        throw EngineError(ErrNullInRequired, QStringLiteral("A required field cannot be empty (%1).").arg(detail));
+    case Kind::CheckViolated:
+        throw EngineError(ErrFieldTooSmall, QStringLiteral("The field is too small to accept the amount of data (%1).").arg(detail));
+    case Kind::NotADatabase:
+        throw EngineError(ErrNotValidPassword, QStringLiteral("Not a valid password."));
+    case Kind::Busy:
+    case Kind::Locked:
+        throw EngineError(ErrFileLocked, QStringLiteral("The database is in use by another user: %1").arg(text));
+    case Kind::CannotOpen:
+        throw EngineError(ErrCannotOpenFile, text);
+    case Kind::Misuse:
+        throw EngineError(ErrInvalidArgument, text);
+    case Kind::Interrupted:
+        throw EngineError(ErrOperationCanceled, QStringLiteral("The operation was stopped."));
+    case Kind::NoSuchTable:
+        throw EngineError(ErrObjectNotFound, text);
+    case Kind::NoSuchColumn:
+        throw EngineError(ErrItemNotFound, text);
+    case Kind::Syntax:
+        throw EngineError(ErrQuerySyntax, text);
+    case Kind::NotAuthorized:
+    case Kind::Other:
+        break;
+    }
+    throw EngineError(ErrEngine, text);
+}
 
 int Database::keyDerivations()
 {
-    KeyCache &cache = keyCache();
-    QMutexLocker lock(&cache.mutex);
-    return cache.derivations;
+    return SqlCipherConnection::keyDerivations();
 }
 
 Database::Database() = default;
@@ -196,108 +100,66 @@ Database::~Database()
     close();
 }
 
-void Database::adopt(sqlite3 *db, const QString &path)
+BackendConnection &Database::connection() const
 {
-    m_db = db;
-    m_path = path;
+    if (!m_connection)
+        throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
+    return *m_connection;
 }
 
-void Database::openKeyed(const QString &path, const QByteArray &rawKey, const QByteArray &salt, int pageSizeHint,
-                         const QStringList &requiredTables)
+void Database::accept(std::unique_ptr<BackendConnection> connection, const QString &path,
+                      const QStringList &requiredTables, bool examine)
 {
-    QList<int> sizes{pageSizeHint};
-    for (const int s : {kPageSize, 1024})
-        if (!sizes.contains(s))
-            sizes << s;
-    const QByteArray key = keyLiteral(rawKey);
-    sqlite3 *db = nullptr;
-    int opened = 0;
-    for (const int size : std::as_const(sizes)) {
-        db = openHandle(path, SQLITE_OPEN_READWRITE);
-        sqlite3_key(db, key.constData(), int(key.size()));
-        exec(db, QByteArray("PRAGMA cipher_page_size = " + QByteArray::number(size)).constData());
-        const int rc = probe(db);
-        if (rc == SQLITE_OK) {
-            opened = size;
-            break;
-        }
-        sqlite3_close_v2(db);
-        db = nullptr;
-        if ((rc & 0xff) == SQLITE_NOTADB)
-            continue; // another page size, or not the key
-        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
-            throw EngineError(ErrFileLocked, QStringLiteral("The database '%1' is in use by another user.").arg(path));
-        throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not read '%1'.").arg(path));
-    }
-    if (!db)
-        throw EngineError(ErrNotValidPassword, QStringLiteral("Not a valid password."));
-
-    adopt(db, path);
-    m_plain = false;
-    m_rawKey = rawKey;
-    m_salt = salt;
-    m_pageSize = opened;
+    m_connection = std::move(connection);
+    m_path = path;
+    m_pageSize = m_connection->pageSize();
     m_requiredTables = requiredTables;
     try {
         // Accepted only with a schema (and the tables the caller needs):
         // until then nothing has been written to the file.
-        if (scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table'")).toLongLong() == 0)
-            throw EngineError(ErrObjectNotFound, QStringLiteral("The database '%1' holds no tables.").arg(path));
-        for (const QString &table : requiredTables)
-            tableName(table);
-        applySettings();
+        if (examine) {
+            if (!worded([this] { return m_connection->holdsTables(); }))
+                throw EngineError(ErrObjectNotFound, QStringLiteral("The database '%1' holds no tables.").arg(path));
+            for (const QString &table : requiredTables)
+                tableName(table);
+        }
+        worded([this] { m_connection->prepareForUse(); });
     } catch (...) {
         close();
         throw;
     }
-    if (!salt.isEmpty())
-        rememberPageSize(salt, opened);
+}
+
+void Database::attach(std::unique_ptr<BackendConnection> connection, const QString &path,
+                      const QStringList &requiredTables)
+{
+    close();
+    if (!connection)
+        throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
+    accept(std::move(connection), path, requiredTables, true);
 }
 
 void Database::open(const QString &path, const QString &password, const QStringList &requiredTables)
 {
     close();
     requireUsablePath(path);
-    const QByteArray head = fileHead(path, 100);
-    if (isForeignFormat(head))
-        throw EngineError(ErrForeignFormat, QStringLiteral("Unrecognized database format '%1'.").arg(path));
-    if (head.isEmpty()) // an empty file is no database; it stays as it is
-        throw EngineError(ErrObjectNotFound, QStringLiteral("The database '%1' holds no tables.").arg(path));
-    QByteArray salt = head.left(kSaltBytes);
-    salt.append(QByteArray(kSaltBytes - salt.size(), '\0'));
-    const QByteArray rawKey = rawKeyFor(password.toUtf8(), salt);
-    openKeyed(path, rawKey, salt, pageSizeHint(salt), requiredTables);
+    accept(SqlCipherConnection::open(path, password), path, requiredTables, true);
 }
 
 void Database::open(const OpenSpec &openSpec)
 {
     close();
     requireUsablePath(openSpec.path);
-    if (openSpec.plain) {
-        fileHead(openSpec.path, 0); // a regular file that exists
-        adopt(openHandle(openSpec.path, SQLITE_OPEN_READWRITE), openSpec.path);
-        m_plain = true;
-        try {
-            applySettings();
-        } catch (...) {
-            close();
-            throw;
-        }
-        return;
-    }
-    const QByteArray head = fileHead(openSpec.path, kSaltBytes);
-    openKeyed(openSpec.path, openSpec.rawKey, head, openSpec.pageSize, openSpec.requiredTables);
+    // A plain file is the benchmark's: taken as it is.
+    accept(SqlCipherConnection::open(openSpec), openSpec.path, openSpec.requiredTables, !openSpec.plain);
 }
 
 OpenSpec Database::openSpec() const
 {
-    OpenSpec s;
-    if (!m_db)
-        return s;
+    if (!m_connection)
+        return {};
+    OpenSpec s = m_connection->openSpec();
     s.path = m_path;
-    s.rawKey = m_rawKey;
-    s.pageSize = m_pageSize;
-    s.plain = m_plain;
     s.requiredTables = m_requiredTables;
     return s;
 }
@@ -306,222 +168,150 @@ void Database::create(const QString &path, const QString &password)
 {
     close();
     requireUsablePath(path);
-    if (QFileInfo::exists(path))
-        throw EngineError(ErrCannotOpenFile, QStringLiteral("Database '%1' already exists.").arg(path));
-    QByteArray salt(kSaltBytes, '\0');
-    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(salt.data()), kSaltBytes / 4);
-    const QByteArray rawKey = rawKeyFor(password.toUtf8(), salt);
-    sqlite3 *db = openHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    // The salt is given with the key, so the file starts with it and this
-    // process never has to derive its key again.
-    const QByteArray key = keyLiteral(rawKey, salt);
-    sqlite3_key(db, key.constData(), int(key.size()));
-    exec(db, QByteArray("PRAGMA cipher_page_size = " + QByteArray::number(kPageSize)).constData());
-    adopt(db, path);
-    m_plain = false;
-    m_rawKey = rawKey;
-    m_salt = salt;
-    m_pageSize = kPageSize;
-    m_requiredTables.clear();
-    try {
-        if (probe(db) != SQLITE_OK)
-            raise(sqlite3_extended_errcode(db), QStringLiteral("Could not create '%1'").arg(path));
-        applySettings();
-    } catch (...) {
-        close();
-        throw;
-    }
-    rememberPageSize(salt, kPageSize);
+    accept(SqlCipherConnection::create(path, password), path, {}, false);
 }
 
 void Database::openPlain(const QString &path)
 {
     close();
     requireUsablePath(path);
-    adopt(openHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE), path);
-    m_plain = true;
-    m_pageSize = 0;
-    try {
-        applySettings();
-    } catch (...) {
-        close();
-        throw;
-    }
-}
-
-void Database::applySettings()
-{
-    // Readers never block writers of another process (a grid may hold a
-    // statement open); every commit is synced to disk before it is reported.
-    execute(QStringLiteral("PRAGMA journal_mode=WAL"));
-    execute(QStringLiteral("PRAGMA synchronous=FULL"));
-    // Sorts and temporary tables stay in memory: nothing of the data is
-    // written unencrypted to a temporary file.
-    execute(QStringLiteral("PRAGMA temp_store=MEMORY"));
-    setCacheSize(kDefaultCacheKiB);
+    accept(SqlCipherConnection::openPlain(path), path, {}, false);
 }
 
 void Database::setCacheSize(qint64 kib)
 {
-    execute(QStringLiteral("PRAGMA cache_size = %1").arg(-qMax<qint64>(kib, 64)));
+    BackendConnection &c = connection();
+    worded([&] { c.setCacheSize(kib); });
 }
 
 void Database::setQueryOnly(bool on)
 {
-    execute(QStringLiteral("PRAGMA query_only = %1").arg(on ? 1 : 0));
+    BackendConnection &c = connection();
+    worded([&] { c.setQueryOnly(on); });
 }
 
 void Database::close()
 {
-    if (m_db) {
-        if (!sqlite3_get_autocommit(m_db))
-            exec(m_db, "ROLLBACK");
-        // Statements still open (a grid's cursor) keep the handle alive until
-        // they are finalized.
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
-    m_rawKey.fill('\0');
-    m_rawKey.clear();
+    m_connection.reset();
 }
 
-void Database::raise(int rc, const QString &context) const
+void Database::raise(int code, const QString &context) const
 {
-    const QString detail = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
-    const QString text = context.isEmpty() ? detail : context + QStringLiteral(": ") + detail;
-    switch (rc) {
-    case SQLITE_CONSTRAINT_PRIMARYKEY:
-    case SQLITE_CONSTRAINT_UNIQUE:
-        throw EngineError(ErrDuplicateKey,
-                          QStringLiteral("The changes were not successful because they would create duplicate values in the key (%1).").arg(detail));
-    case SQLITE_CONSTRAINT_NOTNULL:
-        throw EngineError(ErrNullInRequired, QStringLiteral("A required field cannot be empty (%1).").arg(detail));
-    case SQLITE_CONSTRAINT_CHECK:
-        throw EngineError(ErrFieldTooSmall, QStringLiteral("The field is too small to accept the amount of data (%1).").arg(detail));
-    default:
-        break;
-    }
-    switch (rc & 0xff) {
-    case SQLITE_NOTADB:
-        throw EngineError(ErrNotValidPassword, QStringLiteral("Not a valid password."));
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        throw EngineError(ErrFileLocked, QStringLiteral("The database is in use by another user: %1").arg(text));
-    case SQLITE_CANTOPEN:
-        throw EngineError(ErrCannotOpenFile, text);
-    case SQLITE_MISUSE:
-        throw EngineError(ErrInvalidArgument, text);
-    case SQLITE_INTERRUPT:
-        throw EngineError(ErrOperationCanceled, QStringLiteral("The operation was stopped."));
-    case SQLITE_ERROR:
-        if (detail.startsWith(QLatin1String("no such table")))
-            throw EngineError(ErrObjectNotFound, text);
-        if (detail.startsWith(QLatin1String("no such column")))
-            throw EngineError(ErrItemNotFound, text);
-        if (detail.contains(QLatin1String("syntax error")) || detail.contains(QLatin1String("unrecognized token"))
-            || detail.contains(QLatin1String("incomplete input")))
-            throw EngineError(ErrQuerySyntax, text);
-        break;
-    default:
-        break;
-    }
-    throw EngineError(ErrEngine, text);
-}
-
-static void requireOpen(sqlite3 *db)
-{
-    if (!db)
-        throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
+    raiseFailure(connection().failureOf(code), context);
 }
 
 // ------------------------------------------------------------------ Statement
 
-sqlite3_stmt *prepareStatement(Database &db, const QString &sql)
+std::unique_ptr<BackendStatement> prepareStatement(Database &db, const QString &sql)
 {
-    requireOpen(db.handle());
+    if (!db.isOpen())
+        throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
     if (sql.contains(QChar(0)))
         throw EngineError(ErrQuerySyntax, QStringLiteral("The query text holds a NUL character."));
-    const QByteArray text = sql.toUtf8();
-    sqlite3_stmt *stmt = nullptr;
-    const int rc = sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &stmt, nullptr);
-    if (rc != SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        db.raise(rc);
-    }
+    std::unique_ptr<BackendStatement> stmt = worded([&] { return db.backend()->prepare(sql.toUtf8()); });
     if (!stmt) // only blanks or a comment
         throw EngineError(ErrQuerySyntax, QStringLiteral("Empty query."));
     return stmt;
 }
 
-void requireValueCount(sqlite3_stmt *stmt, qsizetype given)
+void requireValueCount(const BackendStatement *stmt, qsizetype given)
 {
-    if (const int expected = sqlite3_bind_parameter_count(stmt); expected != given)
+    if (const int expected = stmt->parameterCount(); expected != given)
         throw EngineError(ErrInvalidArgument,
                           QStringLiteral("The query expects %1 values, %2 given.").arg(expected).arg(given));
 }
 
-QStringList columnNames(sqlite3_stmt *stmt)
+QStringList columnNames(const BackendStatement *stmt)
 {
     QStringList names;
-    for (int c = 0; c < sqlite3_column_count(stmt); ++c)
-        names << QString::fromUtf8(sqlite3_column_name(stmt, c));
+    for (int c = 0; c < stmt->columnCount(); ++c)
+        names << stmt->columnName(c);
     return names;
 }
 
-Statement::Statement(Database &db, const QString &sql) : m_db(db), m_stmt(prepareStatement(db, sql)) {}
-
-Statement::~Statement()
+void bindValue(BackendStatement &stmt, int position, const QVariant &value)
 {
-    sqlite3_finalize(m_stmt);
+    if (value.isNull() || !value.isValid()) {
+        stmt.bindNull(position);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        stmt.bindInteger(position, value.toBool() ? 1 : 0);
+        break;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        stmt.bindInteger(position, value.toLongLong());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        stmt.bindReal(position, value.toDouble());
+        break;
+    case QMetaType::QByteArray:
+        stmt.bindBlob(position, value.toByteArray());
+        break;
+    default:
+        stmt.bindText(position, value.toString().toUtf8());
+        break;
+    }
 }
+
+Statement::Statement(Database &db, const QString &sql) : m_stmt(prepareStatement(db, sql)) {}
+
+Statement::~Statement() = default;
 
 void Statement::bind(const QVariantList &values)
 {
     refuseNul(values);
-    sqlite3_reset(m_stmt);
-    sqlite3_clear_bindings(m_stmt);
+    m_stmt->reset();
+    m_stmt->clearBindings();
     for (int i = 0; i < values.size(); ++i)
-        bindValue(m_stmt, i + 1, values.at(i));
+        bindValue(*m_stmt, i + 1, values.at(i));
 }
 
 void Statement::bind(int position, const QVariant &value)
 {
     refuseNul(value);
-    bindValue(m_stmt, position, value);
+    bindValue(*m_stmt, position, value);
 }
 
 bool Statement::step()
 {
-    const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc == SQLITE_DONE) {
-        sqlite3_reset(m_stmt);
-        return false;
+    try {
+        if (m_stmt->step())
+            return true;
+    } catch (const BackendFailure &failure) {
+        m_stmt->reset();
+        raiseFailure(failure);
     }
-    const int ext = sqlite3_extended_errcode(sqlite3_db_handle(m_stmt));
-    sqlite3_reset(m_stmt);
-    m_db.raise(ext);
+    m_stmt->reset();
+    return false;
 }
 
 QVariant Statement::value(int column) const
 {
-    return columnValue(m_stmt, column);
+    return m_stmt->value(column);
 }
 
 qint64 Statement::integer(int column) const
 {
-    return sqlite3_column_int64(m_stmt, column);
+    return m_stmt->integer(column);
 }
 
 int Statement::columnCount() const
 {
-    return sqlite3_column_count(m_stmt);
+    return m_stmt->columnCount();
 }
 
 void Statement::reset()
 {
-    sqlite3_reset(m_stmt);
+    m_stmt->reset();
 }
 
 // ------------------------------------------------------------------- Database
@@ -547,155 +337,89 @@ QVariant Database::scalar(const QString &sql, const QVariantList &values)
 
 QString Database::tableName(const QString &anyCase)
 {
-    const QVariant name = scalar(
-        QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name = ? COLLATE NOCASE"), {anyCase});
-    if (name.isNull())
+    BackendConnection &c = connection();
+    refuseNul(anyCase);
+    const QString name = worded([&] { return c.tableName(anyCase); });
+    if (name.isEmpty())
         throw EngineError(ErrObjectNotFound,
                           QStringLiteral("The database engine could not find the object '%1'.").arg(anyCase));
-    return name.toString();
+    return name;
 }
 
 bool Database::hasTable(const QString &anyCase)
 {
-    return !scalar(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name = ? COLLATE NOCASE"),
-                   {anyCase})
-                .isNull();
+    BackendConnection &c = connection();
+    refuseNul(anyCase);
+    return !worded([&] { return c.tableName(anyCase); }).isEmpty();
 }
 
 QList<ColumnInfo> Database::columns(const QString &table)
 {
     const QString name = tableName(table);
-    QString quotedName = name;
-    quotedName.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    QList<ColumnInfo> result;
-    {
-        Statement q(*this, QStringLiteral("PRAGMA table_info(\"%1\")").arg(quotedName));
-        while (q.step()) {
-            ColumnInfo c;
-            c.name = q.value(1).toString();
-            c.type = q.value(2).toString().toUpper();
-            c.pkPosition = q.value(5).toInt();
-            c.primaryKey = c.pkPosition > 0;
-            result.append(c);
-        }
-    }
-    int pkCount = 0;
-    for (const ColumnInfo &c : result)
-        pkCount += c.primaryKey ? 1 : 0;
-    // A single INTEGER primary key is the row id: the engine gives it.
-    if (pkCount == 1) {
-        for (ColumnInfo &c : result)
-            if (c.primaryKey && c.type == QLatin1String("INTEGER"))
-                c.autoIncrement = true;
-    }
-    return result;
+    return worded([&] { return m_connection->columns(name); });
 }
 
 void Database::begin()
 {
-    execute(QStringLiteral("BEGIN IMMEDIATE"));
+    BackendConnection &c = connection();
+    worded([&] { c.begin(); });
 }
 
 void Database::commit()
 {
-    execute(QStringLiteral("COMMIT"));
+    BackendConnection &c = connection();
+    worded([&] { c.commit(); });
 }
 
 void Database::rollback()
 {
-    if (m_db && !sqlite3_get_autocommit(m_db))
-        exec(m_db, "ROLLBACK");
+    if (m_connection)
+        m_connection->rollback();
 }
 
 bool Database::inTransaction() const
 {
-    return m_db && !sqlite3_get_autocommit(m_db);
+    return m_connection && m_connection->inTransaction();
 }
 
 qint64 Database::lastInsertRowId() const
 {
-    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+    return m_connection ? m_connection->lastInsertRowId() : 0;
+}
+
+qint64 Database::changes() const
+{
+    return m_connection ? m_connection->changes() : 0;
+}
+
+void Database::interrupt()
+{
+    if (m_connection)
+        m_connection->interrupt();
+}
+
+void Database::setStopCheck(std::function<bool()> check, int interval)
+{
+    if (m_connection)
+        m_connection->setStopCheck(std::move(check), interval);
 }
 
 void Database::backupTo(const QString &destinationPath, const BackupProgress &progress)
 {
-    requireOpen(m_db);
+    BackendConnection &c = connection();
     if (destinationPath.trimmed().isEmpty())
         throw EngineError(ErrInvalidArgument, QStringLiteral("Invalid argument: empty backup path."));
     const QString temp = destinationPath + QStringLiteral(".part-%1").arg(QRandomGenerator::global()->generate(), 8, 16,
                                                                            QLatin1Char('0'));
-    auto removeTemp = [&temp] {
-        for (const char *suffix : {"", "-wal", "-shm", "-journal"})
-            QFile::remove(temp + QLatin1String(suffix));
-    };
-    sqlite3 *dest = nullptr;
-    bool ownRead = false;
-    auto failWith = [&](int number, const QString &why) {
-        if (ownRead)
-            exec(m_db, "ROLLBACK");
-        sqlite3_close_v2(dest);
-        removeTemp();
-        throw EngineError(number, QStringLiteral("Backup to '%1' failed: %2").arg(destinationPath, why));
-    };
     try {
-        dest = openHandle(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        c.copyTo(temp, progress);
     } catch (const EngineError &e) {
-        removeTemp();
-        throw EngineError(ErrCannotOpenFile, QStringLiteral("Backup to '%1' failed: %2").arg(destinationPath, e.description()));
+        removeCopy(temp);
+        throw EngineError(e.number(), QStringLiteral("Backup to '%1' failed: %2").arg(destinationPath, e.description()));
     }
-    if (!m_plain) {
-        // As encrypted as the original, with the same key, salt and pages.
-        const QByteArray key = keyLiteral(m_rawKey, m_salt);
-        if (sqlite3_key(dest, key.constData(), int(key.size())) != SQLITE_OK
-            || exec(dest, QByteArray("PRAGMA cipher_page_size = " + QByteArray::number(m_pageSize)).constData()) != SQLITE_OK)
-            failWith(ErrCannotOpenFile, QStringLiteral("cannot key the copy"));
-    }
-    // One read snapshot of the source for the whole copy: it is consistent
-    // and never starts over when another workstation writes meanwhile.
-    if (!inTransaction()) {
-        ownRead = exec(m_db, "BEGIN") == SQLITE_OK;
-        if (!ownRead || probe(m_db) != SQLITE_OK)
-            failWith(ErrFileLocked, QString::fromUtf8(sqlite3_errmsg(m_db)));
-    }
-    sqlite3_backup *backup = sqlite3_backup_init(dest, "main", m_db, "main");
-    if (!backup)
-        failWith(ErrCannotOpenFile, QString::fromUtf8(sqlite3_errmsg(dest)));
-    int rc = SQLITE_OK;
-    int waits = 0;
-    bool stopped = false;
-    for (;;) {
-        rc = sqlite3_backup_step(backup, kBackupPagesPerStep);
-        if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && ++waits < 250) {
-            sqlite3_sleep(20);
-            continue;
-        }
-        if (rc != SQLITE_OK && rc != SQLITE_DONE)
-            break;
-        const int total = sqlite3_backup_pagecount(backup);
-        const int left = sqlite3_backup_remaining(backup);
-        const int percent = total > 0 ? int(qint64(total - left) * 99 / total) : 99;
-        if (progress && !progress(percent)) {
-            stopped = true;
-            break;
-        }
-        if (rc == SQLITE_DONE)
-            break;
-    }
-    const int finish = sqlite3_backup_finish(backup);
-    if (stopped)
-        failWith(ErrOperationCanceled, QStringLiteral("the copy was stopped"));
-    if (rc != SQLITE_DONE || finish != SQLITE_OK)
-        failWith((rc & 0xff) == SQLITE_CANTOPEN ? ErrCannotOpenFile : ErrEngine, QString::fromUtf8(sqlite3_errmsg(dest)));
-    if (ownRead) {
-        exec(m_db, "ROLLBACK");
-        ownRead = false;
-    }
-    if (sqlite3_close(dest) != SQLITE_OK)
-        failWith(ErrEngine, QStringLiteral("cannot close the copy"));
-    dest = nullptr;
     // rename() replaces atomically: the name holds either the old file or the whole copy.
-    if (std::rename(nativePath(temp).constData(), nativePath(destinationPath).constData()) != 0) {
-        removeTemp();
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(destinationPath).constData()) != 0) {
+        removeCopy(temp);
         throw EngineError(ErrCannotOpenFile, QStringLiteral("Backup to '%1' failed: cannot rename.").arg(destinationPath));
     }
     syncFolderOf(destinationPath);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Backend.h"
 #include "engine/EngineError.h"
 
 #include <QByteArray>
@@ -11,19 +12,7 @@
 #include <functional>
 #include <memory>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace engine {
-
-// Description of one column as the engine layer sees it.
-struct ColumnInfo {
-    QString name;     // as declared (original letter case)
-    QString type;     // declared type, upper case
-    bool primaryKey = false;
-    int pkPosition = 0; // 1-based position in the primary key, 0 when not part of it
-    bool autoIncrement = false;
-};
 
 // Cipher page size of every file the program writes.
 inline constexpr int kPageSize = 4096;
@@ -32,27 +21,13 @@ inline constexpr int kPageSize = 4096;
 // pages of the record itself.
 inline constexpr int kDefaultCacheKiB = 16 * 1024;
 
-// What it takes to open one more connection to a file that is open
-// already: the path, the key as derived from the password (never the
-// password), the page size and the tables the file was accepted with.
-// Copyable, so a worker thread can open its own connection; it holds key
-// material and is never written to a log.
-struct OpenSpec {
-    QString path;
-    QByteArray rawKey; // 32 bytes; empty for a plain file
-    int pageSize = 0;
-    bool plain = false;
-    QStringList requiredTables;
-    bool isValid() const { return !path.isEmpty(); }
-};
-
-// One connection to an encrypted database file. Shared access: other
+// One connection to a database: an encrypted file (SQLCipher) unless a
+// connection of another backend is attached. Shared access: other
 // processes may open the same file; writers wait on a busy timeout.
 // Every failure is an EngineError; nothing here shows a message.
 //
-// The key is derived from the password once per file and process
-// (PBKDF2, the costly part of opening); every further connection to the
-// same file is opened with the derived key and costs a few milliseconds.
+// Everything runs through the connection's backend (engine/Backend.h);
+// nothing above the engine knows which library answers.
 class Database {
 public:
     Database();
@@ -81,8 +56,13 @@ public:
     // benchmark to compare with plain SQLite.
     void openPlain(const QString &path);
 
+    // Takes over a connection a backend opened, once it passes the same
+    // examination as open() (tables, required tables) and has its settings.
+    void attach(std::unique_ptr<BackendConnection> connection, const QString &path,
+                const QStringList &requiredTables = {});
+
     void close();
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_connection != nullptr; }
     const QString &path() const { return m_path; }
     int pageSize() const { return m_pageSize; }
     // How to open another connection to this file (invalid when closed).
@@ -121,37 +101,46 @@ public:
     void backupTo(const QString &destinationPath, const BackupProgress &progress = {});
 
     qint64 lastInsertRowId() const;
-    sqlite3 *handle() const { return m_db; }
+    // Rows changed by the last write of this connection.
+    qint64 changes() const;
 
-    // Raises the EngineError matching an SQLite result code of this connection.
-    [[noreturn]] void raise(int rc, const QString &context = {}) const;
+    // Asks a statement running on the connection to stop as soon as it can
+    // (it then fails with 3059); safe from any thread.
+    void interrupt();
+    // Called now and then while a statement of this connection runs (every
+    // `interval` steps of the engine); returning true stops the statement
+    // (3059). An empty check removes it.
+    void setStopCheck(std::function<bool()> check, int interval = 1000);
+
+    // The backend the connection runs on (null when closed).
+    BackendConnection *backend() const { return m_connection.get(); }
+
+    // Raises the EngineError matching a result code of the backend.
+    [[noreturn]] void raise(int code, const QString &context = {}) const;
 
     // Key derivations made by this process (each costs tens of milliseconds).
     static int keyDerivations();
 
 private:
-    void openKeyed(const QString &path, const QByteArray &rawKey, const QByteArray &salt, int pageSizeHint,
-                   const QStringList &requiredTables);
-    void adopt(sqlite3 *db, const QString &path);
-    void applySettings();
+    void accept(std::unique_ptr<BackendConnection> connection, const QString &path, const QStringList &requiredTables,
+                bool examine);
+    BackendConnection &connection() const;
 
-    sqlite3 *m_db = nullptr;
+    std::unique_ptr<BackendConnection> m_connection;
     QString m_path;
-    QByteArray m_rawKey;
-    QByteArray m_salt;
     int m_pageSize = 0;
-    bool m_plain = false;
     QStringList m_requiredTables;
 };
 
 // Prepares one statement on the connection. A text holding a NUL, or no
-// statement at all (only blanks or a comment), is refused; the caller
-// finalizes the statement. Throws EngineError.
-sqlite3_stmt *prepareStatement(Database &db, const QString &sql);
+// statement at all (only blanks or a comment), is refused. Throws EngineError.
+std::unique_ptr<BackendStatement> prepareStatement(Database &db, const QString &sql);
 // Throws 3001 (invalid argument) unless the statement takes exactly `given` values.
-void requireValueCount(sqlite3_stmt *stmt, qsizetype given);
+void requireValueCount(const BackendStatement *stmt, qsizetype given);
 // The names of the statement's result columns.
-QStringList columnNames(sqlite3_stmt *stmt);
+QStringList columnNames(const BackendStatement *stmt);
+// Binds a value to a statement parameter (1-based) as the engine stores it.
+void bindValue(BackendStatement &stmt, int position, const QVariant &value);
 
 // A statement prepared once and run many times: bind, step, read, reset.
 // Used where the same SQL runs again and again (cursor moves, row fetches).
@@ -172,11 +161,10 @@ public:
     int columnCount() const;
     // Ends the run so the statement holds no read lock or snapshot.
     void reset();
-    sqlite3_stmt *handle() const { return m_stmt; }
+    BackendStatement *handle() const { return m_stmt.get(); }
 
 private:
-    Database &m_db;
-    sqlite3_stmt *m_stmt = nullptr;
+    std::unique_ptr<BackendStatement> m_stmt;
 };
 
 // Commits at commit(), rolls back on every other way out.

@@ -1,107 +1,36 @@
 #include "engine/QueryCursor.h"
 
-#include <sqlite3.h>
-
 #include <QRegularExpression>
 
 namespace engine {
-
-void bindValue(sqlite3_stmt *stmt, int position, const QVariant &value)
-{
-    if (value.isNull() || !value.isValid()) {
-        sqlite3_bind_null(stmt, position);
-        return;
-    }
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        sqlite3_bind_int(stmt, position, value.toBool() ? 1 : 0);
-        break;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-        sqlite3_bind_int64(stmt, position, value.toLongLong());
-        break;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        sqlite3_bind_double(stmt, position, value.toDouble());
-        break;
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = value.toByteArray();
-        sqlite3_bind_blob(stmt, position, bytes.constData(), bytes.size(), SQLITE_TRANSIENT);
-        break;
-    }
-    default: {
-        const QByteArray text = value.toString().toUtf8();
-        sqlite3_bind_text(stmt, position, text.constData(), text.size(), SQLITE_TRANSIENT);
-        break;
-    }
-    }
-}
-
-QVariant columnValue(sqlite3_stmt *stmt, int column)
-{
-    switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt, column));
-    case SQLITE_BLOB: {
-        const void *data = sqlite3_column_blob(stmt, column);
-        const int size = sqlite3_column_bytes(stmt, column);
-        return QVariant(QByteArray(static_cast<const char *>(data), size));
-    }
-    default: {
-        const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-        const int size = sqlite3_column_bytes(stmt, column);
-        return QVariant(QString::fromUtf8(data, size));
-    }
-    }
-}
 
 QueryCursor::QueryCursor(Database &db, const QString &sql, const QVariantList &values)
     : m_db(db), m_sql(sql), m_values(values)
 {
     m_stmt = prepareStatement(db, sql);
-    try {
-        refuseNul(values);
-        requireValueCount(m_stmt, values.size());
-    } catch (const EngineError &) {
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
-        throw;
-    }
+    refuseNul(values);
+    requireValueCount(m_stmt.get(), values.size());
     for (int i = 0; i < values.size(); ++i)
-        bindValue(m_stmt, i + 1, values.at(i));
-    m_columns = engine::columnNames(m_stmt);
+        bindValue(*m_stmt, i + 1, values.at(i));
+    m_columns = engine::columnNames(m_stmt.get());
     const int n = int(m_columns.size());
     // Read the first row now so that the count of an opened result is known
     // (0 when empty, at least 1 otherwise).
-    const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW) {
-        m_hasFirst = true;
-        for (int i = 0; i < n; ++i)
-            m_row.append(columnValue(m_stmt, i));
-    } else if (rc == SQLITE_DONE) {
-        m_atEnd = true;
-    } else {
-        const int ext = sqlite3_extended_errcode(db.handle());
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
-        db.raise(ext);
+    try {
+        if (m_stmt->step()) {
+            m_hasFirst = true;
+            for (int i = 0; i < n; ++i)
+                m_row.append(m_stmt->value(i));
+        } else {
+            m_atEnd = true;
+        }
+    } catch (const BackendFailure &failure) {
+        m_stmt.reset();
+        raiseFailure(failure);
     }
 }
 
-QueryCursor::~QueryCursor()
-{
-    sqlite3_finalize(m_stmt);
-}
+QueryCursor::~QueryCursor() = default;
 
 qint64 QueryCursor::recordCount() const
 {
@@ -118,25 +47,28 @@ bool QueryCursor::next()
         m_rowsRead = 1; // the row read when the cursor opened
         return true;
     }
-    const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW) {
+    bool onRow = false;
+    try {
+        onRow = m_stmt->step();
+    } catch (const BackendFailure &failure) {
+        m_atEnd = true;
+        m_row.clear();
+        m_stmt.reset();
+        using Kind = BackendFailure::Kind;
+        throw EngineError(failure.kind == Kind::Busy          ? ErrFileLocked
+                          : failure.kind == Kind::Interrupted ? ErrOperationCanceled
+                                                              : ErrEngine,
+                          QStringLiteral("Reading the query failed (%1).").arg(failure.summary));
+    }
+    if (onRow) {
         const int n = m_columns.size();
         for (int i = 0; i < n; ++i)
-            m_row[i] = columnValue(m_stmt, i);
+            m_row[i] = m_stmt->value(i);
         ++m_rowsRead;
         return true;
     }
     m_atEnd = true;
     m_row.clear();
-    if (rc != SQLITE_DONE) {
-        const int ext = sqlite3_extended_errcode(sqlite3_db_handle(m_stmt));
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
-        throw EngineError((ext & 0xff) == SQLITE_BUSY ? ErrFileLocked
-                          : (ext & 0xff) == SQLITE_INTERRUPT ? ErrOperationCanceled
-                                                              : ErrEngine,
-                          QStringLiteral("Reading the query failed (%1).").arg(QString::fromUtf8(sqlite3_errstr(ext))));
-    }
     return false;
 }
 

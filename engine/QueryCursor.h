@@ -7,7 +7,7 @@
 #include <QVariant>
 #include <QVariantList>
 
-struct sqlite3_stmt;
+#include <memory>
 
 namespace engine {
 
@@ -49,17 +49,12 @@ private:
     Database &m_db;
     QString m_sql;
     QVariantList m_values;
-    sqlite3_stmt *m_stmt = nullptr;
+    std::unique_ptr<BackendStatement> m_stmt;
     QStringList m_columns;
     QVariantList m_row;
     bool m_atEnd = false;
     bool m_hasFirst = false;
     qint64 m_rowsRead = 0;
 };
-
-// Binds a QVariant to a statement parameter (1-based).
-void bindValue(sqlite3_stmt *stmt, int position, const QVariant &value);
-// Reads a column of the current statement row as a QVariant (null stays null).
-QVariant columnValue(sqlite3_stmt *stmt, int column);
 
 } // namespace engine

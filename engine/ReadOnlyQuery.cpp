@@ -2,64 +2,14 @@
 
 #include "engine/QueryCursor.h"
 
-#include <sqlite3.h>
-
 namespace engine {
 
 namespace {
 
-// Only reading is authorised on a restricted connection.
-int authorizeReadOnly(void *, int action, const char *, const char *, const char *, const char *)
+// Text after the first statement would be silently ignored: anything but
+// semicolons, blanks and comments is refused.
+void refuseSecondStatement(QByteArray rest)
 {
-    switch (action) {
-    case SQLITE_SELECT:
-    case SQLITE_READ:
-    case SQLITE_FUNCTION:
-    case SQLITE_RECURSIVE:
-        return SQLITE_OK;
-    default:
-        return SQLITE_DENY;
-    }
-}
-
-} // namespace
-
-void restrictToQueries(Database &db)
-{
-    if (!db.isOpen())
-        throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
-    db.execute(QStringLiteral("PRAGMA query_only = 1"));
-    sqlite3_set_authorizer(db.handle(), authorizeReadOnly, nullptr);
-}
-
-void interrupt(Database &db)
-{
-    if (db.handle())
-        sqlite3_interrupt(db.handle());
-}
-
-ReadOnlyQuery::ReadOnlyQuery(Database &db, const QString &sql) : m_db(db)
-{
-    if (!db.isOpen())
-        throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
-    const QByteArray text = sql.toUtf8();
-    const char *tail = nullptr;
-    const int rc = sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &m_stmt, &tail);
-    if (rc == SQLITE_AUTH) {
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
-        throw EngineError(ErrNotAQuery, QStringLiteral("Only a query that reads data may run here (%1).")
-                                            .arg(QString::fromUtf8(sqlite3_errmsg(db.handle()))));
-    }
-    if (rc != SQLITE_OK) {
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
-        db.raise(rc);
-    }
-    if (!m_stmt)
-        throw EngineError(ErrQuerySyntax, QStringLiteral("Empty query."));
-    // Text after the first statement would be silently ignored: refuse it.
-    QByteArray rest(tail ? tail : "");
     while (!rest.isEmpty()) {
         rest = rest.trimmed();
         if (rest.startsWith(';')) {
@@ -71,42 +21,70 @@ ReadOnlyQuery::ReadOnlyQuery(Database &db, const QString &sql) : m_db(db)
             const qsizetype end = rest.indexOf("*/");
             rest = end < 0 ? QByteArray() : rest.mid(end + 2);
         } else {
-            sqlite3_finalize(m_stmt);
-            m_stmt = nullptr;
             throw EngineError(ErrQuerySyntax, QStringLiteral("Only one statement is allowed: '%1'.")
                                                   .arg(QString::fromUtf8(rest.left(40))));
         }
     }
+}
+
+} // namespace
+
+void restrictToQueries(Database &db)
+{
+    if (!db.isOpen())
+        throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
+    try {
+        db.backend()->restrictToQueries();
+    } catch (const BackendFailure &failure) {
+        raiseFailure(failure);
+    }
+}
+
+void interrupt(Database &db)
+{
+    db.interrupt();
+}
+
+ReadOnlyQuery::ReadOnlyQuery(Database &db, const QString &sql)
+{
+    if (!db.isOpen())
+        throw EngineError(ErrInvalidArgument, QStringLiteral("The database is not open."));
+    QByteArray rest;
+    try {
+        m_stmt = db.backend()->prepare(sql.toUtf8(), &rest);
+    } catch (const BackendFailure &failure) {
+        if (failure.kind == BackendFailure::Kind::NotAuthorized)
+            throw EngineError(ErrNotAQuery,
+                              QStringLiteral("Only a query that reads data may run here (%1).").arg(failure.message));
+        raiseFailure(failure);
+    }
+    if (!m_stmt)
+        throw EngineError(ErrQuerySyntax, QStringLiteral("Empty query."));
+    refuseSecondStatement(rest);
     // The engine's own verdict, from the compiled statement rather than
     // from its text; a statement without result columns is no query either.
-    if (!sqlite3_stmt_readonly(m_stmt) || sqlite3_column_count(m_stmt) == 0) {
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
+    if (!m_stmt->isReadOnly() || m_stmt->columnCount() == 0)
         throw EngineError(ErrNotAQuery, QStringLiteral("Only a query that reads data may run here."));
-    }
-    const int count = sqlite3_bind_parameter_count(m_stmt);
+    const int count = m_stmt->parameterCount();
     for (int i = 1; i <= count; ++i) {
-        const char *name = sqlite3_bind_parameter_name(m_stmt, i);
-        const QString n = name ? QString::fromUtf8(name + 1) : QStringLiteral("?");
+        const QString name = m_stmt->parameterName(i);
+        const QString n = name.isEmpty() ? QStringLiteral("?") : name;
         if (!m_parameters.contains(n))
             m_parameters << n;
     }
-    m_columns = engine::columnNames(m_stmt);
+    m_columns = engine::columnNames(m_stmt.get());
 }
 
-ReadOnlyQuery::~ReadOnlyQuery()
-{
-    sqlite3_finalize(m_stmt);
-}
+ReadOnlyQuery::~ReadOnlyQuery() = default;
 
 void ReadOnlyQuery::bind(const QString &name, const QVariant &value)
 {
     bool found = false;
-    const int count = sqlite3_bind_parameter_count(m_stmt);
+    const int count = m_stmt->parameterCount();
     for (int i = 1; i <= count; ++i) {
-        const char *n = sqlite3_bind_parameter_name(m_stmt, i);
-        if (n && QString::fromUtf8(n + 1) == name) {
-            bindValue(m_stmt, i, value);
+        const QString n = m_stmt->parameterName(i);
+        if (!n.isEmpty() && n == name) {
+            bindValue(*m_stmt, i, value);
             found = true;
         }
     }
@@ -118,21 +96,22 @@ bool ReadOnlyQuery::next()
 {
     if (m_done)
         return false;
-    const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW)
-        return true;
+    try {
+        if (m_stmt->step())
+            return true;
+    } catch (const BackendFailure &failure) {
+        m_done = true;
+        if (failure.kind == BackendFailure::Kind::Interrupted)
+            throw EngineError(ErrInterrupted, QStringLiteral("The query was stopped."));
+        raiseFailure(failure);
+    }
     m_done = true;
-    if (rc == SQLITE_DONE)
-        return false;
-    const int ext = sqlite3_extended_errcode(m_db.handle());
-    if ((ext & 0xff) == SQLITE_INTERRUPT)
-        throw EngineError(ErrInterrupted, QStringLiteral("The query was stopped."));
-    m_db.raise(ext);
+    return false;
 }
 
 QVariant ReadOnlyQuery::value(int column) const
 {
-    return columnValue(m_stmt, column);
+    return m_stmt->value(column);
 }
 
 } // namespace engine

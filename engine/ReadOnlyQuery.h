@@ -7,7 +7,7 @@
 #include <QVariant>
 #include <QVariantList>
 
-struct sqlite3_stmt;
+#include <memory>
 
 namespace engine {
 
@@ -53,8 +53,7 @@ public:
     QVariant value(int column) const;
 
 private:
-    Database &m_db;
-    sqlite3_stmt *m_stmt = nullptr;
+    std::unique_ptr<BackendStatement> m_stmt;
     QStringList m_parameters;
     QStringList m_columns;
     bool m_done = false;

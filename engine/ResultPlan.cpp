@@ -116,6 +116,97 @@ bool prepares(Database &db, const QString &sql)
     }
 }
 
+bool isSymbol(const Token &t, const char *symbol)
+{
+    return t.kind == Kind::Symbol && t.word == QLatin1String(symbol);
+}
+
+// Where the parts of a select from one table lie in its text.
+struct SelectParts {
+    int listStart = 1;  // token starting the select list
+    int from = -1;      // the FROM token
+    int table = -1;     // the table's token
+    QString reference;  // the table or its alias, as written
+    int fromEnd = 0;    // end of the FROM part (table and alias)
+    int orderAt = -1;   // ORDER BY, LIMIT and the end of the statement
+    int limitAt = -1;
+    int stop = 0;
+};
+
+// SELECT [ALL] <list> FROM: false for DISTINCT, or values bound in the
+// select list (they would have to be bound twice).
+bool findList(const QList<Token> &t, SelectParts &parts)
+{
+    if (isWord(t.at(1), "DISTINCT"))
+        return false;
+    if (isWord(t.at(1), "ALL"))
+        parts.listStart = 2;
+    for (int i = parts.listStart; i < t.size(); ++i) {
+        if (t.at(i).depth == 0 && isWord(t.at(i), "FROM")) {
+            parts.from = i;
+            break;
+        }
+        if (t.at(i).kind == Kind::Parameter)
+            return false;
+    }
+    return parts.from > parts.listStart && parts.from + 1 < t.size();
+}
+
+// FROM <table> [AS] [alias]: false for anything but one table of the main
+// schema. `next` is the token after it.
+bool readFrom(const QString &sql, const QList<Token> &t, SelectParts &parts, int &next)
+{
+    int i = parts.from + 1;
+    const Token &table = t.at(i);
+    if (table.kind != Kind::Word && table.kind != Kind::Name)
+        return false;
+    if (table.kind == Kind::Word && isClauseWord(table))
+        return false;
+    parts.table = i;
+    parts.reference = sql.mid(table.begin, table.end - table.begin);
+    parts.fromEnd = table.end;
+    ++i;
+    if (i < t.size() && isSymbol(t.at(i), "."))
+        return false; // another schema: keep it simple, read whole
+    if (i < t.size() && isWord(t.at(i), "AS"))
+        ++i;
+    if (i < t.size() && (t.at(i).kind == Kind::Name || (t.at(i).kind == Kind::Word && !isClauseWord(t.at(i))))) {
+        parts.reference = sql.mid(t.at(i).begin, t.at(i).end - t.at(i).begin);
+        parts.fromEnd = t.at(i).end;
+        ++i;
+    }
+    next = i;
+    return true;
+}
+
+// After the table only WHERE, ORDER BY or LIMIT, and one statement: false
+// for a join, a comma, an index hint, grouping or a compound select.
+bool readClauses(const QList<Token> &t, int first, SelectParts &parts)
+{
+    for (int k = first; k < t.size(); ++k) {
+        const Token &tok = t.at(k);
+        if (tok.depth != 0)
+            continue;
+        if (k == first && !(isWord(tok, "WHERE") || isWord(tok, "ORDER") || isWord(tok, "LIMIT") || isSymbol(tok, ";")))
+            return false;
+        if (isSymbol(tok, ";")) {
+            for (int m = k + 1; m < t.size(); ++m)
+                if (!isSymbol(t.at(m), ";"))
+                    return false; // a second statement
+            parts.stop = tok.begin;
+            break;
+        }
+        if (isWord(tok, "GROUP") || isWord(tok, "HAVING") || isWord(tok, "UNION") || isWord(tok, "INTERSECT")
+            || isWord(tok, "EXCEPT") || isWord(tok, "WINDOW"))
+            return false;
+        if (isWord(tok, "ORDER") && parts.orderAt < 0)
+            parts.orderAt = tok.begin;
+        if (isWord(tok, "LIMIT") && parts.limitAt < 0)
+            parts.limitAt = tok.begin;
+    }
+    return true;
+}
+
 } // namespace
 
 QString quotedIdentifier(const QString &name)
@@ -141,75 +232,21 @@ ResultPlan planResult(Database &db, const QString &sql, int fetchSlots)
     const QList<Token> t = tokenize(sql, ok);
     if (!ok || t.size() < 4 || !isWord(t.at(0), "SELECT") || t.at(0).depth != 0)
         return plan;
-
-    int listStart = 1;
-    if (isWord(t.at(1), "DISTINCT"))
-        return plan;
-    if (isWord(t.at(1), "ALL"))
-        listStart = 2;
-    int from = -1;
-    for (int i = listStart; i < t.size(); ++i) {
-        if (t.at(i).depth == 0 && isWord(t.at(i), "FROM")) {
-            from = i;
-            break;
-        }
-        if (t.at(i).kind == Kind::Parameter)
-            return plan; // values in the select list would have to be bound twice
-    }
-    if (from <= listStart || from + 1 >= t.size())
+    SelectParts parts;
+    parts.stop = int(sql.size());
+    int next = 0;
+    if (!findList(t, parts) || !readFrom(sql, t, parts, next) || !readClauses(t, next, parts))
         return plan;
 
-    // FROM <table> [AS] [alias], then only WHERE, ORDER BY or LIMIT.
-    int i = from + 1;
-    const Token &table = t.at(i);
-    if (table.kind != Kind::Word && table.kind != Kind::Name)
-        return plan;
-    if (table.kind == Kind::Word && isClauseWord(table))
-        return plan;
-    QString reference = sql.mid(table.begin, table.end - table.begin);
-    int fromEnd = table.end;
-    ++i;
-    if (i < t.size() && t.at(i).kind == Kind::Symbol && t.at(i).word == QLatin1String("."))
-        return plan; // another schema: keep it simple, read whole
-    if (i < t.size() && isWord(t.at(i), "AS"))
-        ++i;
-    if (i < t.size() && (t.at(i).kind == Kind::Name || (t.at(i).kind == Kind::Word && !isClauseWord(t.at(i))))) {
-        reference = sql.mid(t.at(i).begin, t.at(i).end - t.at(i).begin);
-        fromEnd = t.at(i).end;
-        ++i;
-    }
-    int orderAt = -1;
-    int limitAt = -1;
-    int stop = int(sql.size());
-    for (int k = i; k < t.size(); ++k) {
-        const Token &tok = t.at(k);
-        if (tok.depth != 0)
-            continue;
-        if (k == i && !(isWord(tok, "WHERE") || isWord(tok, "ORDER") || isWord(tok, "LIMIT")
-                        || (tok.kind == Kind::Symbol && tok.word == QLatin1String(";"))))
-            return plan; // a join, a comma, an index hint...
-        if (tok.kind == Kind::Symbol && tok.word == QLatin1String(";")) {
-            for (int m = k + 1; m < t.size(); ++m)
-                if (!(t.at(m).kind == Kind::Symbol && t.at(m).word == QLatin1String(";")))
-                    return plan; // a second statement
-            stop = tok.begin;
-            break;
-        }
-        if (isWord(tok, "GROUP") || isWord(tok, "HAVING") || isWord(tok, "UNION") || isWord(tok, "INTERSECT")
-            || isWord(tok, "EXCEPT") || isWord(tok, "WINDOW"))
-            return plan;
-        if (isWord(tok, "ORDER") && orderAt < 0)
-            orderAt = tok.begin;
-        if (isWord(tok, "LIMIT") && limitAt < 0)
-            limitAt = tok.begin;
-    }
-
+    const QString &reference = parts.reference;
+    const int fromEnd = parts.fromEnd;
     plan.m_reference = reference;
-    plan.m_list = sql.mid(t.at(listStart).begin, t.at(from).begin - t.at(listStart).begin).trimmed();
-    plan.m_from = sql.mid(table.begin, fromEnd - table.begin);
-    plan.m_rest = sql.mid(fromEnd, stop - fromEnd).trimmed();
+    plan.m_list = sql.mid(t.at(parts.listStart).begin, t.at(parts.from).begin - t.at(parts.listStart).begin).trimmed();
+    plan.m_from = sql.mid(t.at(parts.table).begin, fromEnd - t.at(parts.table).begin);
+    plan.m_rest = sql.mid(fromEnd, parts.stop - fromEnd).trimmed();
     // A LIMIT keeps its ORDER BY: which rows are in the result depends on it.
-    plan.m_restWithoutOrder = orderAt >= 0 && limitAt < 0 ? sql.mid(fromEnd, orderAt - fromEnd).trimmed() : plan.m_rest;
+    plan.m_restWithoutOrder = parts.orderAt >= 0 && parts.limitAt < 0 ? sql.mid(fromEnd, parts.orderAt - fromEnd).trimmed()
+                                                                      : plan.m_rest;
 
     // The select's own columns stay in: the engine then reads the rows the
     // way it reads them for the select itself (same index, same order).

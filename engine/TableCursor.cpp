@@ -2,8 +2,6 @@
 
 #include "engine/QueryCursor.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 
 namespace engine {
@@ -431,7 +429,7 @@ void TableCursor::update()
                 QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(m_table), sets.join(QStringLiteral(", ")), where));
             rewrite.bind(values);
             rewrite.step();
-            if (sqlite3_changes(m_db.handle()) == 0)
+            if (m_db.changes() == 0)
                 throw EngineError(ErrRecordChanged,
                                   QStringLiteral("The record was deleted or changed by another user; the changes were not saved."));
         }

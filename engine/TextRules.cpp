@@ -1,5 +1,10 @@
 #include "engine/TextRules.h"
 
+// The rule itself, and its SQLite collation and LIKE, which the SQLCipher
+// backend installs on each connection: they share the folding and the
+// decoding of the hot loop.
+#include "engine/SqlCipherBackend.h"
+
 #include <sqlite3.h>
 
 #include <QChar>

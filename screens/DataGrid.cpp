@@ -7,8 +7,6 @@
 #include "engine/Database.h"
 #include "engine/TextRules.h"
 
-#include <sqlite3.h>
-
 #include <QApplication>
 #include <QFileInfo>
 #include <QHeaderView>

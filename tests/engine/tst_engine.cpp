@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
+#include "engine/SqlCipherBackend.h"
 #include "engine/TableCursor.h"
 #include "engine/TextRules.h"
 
@@ -667,9 +668,9 @@ private slots:
             }
         };
         moveAround();
-        const int prepared = statementsOpen(m_db->handle());
+        const int prepared = statementsOpen(nativeHandle(*m_db));
         moveAround();
-        QCOMPARE(statementsOpen(m_db->handle()), prepared);
+        QCOMPARE(statementsOpen(nativeHandle(*m_db)), prepared);
         QCOMPARE(c.value(0).toString(), QStringLiteral("s19"));
         // None of them holds a read snapshot between moves.
         Database other;

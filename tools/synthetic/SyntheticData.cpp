@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <optional>
 #include <random>
-#include <sqlite3.h>
 #include <vector>
 
 namespace core {
@@ -30,34 +29,14 @@ struct NamePair {
 Bytes u8(const char *text) { return Bytes(text); }
 
 // A prepared INSERT of one table, reused for every row. Values are held in
-// the row buffer until the row is written, so texts are bound without a copy.
+// the row buffer until the row is written.
 class Insert {
 public:
     Insert(engine::Database &db, const QString &table, const QString &verb = QStringLiteral("INSERT"))
-        : m_db(db)
+        : m_db(db), m_insert(db, insertSql(table, verb, m_columns))
     {
-        const schema::Table *t = schema::findTable(table);
-        if (!t)
-            throw engine::EngineError(engine::ErrObjectNotFound, table);
-        QStringList names, marks;
-        for (const schema::Column &c : t->columns) {
-            if (c.kind == schema::Kind::AutoNumber)
-                continue; // given by the engine
-            m_columns << c.name;
-            names << QLatin1Char('"') + c.name + QLatin1Char('"');
-            marks << QStringLiteral("?");
-        }
-        const QByteArray sql = QStringLiteral("%1 INTO \"%2\" (%3) VALUES (%4)")
-                                   .arg(verb, t->name, names.join(QLatin1Char(',')),
-                                        marks.join(QLatin1Char(',')))
-                                   .toUtf8();
-        const int rc = sqlite3_prepare_v2(db.handle(), sql.constData(), int(sql.size()), &m_stmt,
-                                          nullptr);
-        if (rc != SQLITE_OK)
-            db.raise(rc, QString::fromUtf8(sql));
         m_row.resize(m_columns.size());
     }
-    ~Insert() { sqlite3_finalize(m_stmt); }
     Insert(const Insert &) = delete;
     Insert &operator=(const Insert &) = delete;
 
@@ -76,27 +55,25 @@ public:
     // Writes the row and starts an empty one; returns the new rowid.
     qint64 run()
     {
+        engine::BackendStatement &insert = *m_insert.handle();
         for (int i = 0; i < int(m_row.size()); ++i) {
             const Value &v = m_row[size_t(i)];
             switch (v.type) {
             case Value::Null:
-                sqlite3_bind_null(m_stmt, i + 1);
+                insert.bindNull(i + 1);
                 break;
             case Value::Int:
-                sqlite3_bind_int64(m_stmt, i + 1, v.i);
+                insert.bindInteger(i + 1, v.i);
                 break;
             case Value::Text:
-                sqlite3_bind_text(m_stmt, i + 1, v.t.constData(), int(v.t.size()), SQLITE_STATIC);
+                insert.bindText(i + 1, v.t);
                 break;
             }
         }
-        const int rc = sqlite3_step(m_stmt);
-        sqlite3_reset(m_stmt);
-        if (rc != SQLITE_DONE)
-            m_db.raise(rc);
+        m_insert.step();
         for (Value &v : m_row)
             v = {};
-        return sqlite3_last_insert_rowid(m_db.handle());
+        return m_db.lastInsertRowId();
     }
 
 private:
@@ -105,9 +82,29 @@ private:
         qint64 i = 0;
         Bytes t;
     };
+
+    // The statement for the table's columns (those the engine does not give),
+    // whose names it adds to `columns`.
+    static QString insertSql(const QString &table, const QString &verb, QStringList &columns)
+    {
+        const schema::Table *t = schema::findTable(table);
+        if (!t)
+            throw engine::EngineError(engine::ErrObjectNotFound, table);
+        QStringList names, marks;
+        for (const schema::Column &c : t->columns) {
+            if (c.kind == schema::Kind::AutoNumber)
+                continue; // given by the engine
+            columns << c.name;
+            names << QLatin1Char('"') + c.name + QLatin1Char('"');
+            marks << QStringLiteral("?");
+        }
+        return QStringLiteral("%1 INTO \"%2\" (%3) VALUES (%4)")
+            .arg(verb, t->name, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    }
+
     engine::Database &m_db;
-    sqlite3_stmt *m_stmt = nullptr;
-    QStringList m_columns;
+    QStringList m_columns; // filled before the statement is prepared
+    engine::Statement m_insert;
     std::vector<Value> m_row;
 };
 

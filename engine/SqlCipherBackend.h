@@ -1,0 +1,92 @@
+#pragma once
+
+#include "engine/Backend.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace engine {
+
+class Database;
+
+// The backend on SQLCipher: encrypted files (AES, the key derived from the
+// password with PBKDF2 over the file's salt), shared by processes through
+// SQLite's locks, in WAL mode once a file is accepted.
+//
+// The key is derived from the password once per file and process (the
+// costly part of opening); every further connection to the same file is
+// opened with the derived key and costs a few milliseconds.
+class SqlCipherConnection final : public BackendConnection {
+public:
+    // Opening throws EngineError as Database::open, create and openPlain
+    // describe. The file is examined and keyed, nothing more: the caller
+    // decides whether it is accepted, then calls prepareForUse().
+    static std::unique_ptr<SqlCipherConnection> open(const QString &path, const QString &password);
+    static std::unique_ptr<SqlCipherConnection> open(const OpenSpec &openSpec);
+    static std::unique_ptr<SqlCipherConnection> create(const QString &path, const QString &password);
+    static std::unique_ptr<SqlCipherConnection> openPlain(const QString &path);
+
+    // Key derivations made by this process (each costs tens of milliseconds).
+    static int keyDerivations();
+
+    ~SqlCipherConnection() override;
+    SqlCipherConnection(const SqlCipherConnection &) = delete;
+    SqlCipherConnection &operator=(const SqlCipherConnection &) = delete;
+
+    std::unique_ptr<BackendStatement> prepare(const QByteArray &utf8, QByteArray *rest = nullptr) override;
+    void prepareForUse() override;
+    void setCacheSize(qint64 kib) override;
+    void setQueryOnly(bool on) override;
+    void restrictToQueries() override;
+    QString tableName(const QString &anyCase) override;
+    bool holdsTables() override;
+    QList<ColumnInfo> columns(const QString &table) override;
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+    bool inTransaction() const override;
+    qint64 lastInsertRowId() const override;
+    qint64 changes() const override;
+    void interrupt() override;
+    void setStopCheck(std::function<bool()> check, int interval) override;
+    void copyTo(const QString &file, const std::function<bool(int)> &progress) override;
+    OpenSpec openSpec() const override;
+    int pageSize() const override { return m_pageSize; }
+    BackendFailure failureOf(int code) const override;
+
+    sqlite3 *handle() const { return m_db; }
+
+private:
+    SqlCipherConnection(sqlite3 *db, const QByteArray &rawKey, const QByteArray &salt, int pageSize, bool plain);
+    static std::unique_ptr<SqlCipherConnection> openKeyed(const QString &path, const QByteArray &rawKey,
+                                                          const QByteArray &salt, int pageSizeHint);
+    void run(const char *sql);
+    QVariant scalar(const char *sql, const QString &text);
+    sqlite3 *openCopy(const QString &file) const;
+    bool holdSnapshot();
+    void copyPages(sqlite3 *dest, const std::function<bool(int)> &progress);
+    static int checkStop(void *connection);
+
+    sqlite3 *m_db = nullptr;
+    QByteArray m_rawKey;
+    QByteArray m_salt;
+    int m_pageSize = 0;
+    bool m_plain = false;
+    std::function<bool()> m_stopCheck;
+};
+
+// SQLite's own connection under an open Database, or null when the database
+// is closed or runs on another backend. For the tests and benchmarks that
+// examine or measure SQLCipher itself; the program never needs it.
+sqlite3 *nativeHandle(const Database &db);
+
+// Registers, on one connection, the collation kFoldCollation and the LIKE
+// operator (with and without ESCAPE) under the engine's text rule. Every
+// connection the engine opens gets them.
+void installTextRules(sqlite3 *db);
+
+// A column of the statement's current row as the engine reads it (null
+// stays null).
+QVariant columnValue(sqlite3_stmt *stmt, int column);
+
+} // namespace engine
