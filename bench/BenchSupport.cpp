@@ -2,7 +2,7 @@
 
 #include "data/BackgroundQuery.h"
 
-#include "screens/DataGrid.h"
+#include "screens/DataSource.h"
 #include "data/HijraDate.h"
 #include "screens/KeyLookup.h"
 #include "data/Schema.h"

@@ -1,7 +1,7 @@
 #include "followup/frmfollowupGroup.h"
 
 #include "screens/AppContext.h"
-#include "screens/DataGrid.h"
+#include "screens/DataSource.h"
 #include "screens/LookupCombo.h"
 #include "data/Schema.h"
 

@@ -1,7 +1,7 @@
 #include "registry/frmWitnesses.h"
 
 #include "screens/AppContext.h"
-#include "screens/DataGrid.h"
+#include "screens/DataSource.h"
 #include "data/Schema.h"
 
 #include <QFormLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screens/DataGrid.h"
+#include "screens/DataSource.h"
 #include "engine/EngineError.h"
 
 #include <QComboBox>

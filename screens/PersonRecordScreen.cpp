@@ -1,7 +1,7 @@
 #include "screens/PersonRecordScreen.h"
 
 #include "screens/AppContext.h"
-#include "screens/DataGrid.h"
+#include "screens/DataSource.h"
 #include "screens/DateSelector.h"
 #include "screens/LookupCombo.h"
 #include "screens/PersonLookup.h"

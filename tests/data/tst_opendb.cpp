@@ -1,7 +1,7 @@
 #include "support/TempDataFolder.h"
 #include "support/TestMain.h"
 
-#include "screens/DataGrid.h"
+#include "screens/DataSource.h"
 #include "data/OpenDb.h"
 #include "data/Schema.h"
 #include "engine/Database.h"
