@@ -63,7 +63,7 @@ T *control(QWidget *parent, const char *name)
 
 // Logs on through the controls of the logon screen, as a user would. On a
 // database without users the first-user offer is used.
-bool logOn(logon::frmMain &frame, const ScreenshotRequest &request)
+bool logOn(shell::frmMain &frame, const ScreenshotRequest &request)
 {
     logon::LOGON *screen = frame.logonScreen();
     if (!screen)
@@ -96,10 +96,10 @@ QWidget *windowOf(QWidget *widget)
 
 // Opens, from the main menu, the screen named `name`: a menu button's name
 // (such as showdata) or the object name of the screen a button opens.
-QWidget *openNamedScreen(logon::frmMain &frame, const QString &name, QStringList *seen)
+QWidget *openNamedScreen(shell::frmMain &frame, const QString &name, QStringList *seen)
 {
     auto press = [&frame](int number) -> QWidget * {
-        logon::MAINMENU *menu = frame.mainMenu();
+        shell::MAINMENU *menu = frame.mainMenu();
         QToolButton *button = menu ? menu->button(number) : nullptr;
         if (!button || !button->isEnabled())
             return nullptr;
@@ -107,11 +107,11 @@ QWidget *openNamedScreen(logon::frmMain &frame, const QString &name, QStringList
         settle();
         return frame.currentScreen();
     };
-    for (const logon::MenuButton &b : logon::kMenuButtons) {
+    for (const shell::MenuButton &b : shell::kMenuButtons) {
         if (name.compare(QLatin1String(b.name), Qt::CaseInsensitive) == 0)
             return press(b.number);
     }
-    for (const logon::MenuButton &b : logon::kMenuButtons) {
+    for (const shell::MenuButton &b : shell::kMenuButtons) {
         QWidget *screen = press(b.number);
         if (!screen)
             continue;
@@ -243,7 +243,7 @@ bool named(const QString &name, const char *window)
 }
 
 // The splash window frmLogo or frmLogo2 (the one `name` says) as shown at the start.
-int splashWindow(const QString &name, logon::frmMain &frame, QWidget **target)
+int splashWindow(const QString &name, shell::frmMain &frame, QWidget **target)
 {
     const QString exact = name.endsWith(QLatin1Char('2')) ? QStringLiteral("frmLogo2")
                                                           : QStringLiteral("frmLogo");
@@ -255,7 +255,7 @@ int splashWindow(const QString &name, logon::frmMain &frame, QWidget **target)
 }
 
 // A window shown after the logon: the menu, the frame or a screen of the menu.
-int windowAfterLogon(const ScreenshotRequest &request, logon::frmMain &frame, QWidget **target)
+int windowAfterLogon(const ScreenshotRequest &request, shell::frmMain &frame, QWidget **target)
 {
     const QString &name = request.screen;
     if (request.user.isEmpty())
@@ -284,7 +284,7 @@ int windowAfterLogon(const ScreenshotRequest &request, logon::frmMain &frame, QW
 }
 
 // The window the request names; an exit code other than kOk when it is not shown.
-int requestedWindow(const ScreenshotRequest &request, logon::frmMain &frame, QWidget **target)
+int requestedWindow(const ScreenshotRequest &request, shell::frmMain &frame, QWidget **target)
 {
     const QString &name = request.screen;
     int code = kOk;
@@ -343,7 +343,7 @@ int showTab(const ScreenshotRequest &request, QWidget *target)
 }
 
 // --message: the box of the last message, shown so that it can be rendered.
-std::unique_ptr<QMessageBox> lastMessageBox(logon::frmMain &frame)
+std::unique_ptr<QMessageBox> lastMessageBox(shell::frmMain &frame)
 {
     auto *console = dynamic_cast<ConsoleMessageService *>(&frame.context().messages);
     std::unique_ptr<QMessageBox> box = console ? console->lastBox() : nullptr;
@@ -366,7 +366,7 @@ int writePicture(const ScreenshotRequest &request, QWidget *window)
 
 } // namespace
 
-int runScreenshot(const ScreenshotRequest &request, logon::frmMain &frame)
+int runScreenshot(const ScreenshotRequest &request, shell::frmMain &frame)
 {
     if (request.frameSize.isValid())
         frame.resize(request.frameSize);

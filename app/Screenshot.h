@@ -18,7 +18,7 @@ class QMessageBox;
 namespace core {
 struct AppContext;
 }
-namespace logon {
+namespace shell {
 class frmMain;
 }
 
@@ -56,7 +56,7 @@ std::optional<ScreenshotRequest> screenshotRequest(const QCommandLineParser &par
 QString screenshotUsage();
 
 // Runs the screenshot; returns the exit code of the program.
-int runScreenshot(const ScreenshotRequest &request, logon::frmMain &frame);
+int runScreenshot(const ScreenshotRequest &request, shell::frmMain &frame);
 
 // Services for a run without anyone to answer: messages go to standard
 // error, questions are answered No, input boxes are cancelled, no file is

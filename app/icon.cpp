@@ -22,7 +22,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "velm-icon: SIZE must lie between 16 and 1024\n");
         return 2;
     }
-    if (!logon::appPixmap(size).save(QString::fromLocal8Bit(argv[1]), "PNG")) {
+    if (!shell::appPixmap(size).save(QString::fromLocal8Bit(argv[1]), "PNG")) {
         std::fprintf(stderr, "velm-icon: cannot write %s\n", argv[1]);
         return 1;
     }

@@ -76,7 +76,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     setIdentity();
     QApplication::setLayoutDirection(Qt::RightToLeft);
-    QApplication::setWindowIcon(logon::appIcon());
+    QApplication::setWindowIcon(shell::appIcon());
     app::setArabicFont(app);
     if (!app::loadQtArabic(app))
         QTextStream(stderr) << "velm: Qt's Arabic texts (qtbase_ar.qm, Debian qt6-translations-l10n) "
@@ -115,7 +115,7 @@ int main(int argc, char **argv)
     reports::ReportLauncher launcher(ctx);
     ctx.reports = &launcher;
 
-    logon::frmMain frame(ctx, app::menuScreens());
+    shell::frmMain frame(ctx, app::menuScreens());
     launcher.setWindow(&frame);
     if (screenshot)
         return app::runScreenshot(*screenshot, frame);
@@ -123,7 +123,7 @@ int main(int argc, char **argv)
     // The frame says when the program ends (and with which code); the logon
     // window alone must not end it by being the last one closed.
     QApplication::setQuitOnLastWindowClosed(false);
-    QObject::connect(&frame, &logon::frmMain::programEnded, &app,
+    QObject::connect(&frame, &shell::frmMain::programEnded, &app,
                      [](int code) { QCoreApplication::exit(code); });
     frame.showMaximized();
     if (!frame.startUp())

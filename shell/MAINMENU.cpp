@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QToolButton>
 
-namespace logon {
+namespace shell {
 
 namespace {
 
@@ -119,4 +119,4 @@ void MAINMENU::applyPermissions(const core::LogonState &logon, const core::MenuS
     }
 }
 
-} // namespace logon
+} // namespace shell

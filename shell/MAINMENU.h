@@ -9,7 +9,7 @@
 
 class QToolButton;
 
-namespace logon {
+namespace shell {
 
 // One main-menu button: its permission number, control name and caption.
 struct MenuButton {
@@ -67,4 +67,4 @@ private:
     std::array<QToolButton *, core::kPermissionCount> m_buttons{};
 };
 
-} // namespace logon
+} // namespace shell

@@ -5,7 +5,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace logon {
+namespace shell {
 
 namespace {
 
@@ -298,4 +298,4 @@ QIcon menuIcon(int number)
     return icon;
 }
 
-} // namespace logon
+} // namespace shell

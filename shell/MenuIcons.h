@@ -2,7 +2,7 @@
 
 #include <QIcon>
 
-namespace logon {
+namespace shell {
 
 // The picture of main-menu button n (1..14); 0 gives the exit picture.
 // Drawn in code so that no image file has to travel with the program.
@@ -13,4 +13,4 @@ QIcon appIcon();
 // The same at one size, for writing it to a file.
 QPixmap appPixmap(int size);
 
-} // namespace logon
+} // namespace shell

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-namespace logon {
+namespace shell {
 
 frmLogo::frmLogo(QWidget *parent) : QWidget(parent)
 {
@@ -38,4 +38,4 @@ frmLogo::frmLogo(QWidget *parent) : QWidget(parent)
     layout->addWidget(Label2);
 }
 
-} // namespace logon
+} // namespace shell

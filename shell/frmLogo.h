@@ -4,7 +4,7 @@
 
 class QLabel;
 
-namespace logon {
+namespace shell {
 
 // First splash window: the product title and the edition.
 class frmLogo : public QWidget {
@@ -17,4 +17,4 @@ private:
     QLabel *Label2;
 };
 
-} // namespace logon
+} // namespace shell

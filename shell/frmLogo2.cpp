@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <QtMath>
 
-namespace logon {
+namespace shell {
 
 namespace {
 
@@ -96,4 +96,4 @@ frmLogo2::frmLogo2(QWidget *parent) : QWidget(parent)
     setFixedSize(kWidth, kHeight);
 }
 
-} // namespace logon
+} // namespace shell

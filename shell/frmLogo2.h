@@ -5,7 +5,7 @@
 
 class QLabel;
 
-namespace logon {
+namespace shell {
 
 // Second splash window (shown when the configuration asks for it): one
 // picture.
@@ -21,4 +21,4 @@ private:
     QLabel *Image1;
 };
 
-} // namespace logon
+} // namespace shell

@@ -18,7 +18,7 @@
 #include <QStatusBar>
 #include <QStyle>
 
-namespace logon {
+namespace shell {
 
 frmMain::frmMain(core::AppContext &ctx, core::MenuScreens screens, QWidget *parent)
     : QMainWindow(parent), m_ctx(ctx), m_screens(std::move(screens))
@@ -104,11 +104,11 @@ bool frmMain::startUp()
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 
-    m_logon = new LOGON(m_ctx, this);
-    connect(m_logon, &LOGON::splashesWanted, this, &frmMain::showSplashes);
-    connect(m_logon, &LOGON::loggedOn, this, &frmMain::logonSucceeded);
-    connect(m_logon, &LOGON::closeRequested, this, [this] { endProgram(0); });
-    connect(m_logon, &LOGON::programEnds, this, &frmMain::endProgram);
+    m_logon = new logon::LOGON(m_ctx, this);
+    connect(m_logon, &logon::LOGON::splashesWanted, this, &frmMain::showSplashes);
+    connect(m_logon, &logon::LOGON::loggedOn, this, &frmMain::logonSucceeded);
+    connect(m_logon, &logon::LOGON::closeRequested, this, [this] { endProgram(0); });
+    connect(m_logon, &logon::LOGON::programEnds, this, &frmMain::endProgram);
     if (!m_logon->load())
         return false;
     m_logon->show();
@@ -257,4 +257,4 @@ void frmMain::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-} // namespace logon
+} // namespace shell

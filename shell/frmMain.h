@@ -12,7 +12,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 
-namespace logon {
+namespace shell {
 
 // The frame window: every window of the program after the logon lives in
 // its multiple-document area. It shows the logon screen, then the main
@@ -31,7 +31,7 @@ public:
 
     core::AppContext &context() const { return m_ctx; }
     QMdiArea *mdiArea() const { return m_mdi; }
-    LOGON *logonScreen() const { return m_logon; }
+    logon::LOGON *logonScreen() const { return m_logon; }
     MAINMENU *mainMenu() const { return m_menu; }
     // The screen opened from the menu, while it is open.
     QWidget *currentScreen() const;
@@ -73,7 +73,7 @@ private:
     QLabel *m_statusUser;
     QLabel *m_statusDate;
     QLabel *m_statusDataFile;
-    QPointer<LOGON> m_logon;
+    QPointer<logon::LOGON> m_logon;
     QPointer<MAINMENU> m_menu;
     QPointer<QMdiSubWindow> m_menuWindow;
     QPointer<QMdiSubWindow> m_screenWindow;
@@ -82,4 +82,4 @@ private:
     int m_exitCode = 0;
 };
 
-} // namespace logon
+} // namespace shell

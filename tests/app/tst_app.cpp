@@ -167,7 +167,7 @@ void TestApp::screenshotRunsItsSteps()
     QString error;
     const std::optional<app::ScreenshotRequest> request = app::screenshotRequest(parser, &error);
     QVERIFY2(request && error.isEmpty(), qPrintable(error));
-    logon::frmMain frame(ctx, app::menuScreens());
+    shell::frmMain frame(ctx, app::menuScreens());
     QCOMPARE(app::runScreenshot(*request, frame), exitCode);
     QCOMPARE(!QImage(path).isNull(), exitCode == 0);
 }
@@ -209,7 +209,7 @@ void TestApp::everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack()
     QFETCH(QString, firstHeading);
     FrameWorld w;
     QVERIFY(w.reachMenu(app::menuScreens(), QStringLiteral("admin"), QStringLiteral("pw")));
-    logon::frmMain &frame = *w.frame;
+    shell::frmMain &frame = *w.frame;
 
     QTest::keyClick(frame.mainMenu()->button(button), Qt::Key_Space);
     QTRY_VERIFY(frame.currentScreen());

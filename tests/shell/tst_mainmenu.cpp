@@ -48,7 +48,7 @@ QList<int> allNumbers()
     return TempDataFolder::allPermissions();
 }
 
-QList<int> enabledButtons(const logon::MAINMENU &menu)
+QList<int> enabledButtons(const shell::MAINMENU &menu)
 {
     QList<int> enabled;
     for (int n = 1; n <= core::kPermissionCount; ++n)
@@ -91,7 +91,7 @@ private slots:
 void TestMainMenu::buttonsCarryTheirNamesCaptionsAndPictures()
 {
     core::LogonState state;
-    logon::MAINMENU menu(state, screensFor(allNumbers()));
+    shell::MAINMENU menu(state, screensFor(allNumbers()));
     QCOMPARE(menu.objectName(), QStringLiteral("MAINMENU"));
     QCOMPARE(menu.layoutDirection(), Qt::RightToLeft);
     const QStringList names{"Tamrelx",  "frmFollowupx", "frmCoursesx", "frmQestx", "frmCourseMaterialx",
@@ -145,7 +145,7 @@ void TestMainMenu::permissionsEnableExactlyTheGrantedButtons()
     QFETCH(QList<QVariant>, values);
     QFETCH(QList<int>, enabled);
     const core::LogonState state = stateWith(values);
-    logon::MAINMENU menu(state, screensFor(allNumbers()));
+    shell::MAINMENU menu(state, screensFor(allNumbers()));
     QCOMPARE(enabledButtons(menu), enabled);
     QVERIFY(menu.findChild<QToolButton *>(QStringLiteral("close"))->isEnabled());
 }
@@ -156,21 +156,21 @@ void TestMainMenu::buttonsWithoutAScreenStayDisabled()
     for (int i = 0; i < core::kPermissionCount; ++i)
         ones << 1;
     const core::LogonState state = stateWith(ones);
-    logon::MAINMENU menu(state, screensFor({2, 9, 13}));
+    shell::MAINMENU menu(state, screensFor({2, 9, 13}));
     QCOMPARE(enabledButtons(menu), (QList<int>{2, 9, 13}));
 
-    logon::MAINMENU none(state, {});
+    shell::MAINMENU none(state, {});
     QCOMPARE(enabledButtons(none), QList<int>{});
 
     // A disabled button says why; an enabled one needs no word.
     QList<QVariant> some = ones;
     some[8] = 0;
     const core::LogonState partly = stateWith(some);
-    logon::MAINMENU menu2(partly, screensFor({2, 9, 13}));
+    shell::MAINMENU menu2(partly, screensFor({2, 9, 13}));
     QCOMPARE(menu2.button(2)->toolTip(), QString());
-    QCOMPARE(menu2.button(9)->toolTip(), logon::MAINMENU::kNoPermissionTip);
-    QCOMPARE(menu2.button(1)->toolTip(), logon::MAINMENU::kNotBuiltTip);
-    QVERIFY(logon::MAINMENU::kNotBuiltTip != logon::MAINMENU::kNoPermissionTip);
+    QCOMPARE(menu2.button(9)->toolTip(), shell::MAINMENU::kNoPermissionTip);
+    QCOMPARE(menu2.button(1)->toolTip(), shell::MAINMENU::kNotBuiltTip);
+    QVERIFY(shell::MAINMENU::kNotBuiltTip != shell::MAINMENU::kNoPermissionTip);
 }
 
 void TestMainMenu::startUpShowsLogonAndSplashes()
@@ -183,7 +183,7 @@ void TestMainMenu::startUpShowsLogonAndSplashes()
         w.prepare([](engine::Database &db) {
             TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
         });
-        logon::frmMain frame(w.ctx, screensFor(allNumbers()));
+        shell::frmMain frame(w.ctx, screensFor(allNumbers()));
         QCOMPARE(frame.windowTitle(), QString::fromUtf8(core::kProductTitle));
         QCOMPARE(frame.layoutDirection(), Qt::RightToLeft);
         frame.show();
@@ -214,7 +214,7 @@ void TestMainMenu::logonLeadsToTheCentredMenu()
                                 QStringLiteral("موظف"), {3, 11});
     });
     QVERIFY(w.startFrame(screensFor(allNumbers())));
-    logon::frmMain &frame = *w.frame;
+    shell::frmMain &frame = *w.frame;
     QPointer<logon::LOGON> screen = frame.logonScreen();
     QVERIFY(w.logOnAs(QStringLiteral("clerk"), QStringLiteral("pw")));
     QCOMPARE(w.messages.shownCount(), 0);
@@ -233,8 +233,8 @@ void TestMainMenu::aButtonSwapsTheMenuForItsScreenAndBack()
 {
     FrameWorld w;
     QVERIFY(w.reachMenu(screensFor(allNumbers()), QStringLiteral("admin"), QStringLiteral("pw")));
-    logon::frmMain &frame = *w.frame;
-    QPointer<logon::MAINMENU> menu = frame.mainMenu();
+    shell::frmMain &frame = *w.frame;
+    QPointer<shell::MAINMENU> menu = frame.mainMenu();
 
     QTest::mouseClick(menu->button(11), Qt::LeftButton);
     QWidget *screen = frame.currentScreen();
@@ -266,7 +266,7 @@ void TestMainMenu::aButtonSwapsTheMenuForItsScreenAndBack()
     QTRY_VERIFY(frame.mainMenu());
     int menus = 0;
     for (QMdiSubWindow *sub : frame.mdiArea()->subWindowList())
-        menus += qobject_cast<logon::MAINMENU *>(sub->widget()) ? 1 : 0;
+        menus += qobject_cast<shell::MAINMENU *>(sub->widget()) ? 1 : 0;
     QCOMPARE(menus, 1);
 }
 
@@ -274,8 +274,8 @@ void TestMainMenu::keyboardStartsOnAMarkedButton()
 {
     FrameWorld w;
     QVERIFY(w.reachMenu(screensFor(allNumbers()), QStringLiteral("clerk"), QStringLiteral("pw"), {3, 11}));
-    logon::frmMain &frame = *w.frame;
-    logon::MAINMENU *menu = frame.mainMenu();
+    shell::frmMain &frame = *w.frame;
+    shell::MAINMENU *menu = frame.mainMenu();
     QTRY_COMPARE(QApplication::focusWidget(), menu->button(3));
 
     // The focused button is drawn with a mark the others do not have.
@@ -324,7 +324,7 @@ void TestMainMenu::statusBarNamesUserDateAndDataFile()
         dbFile = branch;
     }
     QVERIFY(w.startFrame(screensFor(allNumbers())));
-    logon::frmMain &frame = *w.frame;
+    shell::frmMain &frame = *w.frame;
     auto *status = frame.findChild<QLabel *>(QStringLiteral("statusDataFile"));
     QVERIFY(status);
     if (other)
@@ -352,7 +352,7 @@ void TestMainMenu::aLargeScreenScrollsInASmallFrame()
     });
     QVERIFY(w.reachMenu(screens, QStringLiteral("admin"), QStringLiteral("pw"),
                         TempDataFolder::allPermissions(), QSize(640, 480)));
-    logon::frmMain &frame = *w.frame;
+    shell::frmMain &frame = *w.frame;
     QVERIFY(frame.openScreen(5));
     const QScrollBar *across = frame.mdiArea()->horizontalScrollBar();
     QTRY_VERIFY(across->maximum() - across->minimum() > 0);
@@ -371,8 +371,8 @@ void TestMainMenu::menuCloseEndsTheProgram()
         TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
     });
     QVERIFY(w.startFrame(screensFor(allNumbers())));
-    logon::frmMain &frame = *w.frame;
-    QSignalSpy ended(&frame, &logon::frmMain::programEnded);
+    shell::frmMain &frame = *w.frame;
+    QSignalSpy ended(&frame, &shell::frmMain::programEnded);
     QVERIFY(w.logOnAs(QStringLiteral("admin"), QStringLiteral("pw")));
     QTest::mouseClick(frame.mainMenu()->findChild<QWidget *>(QStringLiteral("close")), Qt::LeftButton);
     QCOMPARE(ended.count(), 1);
@@ -386,8 +386,8 @@ void TestMainMenu::closingTheFrameEndsTheProgram()
     w.prepare([](engine::Database &db) {
         TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
     });
-    logon::frmMain frame(w.ctx, screensFor(allNumbers()));
-    QSignalSpy ended(&frame, &logon::frmMain::programEnded);
+    shell::frmMain frame(w.ctx, screensFor(allNumbers()));
+    QSignalSpy ended(&frame, &shell::frmMain::programEnded);
     frame.show();
     QVERIFY(frame.startUp());
     QVERIFY(frame.close());
@@ -402,8 +402,8 @@ void TestMainMenu::logonCloseEndsTheProgram()
     w.prepare([](engine::Database &db) {
         TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
     });
-    logon::frmMain frame(w.ctx, screensFor(allNumbers()));
-    QSignalSpy ended(&frame, &logon::frmMain::programEnded);
+    shell::frmMain frame(w.ctx, screensFor(allNumbers()));
+    QSignalSpy ended(&frame, &shell::frmMain::programEnded);
     frame.show();
     QVERIFY(frame.startUp());
     QTest::mouseClick(frame.logonScreen()->findChild<QWidget *>(QStringLiteral("close")),
@@ -423,8 +423,8 @@ void TestMainMenu::unopenableDatabaseStopsTheStart()
     junk.write(QByteArray(2048, 'q'));
     junk.close();
 
-    logon::frmMain frame(w.ctx, screensFor(allNumbers()));
-    QSignalSpy ended(&frame, &logon::frmMain::programEnded);
+    shell::frmMain frame(w.ctx, screensFor(allNumbers()));
+    QSignalSpy ended(&frame, &shell::frmMain::programEnded);
     frame.show();
     QVERIFY(!frame.startUp());
     QVERIFY(frame.exitCode() != 0);

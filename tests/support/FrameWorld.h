@@ -12,14 +12,14 @@
 // A LogonWorld with the frame window over it, as the program starts: the
 // logon screen first, the main menu after a logon.
 struct FrameWorld : LogonWorld {
-    std::unique_ptr<logon::frmMain> frame;
+    std::unique_ptr<shell::frmMain> frame;
 
     // Makes the frame with these screens (in this size when one is given),
     // shows it and starts it up. False when the window did not become
     // active or the start failed. Call prepare() first.
     bool startFrame(const core::MenuScreens &screens, QSize size = {})
     {
-        frame = std::make_unique<logon::frmMain>(ctx, screens);
+        frame = std::make_unique<shell::frmMain>(ctx, screens);
         if (size.isValid())
             frame->resize(size);
         frame->show();
