@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/EngineErrors.h"
 
 #include "data/OpenDb.h"
 #include "data/Schema.h"
@@ -13,15 +14,7 @@ using namespace core;
 
 namespace {
 
-int errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const engine::EngineError &e) {
-        return e.number();
-    }
-    return 0;
-}
+using testsupport::errorOf;
 
 const QString kKey = passwordFromConnect(QLatin1String(kConnectString));
 

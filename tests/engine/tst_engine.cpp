@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/EngineErrors.h"
 
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
@@ -24,15 +25,7 @@ namespace {
 
 const QString kKey = QStringLiteral("zk");
 
-int errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const EngineError &e) {
-        return e.number();
-    }
-    return 0;
-}
+using testsupport::errorOf;
 
 // A connection made with SQLCipher's own defaults and key derivation, as
 // files made before the program chose its page size were.

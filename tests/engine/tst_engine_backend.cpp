@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/EngineErrors.h"
 
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
@@ -21,15 +22,7 @@ namespace {
 const QString kKey = QStringLiteral("zk");
 using Kind = BackendFailure::Kind;
 
-int errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const EngineError &e) {
-        return e.number();
-    }
-    return 0;
-}
+using testsupport::errorOf;
 
 // What the engine asked of the backend, and a failure to report on the
 // next step instead of running it.
