@@ -2,6 +2,7 @@
 
 #include "screens/CmnSub.h"
 #include "data/HijraDate.h"
+#include "data/Passwords.h"
 #include "logon/LogonBackup.h"
 #include "data/Schema.h"
 #include "data/StarterReports.h"
@@ -33,18 +34,15 @@ namespace {
 const QString kUsers = QStringLiteral("users");
 const QString kDateMissing = QStringLiteral("الرجاء ادخال التاريخ");
 
-// The stored password admits the typed one when it is empty, equals it, or
-// equals it typed all in capitals or all in small letters (so an all-small
-// or all-capital password does not depend on the state of Caps Lock).
-bool passwordAccepted(const QVariant &stored, const QString &typed)
-{
-    if (stored.isNull() || !stored.isValid())
-        return true;
-    const QString password = stored.toString();
-    if (password.isEmpty())
-        return true;
-    return password == typed || password == typed.toUpper() || password == typed.toLower();
-}
+// Hashing a password takes a tenth of a second, the logon up to three:
+// the pointer says the window is busy meanwhile.
+class BusyPointer {
+public:
+    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+};
 
 // The stored password; null when the record has no such field.
 QVariant storedPassword(engine::TableCursor &users)
@@ -453,6 +451,11 @@ void LOGON::createFirstUser()
     if (!openForLogon())
         return;
     try {
+        QString hashed;
+        {
+            const BusyPointer busy;
+            hashed = core::Passwords::hash(password);
+        }
         engine::Database &db = store.db();
         engine::Transaction transaction(db);
         // Checked again inside the transaction: another workstation may
@@ -464,7 +467,7 @@ void LOGON::createFirstUser()
                                 QStringLiteral("ADDRESS"),   QStringLiteral("job")};
             // Empty optional fields are kept as the users screen keeps them.
             QVariantList values{id,
-                                password,
+                                hashed,
                                 name,
                                 QStringLiteral(""),
                                 QStringLiteral(" "),
@@ -535,7 +538,15 @@ void LOGON::logOn()
         refuse(QStringLiteral("INVALID USER ID"), USERID_TEXT);
         return;
     }
-    if (!passwordAccepted(storedPassword(*users), PASSWORD_TEXT->text())) {
+    const QVariant stored = storedPassword(*users);
+    core::Passwords::Check password;
+    try {
+        const BusyPointer busy;
+        password = core::Passwords::check(stored, PASSWORD_TEXT->text());
+    } catch (const engine::EngineError &) {
+        // The crypto library failed: nobody is let in on an unchecked password.
+    }
+    if (!password.accepted) {
         slot.close();
         refuse(QStringLiteral("INVALID PASSWORD"), PASSWORD_TEXT);
         return;
@@ -547,6 +558,8 @@ void LOGON::logOn()
     }
     fillLogonState(*users);
     slot.close();
+    if (!password.renewed.isEmpty())
+        renewPassword(stored.toString(), password.renewed);
 
     const core::OpenResult reopened = takeLogonBackup();
     if (!reopened.ok) {
@@ -554,6 +567,16 @@ void LOGON::logOn()
         return;
     }
     emit loggedOn();
+}
+
+void LOGON::renewPassword(const QString &was, const QString &renewed)
+{
+    try {
+        core::Passwords::renew(m_ctx.store.db(), m_ctx.logon.userId, was, renewed);
+    } catch (const engine::EngineError &) {
+        // A file that cannot be written now (busy, read-only) keeps the old
+        // value, which still admits the user; the next logon tries again.
+    }
 }
 
 engine::TableCursor *LOGON::findUser(core::CursorSlot &slot) const

@@ -72,6 +72,9 @@ private:
     engine::TableCursor *findUser(core::CursorSlot &slot) const; // null when unknown
     bool workingDateGiven() const;
     void fillLogonState(engine::TableCursor &users);
+    // A password accepted as typed (an older file) or at a lower cost is
+    // stored as today's hash.
+    void renewPassword(const QString &was, const QString &renewed);
     core::OpenResult takeLogonBackup(); // the connection as reopened after the copy
     void fillFileList();
     void chooseOtherDatabase();

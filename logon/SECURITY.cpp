@@ -2,8 +2,10 @@
 
 #include "screens/AppContext.h"
 #include "screens/DataGrid.h"
+#include "data/Passwords.h"
 #include "data/Schema.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -18,6 +20,8 @@ namespace logon {
 namespace {
 
 const QString kUsersTable = QStringLiteral("users");
+const QString kPasswordField = QStringLiteral("PASSWORD");
+const QString kKeepPassword = QStringLiteral("اتركها فارغة لتبقى كلمة السر المحفوظة كما هي");
 
 // The captions of the main-menu buttons the permissions open; permission 7
 // reads shorter here than on the menu.
@@ -39,10 +43,9 @@ QString SECURITY::permissionCaption(int n)
 
 QStringList SECURITY::listColumns()
 {
-    return {QStringLiteral("userid"),       QStringLiteral("password"),
-            QStringLiteral("name"),         QStringLiteral("English_name"),
-            QStringLiteral("ADDRESS"),      QStringLiteral("TELEPHONE"),
-            QStringLiteral("PAGER")};
+    // Never the password, not even as its hash.
+    return {QStringLiteral("userid"),  QStringLiteral("name"),      QStringLiteral("English_name"),
+            QStringLiteral("ADDRESS"), QStringLiteral("TELEPHONE"), QStringLiteral("PAGER")};
 }
 
 SECURITY::SECURITY(core::AppContext &ctx, QWidget *parent)
@@ -51,7 +54,8 @@ SECURITY::SECURITY(core::AppContext &ctx, QWidget *parent)
 {
     // The text boxes in the order of the table's fields.
     m_userId = addText(QStringLiteral("USERID_text"), QStringLiteral("USERID"));
-    m_password = addText(QStringLiteral("PASSWORD_TEXT"), QStringLiteral("PASSWORD"));
+    m_password = addText(QStringLiteral("PASSWORD_TEXT"), kPasswordField);
+    m_password->setEchoMode(QLineEdit::Password);
     m_name = addText(QStringLiteral("NAME_TEXT"), QStringLiteral("NAME"));
     m_englishName = addText(QStringLiteral("english_NAME_TEXT"), QStringLiteral("english_NAME"));
     m_phone = addText(QStringLiteral("PHONE_TEXT"), QStringLiteral("TELEPHONE"));
@@ -98,8 +102,10 @@ SECURITY::SECURITY(core::AppContext &ctx, QWidget *parent)
     area->addWidget(permissions, 2);
 
     listData()->setObjectName(QStringLiteral("AUTHORITY_DATA"));
-    listData()->setTable(kUsersTable);
     const QStringList columns = listColumns();
+    // The list reads only the fields it shows: the password never leaves
+    // the table.
+    listData()->setQuery(QStringLiteral("SELECT %1 FROM users").arg(columns.join(QStringLiteral(", "))));
     grid()->setColumns(columns);
     for (int c = 0; c < columns.size(); ++c)
         grid()->setHeading(c, columns.at(c));
@@ -124,6 +130,7 @@ void SECURITY::CLEARFIELDS()
 {
     for (QLineEdit *e : {m_userId, m_password, m_name, m_englishName})
         e->clear();
+    m_password->setPlaceholderText(QString());
     for (QLineEdit *e : {m_phone, m_pager, m_address, m_job})
         e->setText(QStringLiteral(" "));
     for (QCheckBox *box : m_checks)
@@ -137,18 +144,36 @@ core::RecordKey SECURITY::SETKEY()
 
 core::CheckResult SECURITY::VALIDATE()
 {
-    for (QLineEdit *e : {m_name, m_userId, m_password}) {
+    for (QLineEdit *e : {m_name, m_userId}) {
         if (const core::CheckResult check = checkControl(e, true); !check.valid)
             return check;
     }
-    return {};
+    // An update without a new password keeps the stored one.
+    if (m_updating && !passwordTyped())
+        return {};
+    return checkControl(m_password, true);
+}
+
+bool SECURITY::passwordTyped() const
+{
+    const QString typed = m_password->text();
+    return !(typed.isEmpty() || typed == QLatin1String(" "));
+}
+
+void SECURITY::updateClicked()
+{
+    m_updating = true;
+    RecordScreen::updateClicked();
+    m_updating = false;
 }
 
 void SECURITY::DATATOTEXT()
 {
     CLEARFIELDS();
     for (const TextField &t : std::as_const(m_texts))
-        showField(t.field, t.edit);
+        if (t.edit != m_password) // shown to nobody: the box stays empty
+            showField(t.field, t.edit);
+    m_password->setPlaceholderText(kKeepPassword);
     for (int n = 1; n <= kPermissionCount; ++n)
         showField(QStringLiteral("check%1").arg(n), m_checks.at(n - 1));
 }
@@ -156,7 +181,19 @@ void SECURITY::DATATOTEXT()
 void SECURITY::texttodata()
 {
     for (const TextField &t : std::as_const(m_texts))
-        storeField(t.edit, t.field);
+        if (t.edit != m_password)
+            storeField(t.edit, t.field);
+    // Only a typed password is stored, and only as its hash.
+    if (passwordTyped()) {
+        QApplication::setOverrideCursor(Qt::BusyCursor); // a tenth of a second
+        try {
+            table().setValue(kPasswordField, core::Passwords::hash(m_password->text()));
+        } catch (...) {
+            QApplication::restoreOverrideCursor();
+            throw;
+        }
+        QApplication::restoreOverrideCursor();
+    }
     for (int n = 1; n <= kPermissionCount; ++n)
         storeField(m_checks.at(n - 1), QStringLiteral("check%1").arg(n));
 }

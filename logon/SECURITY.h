@@ -16,7 +16,9 @@ struct AppContext;
 namespace logon {
 
 // The users screen: who may log on, with which password, and which of the
-// fourteen main-menu screens each user may open.
+// fourteen main-menu screens each user may open. A password is typed, never
+// shown: the box stays empty for a shown user, and a save without a new
+// password keeps the stored one.
 class SECURITY : public core::RecordScreen {
     Q_OBJECT
 public:
@@ -36,6 +38,7 @@ protected:
     void CLEARFIELDS() override;
     core::RecordKey SETKEY() override;
     core::CheckResult VALIDATE() override;
+    void updateClicked() override;
 
 private:
     struct TextField {
@@ -44,6 +47,8 @@ private:
     };
 
     QLineEdit *addText(const QString &name, const QString &field);
+    // Something other than nothing or the one blank a cleared box holds.
+    bool passwordTyped() const;
 
     QLineEdit *m_userId = nullptr;
     QLineEdit *m_password = nullptr;
@@ -55,6 +60,7 @@ private:
     QLineEdit *m_job = nullptr;
     QList<TextField> m_texts;   // in the order of the table
     QList<QCheckBox *> m_checks; // Check1..Check14
+    bool m_updating = false;     // VALIDATE runs for update, not add
 };
 
 } // namespace logon

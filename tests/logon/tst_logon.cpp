@@ -1,6 +1,7 @@
 #include "support/LogonWorld.h"
 
 #include "data/HijraDate.h"
+#include "data/Passwords.h"
 #include "logon/LOGON.h"
 #include "support/TestMain.h"
 #include "engine/Database.h"
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+
+using core::Passwords;
 
 using testsupport::TempDataFolder;
 
@@ -74,6 +77,7 @@ private slots:
     void comboPicksCopyIntoBoxesAndWorkingDate();
     void passwordRule_data();
     void passwordRule();
+    void plainPasswordBecomesAHashAtTheNextLogon();
     void unknownUserKeepsTheScreen();
     void dateCheck_data();
     void dateCheck();
@@ -212,24 +216,39 @@ void TestLogon::passwordRule_data()
     QTest::addColumn<QVariant>("stored");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("accepted");
+    QTest::addColumn<bool>("hashed");
 
-    QTest::newRow("small stored, typed small") << QVariant("secret") << "secret" << true;
-    QTest::newRow("small stored, typed capitals") << QVariant("secret") << "SECRET" << true;
-    QTest::newRow("small stored, typed mixed") << QVariant("secret") << "SeCrEt" << true;
-    QTest::newRow("capitals stored, typed small") << QVariant("SECRET") << "secret" << true;
-    QTest::newRow("capitals stored, typed mixed") << QVariant("SECRET") << "sEcReT" << true;
-    QTest::newRow("mixed stored, typed exactly") << QVariant("SeCret9") << "SeCret9" << true;
-    QTest::newRow("mixed stored, typed small") << QVariant("SeCret9") << "secret9" << false;
-    QTest::newRow("mixed stored, typed capitals") << QVariant("SeCret9") << "SECRET9" << false;
-    QTest::newRow("mixed stored, other mix") << QVariant("SeCret9") << "sEcret9" << false;
-    QTest::newRow("wrong password") << QVariant("secret") << "secrets" << false;
-    QTest::newRow("nothing typed") << QVariant("secret") << "" << false;
-    QTest::newRow("trailing blank differs") << QVariant("secret") << "secret " << false;
-    QTest::newRow("no stored value, anything typed") << QVariant() << "whatever" << true;
-    QTest::newRow("no stored value, nothing typed") << QVariant() << "" << true;
-    QTest::newRow("empty stored, anything typed") << QVariant("") << "whatever" << true;
-    QTest::newRow("arabic, same") << QVariant("كلمة السر") << "كلمة السر" << true;
-    QTest::newRow("arabic, different") << QVariant("كلمة السر") << "كلمه السر" << false;
+    const struct {
+        const char *name;
+        QVariant stored;
+        const char *typed;
+        bool accepted;
+    } rows[] = {
+        {"small stored, typed small", "secret", "secret", true},
+        {"small stored, typed capitals", "secret", "SECRET", true},
+        {"small stored, typed mixed", "secret", "SeCrEt", true},
+        {"capitals stored, typed small", "SECRET", "secret", true},
+        {"capitals stored, typed mixed", "SECRET", "sEcReT", true},
+        {"mixed stored, typed exactly", "SeCret9", "SeCret9", true},
+        {"mixed stored, typed small", "SeCret9", "secret9", false},
+        {"mixed stored, typed capitals", "SeCret9", "SECRET9", false},
+        {"mixed stored, other mix", "SeCret9", "sEcret9", false},
+        {"wrong password", "secret", "secrets", false},
+        {"nothing typed", "secret", "", false},
+        {"trailing blank differs", "secret", "secret ", false},
+        {"no stored value, anything typed", QVariant(), "whatever", true},
+        {"no stored value, nothing typed", QVariant(), "", true},
+        {"empty stored, anything typed", "", "whatever", true},
+        {"arabic, same", "كلمة السر", "كلمة السر", true},
+        {"arabic, different", "كلمة السر", "كلمه السر", false},
+    };
+    // Files written before hold the passwords as typed: the same rule holds
+    // for a password kept so and for its hash.
+    for (const bool hashed : {false, true})
+        for (const auto &r : rows)
+            QTest::newRow(qPrintable(QLatin1String(hashed ? "hashed: " : "plain: ") +
+                                     QLatin1String(r.name)))
+                << r.stored << QString::fromUtf8(r.typed) << r.accepted << hashed;
 }
 
 void TestLogon::passwordRule()
@@ -237,8 +256,12 @@ void TestLogon::passwordRule()
     QFETCH(QVariant, stored);
     QFETCH(QString, typed);
     QFETCH(bool, accepted);
+    QFETCH(bool, hashed);
 
     LogonWorld &w = *m_world;
+    const QString value = stored.toString();
+    if (hashed && !value.isEmpty())
+        stored = Passwords::hash(value);
     logon::LOGON &screen = sharedScreen(stored);
     QSignalSpy loggedOn(&screen, &logon::LOGON::loggedOn);
 
@@ -251,6 +274,64 @@ void TestLogon::passwordRule()
         QCOMPARE(screen.focusWidget(), control<QWidget>(&screen, "PASSWORD_TEXT"));
         QVERIFY(w.logon.WORK_YY.isEmpty());
     }
+    QVERIFY(!QApplication::overrideCursor()); // the busy pointer is gone again
+    // An accepted plain password is kept as its hash from then on; a hash,
+    // a refused password and no password at all stay as they were.
+    const QVariant now = w.usersScalar(QStringLiteral("SELECT PASSWORD FROM users"));
+    if (accepted && !hashed && !value.isEmpty()) {
+        QVERIFY(Passwords::isHash(now.toString()));
+        QVERIFY(Passwords::check(now, typed).accepted);
+        QVERIFY(Passwords::check(now, value).accepted);
+    } else {
+        QCOMPARE(now.isNull(), stored.isNull());
+        QCOMPARE(now.toString(), stored.toString());
+    }
+}
+
+// Another workstation sees each step: nothing is written before a logon
+// succeeds, and then only that user's password, once, unless the cost of
+// the hashes has been raised since.
+void TestLogon::plainPasswordBecomesAHashAtTheNextLogon()
+{
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        addAdmin(db);
+        TempDataFolder::addUser(db, QStringLiteral("clerk"), QStringLiteral("Other1"));
+    });
+    auto screen = w.loadedLogon();
+    QVERIFY(screen);
+    screen->show();
+    QSignalSpy loggedOn(screen.get(), &logon::LOGON::loggedOn);
+    auto stored = [&w](const QString &id) {
+        return w.usersScalar(QStringLiteral("SELECT PASSWORD FROM users WHERE USERID = ?"), {id})
+            .toString();
+    };
+
+    typeAndLogOn(screen.get(), QStringLiteral("ADMIN"), QStringLiteral("secrets"));
+    control<QLineEdit>(screen.get(), "DD_TEXT")->setText(QStringLiteral("00"));
+    typeAndLogOn(screen.get(), QStringLiteral("ADMIN"), QStringLiteral("SECRET"));
+    QCOMPARE(w.messages.shown(), (QStringList{QStringLiteral("INVALID PASSWORD"), kDateMissing}));
+    QCOMPARE(stored(kAdmin), QStringLiteral("secret"));
+
+    screen->LOADDATES();
+    typeAndLogOn(screen.get(), QStringLiteral("ADMIN"), QStringLiteral("SECRET"));
+    QCOMPARE(loggedOn.count(), 1);
+    const QString hashed = stored(kAdmin);
+    QVERIFY(Passwords::isHash(hashed));
+    QCOMPARE(stored(QStringLiteral("clerk")), QStringLiteral("Other1"));
+
+    typeAndLogOn(screen.get(), kAdmin, QStringLiteral("secret"));
+    QCOMPARE(loggedOn.count(), 2);
+    QCOMPARE(stored(kAdmin), hashed);
+
+    const int rounds = Passwords::rounds();
+    Passwords::setRounds(rounds + 1);
+    typeAndLogOn(screen.get(), kAdmin, QStringLiteral("Secret")); // accepted in small letters
+    Passwords::setRounds(rounds);
+    QCOMPARE(loggedOn.count(), 3);
+    QCOMPARE(stored(kAdmin).section(QLatin1Char('$'), 1, 1), QString::number(rounds + 1));
+    QVERIFY(Passwords::check(stored(kAdmin), QStringLiteral("secret")).accepted);
+    QCOMPARE(w.messages.shownCount(), 2);
 }
 
 void TestLogon::unknownUserKeepsTheScreen()
@@ -370,7 +451,9 @@ void TestLogon::oddTextNeverWritesNorLogsOnWrongly()
                           QString(),
                           QStringLiteral(" ")};
     LogonWorld w;
-    w.prepare([](engine::Database &db) { addAdmin(db); });
+    // Stored hashed already, so that no logon here has anything to write.
+    const QString stored = Passwords::hash(QStringLiteral("secret"));
+    w.prepare([&stored](engine::Database &db) { addAdmin(db, stored); });
     auto screen = w.loadedLogon();
     QVERIFY(screen);
     screen->show();
@@ -396,8 +479,7 @@ void TestLogon::oddTextNeverWritesNorLogsOnWrongly()
     }
 
     QCOMPARE(w.usersScalar(QStringLiteral("SELECT count(*) FROM users")).toInt(), 1);
-    QCOMPARE(w.usersScalar(QStringLiteral("SELECT PASSWORD FROM users")).toString(),
-             QStringLiteral("secret"));
+    QCOMPARE(w.usersScalar(QStringLiteral("SELECT PASSWORD FROM users")).toString(), stored);
     w.store.CLOSEDATABASE();
     QCOMPARE(fileBytes(w.store.config().dbFile), before);
 }
@@ -600,9 +682,12 @@ void TestLogon::firstUserGetsEveryPermissionAndLogsOn()
         QVERIFY2(w.logon.granted(n), qPrintable(QString::number(n)));
 
     QCOMPARE(w.usersScalar(QStringLiteral("SELECT count(*) FROM users")).toInt(), 1);
-    QCOMPARE(w.usersScalar(QStringLiteral("SELECT PASSWORD FROM users WHERE USERID = ?"), {id})
-                 .toString(),
-             password);
+    // Kept as a hash of what was typed, never as typed.
+    const QVariant stored =
+        w.usersScalar(QStringLiteral("SELECT PASSWORD FROM users WHERE USERID = ?"), {id});
+    QVERIFY(Passwords::isHash(stored.toString()));
+    QVERIFY(Passwords::check(stored, password).accepted);
+    QVERIFY(!Passwords::check(stored, password.toLower()).accepted);
     QCOMPARE(w.usersScalar(QStringLiteral("SELECT NAME FROM users")).toString(),
              QStringLiteral("عبد الله"));
     QCOMPARE(w.usersScalar(QStringLiteral("SELECT check1 + check2 + check3 + check4 + check5 + "

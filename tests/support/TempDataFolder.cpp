@@ -1,11 +1,16 @@
 #include "support/TempDataFolder.h"
 
+#include "data/Passwords.h"
 #include "data/Schema.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 namespace testsupport {
+
+namespace {
+constexpr int kTestPasswordRounds = 1000;
+}
 
 QStringList TempDataFolder::defaultDbPathLines()
 {
@@ -15,6 +20,10 @@ QStringList TempDataFolder::defaultDbPathLines()
 
 TempDataFolder::TempDataFolder(bool writeDefaultDbPath)
 {
+    // A password hash at the program's real cost takes a tenth of a second;
+    // tests with a database hash with few rounds (tst_passwords checks the
+    // real cost).
+    core::Passwords::setRounds(kTestPasswordRounds);
     if (writeDefaultDbPath && m_dir.isValid())
         writeDbPath(defaultDbPathLines());
 }
