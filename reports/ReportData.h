@@ -34,6 +34,9 @@ struct ReportPlaces {
     QString pictureDir; // the persons' pictures
     QString logoFile;   // the office logo (may be missing)
     QString today;      // the date printed on the report, "yyyy/mm/dd"
+    // Where the pictures a layout names may come from: the picture, data
+    // and program folders.
+    QStringList pictureFolders = {};
 };
 
 // Everything a report shows: its definition, the parameter values, the
@@ -45,6 +48,7 @@ struct ReportData {
     QImage picture; // the person's picture; null when there is none
     QImage logo;
     QString today;
+    QStringList pictureFolders; // see ReportPlaces
 
     const QueryResult *result(const QString &name) const;
     qint64 rowCount() const;
