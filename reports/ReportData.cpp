@@ -58,6 +58,14 @@ const QueryResult *ReportData::result(const QString &name) const
     return nullptr;
 }
 
+void readReportPictures(ReportData &data)
+{
+    if (data.picture.isNull())
+        data.picture = readImage(std::exchange(data.pictureFile, QString()));
+    if (data.logo.isNull())
+        data.logo = readImage(std::exchange(data.logoFile, QString()));
+}
+
 qint64 ReportData::rowCount() const
 {
     qint64 n = 0;
@@ -189,8 +197,8 @@ void QueryRunner::begin(const ReportDefinition &def, const QMap<QString, QString
 
     const QString pictureName = def.pictureFile(m_data.parameters);
     if (!pictureName.isEmpty() && !places.pictureDir.isEmpty())
-        m_data.picture = readImage(QDir(places.pictureDir).filePath(pictureName));
-    m_data.logo = readImage(places.logoFile);
+        m_data.pictureFile = QDir(places.pictureDir).filePath(pictureName);
+    m_data.logoFile = places.logoFile;
 }
 
 core::BackgroundQuery::Request QueryRunner::request(const Planned &query) const
@@ -254,6 +262,7 @@ ReportData QueryRunner::run(const ReportDefinition &def, const QMap<QString, QSt
         }
         addRows(m_query->take());
     }
+    readReportPictures(m_data);
     return std::move(m_data);
 }
 

@@ -213,6 +213,7 @@ void ReportLauncher::chartsAndLayout(std::shared_ptr<ReportData> data)
     m_work.start(
         [data, charts, doc, error, partial](const core::BackgroundTask::Control &) {
             try {
+                readReportPictures(*data);
                 auto built = std::make_shared<ReportDocument>(renderHtml(*data, partial ? kPreviewRows : 0),
                                                               reportImages(*data, charts), data->def.landscape,
                                                               data->pictureFolders);
