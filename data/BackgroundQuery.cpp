@@ -1,5 +1,7 @@
 #include "data/BackgroundQuery.h"
 
+#include "engine/ReadOnlyQuery.h"
+
 #include "data/BackgroundTask.h"
 
 #include <QElapsedTimer>
@@ -78,6 +80,7 @@ struct BackgroundQuery::Shared {
     QMutex mutex;
     std::unique_ptr<engine::Database> kept;
     QString keptPath;
+    bool keptQueriesOnly = false;
 
     std::unique_ptr<engine::Database> connection(const Request &request, qint64 cacheKiB);
     // Kept for the next run when none is.
@@ -339,7 +342,7 @@ std::unique_ptr<engine::Database> BackgroundQuery::Shared::connection(const Requ
 {
     if (request.keepCache) {
         QMutexLocker lock(&mutex);
-        if (kept && keptPath == request.openSpec.path)
+        if (kept && keptPath == request.openSpec.path && keptQueriesOnly == request.queriesOnly)
             return std::move(kept);
     }
     auto db = std::make_unique<engine::Database>();
@@ -347,6 +350,9 @@ std::unique_ptr<engine::Database> BackgroundQuery::Shared::connection(const Requ
     db->setQueryOnly(true);
     if (request.keepCache && cacheKiB > 0)
         db->setCacheSize(cacheKiB);
+    // Last: a restricted connection refuses settings.
+    if (request.queriesOnly)
+        engine::restrictToQueries(*db);
     return db;
 }
 
@@ -358,6 +364,7 @@ void BackgroundQuery::Shared::keep(std::unique_ptr<engine::Database> db, const R
     if (!kept) {
         kept = std::move(db);
         keptPath = request.openSpec.path;
+        keptQueriesOnly = request.queriesOnly;
     }
 }
 

@@ -69,6 +69,9 @@ public:
         // Worker: a connection kept from run to run with the large page
         // cache (see setCacheSize); otherwise a fresh small-cache one.
         bool keepCache = true;
+        // Worker: its connection gets engine::restrictToQueries, as the
+        // inline one of a text written outside the program has.
+        bool queriesOnly = false;
     };
 
     struct Batch {

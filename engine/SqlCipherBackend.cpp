@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -27,6 +28,8 @@ constexpr int kKdfRounds = 64000; // SQLCipher 3 default
 constexpr int kSaltBytes = 16;
 constexpr int kKeyBytes = 32;
 constexpr int kBackupPagesPerStep = 1024;
+// The largest text or blob a connection restricted to queries makes.
+constexpr int kQueryValueBytes = 16 * 1024 * 1024;
 
 QByteArray nativePath(const QString &path)
 {
@@ -200,6 +203,9 @@ BackendFailure::Kind kindOf(int rc, const QString &message)
     case SQLITE_AUTH:
         return Kind::NotAuthorized;
     case SQLITE_ERROR:
+        // The library words a refused function as a plain error.
+        if (message.startsWith(QLatin1String("not authorized")))
+            return Kind::NotAuthorized;
         if (message.startsWith(QLatin1String("no such table")))
             return Kind::NoSuchTable;
         if (message.startsWith(QLatin1String("no such column")))
@@ -274,15 +280,63 @@ private:
     sqlite3_stmt *m_stmt;
 };
 
+// The functions a restricted connection may call: SQL's ordinary scalar,
+// aggregate, window, date and JSON functions and the engine's LIKE. Nothing
+// that reaches outside the query (load_extension, fts3_tokenizer, the
+// cipher's export and settings) is among them.
+bool isAllowedFunction(const char *name)
+{
+    static const QSet<QByteArray> allowed = [] {
+        QSet<QByteArray> names;
+        for (const char *n : {
+                 // scalar
+                 "abs", "char", "coalesce", "concat", "concat_ws", "format", "glob", "hex", "ifnull", "iif",
+                 "instr", "length", "like", "likelihood", "likely", "lower", "ltrim", "max", "min", "nullif",
+                 "octet_length", "printf", "quote", "random", "randomblob", "replace", "round", "rtrim", "sign",
+                 "soundex", "substr", "substring", "trim", "typeof", "unhex", "unicode", "unlikely", "upper",
+                 "zeroblob",
+                 // aggregate
+                 "avg", "count", "group_concat", "string_agg", "sum", "total",
+                 // window
+                 "row_number", "rank", "dense_rank", "percent_rank", "cume_dist", "ntile", "lag", "lead",
+                 "first_value", "last_value", "nth_value",
+                 // date and time
+                 "date", "time", "datetime", "julianday", "unixepoch", "strftime", "timediff", "current_date",
+                 "current_time", "current_timestamp",
+                 // mathematics
+                 "acos", "acosh", "asin", "asinh", "atan", "atan2", "atanh", "ceil", "ceiling", "cos", "cosh",
+                 "degrees", "exp", "floor", "ln", "log", "log10", "log2", "mod", "pi", "pow", "power", "radians",
+                 "sin", "sinh", "sqrt", "tan", "tanh", "trunc",
+                 // JSON
+                 "json", "json_array", "json_array_length", "json_extract", "json_object", "json_quote",
+                 "json_type", "json_valid", "json_group_array", "json_group_object"})
+            names.insert(QByteArray(n));
+        return names;
+    }();
+    return name && allowed.contains(QByteArray(name).toLower());
+}
+
+// Tables a restricted connection never reads: the users (their passwords
+// are no report's business) and the views of raw pages, which hold them too.
+bool isHiddenTable(const char *name)
+{
+    for (const char *hidden : {"users", "sqlite_dbpage", "dbstat"})
+        if (name && qstricmp(name, hidden) == 0)
+            return true;
+    return false;
+}
+
 // Only reading is authorised on a restricted connection.
-int authorizeReadOnly(void *, int action, const char *, const char *, const char *, const char *)
+int authorizeReadOnly(void *, int action, const char *arg1, const char *arg2, const char *, const char *)
 {
     switch (action) {
     case SQLITE_SELECT:
-    case SQLITE_READ:
-    case SQLITE_FUNCTION:
     case SQLITE_RECURSIVE:
         return SQLITE_OK;
+    case SQLITE_READ:
+        return isHiddenTable(arg1) ? SQLITE_DENY : SQLITE_OK;
+    case SQLITE_FUNCTION:
+        return isAllowedFunction(arg2) ? SQLITE_OK : SQLITE_DENY;
     default:
         return SQLITE_DENY;
     }
@@ -453,7 +507,36 @@ std::unique_ptr<BackendStatement> SqlCipherConnection::prepare(const QByteArray 
         *rest = QByteArray(tail ? tail : "");
     if (!stmt)
         return nullptr;
+    if (readsHiddenTable(stmt)) {
+        sqlite3_finalize(stmt);
+        throw BackendFailure{BackendFailure::Kind::NotAuthorized, QStringLiteral("access to users is prohibited"),
+                             QString::fromUtf8(sqlite3_errstr(SQLITE_AUTH))};
+    }
     return std::make_unique<SqlCipherStatement>(stmt);
+}
+
+// Whether the statement opens a table or index that a restricted connection
+// never reads. The authorizer sees only the columns read, so a count of
+// the rows would pass it: the compiled program tells every table it opens.
+bool SqlCipherConnection::readsHiddenTable(sqlite3_stmt *stmt)
+{
+    if (m_hiddenPages.isEmpty())
+        return false;
+    const QByteArray explain = QByteArray("EXPLAIN ") + sqlite3_sql(stmt);
+    sqlite3_stmt *program = nullptr;
+    if (sqlite3_prepare_v2(m_db, explain.constData(), int(explain.size()), &program, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(program);
+        return true; // not known, so not run
+    }
+    bool hidden = false;
+    // Columns: addr, opcode, p1, p2 (the root page), p3 (the database, 0 = main).
+    while (!hidden && program && sqlite3_step(program) == SQLITE_ROW) {
+        const auto *op = reinterpret_cast<const char *>(sqlite3_column_text(program, 1));
+        hidden = op && (qstrcmp(op, "OpenRead") == 0 || qstrcmp(op, "ReopenIdx") == 0)
+                 && sqlite3_column_int(program, 4) == 0 && m_hiddenPages.contains(sqlite3_column_int(program, 3));
+    }
+    sqlite3_finalize(program);
+    return hidden;
 }
 
 BackendFailure SqlCipherConnection::failureOf(int code) const
@@ -491,7 +574,16 @@ void SqlCipherConnection::setQueryOnly(bool on)
 void SqlCipherConnection::restrictToQueries()
 {
     run("PRAGMA query_only = 1");
+    // The pages where the hidden tables and their indexes begin.
+    m_hiddenPages.clear();
+    const std::unique_ptr<BackendStatement> pages =
+        prepare("SELECT rootpage FROM sqlite_master WHERE lower(tbl_name) IN ('users') AND rootpage > 0");
+    while (pages->step())
+        m_hiddenPages.insert(int(pages->integer(0)));
     sqlite3_set_authorizer(m_db, authorizeReadOnly, nullptr);
+    // A value past the bound fails its query (TooBig) instead of taking
+    // the process's memory.
+    sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, kQueryValueBytes);
 }
 
 QString SqlCipherConnection::tableName(const QString &anyCase)

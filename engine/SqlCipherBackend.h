@@ -2,6 +2,8 @@
 
 #include "engine/Backend.h"
 
+#include <QSet>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -66,6 +68,7 @@ private:
     bool holdSnapshot();
     void copyPages(sqlite3 *dest, const std::function<bool(int)> &progress);
     static int checkStop(void *connection);
+    bool readsHiddenTable(sqlite3_stmt *stmt);
 
     sqlite3 *m_db = nullptr;
     QByteArray m_rawKey;
@@ -73,6 +76,7 @@ private:
     int m_pageSize = 0;
     bool m_plain = false;
     std::function<bool()> m_stopCheck;
+    QSet<int> m_hiddenPages; // restricted: root pages never opened
 };
 
 // SQLite's own connection under an open Database, or null when the database

@@ -1,5 +1,7 @@
 #include "reports/ReportData.h"
 
+#include "reports/ReportPictures.h"
+
 #include "data/Schema.h"
 
 #include "engine/Database.h"
@@ -7,19 +9,18 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
+#include <QDeadlineTimer>
 
 namespace reports {
 
 namespace {
 
+// The person's picture and the logo, read as any picture of a report is.
 QImage readImage(const QString &path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (path.isEmpty())
         return {};
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    return reader.read(); // null when the file is no picture
+    return readPicture(path, {QFileInfo(path).absolutePath()}, QDeadlineTimer(kPictureReadMs), nullptr);
 }
 
 QString asText(const QVariant &v)
@@ -55,6 +56,14 @@ const QueryResult *ReportData::result(const QString &name) const
         if (r.name == name)
             return &r;
     return nullptr;
+}
+
+void readReportPictures(ReportData &data)
+{
+    if (data.picture.isNull())
+        data.picture = readImage(std::exchange(data.pictureFile, QString()));
+    if (data.logo.isNull())
+        data.logo = readImage(std::exchange(data.logoFile, QString()));
 }
 
 qint64 ReportData::rowCount() const
@@ -136,6 +145,7 @@ void QueryRunner::begin(const ReportDefinition &def, const QMap<QString, QString
     m_data.def = def;
     m_data.parameters = def.parameterValues(values);
     m_data.today = places.today;
+    m_data.pictureFolders = places.pictureFolders;
     try {
         m_checked = m_open();
         engine::restrictToQueries(*m_checked);
@@ -174,8 +184,10 @@ void QueryRunner::begin(const ReportDefinition &def, const QMap<QString, QString
         } catch (const engine::EngineError &e) {
             m_checked.reset();
             if (e.number() == engine::ErrNotAQuery)
-                throw ReportError(def.messageAt(q.line, QStringLiteral("%1 ليس استعلام قراءة؛ لا يسمح للتقرير بتغيير البيانات")
-                                                            .arg(where)));
+                throw ReportError(def.messageAt(
+                    q.line, QStringLiteral("%1 مرفوض: لا يسمح للتقرير إلا بقراءة البيانات بالدوال المعتادة، "
+                                           "ولا يقرأ جدول المستخدمين (%2)")
+                                .arg(where, e.description())));
             throw ReportError(def.messageAt(q.line, QStringLiteral("%1 خاطئ: %2").arg(where, e.description())));
         } catch (const ReportError &) {
             m_checked.reset();
@@ -185,8 +197,8 @@ void QueryRunner::begin(const ReportDefinition &def, const QMap<QString, QString
 
     const QString pictureName = def.pictureFile(m_data.parameters);
     if (!pictureName.isEmpty() && !places.pictureDir.isEmpty())
-        m_data.picture = readImage(QDir(places.pictureDir).filePath(pictureName));
-    m_data.logo = readImage(places.logoFile);
+        m_data.pictureFile = QDir(places.pictureDir).filePath(pictureName);
+    m_data.logoFile = places.logoFile;
 }
 
 core::BackgroundQuery::Request QueryRunner::request(const Planned &query) const
@@ -197,6 +209,7 @@ core::BackgroundQuery::Request QueryRunner::request(const Planned &query) const
     r.result = core::BackgroundQuery::Result::Rows;
     r.inlineDb = m_checked.get();
     r.openSpec = m_checked->openSpec(); // the worker opens its own with the derived key
+    r.queriesOnly = true;               // and it gets the same checks as this one
     // One row past the limit tells that the report is too long.
     r.maxRows = qMax<qint64>(0, m_data.def.maxRows - m_total) + 1;
     return r;
@@ -249,6 +262,7 @@ ReportData QueryRunner::run(const ReportDefinition &def, const QMap<QString, QSt
         }
         addRows(m_query->take());
     }
+    readReportPictures(m_data);
     return std::move(m_data);
 }
 

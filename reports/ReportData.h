@@ -34,6 +34,9 @@ struct ReportPlaces {
     QString pictureDir; // the persons' pictures
     QString logoFile;   // the office logo (may be missing)
     QString today;      // the date printed on the report, "yyyy/mm/dd"
+    // Where the pictures a layout names may come from: the picture, data
+    // and program folders.
+    QStringList pictureFolders = {};
 };
 
 // Everything a report shows: its definition, the parameter values, the
@@ -44,11 +47,19 @@ struct ReportData {
     QList<QueryResult> results;
     QImage picture; // the person's picture; null when there is none
     QImage logo;
+    // Where picture and logo are read from, by readReportPictures().
+    QString pictureFile;
+    QString logoFile;
     QString today;
+    QStringList pictureFolders; // see ReportPlaces
 
     const QueryResult *result(const QString &name) const;
     qint64 rowCount() const;
 };
+
+// Reads the person's picture and the logo (once): files that may be slow or
+// large, read off the window's thread.
+void readReportPictures(ReportData &data);
 
 // Runs the queries of a report on a connection of its own that answers
 // queries only (the factory opens it; the runner restricts it). Every query
@@ -73,7 +84,7 @@ public:
     ReportData run(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places);
 
     // Signals rowsRead() as rows come in, then finished() (the data in
-    // takeData()) or failed().
+    // takeData(), its pictures not yet read) or failed().
     void start(const ReportDefinition &def, const QMap<QString, QString> &values, const ReportPlaces &places);
     ReportData takeData();
 

@@ -95,10 +95,10 @@ struct Parser {
                 fail(line, QStringLiteral("اتجاه الصفحة إما portrait وإما landscape"));
         } else if (key == QLatin1String("max_rows")) {
             bool ok = false;
-            const int n = value.toInt(&ok);
+            const qlonglong n = value.toLongLong(&ok);
             if (!ok || n < 1)
                 fail(line, QStringLiteral("max_rows يجب أن يكون عددا موجبا"));
-            def.maxRows = n;
+            def.maxRows = int(qMin<qlonglong>(n, kMaxRowsCap));
         } else if (key == QLatin1String("picture")) {
             def.picture = value;
         } else {
@@ -295,7 +295,12 @@ ReportDefinition readReportFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw ReportError(QStringLiteral("ملف التقرير %1: لا يمكن قراءته (%2)").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
+    // Read no further than the bound: the file may grow meanwhile.
+    const QByteArray bytes = file.read(kMaxReportFileBytes + 1);
+    if (bytes.size() > kMaxReportFileBytes)
+        throw ReportError(QStringLiteral("ملف التقرير %1: حجمه أكبر من %2 ميغابايت، وهذا ليس ملف تقرير سليما")
+                              .arg(path)
+                              .arg(kMaxReportFileBytes / (1024 * 1024)));
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8(bytes);
     if (utf8.hasError())

@@ -48,6 +48,12 @@ struct ChartDef {
     int line = 0;
 };
 
+// The most rows a report may give, whatever its file asks: the rows are held
+// in memory and laid out as pages.
+inline constexpr int kMaxRowsCap = 200000;
+// A larger report file is refused unread.
+inline constexpr qint64 kMaxReportFileBytes = 4 * 1024 * 1024;
+
 // One report file, read and checked.
 struct ReportDefinition {
     QString path;
@@ -55,7 +61,7 @@ struct ReportDefinition {
     QString title;
     QStringList parameters; // a prefix of from_date, to_date, caller; or tamrel_no
     bool landscape = false;
-    int maxRows = 50000;    // rows of all queries together
+    int maxRows = 50000;    // rows of all queries together, at most kMaxRowsCap
     QString picture;        // file in the picture folder, with {parameter} parts
     QList<QueryDef> queries;
     QList<ChartDef> charts;

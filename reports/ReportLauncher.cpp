@@ -157,7 +157,8 @@ bool ReportLauncher::showReport(const QString &reportName, const core::ReportVal
     });
     const ReportPlaces places{store.config().pictureDir,
                               QDir(store.programDir()).filePath(QStringLiteral("pictures/piclogo.jpg")),
-                              reportDate(m_ctx.logon)};
+                              reportDate(m_ctx.logon),
+                              {store.config().pictureDir, store.config().dataDir, store.programDir()}};
     const QString preparing = QStringLiteral("جاري إعداد التقرير: %1").arg(def.title);
     busy().start(preparing);
 
@@ -212,8 +213,10 @@ void ReportLauncher::chartsAndLayout(std::shared_ptr<ReportData> data)
     m_work.start(
         [data, charts, doc, error, partial](const core::BackgroundTask::Control &) {
             try {
+                readReportPictures(*data);
                 auto built = std::make_shared<ReportDocument>(renderHtml(*data, partial ? kPreviewRows : 0),
-                                                              reportImages(*data, charts), data->def.landscape);
+                                                              reportImages(*data, charts), data->def.landscape,
+                                                              data->pictureFolders);
                 built->handToApplicationThread();
                 *doc = built;
             } catch (const ReportError &e) {

@@ -1,11 +1,13 @@
 #include "reports/ReportRender.h"
 
 #include "reports/ListTable.h"
+#include "reports/ReportPictures.h"
 
 #include <kainjow/mustache.hpp>
 
 #include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFont>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
@@ -242,6 +244,60 @@ QList<HtmlPiece> splitHtml(const QString &html)
     return pieces;
 }
 
+// The rich text of a report: nothing it names is read on its own, from a
+// file or elsewhere; every picture is given to it beforehand.
+class ReportTextDocument final : public QTextDocument {
+protected:
+    QVariant loadResource(int, const QUrl &) override { return {}; }
+};
+
+// The pictures of one layout, read once whatever the number of parts.
+struct LayoutPictures {
+    QStringList folders;
+    QDeadlineTimer deadline;
+    QMap<QString, QImage> read;
+    QMap<QString, QString> refused; // name -> why
+};
+
+// Gives the document every picture it names, read from the allowed
+// folders; a picture that cannot be is replaced by a note saying why. Runs
+// before the document is laid out, which would read the pictures it lacks
+// by itself.
+void placePictures(QTextDocument &doc, LayoutPictures &pictures)
+{
+    QList<QPair<int, QString>> found; // position, name
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (f.charFormat().isImageFormat())
+                for (int i = 0; i < f.length(); ++i)
+                    found.append({f.position() + i, f.charFormat().toImageFormat().name()});
+        }
+    for (auto it = found.crbegin(); it != found.crend(); ++it) {
+        const QString &name = it->second;
+        if (doc.resource(QTextDocument::ImageResource, QUrl(name)).isValid())
+            continue;
+        if (!pictures.read.contains(name) && !pictures.refused.contains(name)) {
+            QString why;
+            const QImage image = readPicture(name, pictures.folders, pictures.deadline, &why);
+            if (image.isNull())
+                pictures.refused.insert(name, why);
+            else
+                pictures.read.insert(name, image);
+        }
+        if (pictures.read.contains(name)) {
+            doc.addResource(QTextDocument::ImageResource, QUrl(name), pictures.read.value(name));
+            continue;
+        }
+        QTextCursor cursor(&doc);
+        cursor.setPosition(it->first);
+        cursor.setPosition(it->first + 1, QTextCursor::KeepAnchor);
+        QTextCharFormat note;
+        note.setForeground(QColor(0x55, 0x55, 0x55));
+        cursor.insertText(QStringLiteral("[صورة لم تعرض: %1 - %2]").arg(name.left(80), pictures.refused.value(name)), note);
+    }
+}
+
 // True when the rich text shows nothing at all.
 bool showsNothing(const QTextDocument &doc, const QString &html)
 {
@@ -400,7 +456,8 @@ void ReportDocument::Flow::addRichText(std::unique_ptr<QTextDocument> doc)
     rich.push_back(std::move(part));
 }
 
-ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape)
+ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape,
+                               const QStringList &pictureFolders)
     : m_landscape(landscape)
 {
     // A4 in the layout's pixels (96 per inch).
@@ -416,14 +473,14 @@ ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> 
     QFont font(QStringLiteral("Noto Sans Arabic"));
     font.setPointSizeF(11);
 
+    LayoutPictures pictures{pictureFolders, QDeadlineTimer(kPictureReadMs), {}, {}};
     for (HtmlPiece &piece : splitHtml(html)) {
         if (piece.table) {
             piece.table->layout(m_page.width() - 2 * kMargin, font, m_metrics.get());
             m_flow->addTable(std::move(*piece.table));
             continue;
         }
-        auto doc = std::make_unique<QTextDocument>();
-        doc->documentLayout()->setPaintDevice(m_metrics.get());
+        std::unique_ptr<QTextDocument> doc = std::make_unique<ReportTextDocument>();
         doc->setUndoRedoEnabled(false);
         doc->setDefaultFont(font);
         QTextOption option = doc->defaultTextOption();
@@ -435,6 +492,8 @@ ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> 
         doc->setHtml(piece.html);
         if (showsNothing(*doc, piece.html))
             continue;
+        placePictures(*doc, pictures);
+        doc->documentLayout()->setPaintDevice(m_metrics.get());
         QTextFrameFormat root = doc->rootFrame()->frameFormat();
         root.setLeftMargin(kMargin);
         root.setRightMargin(kMargin);

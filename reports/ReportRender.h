@@ -38,7 +38,11 @@ inline constexpr const char *kLogoResource = "report-image:logo";
 // text. May be built on any thread; once built it is only painted.
 class ReportDocument {
 public:
-    ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape);
+    // Pictures the HTML names besides `images` are read from
+    // `pictureFolders` only (see readPicture); one that cannot be is left
+    // out with a note in its place. Nothing else is ever read from a file.
+    ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape,
+                   const QStringList &pictureFolders = {});
     ~ReportDocument();
     ReportDocument(const ReportDocument &) = delete;
     ReportDocument &operator=(const ReportDocument &) = delete;

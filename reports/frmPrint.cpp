@@ -186,7 +186,7 @@ void frmPrint::produce(const QString &activity,
     m_work.start(
         [data, images, output, ok, busy](const core::BackgroundTask::Control &control) {
             try {
-                const ReportDocument doc(renderHtml(*data), images, data->def.landscape);
+                const ReportDocument doc(renderHtml(*data), images, data->def.landscape, data->pictureFolders);
                 *ok = output(doc, [&control, busy](int page, int count) {
                     // Carried to the window's thread by the panel itself.
                     busy->setDetail(QStringLiteral("الصفحة %1 من %2").arg(page + 1).arg(count));

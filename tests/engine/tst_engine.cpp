@@ -3,6 +3,7 @@
 
 #include "engine/Database.h"
 #include "engine/QueryCursor.h"
+#include "engine/ReadOnlyQuery.h"
 #include "engine/SqlCipherBackend.h"
 #include "engine/TableCursor.h"
 #include "engine/TextRules.h"
@@ -700,6 +701,46 @@ private slots:
         QCOMPARE(errorOf([&] { m_db->backupTo(stopped, [](int) { return false; }); }), int(ErrOperationCanceled));
         QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral("stopped.mdb*")}).isEmpty());
         QVERIFY(!m_db->inTransaction());
+    }
+
+    // A connection restricted to queries reads, with the ordinary functions
+    // only, never the users table, and makes no value past its bound.
+    void restrictedConnectionRefuses_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<int>("error"); // 0: runs
+        QTest::newRow("ordinary functions") << QStringLiteral(
+            "select count(*), max(NAME), substr(NAME, 1, 2), cast(length(NAME) as text) || upper('x'), "
+            "coalesce(null, 1), group_concat(NAME), round(1.5), date('now'), current_date, NAME like 'w%' "
+            "from witnesses") << 0;
+        QTest::newRow("value inside the bound") << QStringLiteral("select length(hex(zeroblob(1000000)))") << 0;
+        QTest::newRow("users column") << QStringLiteral("select PASSWORD from users") << int(ErrNotAQuery);
+        QTest::newRow("users count") << QStringLiteral("select count(*) from USERS") << int(ErrNotAQuery);
+        QTest::newRow("users in a subquery")
+            << QStringLiteral("select NAME from witnesses where NAME in (select USER_ID from main.users)") << int(ErrNotAQuery);
+        QTest::newRow("fts3_tokenizer") << QStringLiteral("select hex(fts3_tokenizer('simple'))") << int(ErrNotAQuery);
+        QTest::newRow("sqlcipher_export") << QStringLiteral("select sqlcipher_export('temp')") << int(ErrNotAQuery);
+        QTest::newRow("load_extension") << QStringLiteral("select load_extension('/tmp/x.so')") << int(ErrNotAQuery);
+        QTest::newRow("sqlite_version") << QStringLiteral("select sqlite_version()") << int(ErrNotAQuery);
+        QTest::newRow("huge value") << QStringLiteral("select hex(zeroblob(200000000))") << int(ErrEngine);
+        QTest::newRow("value past the bound") << QStringLiteral("select length(hex(zeroblob(9000000)))") << int(ErrEngine);
+    }
+    void restrictedConnectionRefuses()
+    {
+        QFETCH(QString, sql);
+        QFETCH(int, error);
+        m_db->execute(QStringLiteral("CREATE TABLE users (USER_ID TEXT PRIMARY KEY, PASSWORD TEXT)"));
+        m_db->execute(QStringLiteral("insert into users values ('u', 'secret')"));
+        addWitness(QStringLiteral("w1"));
+        restrictToQueries(*m_db);
+        const int got = errorOf([&] {
+            ReadOnlyQuery q(*m_db, sql);
+            while (q.next())
+                QVERIFY(!q.value(0).toString().contains(QLatin1String("secret")));
+        });
+        QCOMPARE(got, error);
+        // The connection still reads afterwards.
+        QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 1);
     }
 
     void reportedWriteSurvivesAKilledProcess()

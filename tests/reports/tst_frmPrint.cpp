@@ -185,6 +185,26 @@ private slots:
 
     // A long list: the preview shows its first pages at once; navigation
     // moves through them; saving writes every row.
+    // A picture of the picture folder is in the saved report as in the
+    // preview; one from anywhere else is a note in both.
+    void layoutPicturesInPreviewAndPdf()
+    {
+        Fixture f(5);
+        QImage stamp(16, 16, QImage::Format_RGB32);
+        stamp.fill(Qt::blue);
+        QDir().mkpath(f.store.config().pictureDir);
+        QVERIFY(stamp.save(QDir(f.store.config().pictureDir).filePath(QStringLiteral("stamp.png"))));
+        f.writeReport(QStringLiteral("stamped"),
+                      QStringLiteral("[report]\ntitle=T\n[query rows]\nSELECT tamrel_no FROM tamrel\n[layout]\n"
+                                     "<p>start <img src=\"stamp.png\"> <img src=\"/dev/zero\"> end</p>\n"));
+        QVERIFY(f.show(QStringLiteral("stamped")));
+        f.dialogs.pdfPath = f.folder.path(QStringLiteral("stamped.pdf"));
+        QVERIFY(f.output("cmdPdf"));
+        const QString text = ReportWorld::pdfToText(f.dialogs.pdfPath);
+        QCOMPARE(text.count(QStringLiteral("صورة لم تعرض")), 1);
+        QVERIFY2(text.contains(QStringLiteral("dev/zero")) && !text.contains(QStringLiteral("stamp.png")), qPrintable(text));
+    }
+
     void longListPreviewNavigationAndWholePdf()
     {
         Fixture f(kPreviewRows + 150);

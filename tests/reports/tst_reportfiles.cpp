@@ -1,7 +1,14 @@
 #include "ReportWorld.h"
 #include "support/TestMain.h"
 
+#include "reports/ReportPictures.h"
+
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 using namespace reports;
 
@@ -13,6 +20,45 @@ const QString kMinimal = QStringLiteral("[report]\ntitle = T\n[query rows]\nSELE
 
 class TstReportFiles : public QObject {
     Q_OBJECT
+
+    // Picture, data and program folders under `program`, holding pictures,
+    // a named pipe, a link out, a file too large and one that is no picture;
+    // one picture lies outside them all.
+    static QStringList pictureWorld(const QString &program, const QString &outside)
+    {
+        const QStringList folders{program + QStringLiteral("/pictures"), program + QStringLiteral("/data"), program};
+        for (const QString &f : folders)
+            QDir().mkpath(f);
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        picture.save(folders.at(0) + QStringLiteral("/good.png"));
+        picture.save(folders.at(1) + QStringLiteral("/inside.png"));
+        picture.save(folders.at(2) + QStringLiteral("/prog.png"));
+        picture.save(outside + QStringLiteral("/else.png"));
+        QFile::link(outside + QStringLiteral("/else.png"), folders.at(0) + QStringLiteral("/link.png"));
+        ::mkfifo(QFile::encodeName(folders.at(0) + QStringLiteral("/pipe.png")).constData(), 0600);
+        QFile huge(folders.at(0) + QStringLiteral("/huge.png"));
+        if (huge.open(QIODevice::WriteOnly))
+            huge.resize(kMaxPictureBytes + 1);
+        QFile text(folders.at(0) + QStringLiteral("/text.png"));
+        if (text.open(QIODevice::WriteOnly))
+            text.write("not a picture");
+        return folders;
+    }
+
+    static QString pdfWith(const ReportDocument &doc)
+    {
+        const QString path = QDir::temp().filePath(QStringLiteral("velm-pictures-%1.pdf").arg(QCoreApplication::applicationPid()));
+        {
+            QPdfWriter writer(path);
+            doc.prepareDevice(writer);
+            if (!doc.print(writer))
+                return QStringLiteral("<print failed>");
+        }
+        const QString text = ReportWorld::pdfToText(path);
+        QFile::remove(path);
+        return text;
+    }
 
 private slots:
     // Every way a file can be broken gives one message naming the file
@@ -92,6 +138,11 @@ private slots:
         QTest::newRow("attach") << QStringLiteral("ATTACH DATABASE '/tmp/velm-leak.db' AS leak");
         QTest::newRow("pragma") << QStringLiteral("PRAGMA query_only = 0");
         QTest::newRow("cte delete") << QStringLiteral("WITH x AS (SELECT 1) DELETE FROM tamrel");
+        QTest::newRow("users") << QStringLiteral("SELECT USER_ID, PASSWORD FROM users");
+        QTest::newRow("users counted") << QStringLiteral("SELECT count(*) FROM Users");
+        QTest::newRow("fts3_tokenizer") << QStringLiteral("SELECT hex(fts3_tokenizer('simple')) AS x");
+        QTest::newRow("export") << QStringLiteral("SELECT sqlcipher_export('temp') AS x");
+        QTest::newRow("load_extension") << QStringLiteral("SELECT load_extension('/tmp/velm-evil.so') AS x");
     }
     void writesAreRefusedBeforeAnythingRuns()
     {
@@ -154,6 +205,130 @@ private slots:
         // The preview may cut the lists; the counts stay those of all rows.
         QVERIFY(renderHtml(data, 1).contains(QStringLiteral("|3")));
         QVERIFY(!renderHtml(data, 1).contains(QStringLiteral("بلال")));
+    }
+
+    // A value past the bound or a row count past the cap stops the report
+    // with a message; a file past the size bound is not read at all.
+    void hugeReportsAreBounded()
+    {
+        ReportWorld w(30);
+        w.writeReport(QStringLiteral("huge"), QStringLiteral("[report]\ntitle=T\n[query rows]\n"
+                                                             "SELECT hex(zeroblob(200000000)) AS x\n[layout]\n{{#rows}}{{x}}{{/rows}}"));
+        try {
+            w.run(QStringLiteral("huge"));
+            QFAIL("ran");
+        } catch (const ReportError &e) {
+            QVERIFY2(e.message().contains(w.reportFile(QStringLiteral("huge"))), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("الاستعلام rows خاطئ")), qPrintable(e.message()));
+        }
+        for (const QString &asked : {QStringLiteral("100000000"), QStringLiteral("99999999999")})
+            QCOMPARE(parseReport(QStringLiteral("[report]\ntitle=T\nmax_rows = %1\n").arg(asked) + kMinimal.mid(19),
+                                 QStringLiteral("/d/x.rpt")).maxRows,
+                     kMaxRowsCap);
+
+        QString big = kMinimal + QStringLiteral("<!--");
+        big += QString(int(kMaxReportFileBytes), QLatin1Char('x')) + QStringLiteral("-->");
+        w.writeReport(QStringLiteral("big"), big);
+        try {
+            readReportFile(w.reportFile(QStringLiteral("big")));
+            QFAIL("read");
+        } catch (const ReportError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("ملف التقرير %1:").arg(w.reportFile(QStringLiteral("big")))),
+                     qPrintable(e.message()));
+        }
+        w.writeReport(QStringLiteral("big"), kMinimal + QString(int(kMaxReportFileBytes) - 200, QLatin1Char(' ')));
+        QCOMPARE(readReportFile(w.reportFile(QStringLiteral("big"))).title, QStringLiteral("T"));
+    }
+
+    // A query that outlasts the inline moment goes on on a worker's
+    // connection, which has every check of the first one.
+    void theWorkerConnectionIsRestrictedToo_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("expected");
+        const QString slow = QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000000) ");
+        QTest::newRow("value past the bound")
+            << slow + QStringLiteral("SELECT length(hex(zeroblob(9000000 + c - c))) AS x FROM (SELECT count(*) AS c FROM n)")
+            << QStringLiteral("الاستعلام rows خاطئ");
+        QTest::newRow("export") << slow + QStringLiteral("SELECT sqlcipher_export('temp') AS x FROM (SELECT count(*) AS c FROM n)")
+                                << QStringLiteral("مرفوض");
+    }
+    void theWorkerConnectionIsRestrictedToo()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, expected);
+        const testsupport::ProgramInlineBudget programBudget;
+        ReportWorld w(5);
+        w.writeReport(QStringLiteral("slow"), QStringLiteral("[report]\ntitle=T\n[query rows]\n%1\n[layout]\n{{#rows}}{{x}}{{/rows}}").arg(sql));
+        QueryRunner runner([&w] { return w.store.openViewConnection(); });
+        QSignalSpy failed(&runner, &QueryRunner::failed);
+        QSignalSpy finished(&runner, &QueryRunner::finished);
+        runner.start(readReportFile(w.reportFile(QStringLiteral("slow"))), {}, {});
+        QTRY_VERIFY_WITH_TIMEOUT(failed.size() + finished.size() > 0, 60000);
+        QCOMPARE(finished.size(), 0);
+        const QString message = failed.first().first().toString();
+        QVERIFY2(message.contains(expected), qPrintable(message));
+        QVERIFY2(!message.contains(QStringLiteral("readonly")), qPrintable(message));
+    }
+
+    // Pictures come only from the allowed folders, only regular files of
+    // bounded size; anything else is refused with a reason.
+    void picturesComeOnlyFromTheFolders_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("why"); // empty: read
+        QTest::newRow("relative, picture folder") << QStringLiteral("good.png") << QString();
+        QTest::newRow("absolute, data folder") << QStringLiteral("@data/inside.png") << QString();
+        QTest::newRow("file url, program folder") << QStringLiteral("file://@program/prog.png") << QString();
+        QTest::newRow("device") << QStringLiteral("/dev/zero") << QStringLiteral("مجلد");
+        QTest::newRow("outside") << QStringLiteral("@outside/else.png") << QStringLiteral("مجلد");
+        QTest::newRow("climbing out") << QStringLiteral("../../../../@outside/else.png") << QStringLiteral("مجلد");
+        QTest::newRow("link out") << QStringLiteral("link.png") << QStringLiteral("مجلد");
+        QTest::newRow("named pipe") << QStringLiteral("pipe.png") << QStringLiteral("عاديا");
+        QTest::newRow("too large") << QStringLiteral("huge.png") << QStringLiteral("16");
+        QTest::newRow("not a picture") << QStringLiteral("text.png") << QStringLiteral("ليس صورة");
+        QTest::newRow("web") << QStringLiteral("http://example.com/a.png") << QStringLiteral("مجلد");
+        QTest::newRow("missing") << QStringLiteral("nothing.png") << QStringLiteral("مجلد");
+    }
+    void picturesComeOnlyFromTheFolders()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, why);
+        QTemporaryDir program, outside;
+        const QStringList folders = pictureWorld(program.path(), outside.path());
+        name.replace(QStringLiteral("@data"), folders.at(1)).replace(QStringLiteral("@program"), folders.at(2))
+            .replace(QStringLiteral("@outside"), outside.path());
+        QString reason;
+        QElapsedTimer clock;
+        clock.start();
+        const QImage image = readPicture(name, folders, QDeadlineTimer(kPictureReadMs), &reason);
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(image.isNull(), !why.isEmpty());
+        QVERIFY2(reason.contains(why), qPrintable(reason));
+    }
+
+    // In a layout, a picture that may not be read is left out with a note;
+    // the report is laid out at once, without reading a device or a pipe.
+    void layoutPicturesAreReadSafely()
+    {
+        QTemporaryDir program, outside;
+        const QStringList folders = pictureWorld(program.path(), outside.path());
+        ReportData data;
+        data.def = parseReport(kMinimal, QStringLiteral("/d/pics.rpt"));
+        data.def.layout = QStringLiteral("<p>start <img src=\"/dev/zero\"> <img src=\"&#47;dev&#47;zero\"> "
+                                         "<img src=\"pipe.png\"> <img src=\"%1/else.png\"> <img src=\"good.png\"> end</p>"
+                                         "<table background=\"%1/else.png\"><tr><td>x</td></tr></table>")
+                              .arg(outside.path());
+        QElapsedTimer clock;
+        clock.start();
+        const ReportDocument doc(renderHtml(data), {}, false, folders);
+        QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(doc.pageCount(), 1);
+        const QString text = pdfWith(doc);
+        QCOMPARE(text.count(QStringLiteral("صورة لم تعرض")), 4);
+        QVERIFY2(text.contains(QStringLiteral("dev/zero")) && text.contains(QStringLiteral("pipe.png")), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("good.png")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("start")) && text.contains(QStringLiteral("end")));
     }
 
     void rowLimitStopsTheReport()
