@@ -43,7 +43,8 @@ OpenResult DataConnections::openMain(QString dbFile, const std::function<QString
             return {true, 0, {}};
         } catch (const engine::EngineError &e) {
             const int n = e.number();
-            if (n == engine::ErrObjectNotFound)
+            // A damaged file is refused as a foreign one is: untouched.
+            if (n == engine::ErrObjectNotFound || n == engine::ErrDamagedFile)
                 return {false, n, QStringLiteral("Invalid Access")};
             // A file another workstation keeps locked (past the engine's
             // own waiting) is tried again too, within the same bound.

@@ -35,7 +35,8 @@ public:
     DataConnections &operator=(const DataConnections &) = delete;
 
     // Opens the main connection on dbFile, closing it first when open. A
-    // file without the office schema is refused (3011, "Invalid Access");
+    // file without the office schema (3011) or a damaged one (3049, cut
+    // short) is refused with "Invalid Access";
     // a missing, unnamed or locked file is tried again up to kOpenAttempts
     // times, on the file `beforeRetry` (when given) returns.
     OpenResult openMain(QString dbFile, const std::function<QString()> &beforeRetry);

@@ -404,7 +404,22 @@ void Database::setStopCheck(std::function<bool()> check, int interval)
         m_connection->setStopCheck(std::move(check), interval);
 }
 
-void Database::backupTo(const QString &destinationPath, const BackupProgress &progress)
+void Database::checkIntegrity()
+{
+    QString verdict;
+    try {
+        verdict = scalar(QStringLiteral("PRAGMA integrity_check(1)")).toString();
+    } catch (const EngineError &e) {
+        // A page that does not decrypt or a tree that does not hold.
+        if (e.number() == ErrOperationCanceled)
+            throw;
+        verdict = e.description();
+    }
+    if (verdict != QLatin1String("ok"))
+        throw EngineError(ErrDamagedFile, QStringLiteral("The database '%1' is damaged: %2").arg(m_path, verdict));
+}
+
+void Database::backupTo(const QString &destinationPath, const BackupProgress &progress, const CopyCheck &check)
 {
     BackendConnection &c = connection();
     if (destinationPath.trimmed().isEmpty())
@@ -413,6 +428,8 @@ void Database::backupTo(const QString &destinationPath, const BackupProgress &pr
                                                                            QLatin1Char('0'));
     try {
         c.copyTo(temp, progress);
+        if (check)
+            check(temp);
     } catch (const EngineError &e) {
         removeCopy(temp);
         throw EngineError(e.number(), QStringLiteral("Backup to '%1' failed: %2").arg(destinationPath, e.description()));

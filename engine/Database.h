@@ -93,12 +93,21 @@ public:
     // Called between the steps of a backup with the share copied (0..100);
     // returning false stops the copy.
     using BackupProgress = std::function<bool(int percent)>;
+    // Examines the finished copy under its temporary name before it takes
+    // the destination's name; throws EngineError to refuse it.
+    using CopyCheck = std::function<void(const QString &copyPath)>;
     // Copies the whole database, consistently, into a new file encrypted with
     // the same key and page size, a few megabytes per step. Writes a
-    // temporary file <destination>.part-<random> first and renames it, so
-    // the destination is either complete or untouched; a stopped or failed
-    // copy leaves nothing behind (3059 when stopped).
-    void backupTo(const QString &destinationPath, const BackupProgress &progress = {});
+    // temporary file <destination>.part-<random> first, lets `check` examine
+    // it and renames it, so the destination is either a complete, checked
+    // copy or untouched; a stopped, failed or refused copy leaves nothing
+    // behind (3059 when stopped).
+    void backupTo(const QString &destinationPath, const BackupProgress &progress = {},
+                  const CopyCheck &check = {});
+
+    // Reads every page, table and index of the file: throws 3049 when
+    // anything is damaged (3059 when the stop check ends it).
+    void checkIntegrity();
 
     qint64 lastInsertRowId() const;
     // Rows changed by the last write of this connection.

@@ -140,6 +140,16 @@ QByteArray fileHead(const QString &path, int bytes)
     return head;
 }
 
+// A copy cut short or a disk that filled up leaves a file that ends inside
+// a page; the engine would read it as far as it goes and write on it.
+bool wholePages(const QString &path, int pageSize)
+{
+    struct stat st {};
+    if (::stat(nativePath(path).constData(), &st) != 0)
+        return true; // gone meanwhile: the next read says so
+    return pageSize > 0 && st.st_size % pageSize == 0;
+}
+
 // The first read of a keyed file tells whether key and page size fit.
 // A lock held by another process opening or closing the file is waited
 // for (busy timeout), a few times over.
@@ -355,6 +365,10 @@ std::unique_ptr<SqlCipherConnection> SqlCipherConnection::openKeyed(const QStrin
         sqlite3 *db = openHandle(path, SQLITE_OPEN_READWRITE);
         keyWithPageSize(db, key, size);
         const int rc = probe(db);
+        if (rc == SQLITE_OK && !wholePages(path, size)) {
+            sqlite3_close_v2(db);
+            throw EngineError(ErrDamagedFile, QStringLiteral("The database '%1' is cut short.").arg(path));
+        }
         if (rc == SQLITE_OK)
             return std::unique_ptr<SqlCipherConnection>(new SqlCipherConnection(db, rawKey, salt, size, false));
         sqlite3_close_v2(db);

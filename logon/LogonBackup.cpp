@@ -34,6 +34,19 @@ void removeLeftovers(const QString &destination)
         folder.remove(name);
 }
 
+// A copy takes the backup's name only when it opens with the key, holds
+// the office tables and passes the integrity check: a damaged database
+// never replaces a sound backup.
+void checkCopy(const engine::Database &source, const QString &copyPath, const std::function<bool()> &stop)
+{
+    engine::OpenSpec spec = source.openSpec();
+    spec.path = copyPath;
+    engine::Database copy;
+    copy.open(spec);
+    copy.setStopCheck(stop);
+    copy.checkIntegrity();
+}
+
 // Copies off the caller's thread; the caller's thread runs its events
 // meanwhile and hears of the progress. A program that ends meanwhile stops
 // the copy.
@@ -54,10 +67,14 @@ void copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const
                 } else {
                     source = core::DataConnections::openFile(dbFile);
                 }
-                source->backupTo(destination, [&](int p) {
-                    percent = p;
-                    return !control.stopRequested();
-                });
+                const auto stop = [&] { return control.stopRequested(); };
+                source->backupTo(
+                    destination,
+                    [&](int p) {
+                        percent = p;
+                        return !stop();
+                    },
+                    [&](const QString &copyPath) { checkCopy(*source, copyPath, stop); });
             } catch (const engine::EngineError &) {
                 // A missing backup folder or a full disk: the logon goes on.
             }

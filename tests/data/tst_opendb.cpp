@@ -393,6 +393,9 @@ private slots:
         QTest::newRow("zero bytes") << "zero" << 3011 << "Invalid Access";
         QTest::newRow("keyed file of another program") << "foreign" << 3011 << "Invalid Access";
         QTest::newRow("named pipe") << "fifo" << 3051 << "Invalid Access-3051";
+        // A copy cut short, a disk that filled up: not a whole number of pages.
+        QTest::newRow("last kilobyte missing") << "cut" << 3049 << "Invalid Access";
+        QTest::newRow("half a page over") << "grown" << 3049 << "Invalid Access";
     }
 
     void openFailures()
@@ -430,6 +433,12 @@ private slots:
             other.execute(QStringLiteral("PRAGMA journal_mode=DELETE"));
         } else if (kind == QLatin1String("fifo")) {
             QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else if (kind == QLatin1String("cut") || kind == QLatin1String("grown")) {
+            QVERIFY(QFile::copy(folder.placeFirstDatabase(), file));
+            QFile f(file);
+            const qint64 size = f.size();
+            QVERIFY(size % 4096 == 0 && size > 8192);
+            QVERIFY(kind == QLatin1String("cut") ? f.resize(size - 1024) : f.resize(size + 2048));
         }
         if (QFileInfo(file).isFile())
             before = readBytes(file);
