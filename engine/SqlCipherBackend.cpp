@@ -653,6 +653,12 @@ void SqlCipherConnection::copyPages(sqlite3 *dest, const std::function<bool(int)
     const int finish = sqlite3_backup_finish(backup);
     if (stopped)
         throw EngineError(ErrOperationCanceled, QStringLiteral("the copy was stopped"));
+    // A page of the source that does not decrypt (the cipher reports a plain
+    // error) or does not hold together makes a damaged copy, not a failed
+    // write: those are full, I/O, read-only and cannot-open.
+    const int kind = rc & 0xff;
+    if (kind == SQLITE_CORRUPT || kind == SQLITE_NOTADB || kind == SQLITE_ERROR)
+        throw EngineError(ErrDamagedFile, QString::fromUtf8(sqlite3_errstr(rc)));
     if (rc != SQLITE_DONE || finish != SQLITE_OK)
         throw EngineError((rc & 0xff) == SQLITE_CANTOPEN ? ErrCannotOpenFile : ErrEngine,
                           QString::fromUtf8(sqlite3_errmsg(dest)));

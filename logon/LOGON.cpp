@@ -605,7 +605,7 @@ core::OpenResult LOGON::takeLogonBackup()
     m_ok->setEnabled(false);
     // The window stays alive while the copy runs; the pointer says it is busy.
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    const core::OpenResult reopened = LOGONBACKUP(m_ctx.store, [this](int percent) {
+    const BackupOutcome outcome = LOGONBACKUP(m_ctx.store, [this](int percent) {
         m_backupLabel->show();
         m_backupProgress->show();
         m_backupProgress->setValue(percent);
@@ -615,7 +615,10 @@ core::OpenResult LOGON::takeLogonBackup()
     m_backupProgress->hide();
     m_ok->setEnabled(true);
     m_backingUp = false;
-    return reopened;
+    // Told once, at this logon; work goes on without the copy.
+    if (!outcome.failure.isEmpty() && outcome.ok)
+        m_ctx.messages.show(outcome.failure, this);
+    return outcome;
 }
 
 void LOGON::showEvent(QShowEvent *event)
