@@ -44,7 +44,10 @@ public:
     // regular file or not openable, 3343 foreign file format, 3031 the key
     // does not open it, 3011 no tables or a required table missing,
     // 3260 another process keeps it locked.
-    void open(const QString &path, const QString &password, const QStringList &requiredTables = {});
+    // `journal` chooses WAL or the rollback journal (a network share); every
+    // further connection made from openSpec() keeps it.
+    void open(const QString &path, const QString &password, const QStringList &requiredTables = {},
+              Journal journal = Journal::Wal);
     // Opens one more connection as the openSpec() of an open one describes it.
     void open(const OpenSpec &openSpec);
 
@@ -65,6 +68,7 @@ public:
     bool isOpen() const { return m_connection != nullptr; }
     const QString &path() const { return m_path; }
     int pageSize() const { return m_pageSize; }
+    Journal journal() const { return m_journal; }
     // How to open another connection to this file (invalid when closed).
     OpenSpec openSpec() const;
 
@@ -132,13 +136,14 @@ public:
 
 private:
     void accept(std::unique_ptr<BackendConnection> connection, const QString &path, const QStringList &requiredTables,
-                bool examine);
+                bool examine, Journal journal = Journal::Wal);
     BackendConnection &connection() const;
 
     std::unique_ptr<BackendConnection> m_connection;
     QString m_path;
     int m_pageSize = 0;
     QStringList m_requiredTables;
+    Journal m_journal = Journal::Wal;
 };
 
 // Prepares one statement on the connection. A text holding a NUL, or no

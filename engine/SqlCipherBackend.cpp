@@ -437,11 +437,21 @@ OpenSpec SqlCipherConnection::openSpec() const
     return s;
 }
 
-void SqlCipherConnection::prepareForUse()
+void SqlCipherConnection::prepareForUse(Journal journal)
 {
-    // Readers never block writers of another process (a grid may hold a
-    // statement open); every commit is synced to disk before it is reported.
-    run("PRAGMA journal_mode=WAL");
+    // With WAL readers never block writers of another process (a grid may
+    // hold a statement open); every commit is synced to disk before it is
+    // reported. Leaving WAL needs the file to itself: while another
+    // connection holds it the mode stays, and that is refused as busy
+    // rather than working on in WAL where it is not safe.
+    if (journal == Journal::Wal) {
+        run("PRAGMA journal_mode=WAL");
+    } else if (scalar("PRAGMA journal_mode=DELETE", {}).toString().compare(QLatin1String("delete"),
+                                                                         Qt::CaseInsensitive) != 0) {
+        BackendFailure busy = failureOf(SQLITE_BUSY);
+        busy.message = QStringLiteral("the file stays in WAL mode while another connection holds it");
+        throw busy;
+    }
     run("PRAGMA synchronous=FULL");
     // Sorts and temporary tables stay in memory: nothing of the data is
     // written unencrypted to a temporary file.

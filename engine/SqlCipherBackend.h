@@ -34,7 +34,7 @@ public:
     SqlCipherConnection &operator=(const SqlCipherConnection &) = delete;
 
     std::unique_ptr<BackendStatement> prepare(const QByteArray &utf8, QByteArray *rest = nullptr) override;
-    void prepareForUse() override;
+    void prepareForUse(Journal journal) override;
     void setCacheSize(qint64 kib) override;
     void setQueryOnly(bool on) override;
     void restrictToQueries() override;

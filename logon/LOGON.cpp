@@ -328,6 +328,7 @@ bool LOGON::load()
             failOpening(opened);
             return false;
         }
+        tellNetworkShare();
         try {
             usersEmpty = store.slot(kUsers).open().recordCount() == 0;
         } catch (const engine::EngineError &) {
@@ -506,7 +507,14 @@ bool LOGON::openForLogon()
         failOpening(opened);
         return false;
     }
+    tellNetworkShare();
     return true;
+}
+
+void LOGON::tellNetworkShare()
+{
+    if (m_ctx.store.networkNoticeDue())
+        m_ctx.messages.show(kNetworkShareNotice, this);
 }
 
 void LOGON::failOpening(const core::OpenResult &result)

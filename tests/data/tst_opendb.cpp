@@ -359,6 +359,77 @@ private slots:
         QVERIFY(store.OPENDATABASE().ok);
     }
 
+    void networkFileSystemsAreKnownByType_data()
+    {
+        QTest::addColumn<qint64>("type");
+        QTest::addColumn<bool>("network");
+        QTest::newRow("NFS") << qint64(0x6969) << true;
+        QTest::newRow("CIFS") << qint64(0xFF534D42) << true;
+        QTest::newRow("SMB2") << qint64(0xFE534D42) << true;
+        QTest::newRow("SMB") << qint64(0x517B) << true;
+        QTest::newRow("FUSE (sshfs)") << qint64(0x65735546) << true;
+        QTest::newRow("AFS") << qint64(0x5346414F) << true;
+        QTest::newRow("9P") << qint64(0x01021997) << true;
+        QTest::newRow("ext4") << qint64(0xEF53) << false;
+        QTest::newRow("tmpfs") << qint64(0x01021994) << false;
+        QTest::newRow("overlay") << qint64(0x794C7630) << false;
+        QTest::newRow("xfs") << qint64(0x58465342) << false;
+    }
+
+    void networkFileSystemsAreKnownByType()
+    {
+        QFETCH(qint64, type);
+        QTEST(isNetworkFileSystemType(type), "network");
+    }
+
+    // On a network share the file keeps the rollback journal on every
+    // connection of both workstations, and the notice is due once per run;
+    // on a local disk WAL as before and no notice.
+    void journalFollowsTheFileSystem_data()
+    {
+        QTest::addColumn<bool>("network");
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("local disk") << false << "wal";
+        QTest::newRow("network share") << true << "delete";
+    }
+
+    void journalFollowsTheFileSystem()
+    {
+        QFETCH(bool, network);
+        TempDataFolder folder;
+        DataStore &store = folder.openStore(); // the real check: a local disk here
+        QVERIFY(!onNetworkFileSystem(store.config().dbFile));
+        QCOMPARE(store.db().scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+        QVERIFY(!store.networkNoticeDue());
+
+        QStringList asked;
+        const NetworkCheck check = [&](const QString &path) {
+            asked << path;
+            return network;
+        };
+        store.setNetworkCheck(check);
+        QVERIFY(store.OPENDATABASE().ok);
+        QCOMPARE(asked, QStringList{store.config().dbFile});
+        DataStore second(folder.programDir()); // the other workstation
+        QVERIFY(second.READDBPATH());
+        second.setNetworkCheck(check);
+        QVERIFY(second.OPENDATABASE().ok);
+        const auto view = store.openViewConnection();
+        const auto secondView = second.sharedViewConnection();
+        for (engine::Database *db : {&store.db(), view.get(), &second.db(), secondView.get()})
+            QTEST(db->scalar(QStringLiteral("PRAGMA journal_mode")).toString(), "mode");
+        QCOMPARE(QFileInfo::exists(store.config().dbFile + QStringLiteral("-wal")), !network);
+        TempDataFolder::addUser(second.db(), QStringLiteral("u2"), QStringLiteral("p"));
+        QCOMPARE(store.db().scalar(QStringLiteral("select count(*) from users")).toInt(), 1);
+
+        QCOMPARE(store.networkNoticeDue(), network);
+        QVERIFY(!store.networkNoticeDue());
+        store.CLOSEDATABASE();
+        QVERIFY(store.OPENDATABASE().ok);
+        QVERIFY(!store.networkNoticeDue()); // once per run
+        QCOMPARE(second.networkNoticeDue(), network);
+    }
+
     void connectionObjectSurvivesReopeningAndViewsSeeWrites()
     {
         TempDataFolder folder;
