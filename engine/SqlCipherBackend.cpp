@@ -140,6 +140,19 @@ QByteArray fileHead(const QString &path, int bytes)
     return head;
 }
 
+// The program writes every file it opens, and the engine makes its journal
+// files beside it. Opened without the right to write, the engine would fall
+// back to reading and leave -wal and -shm files with the file's own rights,
+// which other users then cannot write: such a file is refused first.
+void requireWritable(const QString &path)
+{
+    const QByteArray file = nativePath(path);
+    const QByteArray folder = nativePath(QFileInfo(path).absolutePath());
+    if (::access(file.constData(), W_OK) != 0 || ::access(folder.constData(), W_OK | X_OK) != 0)
+        throw EngineError(ErrCannotOpenFile,
+                          QStringLiteral("You do not have permission to write '%1' or its folder.").arg(path));
+}
+
 // A copy cut short or a disk that filled up leaves a file that ends inside
 // a page; the engine would read it as far as it goes and write on it.
 bool wholePages(const QString &path, int pageSize)
@@ -361,10 +374,15 @@ std::unique_ptr<SqlCipherConnection> SqlCipherConnection::openKeyed(const QStrin
         if (!sizes.contains(s))
             sizes << s;
     const QByteArray key = keyLiteral(rawKey);
+    requireWritable(path);
     for (const int size : std::as_const(sizes)) {
         sqlite3 *db = openHandle(path, SQLITE_OPEN_READWRITE);
         keyWithPageSize(db, key, size);
         const int rc = probe(db);
+        if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1) {
+            sqlite3_close_v2(db); // writable a moment ago: taken away meanwhile
+            throw EngineError(ErrCannotOpenFile, QStringLiteral("'%1' opens only for reading.").arg(path));
+        }
         if (rc == SQLITE_OK && !wholePages(path, size)) {
             sqlite3_close_v2(db);
             throw EngineError(ErrDamagedFile, QStringLiteral("The database '%1' is cut short.").arg(path));

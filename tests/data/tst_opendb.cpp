@@ -14,7 +14,13 @@
 #include <QHash>
 #include <QStringEncoder>
 
+#include <QScopeGuard>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace core;
 using testsupport::TempDataFolder;
@@ -25,6 +31,24 @@ QByteArray readBytes(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Takes the right to write a file or folder away, for root too (which
+// permissions do not stop): the immutable flag. Others get the mode.
+bool setWritable(const QString &path, bool writable)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::geteuid() != 0)
+        return ::chmod(native.constData(), writable ? 0755 : 0555) == 0;
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = writable ? (flags & ~FS_IMMUTABLE_FL) : (flags | FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
 }
 
 QStringList subfolders(const QString &dir)
@@ -467,6 +491,9 @@ private slots:
         // A copy cut short, a disk that filled up: not a whole number of pages.
         QTest::newRow("last kilobyte missing") << "cut" << 3049 << "Invalid Access";
         QTest::newRow("half a page over") << "grown" << 3049 << "Invalid Access";
+        // A file or a data folder the user may not write.
+        QTest::newRow("read-only file") << "readonly" << 3051 << "Invalid Access-3051";
+        QTest::newRow("read-only folder") << "readonlyDir" << 3051 << "Invalid Access-3051";
     }
 
     void openFailures()
@@ -511,6 +538,19 @@ private slots:
             QVERIFY(size % 4096 == 0 && size > 8192);
             QVERIFY(kind == QLatin1String("cut") ? f.resize(size - 1024) : f.resize(size + 2048));
         }
+        QString locked;
+        const auto unlock = qScopeGuard([&] {
+            if (!locked.isEmpty())
+                setWritable(locked, true);
+        });
+        if (kind.startsWith(QLatin1String("readonly"))) {
+            QVERIFY(QFile::copy(folder.placeFirstDatabase(), file));
+            locked = kind == QLatin1String("readonly") ? file : folder.dataDir();
+            if (!setWritable(locked, false)) {
+                locked.clear();
+                QSKIP("No way to take the right to write away here (immutable flag refused)");
+            }
+        }
         if (QFileInfo(file).isFile())
             before = readBytes(file);
 
@@ -523,6 +563,7 @@ private slots:
         if (QFileInfo(file).isFile()) {
             QCOMPARE(readBytes(file), before);
             QVERIFY(!QFileInfo::exists(file + QStringLiteral("-wal")));
+            QVERIFY(!QFileInfo::exists(file + QStringLiteral("-shm")));
         }
     }
 
