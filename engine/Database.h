@@ -39,10 +39,11 @@ public:
     // file is examined before anything is written to it: it must be a
     // regular file, open with the key (4 KB pages, or the 1 KB pages of
     // files made before), hold at least one table and every table named in
-    // requiredTables. Only a file so accepted is switched to WAL.
+    // requiredTables. Only a file so accepted is switched to `journal`.
     // Errors: 3001 empty/malformed path, 3024 no such file, 3051 not a
-    // regular file or not openable, 3343 foreign file format, 3031 the key
-    // does not open it, 3011 no tables or a required table missing,
+    // regular file, not openable or not writable (the file or its folder),
+    // 3343 foreign file format, 3031 the key does not open it, 3049 not a
+    // whole number of pages, 3011 no tables or a required table missing,
     // 3260 another process keeps it locked.
     // `journal` chooses WAL or the rollback journal (a network share); every
     // further connection made from openSpec() keeps it.

@@ -11,7 +11,8 @@ class Database;
 
 // The backend on SQLCipher: encrypted files (AES, the key derived from the
 // password with PBKDF2 over the file's salt), shared by processes through
-// SQLite's locks, in WAL mode once a file is accepted.
+// SQLite's locks, in WAL mode once a file is accepted (the rollback journal
+// on a network share).
 //
 // The key is derived from the password once per file and process (the
 // costly part of opening); every further connection to the same file is
