@@ -2,8 +2,11 @@
 
 #include "engine/EngineError.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+
+#include <sys/vfs.h>
 
 namespace core {
 
@@ -16,7 +19,50 @@ QString officeKey()
     return passwordFromConnect(QLatin1String(kConnectString));
 }
 
+engine::Journal journalFor(const QString &dbFile, const NetworkCheck &check)
+{
+    return check && check(dbFile) ? engine::Journal::Rollback : engine::Journal::Wal;
+}
+
 } // namespace
+
+bool isNetworkFileSystemType(qint64 type)
+{
+    // The magic numbers of linux/magic.h and the file systems' own headers.
+    static const qint64 kNetwork[] = {
+        0x6969,              // NFS
+        0x517B,              // SMB
+        0xFF534D42,          // CIFS
+        0xFE534D42,          // SMB2
+        0x65735546,          // FUSE (sshfs and other user-space file systems)
+        0x5346414F,          // AFS
+        0x6B414653,          // kAFS
+        0x73757245,          // Coda
+        0x564C,              // NCP
+        0x01021997,          // 9P (v9fs)
+        0x00C36400,          // Ceph
+        0x47504653,          // GPFS
+        0x0BD00BD0,          // Lustre
+        0x7461636F,          // OCFS2 (shared-disk cluster)
+        0x01161970,          // GFS2 (shared-disk cluster)
+    };
+    for (const qint64 magic : kNetwork)
+        if (type == magic)
+            return true;
+    return false;
+}
+
+bool onNetworkFileSystem(const QString &path)
+{
+    // The folder holds the journal files too; a missing file is looked at
+    // through its folder.
+    for (const QString &p : {path, QFileInfo(path).absolutePath()}) {
+        struct statfs fs {};
+        if (::statfs(QFile::encodeName(p).constData(), &fs) == 0)
+            return isNetworkFileSystemType(qint64(static_cast<unsigned long>(fs.f_type) & 0xFFFFFFFFul));
+    }
+    return false;
+}
 
 QString passwordFromConnect(const QString &connect)
 {
@@ -39,11 +85,14 @@ OpenResult DataConnections::openMain(QString dbFile, const std::function<QString
                 m_main = std::make_unique<engine::Database>();
             // A file that opens but holds no office schema is not ours; it
             // is refused before anything is written to it.
-            m_main->open(dbFile, password, kOfficeTables);
+            const engine::Journal journal = journalFor(dbFile, m_networkCheck);
+            m_main->open(dbFile, password, kOfficeTables, journal);
+            m_noticeDue = journal == engine::Journal::Rollback;
             return {true, 0, {}};
         } catch (const engine::EngineError &e) {
             const int n = e.number();
-            if (n == engine::ErrObjectNotFound)
+            // A damaged file is refused as a foreign one is: untouched.
+            if (n == engine::ErrObjectNotFound || n == engine::ErrDamagedFile)
                 return {false, n, QStringLiteral("Invalid Access")};
             // A file another workstation keeps locked (past the engine's
             // own waiting) is tried again too, within the same bound.
@@ -57,6 +106,14 @@ OpenResult DataConnections::openMain(QString dbFile, const std::function<QString
             return {false, n, QStringLiteral("Invalid Access-%1").arg(n)};
         }
     }
+}
+
+bool DataConnections::networkNoticeDue()
+{
+    if (!m_noticeDue || m_noticeGiven)
+        return false;
+    m_noticeGiven = true;
+    return true;
 }
 
 void DataConnections::closeMain()
@@ -97,7 +154,7 @@ std::unique_ptr<engine::Database> DataConnections::openFile(const QString &dbFil
                                                             const QStringList &requiredTables)
 {
     auto db = std::make_unique<engine::Database>();
-    db->open(dbFile, officeKey(), requiredTables);
+    db->open(dbFile, officeKey(), requiredTables, journalFor(dbFile, onNetworkFileSystem));
     return db;
 }
 

@@ -16,6 +16,13 @@ inline constexpr int kOpenAttempts = 3; // tries of OPENDATABASE for 3001/3024/3
 // Password part of a connect string such as ";pwd=zk" (empty when none).
 QString passwordFromConnect(const QString &connect);
 
+// Whether the file system holding the file is a network one (NFS, SMB/CIFS,
+// FUSE such as sshfs, AFS, Coda, NCP, 9P...), where WAL is not safe.
+bool onNetworkFileSystem(const QString &path);
+// The same for a statfs() f_type.
+bool isNetworkFileSystemType(qint64 type);
+using NetworkCheck = std::function<bool(const QString &path)>;
+
 // Outcome of OPENDATABASE. On failure `message` is the text to show before
 // the program ends ("Invalid Access" or "Invalid Access-<number>").
 struct OpenResult {
@@ -35,10 +42,20 @@ public:
     DataConnections &operator=(const DataConnections &) = delete;
 
     // Opens the main connection on dbFile, closing it first when open. A
-    // file without the office schema is refused (3011, "Invalid Access");
+    // file without the office schema (3011) or a damaged one (3049, cut
+    // short) is refused with "Invalid Access";
     // a missing, unnamed or locked file is tried again up to kOpenAttempts
     // times, on the file `beforeRetry` (when given) returns.
+    // On a network file system the file keeps the rollback journal (every
+    // further connection too), and a notice becomes due.
     OpenResult openMain(QString dbFile, const std::function<QString()> &beforeRetry);
+    // How openMain tells a network file system (onNetworkFileSystem unless
+    // replaced, as tests do).
+    void setNetworkCheck(NetworkCheck check) { m_networkCheck = std::move(check); }
+    // True once, the first time it is asked after the main connection was
+    // opened on a network file system: the notice that several workstations
+    // should share a database server is then to be shown.
+    bool networkNoticeDue();
     void closeMain();
     bool isOpen() const { return m_main && m_main->isOpen(); }
     // The main connection; throws EngineError 3001 when it is not open. The
@@ -60,6 +77,9 @@ public:
 
 private:
     std::unique_ptr<engine::Database> m_main;
+    NetworkCheck m_networkCheck = onNetworkFileSystem;
+    bool m_noticeDue = false;
+    bool m_noticeGiven = false;
     std::shared_ptr<engine::Database> m_sharedView;
     QString m_sharedViewPath;
 };

@@ -38,6 +38,11 @@ public:
     // and retry) and any other error. Closes a connection that is open.
     OpenResult OPENDATABASE();
     void CLOSEDATABASE();
+    // How OPENDATABASE tells a network file system (tests replace it).
+    void setNetworkCheck(NetworkCheck check) { m_connections.setNetworkCheck(std::move(check)); }
+    // True once per run after the database was opened on a network share:
+    // the caller shows the notice; the data store never does.
+    bool networkNoticeDue() { return m_connections.networkNoticeDue(); }
 
     bool isOpen() const { return m_connections.isOpen(); }
     // The connection; throws EngineError 3001 when it is not open.

@@ -23,6 +23,12 @@ struct ColumnInfo {
     bool autoIncrement = false;
 };
 
+// How a file keeps its journal. WAL lets readers and a writer work side by
+// side but needs every process on one host (shared memory); a file on a
+// network share keeps the rollback journal, which works through the file
+// system's locks alone.
+enum class Journal { Wal, Rollback };
+
 // What it takes to open one more connection to a file that is open
 // already: the path, the key as derived from the password (never the
 // password), the page size and the tables the file was accepted with.
@@ -34,6 +40,7 @@ struct OpenSpec {
     int pageSize = 0;
     bool plain = false;
     QStringList requiredTables;
+    Journal journal = Journal::Wal;
     bool isValid() const { return !path.isEmpty(); }
 };
 
@@ -112,9 +119,9 @@ public:
     // after that statement. Throws BackendFailure.
     virtual std::unique_ptr<BackendStatement> prepare(const QByteArray &utf8, QByteArray *rest = nullptr) = 0;
 
-    // The settings of a connection to an accepted file (journal, syncing,
-    // temporary data, page cache). Throws BackendFailure.
-    virtual void prepareForUse() = 0;
+    // The settings of a connection to an accepted file (the journal given,
+    // syncing, temporary data, page cache). Throws BackendFailure.
+    virtual void prepareForUse(Journal journal) = 0;
     virtual void setCacheSize(qint64 kib) = 0;
     virtual void setQueryOnly(bool on) = 0;
     // Refuses, from now on, to prepare anything but a read of tables and

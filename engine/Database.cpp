@@ -108,8 +108,9 @@ BackendConnection &Database::connection() const
 }
 
 void Database::accept(std::unique_ptr<BackendConnection> connection, const QString &path,
-                      const QStringList &requiredTables, bool examine)
+                      const QStringList &requiredTables, bool examine, Journal journal)
 {
+    m_journal = journal;
     m_connection = std::move(connection);
     m_path = path;
     m_pageSize = m_connection->pageSize();
@@ -123,7 +124,7 @@ void Database::accept(std::unique_ptr<BackendConnection> connection, const QStri
             for (const QString &table : requiredTables)
                 tableName(table);
         }
-        worded([this] { m_connection->prepareForUse(); });
+        worded([this] { m_connection->prepareForUse(m_journal); });
     } catch (...) {
         close();
         throw;
@@ -139,11 +140,12 @@ void Database::attach(std::unique_ptr<BackendConnection> connection, const QStri
     accept(std::move(connection), path, requiredTables, true);
 }
 
-void Database::open(const QString &path, const QString &password, const QStringList &requiredTables)
+void Database::open(const QString &path, const QString &password, const QStringList &requiredTables,
+                    Journal journal)
 {
     close();
     requireUsablePath(path);
-    accept(SqlCipherConnection::open(path, password), path, requiredTables, true);
+    accept(SqlCipherConnection::open(path, password), path, requiredTables, true, journal);
 }
 
 void Database::open(const OpenSpec &openSpec)
@@ -151,7 +153,8 @@ void Database::open(const OpenSpec &openSpec)
     close();
     requireUsablePath(openSpec.path);
     // A plain file is the benchmark's: taken as it is.
-    accept(SqlCipherConnection::open(openSpec), openSpec.path, openSpec.requiredTables, !openSpec.plain);
+    accept(SqlCipherConnection::open(openSpec), openSpec.path, openSpec.requiredTables, !openSpec.plain,
+           openSpec.journal);
 }
 
 OpenSpec Database::openSpec() const
@@ -161,6 +164,7 @@ OpenSpec Database::openSpec() const
     OpenSpec s = m_connection->openSpec();
     s.path = m_path;
     s.requiredTables = m_requiredTables;
+    s.journal = m_journal;
     return s;
 }
 
@@ -404,7 +408,22 @@ void Database::setStopCheck(std::function<bool()> check, int interval)
         m_connection->setStopCheck(std::move(check), interval);
 }
 
-void Database::backupTo(const QString &destinationPath, const BackupProgress &progress)
+void Database::checkIntegrity()
+{
+    QString verdict;
+    try {
+        verdict = scalar(QStringLiteral("PRAGMA integrity_check(1)")).toString();
+    } catch (const EngineError &e) {
+        // A page that does not decrypt or a tree that does not hold.
+        if (e.number() == ErrOperationCanceled)
+            throw;
+        verdict = e.description();
+    }
+    if (verdict != QLatin1String("ok"))
+        throw EngineError(ErrDamagedFile, QStringLiteral("The database '%1' is damaged: %2").arg(m_path, verdict));
+}
+
+void Database::backupTo(const QString &destinationPath, const BackupProgress &progress, const CopyCheck &check)
 {
     BackendConnection &c = connection();
     if (destinationPath.trimmed().isEmpty())
@@ -413,6 +432,8 @@ void Database::backupTo(const QString &destinationPath, const BackupProgress &pr
                                                                            QLatin1Char('0'));
     try {
         c.copyTo(temp, progress);
+        if (check)
+            check(temp);
     } catch (const EngineError &e) {
         removeCopy(temp);
         throw EngineError(e.number(), QStringLiteral("Backup to '%1' failed: %2").arg(destinationPath, e.description()));

@@ -39,12 +39,16 @@ public:
     // file is examined before anything is written to it: it must be a
     // regular file, open with the key (4 KB pages, or the 1 KB pages of
     // files made before), hold at least one table and every table named in
-    // requiredTables. Only a file so accepted is switched to WAL.
+    // requiredTables. Only a file so accepted is switched to `journal`.
     // Errors: 3001 empty/malformed path, 3024 no such file, 3051 not a
-    // regular file or not openable, 3343 foreign file format, 3031 the key
-    // does not open it, 3011 no tables or a required table missing,
+    // regular file, not openable or not writable (the file or its folder),
+    // 3343 foreign file format, 3031 the key does not open it, 3049 not a
+    // whole number of pages, 3011 no tables or a required table missing,
     // 3260 another process keeps it locked.
-    void open(const QString &path, const QString &password, const QStringList &requiredTables = {});
+    // `journal` chooses WAL or the rollback journal (a network share); every
+    // further connection made from openSpec() keeps it.
+    void open(const QString &path, const QString &password, const QStringList &requiredTables = {},
+              Journal journal = Journal::Wal);
     // Opens one more connection as the openSpec() of an open one describes it.
     void open(const OpenSpec &openSpec);
 
@@ -65,6 +69,7 @@ public:
     bool isOpen() const { return m_connection != nullptr; }
     const QString &path() const { return m_path; }
     int pageSize() const { return m_pageSize; }
+    Journal journal() const { return m_journal; }
     // How to open another connection to this file (invalid when closed).
     OpenSpec openSpec() const;
 
@@ -93,12 +98,21 @@ public:
     // Called between the steps of a backup with the share copied (0..100);
     // returning false stops the copy.
     using BackupProgress = std::function<bool(int percent)>;
+    // Examines the finished copy under its temporary name before it takes
+    // the destination's name; throws EngineError to refuse it.
+    using CopyCheck = std::function<void(const QString &copyPath)>;
     // Copies the whole database, consistently, into a new file encrypted with
     // the same key and page size, a few megabytes per step. Writes a
-    // temporary file <destination>.part-<random> first and renames it, so
-    // the destination is either complete or untouched; a stopped or failed
-    // copy leaves nothing behind (3059 when stopped).
-    void backupTo(const QString &destinationPath, const BackupProgress &progress = {});
+    // temporary file <destination>.part-<random> first, lets `check` examine
+    // it and renames it, so the destination is either a complete, checked
+    // copy or untouched; a stopped, failed or refused copy leaves nothing
+    // behind (3059 when stopped).
+    void backupTo(const QString &destinationPath, const BackupProgress &progress = {},
+                  const CopyCheck &check = {});
+
+    // Reads every page, table and index of the file: throws 3049 when
+    // anything is damaged (3059 when the stop check ends it).
+    void checkIntegrity();
 
     qint64 lastInsertRowId() const;
     // Rows changed by the last write of this connection.
@@ -123,13 +137,14 @@ public:
 
 private:
     void accept(std::unique_ptr<BackendConnection> connection, const QString &path, const QStringList &requiredTables,
-                bool examine);
+                bool examine, Journal journal = Journal::Wal);
     BackendConnection &connection() const;
 
     std::unique_ptr<BackendConnection> m_connection;
     QString m_path;
     int m_pageSize = 0;
     QStringList m_requiredTables;
+    Journal m_journal = Journal::Wal;
 };
 
 // Prepares one statement on the connection. A text holding a NUL, or no

@@ -18,6 +18,7 @@ enum ErrorNumber : int {
     ErrDuplicateKey = 3022,      // the write would duplicate a primary key
     ErrFileNotFound = 3024,      // database file does not exist
     ErrNotValidPassword = 3031,  // file does not open with the key
+    ErrDamagedFile = 3049,       // cut short (not whole pages) or failing its integrity check
     ErrCannotOpenFile = 3051,    // exists but cannot be opened (folder, pipe, device, rights)
     ErrOperationCanceled = 3059, // the user stopped the work (a search, a sort, a copy)
     ErrFieldTooSmall = 3163,     // text longer than the field accepts, or holding a NUL

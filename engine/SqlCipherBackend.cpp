@@ -143,6 +143,29 @@ QByteArray fileHead(const QString &path, int bytes)
     return head;
 }
 
+// The program writes every file it opens, and the engine makes its journal
+// files beside it. Opened without the right to write, the engine would fall
+// back to reading and leave -wal and -shm files with the file's own rights,
+// which other users then cannot write: such a file is refused first.
+void requireWritable(const QString &path)
+{
+    const QByteArray file = nativePath(path);
+    const QByteArray folder = nativePath(QFileInfo(path).absolutePath());
+    if (::access(file.constData(), W_OK) != 0 || ::access(folder.constData(), W_OK | X_OK) != 0)
+        throw EngineError(ErrCannotOpenFile,
+                          QStringLiteral("You do not have permission to write '%1' or its folder.").arg(path));
+}
+
+// A copy cut short or a disk that filled up leaves a file that ends inside
+// a page; the engine would read it as far as it goes and write on it.
+bool wholePages(const QString &path, int pageSize)
+{
+    struct stat st {};
+    if (::stat(nativePath(path).constData(), &st) != 0)
+        return true; // gone meanwhile: the next read says so
+    return pageSize > 0 && st.st_size % pageSize == 0;
+}
+
 // The first read of a keyed file tells whether key and page size fit.
 // A lock held by another process opening or closing the file is waited
 // for (busy timeout), a few times over.
@@ -405,10 +428,19 @@ std::unique_ptr<SqlCipherConnection> SqlCipherConnection::openKeyed(const QStrin
         if (!sizes.contains(s))
             sizes << s;
     const QByteArray key = keyLiteral(rawKey);
+    requireWritable(path);
     for (const int size : std::as_const(sizes)) {
         sqlite3 *db = openHandle(path, SQLITE_OPEN_READWRITE);
         keyWithPageSize(db, key, size);
         const int rc = probe(db);
+        if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1) {
+            sqlite3_close_v2(db); // writable a moment ago: taken away meanwhile
+            throw EngineError(ErrCannotOpenFile, QStringLiteral("'%1' opens only for reading.").arg(path));
+        }
+        if (rc == SQLITE_OK && !wholePages(path, size)) {
+            sqlite3_close_v2(db);
+            throw EngineError(ErrDamagedFile, QStringLiteral("The database '%1' is cut short.").arg(path));
+        }
         if (rc == SQLITE_OK)
             return std::unique_ptr<SqlCipherConnection>(new SqlCipherConnection(db, rawKey, salt, size, false));
         sqlite3_close_v2(db);
@@ -477,11 +509,21 @@ OpenSpec SqlCipherConnection::openSpec() const
     return s;
 }
 
-void SqlCipherConnection::prepareForUse()
+void SqlCipherConnection::prepareForUse(Journal journal)
 {
-    // Readers never block writers of another process (a grid may hold a
-    // statement open); every commit is synced to disk before it is reported.
-    run("PRAGMA journal_mode=WAL");
+    // With WAL readers never block writers of another process (a grid may
+    // hold a statement open); every commit is synced to disk before it is
+    // reported. Leaving WAL needs the file to itself: while another
+    // connection holds it the mode stays, and that is refused as busy
+    // rather than working on in WAL where it is not safe.
+    if (journal == Journal::Wal) {
+        run("PRAGMA journal_mode=WAL");
+    } else if (scalar("PRAGMA journal_mode=DELETE", {}).toString().compare(QLatin1String("delete"),
+                                                                         Qt::CaseInsensitive) != 0) {
+        BackendFailure busy = failureOf(SQLITE_BUSY);
+        busy.message = QStringLiteral("the file stays in WAL mode while another connection holds it");
+        throw busy;
+    }
     run("PRAGMA synchronous=FULL");
     // Sorts and temporary tables stay in memory: nothing of the data is
     // written unencrypted to a temporary file.
@@ -731,6 +773,12 @@ void SqlCipherConnection::copyPages(sqlite3 *dest, const std::function<bool(int)
     const int finish = sqlite3_backup_finish(backup);
     if (stopped)
         throw EngineError(ErrOperationCanceled, QStringLiteral("the copy was stopped"));
+    // A page of the source that does not decrypt (the cipher reports a plain
+    // error) or does not hold together makes a damaged copy, not a failed
+    // write: those are full, I/O, read-only and cannot-open.
+    const int kind = rc & 0xff;
+    if (kind == SQLITE_CORRUPT || kind == SQLITE_NOTADB || kind == SQLITE_ERROR)
+        throw EngineError(ErrDamagedFile, QString::fromUtf8(sqlite3_errstr(rc)));
     if (rc != SQLITE_DONE || finish != SQLITE_OK)
         throw EngineError((rc & 0xff) == SQLITE_CANTOPEN ? ErrCannotOpenFile : ErrEngine,
                           QString::fromUtf8(sqlite3_errmsg(dest)));

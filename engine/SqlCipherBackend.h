@@ -13,7 +13,8 @@ class Database;
 
 // The backend on SQLCipher: encrypted files (AES, the key derived from the
 // password with PBKDF2 over the file's salt), shared by processes through
-// SQLite's locks, in WAL mode once a file is accepted.
+// SQLite's locks, in WAL mode once a file is accepted (the rollback journal
+// on a network share).
 //
 // The key is derived from the password once per file and process (the
 // costly part of opening); every further connection to the same file is
@@ -36,7 +37,7 @@ public:
     SqlCipherConnection &operator=(const SqlCipherConnection &) = delete;
 
     std::unique_ptr<BackendStatement> prepare(const QByteArray &utf8, QByteArray *rest = nullptr) override;
-    void prepareForUse() override;
+    void prepareForUse(Journal journal) override;
     void setCacheSize(qint64 kib) override;
     void setQueryOnly(bool on) override;
     void restrictToQueries() override;

@@ -326,6 +326,7 @@ bool LOGON::load()
             failOpening(opened);
             return false;
         }
+        tellNetworkShare();
         try {
             usersEmpty = store.slot(kUsers).open().recordCount() == 0;
         } catch (const engine::EngineError &) {
@@ -509,7 +510,14 @@ bool LOGON::openForLogon()
         failOpening(opened);
         return false;
     }
+    tellNetworkShare();
     return true;
+}
+
+void LOGON::tellNetworkShare()
+{
+    if (m_ctx.store.networkNoticeDue())
+        m_ctx.messages.show(kNetworkShareNotice, this);
 }
 
 void LOGON::failOpening(const core::OpenResult &result)
@@ -628,7 +636,7 @@ core::OpenResult LOGON::takeLogonBackup()
     m_ok->setEnabled(false);
     // The window stays alive while the copy runs; the pointer says it is busy.
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    const core::OpenResult reopened = LOGONBACKUP(m_ctx.store, [this](int percent) {
+    const BackupOutcome outcome = LOGONBACKUP(m_ctx.store, [this](int percent) {
         m_backupLabel->show();
         m_backupProgress->show();
         m_backupProgress->setValue(percent);
@@ -638,7 +646,10 @@ core::OpenResult LOGON::takeLogonBackup()
     m_backupProgress->hide();
     m_ok->setEnabled(true);
     m_backingUp = false;
-    return reopened;
+    // Told once, at this logon; work goes on without the copy.
+    if (!outcome.failure.isEmpty() && outcome.ok)
+        m_ctx.messages.show(outcome.failure, this);
+    return outcome;
 }
 
 void LOGON::showEvent(QShowEvent *event)

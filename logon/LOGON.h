@@ -42,6 +42,11 @@ public:
     // The first user's password typed twice differently.
     static inline const QString kPasswordsDiffer =
         QStringLiteral("كلمة السر وتأكيدها غير متطابقتين، الرجاء كتابتهما من جديد");
+    // Shown once per run when the database lies on a network share.
+    static inline const QString kNetworkShareNotice = QStringLiteral(
+        "ملف قاعدة البيانات في مجلد مشترك على الشبكة. يعمل البرنامج عليه بطريقة أبطأ تحمي البيانات، "
+        "لكن عمل عدة أجهزة على ملف واحد في مجلد مشترك قد يعرضه للتلف؛ "
+        "الأفضل أن تعمل الأجهزة على خادم قاعدة بيانات مشترك.");
 
 signals:
     // The splash windows are to be shown (frmLogo2 too when logo2).
@@ -85,6 +90,8 @@ private:
     // Opens the connection for a logon unless it is open on db_file already.
     bool openForLogon();
     void failOpening(const core::OpenResult &result);
+    // The network-share notice, when the data store says it is due.
+    void tellNetworkShare();
     void refuse(const QString &message, QWidget *focus);
 
     core::AppContext &m_ctx;

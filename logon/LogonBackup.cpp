@@ -34,14 +34,54 @@ void removeLeftovers(const QString &destination)
         folder.remove(name);
 }
 
+// A copy takes the backup's name only when it opens with the key, holds
+// the office tables and passes the integrity check: a damaged database
+// never replaces a sound backup.
+void checkCopy(const engine::Database &source, const QString &copyPath, const std::function<bool()> &stop)
+{
+    engine::OpenSpec spec = source.openSpec();
+    spec.path = copyPath;
+    engine::Database copy;
+    copy.open(spec);
+    copy.setStopCheck(stop);
+    copy.checkIntegrity();
+}
+
 // Copies off the caller's thread; the caller's thread runs its events
 // meanwhile and hears of the progress. A program that ends meanwhile stops
 // the copy.
-void copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const QString &destination,
-                  const BackupProgress &progress)
+// What failed, for the user: the copy's error number is set on the worker
+// and read after it has ended.
+QString whyCopyFailed(int number)
+{
+    switch (number) {
+    case 0:
+        return {};
+    case engine::ErrDamagedFile:
+    case engine::ErrNotValidPassword:
+        return QStringLiteral("النسخة المأخوذة لم تجتز الفحص، فقد تكون قاعدة البيانات تالفة");
+    case engine::ErrFileLocked:
+        return QStringLiteral("قاعدة البيانات مشغولة بمستخدم آخر");
+    default:
+        return QStringLiteral("تعذرت كتابة النسخة في مجلد النسخ الاحتياطي (قد يكون القرص ممتلئاً)");
+    }
+}
+
+QString told(const QString &why)
+{
+    return QStringLiteral("لم تؤخذ النسخة الاحتياطية لقاعدة البيانات: %1.\n"
+                          "يمكنك متابعة العمل كالمعتاد، وستؤخذ النسخة عند الدخول التالي.")
+        .arg(why);
+}
+
+// Returns the error number of a failed copy, 0 when the copy is in place
+// (or the program ends meanwhile and stops it).
+int copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const QString &destination,
+                 const BackupProgress &progress)
 {
     std::atomic<int> percent{0};
     std::atomic<bool> done{false};
+    std::atomic<int> failed{0};
     QEventLoop loop;
     core::BackgroundTask copy(&loop);
     copy.start(
@@ -54,12 +94,18 @@ void copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const
                 } else {
                     source = core::DataConnections::openFile(dbFile);
                 }
-                source->backupTo(destination, [&](int p) {
-                    percent = p;
-                    return !control.stopRequested();
-                });
-            } catch (const engine::EngineError &) {
-                // A missing backup folder or a full disk: the logon goes on.
+                const auto stop = [&] { return control.stopRequested(); };
+                source->backupTo(
+                    destination,
+                    [&](int p) {
+                        percent = p;
+                        return !stop();
+                    },
+                    [&](const QString &copyPath) { checkCopy(*source, copyPath, stop); });
+            } catch (const engine::EngineError &e) {
+                // A full disk or a damaged copy: the logon goes on, told.
+                if (e.number() != engine::ErrOperationCanceled)
+                    failed = e.number();
             }
             done = true;
         },
@@ -82,6 +128,7 @@ void copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const
     copy.wait();
     if (progress)
         progress(percent);
+    return failed;
 }
 
 } // namespace
@@ -92,7 +139,7 @@ QString backupFilePath(const core::DataStore &store)
            QLatin1String(core::kDatabaseFileName);
 }
 
-core::OpenResult LOGONBACKUP(core::DataStore &store, const BackupProgress &progress)
+BackupOutcome LOGONBACKUP(core::DataStore &store, const BackupProgress &progress)
 {
     const QString destination = backupFilePath(store);
     const bool wanted = !QFileInfo::exists(destination);
@@ -102,11 +149,16 @@ core::OpenResult LOGONBACKUP(core::DataStore &store, const BackupProgress &progr
     const bool mine = lock.tryLock(0);
     if (mine)
         removeLeftovers(destination);
+    BackupOutcome outcome;
     if (!wanted) {
-        core::OpenResult nothingToDo;
-        nothingToDo.ok = true;
-        return nothingToDo;
+        outcome.ok = true;
+        return outcome;
     }
+    // Held by another workstation, the lock means that one copies now.
+    const bool folderFails = !mine && (!QFileInfo(destination).dir().exists() ||
+                                       lock.error() != QLockFile::LockFailedError);
+    if (folderFails)
+        outcome.failure = told(QStringLiteral("مجلد النسخ الاحتياطي غير موجود أو لا تمكن الكتابة فيه"));
 
     const engine::OpenSpec openSpec = store.isOpen() ? store.db().openSpec() : engine::OpenSpec();
     store.CLOSEDATABASE();
@@ -114,9 +166,13 @@ core::OpenResult LOGONBACKUP(core::DataStore &store, const BackupProgress &progr
     // engine's online backup gives a consistent copy, encrypted with the
     // key of the source. Another workstation holding the lock is taking
     // the same backup now.
-    if (mine)
-        copyDatabase(openSpec, store.config().dbFile, destination, progress);
-    return store.OPENDATABASE();
+    if (mine) {
+        const QString why = whyCopyFailed(copyDatabase(openSpec, store.config().dbFile, destination, progress));
+        if (!why.isEmpty())
+            outcome.failure = told(why);
+    }
+    static_cast<core::OpenResult &>(outcome) = store.OPENDATABASE();
+    return outcome;
 }
 
 } // namespace logon

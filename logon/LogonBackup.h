@@ -14,10 +14,17 @@ QString backupFilePath(const core::DataStore &store);
 // Share of the copy done, 0..100, told on the caller's thread.
 using BackupProgress = std::function<void(int percent)>;
 
+// What LOGONBACKUP did: the result of opening the connection again (ok
+// when nothing had to be done) and, when a wanted copy was not made, what
+// to tell the user (plain Arabic; empty when there is nothing to tell).
+struct BackupOutcome : core::OpenResult {
+    QString failure;
+};
+
 // LOGONBACKUP: when the backup file is missing, closes the connection,
 // copies the database in use (db_file) to the backup file and opens the
-// connection again. A failed copy is not reported. The result is that of
-// opening the connection again (ok when nothing had to be done).
+// connection again, whether or not the copy was made. A copy that could not
+// be made or was refused is told in the outcome; showing it is the caller's.
 //
 // The copy runs on a thread of its own, a few megabytes a step, while the
 // caller's thread keeps handling events (the window stays alive) and hears
@@ -26,6 +33,6 @@ using BackupProgress = std::function<void(int percent)>;
 // copy. Only one workstation copies at a time (a lock file beside the
 // backup); the one that holds the lock first removes what a copy that was
 // killed halfway left behind (velm.mdb.part-* with its journal files).
-core::OpenResult LOGONBACKUP(core::DataStore &store, const BackupProgress &progress = {});
+BackupOutcome LOGONBACKUP(core::DataStore &store, const BackupProgress &progress = {});
 
 } // namespace logon

@@ -14,7 +14,13 @@
 #include <QHash>
 #include <QStringEncoder>
 
+#include <QScopeGuard>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace core;
 using testsupport::TempDataFolder;
@@ -25,6 +31,24 @@ QByteArray readBytes(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Takes the right to write a file or folder away, for root too (which
+// permissions do not stop): the immutable flag. Others get the mode.
+bool setWritable(const QString &path, bool writable)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::geteuid() != 0)
+        return ::chmod(native.constData(), writable ? 0755 : 0555) == 0;
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = writable ? (flags & ~FS_IMMUTABLE_FL) : (flags | FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
 }
 
 QStringList subfolders(const QString &dir)
@@ -359,6 +383,77 @@ private slots:
         QVERIFY(store.OPENDATABASE().ok);
     }
 
+    void networkFileSystemsAreKnownByType_data()
+    {
+        QTest::addColumn<qint64>("type");
+        QTest::addColumn<bool>("network");
+        QTest::newRow("NFS") << qint64(0x6969) << true;
+        QTest::newRow("CIFS") << qint64(0xFF534D42) << true;
+        QTest::newRow("SMB2") << qint64(0xFE534D42) << true;
+        QTest::newRow("SMB") << qint64(0x517B) << true;
+        QTest::newRow("FUSE (sshfs)") << qint64(0x65735546) << true;
+        QTest::newRow("AFS") << qint64(0x5346414F) << true;
+        QTest::newRow("9P") << qint64(0x01021997) << true;
+        QTest::newRow("ext4") << qint64(0xEF53) << false;
+        QTest::newRow("tmpfs") << qint64(0x01021994) << false;
+        QTest::newRow("overlay") << qint64(0x794C7630) << false;
+        QTest::newRow("xfs") << qint64(0x58465342) << false;
+    }
+
+    void networkFileSystemsAreKnownByType()
+    {
+        QFETCH(qint64, type);
+        QTEST(isNetworkFileSystemType(type), "network");
+    }
+
+    // On a network share the file keeps the rollback journal on every
+    // connection of both workstations, and the notice is due once per run;
+    // on a local disk WAL as before and no notice.
+    void journalFollowsTheFileSystem_data()
+    {
+        QTest::addColumn<bool>("network");
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("local disk") << false << "wal";
+        QTest::newRow("network share") << true << "delete";
+    }
+
+    void journalFollowsTheFileSystem()
+    {
+        QFETCH(bool, network);
+        TempDataFolder folder;
+        DataStore &store = folder.openStore(); // the real check: a local disk here
+        QVERIFY(!onNetworkFileSystem(store.config().dbFile));
+        QCOMPARE(store.db().scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+        QVERIFY(!store.networkNoticeDue());
+
+        QStringList asked;
+        const NetworkCheck check = [&](const QString &path) {
+            asked << path;
+            return network;
+        };
+        store.setNetworkCheck(check);
+        QVERIFY(store.OPENDATABASE().ok);
+        QCOMPARE(asked, QStringList{store.config().dbFile});
+        DataStore second(folder.programDir()); // the other workstation
+        QVERIFY(second.READDBPATH());
+        second.setNetworkCheck(check);
+        QVERIFY(second.OPENDATABASE().ok);
+        const auto view = store.openViewConnection();
+        const auto secondView = second.sharedViewConnection();
+        for (engine::Database *db : {&store.db(), view.get(), &second.db(), secondView.get()})
+            QTEST(db->scalar(QStringLiteral("PRAGMA journal_mode")).toString(), "mode");
+        QCOMPARE(QFileInfo::exists(store.config().dbFile + QStringLiteral("-wal")), !network);
+        TempDataFolder::addUser(second.db(), QStringLiteral("u2"), QStringLiteral("p"));
+        QCOMPARE(store.db().scalar(QStringLiteral("select count(*) from users")).toInt(), 1);
+
+        QCOMPARE(store.networkNoticeDue(), network);
+        QVERIFY(!store.networkNoticeDue());
+        store.CLOSEDATABASE();
+        QVERIFY(store.OPENDATABASE().ok);
+        QVERIFY(!store.networkNoticeDue()); // once per run
+        QCOMPARE(second.networkNoticeDue(), network);
+    }
+
     void connectionObjectSurvivesReopeningAndViewsSeeWrites()
     {
         TempDataFolder folder;
@@ -393,6 +488,12 @@ private slots:
         QTest::newRow("zero bytes") << "zero" << 3011 << "Invalid Access";
         QTest::newRow("keyed file of another program") << "foreign" << 3011 << "Invalid Access";
         QTest::newRow("named pipe") << "fifo" << 3051 << "Invalid Access-3051";
+        // A copy cut short, a disk that filled up: not a whole number of pages.
+        QTest::newRow("last kilobyte missing") << "cut" << 3049 << "Invalid Access";
+        QTest::newRow("half a page over") << "grown" << 3049 << "Invalid Access";
+        // A file or a data folder the user may not write.
+        QTest::newRow("read-only file") << "readonly" << 3051 << "Invalid Access-3051";
+        QTest::newRow("read-only folder") << "readonlyDir" << 3051 << "Invalid Access-3051";
     }
 
     void openFailures()
@@ -430,6 +531,25 @@ private slots:
             other.execute(QStringLiteral("PRAGMA journal_mode=DELETE"));
         } else if (kind == QLatin1String("fifo")) {
             QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else if (kind == QLatin1String("cut") || kind == QLatin1String("grown")) {
+            QVERIFY(QFile::copy(folder.placeFirstDatabase(), file));
+            QFile f(file);
+            const qint64 size = f.size();
+            QVERIFY(size % 4096 == 0 && size > 8192);
+            QVERIFY(kind == QLatin1String("cut") ? f.resize(size - 1024) : f.resize(size + 2048));
+        }
+        QString locked;
+        const auto unlock = qScopeGuard([&] {
+            if (!locked.isEmpty())
+                setWritable(locked, true);
+        });
+        if (kind.startsWith(QLatin1String("readonly"))) {
+            QVERIFY(QFile::copy(folder.placeFirstDatabase(), file));
+            locked = kind == QLatin1String("readonly") ? file : folder.dataDir();
+            if (!setWritable(locked, false)) {
+                locked.clear();
+                QSKIP("No way to take the right to write away here (immutable flag refused)");
+            }
         }
         if (QFileInfo(file).isFile())
             before = readBytes(file);
@@ -443,6 +563,7 @@ private slots:
         if (QFileInfo(file).isFile()) {
             QCOMPARE(readBytes(file), before);
             QVERIFY(!QFileInfo::exists(file + QStringLiteral("-wal")));
+            QVERIFY(!QFileInfo::exists(file + QStringLiteral("-shm")));
         }
     }
 

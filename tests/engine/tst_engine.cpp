@@ -404,6 +404,59 @@ private slots:
                  int(ErrCannotOpenFile));
     }
 
+    // A copy the check refuses never takes the name: the old backup stays
+    // byte for byte. The integrity check finds a page that does not decrypt.
+    void aRefusedCopyKeepsTheOldBackupAndDamageIsFound()
+    {
+        {
+            Transaction tx(*m_db);
+            for (int i = 0; i < 400; ++i)
+                m_db->execute(QStringLiteral("insert into witnesses (NAME, english_NAME) values (?, ?)"),
+                              {QStringLiteral("w%1").arg(i), QString(2000, QLatin1Char('y'))});
+            tx.commit();
+        }
+        const QString copy = m_dir.filePath(QStringLiteral("checked.mdb"));
+        QFile::remove(copy);
+        QStringList checked;
+        m_db->backupTo(copy, {}, [&](const QString &part) {
+            checked << part;
+            Database c;
+            OpenSpec spec = m_db->openSpec();
+            spec.path = part;
+            c.open(spec);
+            c.checkIntegrity();
+        });
+        QCOMPARE(checked.size(), 1);
+        QVERIFY(checked.first().startsWith(copy + QStringLiteral(".part-")));
+        QFile old(copy);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        const QByteArray before = old.readAll();
+        old.close();
+
+        QCOMPARE(errorOf([&] {
+                     m_db->backupTo(copy, {}, [](const QString &) {
+                         throw EngineError(ErrDamagedFile, QStringLiteral("refused"));
+                     });
+                 }),
+                 int(ErrDamagedFile));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), before);
+        old.close();
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("checked.mdb*")}), QStringList{QStringLiteral("checked.mdb")});
+
+        // One garbled page in the middle: the file opens, the check refuses it.
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.seek(qint64(kPageSize) * 20 + 200));
+        old.write(QByteArray(64, '\x5a'));
+        old.close();
+        Database damaged;
+        damaged.open(copy, kKey);
+        QCOMPARE(errorOf([&] { damaged.checkIntegrity(); }), int(ErrDamagedFile));
+        Database sound;
+        sound.open(m_path, kKey);
+        sound.checkIntegrity();
+    }
+
     void aSecondConnectionWritesWhileAReaderIsOpen()
     {
         for (int i = 0; i < 300; ++i)

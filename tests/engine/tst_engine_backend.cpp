@@ -85,7 +85,7 @@ public:
             return nullptr;
         return std::make_unique<RecordingStatement>(std::move(s), m_calls);
     }
-    void prepareForUse() override { m_inner->prepareForUse(); }
+    void prepareForUse(Journal journal) override { m_inner->prepareForUse(journal); }
     void setCacheSize(qint64 kib) override { m_inner->setCacheSize(kib); }
     void setQueryOnly(bool on) override { m_inner->setQueryOnly(on); }
     void restrictToQueries() override { m_inner->restrictToQueries(); }

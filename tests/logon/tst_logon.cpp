@@ -92,6 +92,7 @@ private slots:
     void firstUserIsOfferedOnlyWithoutUsers();
     void firstUserNeedsEveryFieldAndTheSamePasswordTwice();
     void firstUserGetsEveryPermissionAndLogsOn();
+    void networkShareNoticeOncePerRun();
 };
 
 void TestLogon::initTestCase()
@@ -701,6 +702,30 @@ void TestLogon::firstUserGetsEveryPermissionAndLogsOn()
     auto again = w.loadedLogon();
     QVERIFY(again);
     QVERIFY(!again->offersFirstUser());
+}
+
+// A database on a network share: the logon screen tells it once, however
+// often the program opens the file and logs on in that run.
+void TestLogon::networkShareNoticeOncePerRun()
+{
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
+    });
+    w.store.setNetworkCheck([](const QString &) { return true; });
+    for (int start = 0; start < 2; ++start) {
+        w.store.CLOSEDATABASE();
+        logon::LOGON screen(w.ctx);
+        QVERIFY(screen.load());
+        screen.show();
+        QSignalSpy loggedOn(&screen, &logon::LOGON::loggedOn);
+        typeAndLogOn(&screen, QStringLiteral("admin"), QStringLiteral("pw"));
+        QCOMPARE(loggedOn.count(), 1);
+        QCOMPARE(w.messages.shown(), QStringList{logon::LOGON::kNetworkShareNotice});
+        QCOMPARE(w.store.db().scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("delete"));
+    }
+    // The backup of a file on a share is taken and checked as any other.
+    QVERIFY(QFileInfo::exists(w.folder.dataDir() + QStringLiteral("/backup/velm.mdb")));
 }
 
 VELM_TEST_MAIN(TestLogon)

@@ -54,6 +54,8 @@ private slots:
     void missingBackupFolderOnTheFirstStart();
     void backupOfTheChosenOtherDatabase();
     void progressAndWhatAKilledCopyLeaves();
+    void aFailedBackupIsToldOnceAndWorkGoesOn_data();
+    void aFailedBackupIsToldOnceAndWorkGoesOn();
 };
 
 void TestLogonBackup::backupIsTakenOnceAndNotRefreshed()
@@ -91,8 +93,9 @@ void TestLogonBackup::backupIsAnEncryptedCompleteCopy()
     w.store.READDBPATH();
     QVERIFY(w.store.OPENDATABASE().ok);
 
-    const core::OpenResult result = logon::LOGONBACKUP(w.store);
+    const logon::BackupOutcome result = logon::LOGONBACKUP(w.store);
     QVERIFY(result.ok);
+    QVERIFY(result.failure.isEmpty());
     QVERIFY(w.store.isOpen());
     const QString backup = logon::backupFilePath(w.store);
 
@@ -127,9 +130,12 @@ void TestLogonBackup::missingBackupFolderOnTheFirstStart()
     control<QLineEdit>(&first, "FIRST_NAME_TEXT")->setText(QStringLiteral("المدير"));
     QTest::mouseClick(control<QWidget>(&first, "createFirstUser"), Qt::LeftButton);
 
-    // The copy failed silently; the logon went on with the connection open.
+    // The copy failed and the user is told once; the logon went on with the
+    // connection open.
     QCOMPARE(loggedOn.count(), 1);
-    QCOMPARE(w.messages.shownCount(), 0);
+    QCOMPARE(w.messages.shownCount(), 1);
+    QVERIFY(w.messages.lastShown().startsWith(QStringLiteral("لم تؤخذ النسخة الاحتياطية")));
+    w.messages.clear();
     QVERIFY(w.store.isOpen());
     QVERIFY(!QFileInfo::exists(backupDir));
 
@@ -219,6 +225,55 @@ void TestLogonBackup::progressAndWhatAKilledCopyLeaves()
     copy.open(backup, kKey);
     QCOMPARE(copy.pageSize(), engine::kPageSize);
     QCOMPARE(copy.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toInt(), 3000);
+}
+
+void TestLogonBackup::aFailedBackupIsToldOnceAndWorkGoesOn_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("why");
+    // A regular file where the backup folder should be: no folder can be
+    // made and nothing written there, whoever runs the program.
+    QTest::newRow("backup folder is a file") << "folderIsFile" << "مجلد النسخ الاحتياطي غير موجود";
+    // A page of the persons that no longer decrypts: the users still read,
+    // the logon works, but the copy is refused.
+    QTest::newRow("damaged database") << "damaged" << "لم تجتز الفحص";
+}
+
+void TestLogonBackup::aFailedBackupIsToldOnceAndWorkGoesOn()
+{
+    QFETCH(QString, fault);
+    LogonWorld w;
+    w.prepare([](engine::Database &db) {
+        core::fillSynthetic(db, 1500, 3);
+        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
+    });
+    const QString backup = logon::backupFilePath(w.store);
+    const QString backupDir = QFileInfo(backup).path();
+    if (fault == QLatin1String("folderIsFile")) {
+        QVERIFY(QDir(backupDir).removeRecursively());
+        QFile blocker(backupDir);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.write("not a folder");
+    } else {
+        QFile db(w.store.config().dbFile);
+        QVERIFY(db.open(QIODevice::ReadWrite));
+        QVERIFY(db.seek(db.size() - 3 * engine::kPageSize + 300));
+        db.write(QByteArray(64, '\x5a'));
+    }
+
+    QVERIFY(startAndLogOn(w, QStringLiteral("admin"), QStringLiteral("pw")));
+    QVERIFY(w.store.isOpen());
+    QCOMPARE(w.messages.shownCount(), 1);
+    const QString text = w.messages.lastShown();
+    QVERIFY2(text.startsWith(QStringLiteral("لم تؤخذ النسخة الاحتياطية")), qPrintable(text));
+    QFETCH(QString, why);
+    QVERIFY2(text.contains(why), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("يمكنك متابعة العمل")));
+    QVERIFY(!QFileInfo(backup).exists());
+    if (fault == QLatin1String("damaged"))
+        QCOMPARE(QDir(backupDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+    else
+        QVERIFY(QFileInfo(backupDir).isFile());
 }
 
 VELM_TEST_MAIN(TestLogonBackup)
