@@ -93,6 +93,13 @@ KeyLookup::KeyLookup(const QString &objectName, const QString &table, const QStr
     setCompleter(offer);
 
     connect(lineEdit(), &QLineEdit::textEdited, this, &KeyLookup::onEdited);
+    // Once the box shows something else (the program cleared it, showed a
+    // record, or the user typed), the key announced last is no longer in
+    // it: choosing that key again is a new choice.
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (text != m_lastCommitted)
+            m_committed = false;
+    });
     connect(lineEdit(), &QLineEdit::editingFinished, this, [this] { commit(false); });
     connect(this, &QComboBox::activated, this, [this] { commit(true); });
     connect(offer, qOverload<const QString &>(&QCompleter::activated), this,
@@ -161,6 +168,8 @@ void KeyLookup::showPopup()
     // The list shows the keys that go with the text in the box.
     if (!m_offered || m_offeredFor != currentText().trimmed())
         offerKeys(currentText());
+    // Opening the list starts a new choice, even of the key already shown.
+    m_committed = false;
     LookupCombo::showPopup();
 }
 
@@ -182,11 +191,14 @@ void KeyLookup::onEdited(const QString &text)
 }
 
 // Typing ends on Enter and when the box loses the focus, and a pick from
-// the list or the popup ends it too; the key is announced once.
+// the list or the popup ends it too. One Enter can reach here up to three
+// times (the box, the list's match of the text, the popup under the box):
+// the key is announced once, and again only after the box changed or the
+// list was opened.
 void KeyLookup::commit(bool picked)
 {
     QString text = currentText();
-    if (!m_edited && !(picked && text != m_lastCommitted))
+    if (!m_edited && !(picked && !(m_committed && text == m_lastCommitted)))
         return;
     m_edited = false;
     // A key is a key without the blanks typed around it.
@@ -195,6 +207,7 @@ void KeyLookup::commit(bool picked)
         setText(text);
     }
     m_lastCommitted = text;
+    m_committed = true;
     emit keyChosen(text);
 }
 

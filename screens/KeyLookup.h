@@ -35,7 +35,8 @@ class DataStore;
 // has typed a key and ends the typing (Enter, leaving the box) or chooses a
 // key from the list; blanks typed around a key are dropped then. A key put
 // in by the program (showing a record, clearing) emits nothing: the screen
-// runs its look-up itself.
+// runs its look-up itself. Choosing from the list always announces the
+// key, even the one the box held before the program changed it.
 class KeyLookup : public LookupCombo {
     Q_OBJECT
 public:
@@ -90,6 +91,7 @@ private:
     QStringListModel *m_offers;    // the first batch, offered while typing
     QString m_offeredFor;
     QString m_lastCommitted;
+    bool m_committed = false;      // m_lastCommitted is still what the box shows
     bool m_offered = false;
     bool m_edited = false;
 };
