@@ -296,6 +296,23 @@ QString TableCursor::sameRecordCondition(QVariantList &values) const
     return where;
 }
 
+QString TableCursor::unchangedRecordCondition(QVariantList &values) const
+{
+    QString where = QStringLiteral("rowid = ?");
+    values << m_rowId;
+    for (int i = 0; i < m_fieldNames.size(); ++i) {
+        where += QStringLiteral(" AND ") + quoted(m_fieldNames.at(i)) + QStringLiteral(" IS ?");
+        values << m_row.at(i);
+    }
+    return where;
+}
+
+QVariantList TableCursor::record() const
+{
+    requireCurrent();
+    return m_row;
+}
+
 int TableCursor::fieldIndex(const QString &field) const
 {
     const auto it = m_fieldByLower.constFind(field.toLower());
@@ -423,8 +440,9 @@ void TableCursor::update()
             for (const QString &c : columns)
                 sets << c + QStringLiteral(" = ?");
             // The row number alone could meanwhile name another person's
-            // record (deleted and added again by another workstation).
-            const QString where = sameRecordCondition(values);
+            // record (deleted and added again by another workstation), and
+            // a colleague's save since the read must not be written over.
+            const QString where = unchangedRecordCondition(values);
             Statement &rewrite = writeStatement(
                 QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(m_table), sets.join(QStringLiteral(", ")), where));
             rewrite.bind(values);

@@ -18,7 +18,8 @@ namespace engine {
 // indexed query from the current key (keyset navigation), prepared once per
 // cursor and run again with new values. Records are locked only while a
 // write runs (optimistic locking); a rewrite or delete touches the record
-// only while it still holds the key that was read.
+// only while it still holds the key that was read (a rewrite: only while
+// every field still holds what was read).
 class TableCursor {
 public:
     // Opens a cursor on the table (name compared without regard to case).
@@ -55,6 +56,10 @@ public:
     // Throws 3021 without a current record, 3265 for an unknown field.
     QVariant value(const QString &field) const;
     QVariant value(int index) const;
+    // The current record's fields as read, in field order (not the edit
+    // buffer). Throws 3021 without a current record.
+    QVariantList record() const;
+    QStringList keyFieldNames() const { return m_pkColumns; }
     void setValue(const QString &field, const QVariant &value);
     void setValue(int index, const QVariant &value);
 
@@ -62,8 +67,8 @@ public:
     void edit();
     // Writes the buffer in a transaction. After an add the cursor stays where
     // it was; after an edit it shows the rewritten record. An edit of a
-    // record that another user deleted, or whose row now holds another
-    // record, is refused with 3197 and nothing is written.
+    // record that another user deleted or changed since it was read, or whose
+    // row now holds another record, is refused with 3197 and nothing is written.
     void update();
     void cancelUpdate();
     // Deletes the current record; a record already deleted by another user
@@ -93,6 +98,8 @@ private:
     // WHERE text and values that find the current row only while it holds
     // the key that was read.
     QString sameRecordCondition(QVariantList &values) const;
+    // The same, and only while every field still holds what was read.
+    QString unchangedRecordCondition(QVariantList &values) const;
     void requireCurrent() const;
 
     Database &m_db;

@@ -152,6 +152,20 @@ void CmnSub::showRecordOrEof(RecordForm &form, engine::TableCursor &cursor)
     if (!cursor.hasCurrent())
         throw engine::EngineError(engine::ErrNoCurrentRecord, QStringLiteral("No current record"));
     form.DATATOTEXT();
+    form.shownRecord().take(cursor);
+}
+
+void CmnSub::keepAdded(RecordForm &form, const RecordKey &key)
+{
+    try {
+        if (SEEKREC(form, key)) {
+            form.shownRecord().take(form.recordTable());
+            return;
+        }
+    } catch (const engine::EngineError &) {
+        // The record is written; only the snapshot is missing.
+    }
+    form.shownRecord().clear();
 }
 
 bool CmnSub::FINDREC(RecordForm &form, const RecordKey &key)
@@ -191,6 +205,7 @@ bool CmnSub::ADDREC(RecordForm &form, const RecordKey &key)
         message(kNotAdded, form);
         return false;
     }
+    keepAdded(form, key);
     message(msgs.MSG_ADDED, form);
     return true;
 }
@@ -205,9 +220,19 @@ bool CmnSub::UPDATEREC(RecordForm &form, const RecordKey &key)
             message(msgs.MSG_NOTFOUND, form);
             return false;
         }
+        if (form.shownRecord().changedSince(*cursor)) {
+            // Another workstation saved this record after the screen read
+            // it; find shows that change so the clerk can redo the edit.
+            message(kNotUpdated, form);
+            return false;
+        }
         cursor->edit();
         form.texttodata();
         cursor->update();
+        if (cursor->hasCurrent())
+            form.shownRecord().take(*cursor);
+        else
+            form.shownRecord().clear();
     } catch (const engine::EngineError &) {
         if (cursor && cursor->editing())
             cursor->cancelUpdate();
@@ -229,6 +254,7 @@ bool CmnSub::DELETEREC(RecordForm &form, const RecordKey &key)
                                 MessageService::Icon::Critical, dynamic_cast<QWidget *>(&form)))
             return false;
         form.recordTable().deleteRecord();
+        form.shownRecord().clear();
     } catch (const engine::EngineError &) {
         message(msgs.MSG_DATAERROR, form);
         return false;

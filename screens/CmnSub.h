@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/ErrMsgs.h"
+#include "screens/RecordSnapshot.h"
 
 #include <QString>
 #include <QVariant>
@@ -32,6 +33,13 @@ public:
     // The open cursor the procedures move, read and write (throws
     // EngineError when the screen's table is not open).
     virtual engine::TableCursor &recordTable() = 0;
+
+    // The record the common procedures last showed (or wrote), as read;
+    // update refuses to write over a change made to it since.
+    RecordSnapshot &shownRecord() { return m_shown; }
+
+private:
+    RecordSnapshot m_shown;
 };
 
 // The values of a record's key in index order: one for a single-part key,
@@ -93,7 +101,9 @@ public:
     bool FINDREC(RecordForm &form, const RecordKey &key);
     // Adds a record under the key. True when it was written.
     bool ADDREC(RecordForm &form, const RecordKey &key);
-    // Rewrites the record of the key. True when it was written.
+    // Rewrites the record of the key. True when it was written. When the
+    // screen showed that record and it has changed since (another
+    // workstation), nothing is written and kNotUpdated says so.
     bool UPDATEREC(RecordForm &form, const RecordKey &key);
     // Deletes the record of the key after confirmation. True when deleted.
     bool DELETEREC(RecordForm &form, const RecordKey &key);
@@ -116,6 +126,8 @@ private:
     // Shows a text through the message service, over the screen.
     void message(const QString &text, RecordForm &form);
     void showRecordOrEof(RecordForm &form, engine::TableCursor &cursor);
+    // After an add: the record of the key as written becomes the shown one.
+    void keepAdded(RecordForm &form, const RecordKey &key);
     bool moveToEnd(RecordForm &form, bool last);
     bool moveOne(RecordForm &form, bool forward);
     void reportMoveError(RecordForm &form, int number);

@@ -483,6 +483,8 @@ void RecordScreen::deleteClicked()
 
 void RecordScreen::clearClicked()
 {
+    // A key typed into a cleared screen saves as it stands.
+    shownRecord().clear();
     CLEARFIELDS();
 }
 

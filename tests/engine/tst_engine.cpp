@@ -473,7 +473,8 @@ private slots:
         c.setValue(QStringLiteral("NAME"), QStringLiteral("from the other program"));
         c.update(); // must not wait for the reader
         QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 301);
-        // The later write of the same record wins.
+        // Of two writes from the same read, the later one is refused: it
+        // would wipe the first unseen.
         TableCursor mine(*m_db, QStringLiteral("witnesses"));
         mine.setIndex(QStringLiteral("PRIMARYKEY"));
         mine.seek(QStringLiteral("="), {QStringLiteral("r1")});
@@ -484,9 +485,10 @@ private slots:
         mine.setValue(QStringLiteral("english_NAME"), QStringLiteral("mine"));
         c.setValue(QStringLiteral("english_NAME"), QStringLiteral("theirs"));
         mine.update();
-        c.update();
+        QCOMPARE(errorOf([&] { c.update(); }), int(ErrRecordChanged));
+        c.cancelUpdate();
         mine.seek(QStringLiteral("="), {QStringLiteral("r1")});
-        QCOMPARE(mine.value(QStringLiteral("english_NAME")).toString(), QStringLiteral("theirs"));
+        QCOMPARE(mine.value(QStringLiteral("english_NAME")).toString(), QStringLiteral("mine"));
     }
 
     // 4 KB pages, the key derived the way SQLCipher derives it, once per
@@ -695,6 +697,51 @@ private slots:
         c.deleteRecord();
         QCOMPARE(other.scalar(QStringLiteral("select english_NAME from witnesses where NAME = 'second'")).toString(),
                  QStringLiteral("theirs"));
+    }
+
+    // A colleague's save landing between the read and the rewrite (any
+    // field, a null filled or emptied) is never written over; a record
+    // nobody touched rewrites, nulls and all.
+    void rewriteRefusesAChangeSinceTheRead_data()
+    {
+        QTest::addColumn<QString>("phone"); // TELEPHONE as read ("null": none)
+        QTest::addColumn<QString>("theirs");
+        QTest::addColumn<bool>("refused");
+        const QString setPhone = QStringLiteral("update witnesses set TELEPHONE = ");
+        QTest::newRow("nobody") << "111" << QString() << false;
+        QTest::newRow("nobody, null field") << "null" << QString() << false;
+        QTest::newRow("other field") << "111" << setPhone + "'222'" << true;
+        QTest::newRow("null filled") << "null" << setPhone + "'222'" << true;
+        QTest::newRow("emptied") << "111" << setPhone + "null" << true;
+        QTest::newRow("same field") << "111" << "update witnesses set english_NAME = 'theirs'" << true;
+        QTest::newRow("same value again") << "111" << setPhone + "'111'" << false;
+    }
+    void rewriteRefusesAChangeSinceTheRead()
+    {
+        QFETCH(QString, phone);
+        QFETCH(QString, theirs);
+        QFETCH(bool, refused);
+        addWitness(QStringLiteral("Ali"), QStringLiteral("old"));
+        m_db->execute(QStringLiteral("update witnesses set TELEPHONE = %1").arg(phone == "null" ? phone : "'" + phone + "'"));
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.seek(QStringLiteral("="), {QStringLiteral("Ali")});
+        Database other;
+        other.open(m_path, kKey);
+        if (!theirs.isEmpty())
+            other.execute(theirs);
+        const QString before = other.scalar(QStringLiteral("select english_NAME from witnesses")).toString();
+        c.edit();
+        c.setValue(QStringLiteral("english_NAME"), QStringLiteral("mine"));
+        if (refused) {
+            QCOMPARE(errorOf([&] { c.update(); }), int(ErrRecordChanged));
+            c.cancelUpdate();
+            QCOMPARE(other.scalar(QStringLiteral("select english_NAME from witnesses")).toString(), before);
+        } else {
+            c.update();
+            QCOMPARE(other.scalar(QStringLiteral("select english_NAME from witnesses")).toString(), QStringLiteral("mine"));
+            QCOMPARE(c.value(QStringLiteral("english_NAME")).toString(), QStringLiteral("mine"));
+        }
     }
 
     // Moves and seeks run statements prepared once per cursor.

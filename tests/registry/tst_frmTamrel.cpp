@@ -519,6 +519,47 @@ private slots:
     }
 
     // ---------------------------------------------------------- dates and derived values
+    // Two workstations on one file: B's save of person 5 is not wiped by
+    // A's save from the record A read before it.
+    void saveNeverWipesAColleaguesChange()
+    {
+        Fixture f;
+        f.open();
+        f.press("clear");
+        f.fillRequired(QStringLiteral("5"));
+        f.press("add");
+        f.show(QStringLiteral("5"));
+
+        core::DataStore storeB(f.folder.programDir());
+        QVERIFY(storeB.READDBPATH());
+        QVERIFY(storeB.OPENDATABASE().ok);
+        testsupport::RecordingMessageService messagesB;
+        core::CmnSub cmnB(storeB, messagesB);
+        core::AppContext ctxB{storeB, messagesB, f.input, f.files, f.logon, cmnB, &f.reports};
+        frmTamrel b(ctxB, frmTamrel::Access::Full);
+        b.show();
+        testsupport::box(&b, QStringLiteral("txt_tamrel_no"))->setText(QStringLiteral("5"));
+        testsupport::click(&b, QStringLiteral("find"));
+        core::setControlText(testsupport::control<QWidget>(&b, QStringLiteral("txt_a_new_name")),
+                             QStringLiteral("عبد الرحمن"));
+        testsupport::click(&b, QStringLiteral("update"));
+        QCOMPARE(messagesB.lastShown().trimmed(), cmnB.msgs.MSG_UPDATED.trimmed());
+
+        f.set({{"txt_comments", "ملاحظة"}});
+        f.press("update");
+        QCOMPARE(f.lastShown(), core::CmnSub::kNotUpdated);
+        QCOMPARE(f.stored("5", "a_new_name").toString(), QStringLiteral("عبد الرحمن"));
+        QVERIFY(f.stored("5", "comments").toString().isEmpty());
+
+        f.press("find");
+        QCOMPARE(f.text("txt_a_new_name"), QStringLiteral("عبد الرحمن"));
+        f.set({{"txt_comments", "ملاحظة"}});
+        f.press("update");
+        QCOMPARE(f.lastShown(), f.cmn.msgs.MSG_UPDATED.trimmed());
+        QCOMPARE(f.stored("5", "a_new_name").toString(), QStringLiteral("عبد الرحمن"));
+        QCOMPARE(f.stored("5", "comments").toString(), QStringLiteral("ملاحظة"));
+    }
+
     void datesComposeAndConvert()
     {
         Fixture f;

@@ -2,6 +2,7 @@
 
 #include "screens/CmnSub.h"
 #include "support/FakeServices.h"
+#include "data/Connections.h"
 #include "data/OpenDb.h"
 #include "support/TempDataFolder.h"
 #include "engine/TableCursor.h"
@@ -337,6 +338,82 @@ private slots:
         QVERIFY(m_cmn->UPDATEREC(*m_form, {QStringLiteral("ali")}));
         QCOMPARE(shownTrimmed(), QStringList{m_cmn->msgs.MSG_UPDATED.trimmed()});
         QCOMPARE(phoneOf(QStringLiteral("Ali")).toString(), QStringLiteral("555"));
+    }
+
+    // Two workstations: B saves the record A shows; A's save is refused
+    // and leaves B's change, find shows it, and A's next save goes through.
+    void updateNeverWritesOverAColleaguesChange()
+    {
+        addWitness(QStringLiteral("Ali"), QStringLiteral("111"));
+        const auto other = core::DataConnections::openFile(m_folder->dataDir() + QStringLiteral("/velm.mdb"));
+        openWitnesses();
+        m_form->shownField = QStringLiteral("TELEPHONE");
+        QVERIFY(m_cmn->FINDREC(*m_form, {QStringLiteral("Ali")}));
+        other->execute(QStringLiteral("UPDATE witnesses SET TELEPHONE = '222' WHERE NAME = 'Ali'"));
+
+        m_form->fields = {{QStringLiteral("ADDRESS"), QStringLiteral("remark")}};
+        QVERIFY(!m_cmn->UPDATEREC(*m_form, {QStringLiteral("Ali")}));
+        QCOMPARE(m_messages.lastShown(), CmnSub::kNotUpdated);
+        QCOMPARE(phoneOf(QStringLiteral("Ali")).toString(), QStringLiteral("222"));
+        QVERIFY(db().scalar(QStringLiteral("SELECT ADDRESS FROM witnesses")).isNull());
+        QVERIFY(!m_form->recordTable().editing());
+
+        QVERIFY(m_cmn->FINDREC(*m_form, {QStringLiteral("Ali")}));
+        QCOMPARE(m_form->shown.last(), QStringLiteral("222"));
+        m_messages.clear();
+        QVERIFY(m_cmn->UPDATEREC(*m_form, {QStringLiteral("Ali")}));
+        // What was written is now what the screen shows: saving again works.
+        m_form->fields = {{QStringLiteral("job"), QStringLiteral("clerk")}};
+        QVERIFY(m_cmn->UPDATEREC(*m_form, {QStringLiteral("Ali")}));
+        QCOMPARE(shownTrimmed(), QStringList(2, m_cmn->msgs.MSG_UPDATED.trimmed()));
+        QCOMPARE(other->scalar(QStringLiteral("SELECT TELEPHONE || ADDRESS || job FROM witnesses")).toString(),
+                 QStringLiteral("222remarkclerk"));
+    }
+
+    // What another workstation did between A's read and A's save.
+    void updateAfterOthersWork_data()
+    {
+        QTest::addColumn<QString>("theirs");
+        QTest::addColumn<bool>("cleared"); // A cleared the screen and typed the key
+        QTest::addColumn<QString>("message"); // updated, notFound or notUpdated
+        QTest::addColumn<QString>("address"); // Ali's ADDRESS afterwards ("-": no record)
+        const QString updated = QStringLiteral("updated");
+        const QString notFound = QStringLiteral("notFound");
+        const QString otherPhone = QStringLiteral("UPDATE witnesses SET TELEPHONE = '9' WHERE NAME = 'Ali'");
+        QTest::newRow("nobody") << QString() << false << updated << "mine";
+        QTest::newRow("another record") << QStringLiteral("UPDATE witnesses SET TELEPHONE = '9' WHERE NAME = 'Omar'")
+                                        << false << updated << "mine";
+        QTest::newRow("deleted") << QStringLiteral("DELETE FROM witnesses WHERE NAME = 'Ali'") << false << notFound
+                                 << "-";
+        QTest::newRow("deleted and added again")
+            << QStringLiteral("DELETE FROM witnesses WHERE NAME = 'Ali'; INSERT INTO witnesses (NAME) VALUES ('Ali')")
+            << false << "notUpdated" << "";
+        QTest::newRow("changed, screen cleared") << otherPhone << true << updated << "mine";
+    }
+    void updateAfterOthersWork()
+    {
+        QFETCH(QString, theirs);
+        QFETCH(bool, cleared);
+        QFETCH(QString, message);
+        QFETCH(QString, address);
+        addWitness(QStringLiteral("Ali"), QStringLiteral("111"));
+        addWitness(QStringLiteral("Omar"), QStringLiteral("333"));
+        const auto other = core::DataConnections::openFile(m_folder->dataDir() + QStringLiteral("/velm.mdb"));
+        openWitnesses();
+        QVERIFY(m_cmn->FINDREC(*m_form, {QStringLiteral("Ali")}));
+        for (const QString &sql : theirs.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            other->execute(sql);
+        if (cleared)
+            m_form->shownRecord().clear();
+        m_messages.clear();
+        m_form->fields = {{QStringLiteral("ADDRESS"), QStringLiteral("mine")}};
+        const QMap<QString, QString> texts{{QStringLiteral("updated"), m_cmn->msgs.MSG_UPDATED.trimmed()},
+                                          {QStringLiteral("notFound"), m_cmn->msgs.MSG_NOTFOUND.trimmed()},
+                                          {QStringLiteral("notUpdated"), CmnSub::kNotUpdated}};
+        QCOMPARE(m_cmn->UPDATEREC(*m_form, {QStringLiteral("Ali")}), message == QLatin1String("updated"));
+        QCOMPARE(shownTrimmed(), QStringList{texts.value(message)});
+        const QVariant stored = db().scalar(QStringLiteral("SELECT coalesce(ADDRESS, '') FROM witnesses WHERE NAME = 'Ali'"));
+        QCOMPARE(stored.isValid() ? stored.toString() : QStringLiteral("-"), address);
     }
 
     void deleteAsksFirst()
