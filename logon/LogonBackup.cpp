@@ -39,10 +39,10 @@ void removeLeftovers(const QString &destination)
 // never replaces a sound backup.
 void checkCopy(const engine::Database &source, const QString &copyPath, const std::function<bool()> &stop)
 {
-    engine::OpenSpec spec = source.openSpec();
-    spec.path = copyPath;
+    engine::OpenSpec copySpec = source.openSpec();
+    copySpec.path = copyPath;
     engine::Database copy;
-    copy.open(spec);
+    copy.open(copySpec);
     copy.setStopCheck(stop);
     copy.checkIntegrity();
 }

@@ -421,9 +421,9 @@ private slots:
         m_db->backupTo(copy, {}, [&](const QString &part) {
             checked << part;
             Database c;
-            OpenSpec spec = m_db->openSpec();
-            spec.path = part;
-            c.open(spec);
+            OpenSpec partSpec = m_db->openSpec();
+            partSpec.path = part;
+            c.open(partSpec);
             c.checkIntegrity();
         });
         QCOMPARE(checked.size(), 1);
