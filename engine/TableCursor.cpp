@@ -307,6 +307,24 @@ QString TableCursor::unchangedRecordCondition(QVariantList &values) const
     return where;
 }
 
+QVariantList TableCursor::storedRow(qint64 rowId)
+{
+    Statement &s = selectStatement(Query::ByRowId, 0);
+    s.bind({rowId});
+    QVariantList row;
+    if (s.step()) {
+        for (int i = 0; i < m_fieldNames.size(); ++i)
+            row << s.value(i + 1);
+    }
+    s.reset();
+    return row;
+}
+
+void TableCursor::tellObserver(WriteAction action, QVariantList oldRecord, QVariantList newRecord) const
+{
+    m_observer(WriteEvent{m_table, action, m_fieldNames, m_pkColumns, std::move(oldRecord), std::move(newRecord)});
+}
+
 QVariantList TableCursor::record() const
 {
     requireCurrent();
@@ -432,6 +450,8 @@ void TableCursor::update()
         insert.bind(values);
         insert.step();
         const qint64 newRowId = m_db.lastInsertRowId();
+        if (m_observer)
+            tellObserver(WriteAction::Add, {}, storedRow(newRowId));
         tx.commit();
         m_lastAuto = m_autoColumn >= 0 ? newRowId : 0;
     } else {
@@ -450,6 +470,9 @@ void TableCursor::update()
             if (m_db.changes() == 0)
                 throw EngineError(ErrRecordChanged,
                                   QStringLiteral("The record was deleted or changed by another user; the changes were not saved."));
+            // The row held m_row until this write (the condition above).
+            if (m_observer)
+                tellObserver(WriteAction::Update, m_row, storedRow(m_rowId));
         }
         tx.commit();
         // Show the record as written (its key may have changed).
@@ -468,9 +491,14 @@ void TableCursor::deleteRecord()
     QVariantList values;
     const QString where = sameRecordCondition(values);
     Transaction tx(m_db);
+    // Another user may have rewritten the record since it was read: the
+    // observer is told what the delete removed.
+    const QVariantList removed = m_observer ? storedRow(m_rowId) : QVariantList();
     Statement &remove = writeStatement(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(m_table), where));
     remove.bind(values);
     remove.step();
+    if (m_observer && m_db.changes() > 0)
+        tellObserver(WriteAction::Delete, removed, {});
     tx.commit();
     m_state = State::Deleted;
 }

@@ -8,9 +8,29 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 namespace engine {
+
+enum class WriteAction { Add, Update, Delete };
+
+// What a cursor wrote, as its observer sees it: records in field order.
+// oldRecord is empty for an add, newRecord for a delete. The new record is
+// read back after the write, so it holds what was stored (an auto-increment
+// number, a default, a number field's conversion).
+struct WriteEvent {
+    QString table;
+    WriteAction action = WriteAction::Add;
+    QStringList fieldNames;
+    QStringList keyFieldNames;
+    QVariantList oldRecord;
+    QVariantList newRecord;
+};
+
+// Called inside the write's transaction, after the row was written and
+// before the commit; throwing rolls the write back.
+using WriteObserver = std::function<void(const WriteEvent &)>;
 
 // An updatable cursor on one table, in the manner of a table-type recordset:
 // an index (only "PRIMARYKEY"), seek "=", moves, add/edit/update/delete and
@@ -79,6 +99,10 @@ public:
     // Auto-increment value given by the last add (0 when none).
     qint64 lastAutoValue() const { return m_lastAuto; }
 
+    // Sees every add, rewrite and delete of this cursor that changed a row
+    // (an empty one removes it).
+    void setWriteObserver(WriteObserver observer) { m_observer = std::move(observer); }
+
 private:
     enum class State { Empty, BeforeFirst, OnRecord, AfterLast, Deleted };
     enum class EditMode { None, Adding, Editing };
@@ -101,6 +125,10 @@ private:
     // The same, and only while every field still holds what was read.
     QString unchangedRecordCondition(QVariantList &values) const;
     void requireCurrent() const;
+    // The row with this row number as stored now, without moving the cursor
+    // (empty when there is none).
+    QVariantList storedRow(qint64 rowId);
+    void tellObserver(WriteAction action, QVariantList oldRecord, QVariantList newRecord) const;
 
     Database &m_db;
     QString m_table;
@@ -123,6 +151,7 @@ private:
     QList<bool> m_dirty;
     EditMode m_edit = EditMode::None;
     qint64 m_lastAuto = 0;
+    WriteObserver m_observer;
 };
 
 } // namespace engine

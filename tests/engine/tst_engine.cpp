@@ -843,6 +843,106 @@ private slots:
         QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 1);
     }
 
+    // The observer sees what each write stored, the key given by the engine
+    // included, and what a delete removed even after a colleague's change;
+    // writes that change nothing are not told.
+    void writeObserverSeesEachWrite()
+    {
+        QList<WriteEvent> seen;
+        TableCursor c(*m_db, QStringLiteral("problems"));
+        c.setWriteObserver([&](const WriteEvent &e) {
+            QVERIFY(m_db->inTransaction());
+            seen << e;
+        });
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.addNew();
+        c.setValue(QStringLiteral("tamrel_no"), QStringLiteral("7"));
+        c.update();
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(seen.at(0).table, QStringLiteral("problems"));
+        QVERIFY(seen.at(0).action == WriteAction::Add);
+        QCOMPARE(seen.at(0).fieldNames, QStringList({"code", "tamrel_no", "Problems_Situation"}));
+        QCOMPARE(seen.at(0).keyFieldNames, QStringList{"code"});
+        QVERIFY(seen.at(0).oldRecord.isEmpty());
+        QCOMPARE(seen.at(0).newRecord, QVariantList({qint64(1), QStringLiteral("7"), QVariant()}));
+
+        c.seek(QStringLiteral("="), {1});
+        c.edit();
+        c.setValue(QStringLiteral("Problems_Situation"), QStringLiteral("new"));
+        c.update();
+        QVERIFY(seen.at(1).action == WriteAction::Update);
+        QCOMPARE(seen.at(1).oldRecord, QVariantList({qint64(1), QStringLiteral("7"), QVariant()}));
+        QCOMPARE(seen.at(1).newRecord, QVariantList({qint64(1), QStringLiteral("7"), QStringLiteral("new")}));
+
+        c.edit();
+        c.update(); // nothing set: nothing written
+        Database other;
+        other.open(m_path, kKey);
+        other.execute(QStringLiteral("update problems set tamrel_no = '8'"));
+        c.edit();
+        c.setValue(QStringLiteral("Problems_Situation"), QStringLiteral("stale"));
+        QCOMPARE(errorOf([&] { c.update(); }), int(ErrRecordChanged));
+        c.cancelUpdate();
+        QCOMPARE(seen.size(), 2);
+
+        c.deleteRecord();
+        QCOMPARE(seen.size(), 3);
+        QVERIFY(seen.at(2).action == WriteAction::Delete);
+        QCOMPARE(seen.at(2).oldRecord, QVariantList({qint64(1), QStringLiteral("8"), QStringLiteral("new")}));
+        QVERIFY(seen.at(2).newRecord.isEmpty());
+
+        addWitness(QStringLiteral("gone"));
+        TableCursor w(*m_db, QStringLiteral("witnesses"));
+        w.setWriteObserver([&](const WriteEvent &e) { seen << e; });
+        w.setIndex(QStringLiteral("PRIMARYKEY"));
+        w.seek(QStringLiteral("="), {QStringLiteral("gone")});
+        other.execute(QStringLiteral("delete from witnesses"));
+        w.deleteRecord(); // already deleted by another user: nothing removed
+        QCOMPARE(seen.size(), 3);
+    }
+
+    // An observer that fails takes the write back with it.
+    void aThrowingObserverLeavesNothingWritten_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::newRow("add") << int(WriteAction::Add);
+        QTest::newRow("update") << int(WriteAction::Update);
+        QTest::newRow("delete") << int(WriteAction::Delete);
+    }
+    void aThrowingObserverLeavesNothingWritten()
+    {
+        QFETCH(int, action);
+        addWitness(QStringLiteral("Ali"), QStringLiteral("old"));
+        TableCursor c(*m_db, QStringLiteral("witnesses"));
+        c.setWriteObserver([](const WriteEvent &) { throw EngineError(ErrEngine, QStringLiteral("refused")); });
+        c.setIndex(QStringLiteral("PRIMARYKEY"));
+        c.seek(QStringLiteral("="), {QStringLiteral("Ali")});
+        int got = 0;
+        if (WriteAction(action) == WriteAction::Delete) {
+            got = errorOf([&] { c.deleteRecord(); });
+        } else {
+            if (WriteAction(action) == WriteAction::Add) {
+                c.addNew();
+                c.setValue(QStringLiteral("NAME"), QStringLiteral("Omar"));
+            } else {
+                c.edit();
+            }
+            c.setValue(QStringLiteral("english_NAME"), QStringLiteral("new"));
+            got = errorOf([&] { c.update(); });
+            QCOMPARE(c.lastAutoValue(), qint64(0));
+        }
+        QCOMPARE(got, int(ErrEngine));
+        QVERIFY(!m_db->inTransaction());
+        Database other;
+        other.open(m_path, kKey);
+        QCOMPARE(other.scalar(QStringLiteral("select group_concat(NAME || '=' || english_NAME) from witnesses")).toString(),
+                 QStringLiteral("Ali=old"));
+        // The cursor still shows the stored record.
+        c.cancelUpdate();
+        c.seek(QStringLiteral("="), {QStringLiteral("Ali")});
+        QCOMPARE(c.value(QStringLiteral("english_NAME")).toString(), QStringLiteral("old"));
+    }
+
     void reportedWriteSurvivesAKilledProcess()
     {
         m_db->close();
