@@ -1,5 +1,6 @@
 #include "data/Connections.h"
 
+#include "data/Schema.h"
 #include "engine/EngineError.h"
 
 #include <QFile>
@@ -87,6 +88,14 @@ OpenResult DataConnections::openMain(QString dbFile, const std::function<QString
             // is refused before anything is written to it.
             const engine::Journal journal = journalFor(dbFile, m_networkCheck);
             m_main->open(dbFile, password, kOfficeTables, journal);
+            // A file from before the audit trail gets it now, before any
+            // screen writes to it.
+            try {
+                schema::addAuditTrail(*m_main);
+            } catch (const engine::EngineError &) {
+                m_main->close();
+                throw;
+            }
             m_noticeDue = journal == engine::Journal::Rollback;
             return {true, 0, {}};
         } catch (const engine::EngineError &e) {

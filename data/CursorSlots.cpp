@@ -7,7 +7,9 @@ engine::TableCursor &CursorSlot::open()
     m_cursor.reset();
     // Every table cursor works with optimistic locking: the engine locks a
     // record only while a write runs.
-    m_cursor = std::make_unique<engine::TableCursor>(m_connections.main(), m_table);
+    engine::Database &db = m_connections.main();
+    m_cursor = std::make_unique<engine::TableCursor>(db, m_table);
+    m_cursor->setWriteObserver(m_audit.observer(db));
     return *m_cursor;
 }
 
@@ -23,7 +25,7 @@ CursorSlot &CursorSlots::slot(const QString &table)
 {
     std::unique_ptr<CursorSlot> &found = m_slots[table.toLower()];
     if (!found)
-        found = std::make_unique<CursorSlot>(m_connections, table);
+        found = std::make_unique<CursorSlot>(m_connections, m_audit, table);
     return *found;
 }
 

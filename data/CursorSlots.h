@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/AuditTrail.h"
 #include "data/Connections.h"
 #include "engine/TableCursor.h"
 
@@ -14,11 +15,12 @@ namespace core {
 // its end. The slot survives; the cursor does not.
 class CursorSlot {
 public:
-    CursorSlot(DataConnections &connections, QString table)
-        : m_connections(connections), m_table(std::move(table))
+    CursorSlot(DataConnections &connections, const AuditTrail &audit, QString table)
+        : m_connections(connections), m_audit(audit), m_table(std::move(table))
     {
     }
-    // Opens (or re-opens) the cursor on the main connection; throws
+    // Opens (or re-opens) the cursor on the main connection, writing
+    // through the audit trail once a user has logged on; throws
     // EngineError (3011 and others).
     engine::TableCursor &open();
     void close() { m_cursor.reset(); }
@@ -29,6 +31,7 @@ public:
 
 private:
     DataConnections &m_connections;
+    const AuditTrail &m_audit;
     QString m_table;
     std::unique_ptr<engine::TableCursor> m_cursor;
 };
@@ -37,7 +40,10 @@ private:
 // address stays valid as long as the set lives.
 class CursorSlots {
 public:
-    explicit CursorSlots(DataConnections &connections) : m_connections(connections) {}
+    CursorSlots(DataConnections &connections, const AuditTrail &audit)
+        : m_connections(connections), m_audit(audit)
+    {
+    }
     CursorSlots(const CursorSlots &) = delete;
     CursorSlots &operator=(const CursorSlots &) = delete;
 
@@ -48,6 +54,7 @@ public:
 
 private:
     DataConnections &m_connections;
+    const AuditTrail &m_audit;
     std::map<QString, std::unique_ptr<CursorSlot>> m_slots; // by lower-case name
 };
 

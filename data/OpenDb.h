@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/AuditTrail.h"
 #include "data/Connections.h"
 #include "data/CursorSlots.h"
 #include "data/DataFolders.h"
@@ -58,6 +59,17 @@ public:
     // backup; holders keep it alive. Throws EngineError.
     std::shared_ptr<engine::Database> sharedViewConnection();
 
+    // The audit trail of the screens' writes; its actor is set at logon.
+    AuditTrail &audit() { return m_audit; }
+    const AuditTrail &audit() const { return m_audit; }
+    // Who writes from now on (the workstation defaults to the host name):
+    // every cursor slot opened afterwards writes through the audit trail.
+    void setActor(const QString &userId, const QString &workstation = {}) { m_audit.setActor(userId, workstation); }
+    // A write observer recording in the audit trail on the main connection,
+    // for writes a screen makes outside its cursor slots (empty before the
+    // logon). Throws EngineError 3001 when the database is not open.
+    engine::WriteObserver auditObserver() { return m_audit.active() ? m_audit.observer(db()) : engine::WriteObserver(); }
+
     // The cursor slot of a table (created on first use; name in any case).
     CursorSlot &slot(const QString &table) { return m_slots.slot(table); }
     // Opens CATEGORY1 to CATEGORY18 at once into their slots.
@@ -69,7 +81,8 @@ private:
     QString m_programDir;
     DataStoreConfig m_config;
     DataConnections m_connections;
-    CursorSlots m_slots{m_connections};
+    AuditTrail m_audit;
+    CursorSlots m_slots{m_connections, m_audit};
 };
 
 } // namespace core

@@ -390,6 +390,43 @@ void createSchema(engine::Database &db)
     for (const Table &t : tables())
         db.execute(t.createSql());
     addMissingIndexes(db);
+    addAuditTrail(db);
+    tx.commit();
+}
+
+void addAuditTrail(engine::Database &db)
+{
+    if (db.hasTable(QLatin1String(kAuditTable)))
+        return;
+    // User identifiers fold letter case here as in the users table, so the
+    // viewer's look-up by user is an index search.
+    const QString fold = QLatin1String(engine::kFoldCollation);
+    const QStringList ddl{
+        QStringLiteral("CREATE TABLE audit (\n"
+                       "  audit_id INTEGER PRIMARY KEY AUTOINCREMENT,\n"
+                       "  changed_at TEXT NOT NULL,\n"
+                       "  user_id TEXT NOT NULL COLLATE %1,\n"
+                       "  workstation TEXT NOT NULL,\n"
+                       "  table_name TEXT NOT NULL,\n"
+                       "  record_key TEXT NOT NULL,\n"
+                       "  action TEXT NOT NULL,\n"
+                       "  changes TEXT NOT NULL\n"
+                       ")")
+            .arg(fold),
+        QStringLiteral("CREATE INDEX audit_by_record ON audit (table_name, record_key, audit_id)"),
+        QStringLiteral("CREATE INDEX audit_by_user ON audit (user_id, audit_id)"),
+        QStringLiteral("CREATE INDEX audit_by_time ON audit (changed_at)"),
+        QStringLiteral("CREATE TRIGGER audit_no_update BEFORE UPDATE ON audit "
+                       "BEGIN SELECT RAISE(ABORT, 'audit rows cannot be changed'); END"),
+        QStringLiteral("CREATE TRIGGER audit_no_delete BEFORE DELETE ON audit "
+                       "BEGIN SELECT RAISE(ABORT, 'audit rows cannot be deleted'); END"),
+    };
+    engine::Transaction tx(db);
+    // Another workstation may have added it since the look above.
+    if (db.hasTable(QLatin1String(kAuditTable)))
+        return;
+    for (const QString &statement : ddl)
+        db.execute(statement);
     tx.commit();
 }
 

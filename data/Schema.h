@@ -70,6 +70,12 @@ void createSchema(engine::Database &db);
 // large register this takes a while (about 13 s for 1,000,000 persons):
 // run it off the window's thread.
 void addMissingIndexes(engine::Database &db);
+// The audit table, its indexes and the triggers that refuse any change or
+// removal of its rows, made when missing (a file from before the trail);
+// a file that has it is not written to.
+void addAuditTrail(engine::Database &db);
+inline constexpr const char *kAuditTable = "audit";
+
 // Adds the starter entries to the eighteen code tables (existing texts are
 // kept, so running it twice changes nothing) and the picture hand-over row.
 void fillStarterCodes(engine::Database &db);

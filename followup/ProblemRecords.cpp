@@ -8,6 +8,8 @@
 
 #include <QRegularExpression>
 
+#include <limits>
+
 namespace followup::problems {
 
 namespace {
@@ -22,9 +24,11 @@ void writeSlot(engine::TableCursor &row, const Slot &slot)
     row.setValue(QStringLiteral("Problems_Evaluation"), slot.description);
 }
 
-qint64 addProblem(engine::Database &db, const Evaluation &evaluation, qint64 seq, const Slot &slot)
+qint64 addProblem(engine::Database &db, const Evaluation &evaluation, qint64 seq, const Slot &slot,
+                  const engine::WriteObserver &audit)
 {
     engine::TableCursor row(db, kProblems);
+    row.setWriteObserver(audit);
     row.addNew();
     row.setValue(QStringLiteral("tamrel_no"), evaluation.person);
     row.setValue(QStringLiteral("seq_no"), seq);
@@ -99,7 +103,7 @@ QList<Problem> problemsOf(engine::Database &db, const Evaluation &evaluation, in
 }
 
 QList<qint64> addProblems(engine::Database &db, const Evaluation &evaluation,
-                          const QList<Slot> &screenSlots)
+                          const QList<Slot> &screenSlots, const engine::WriteObserver &audit)
 {
     QList<qint64> codes(screenSlots.size(), 0);
     const std::optional<QVariantList> key = evaluationKey(evaluation);
@@ -108,13 +112,14 @@ QList<qint64> addProblems(engine::Database &db, const Evaluation &evaluation,
     engine::Transaction tx(db);
     for (int i = 0; i < screenSlots.size(); ++i) {
         if (!screenSlots.at(i).isFree())
-            codes[i] = addProblem(db, evaluation, key->at(1).toLongLong(), screenSlots.at(i));
+            codes[i] = addProblem(db, evaluation, key->at(1).toLongLong(), screenSlots.at(i), audit);
     }
     tx.commit();
     return codes;
 }
 
-int rewriteProblems(engine::Database &db, const Evaluation &evaluation, const QList<Slot> &screenSlots)
+int rewriteProblems(engine::Database &db, const Evaluation &evaluation, const QList<Slot> &screenSlots,
+                    const engine::WriteObserver &audit)
 {
     const std::optional<QVariantList> key = evaluationKey(evaluation);
     if (!key)
@@ -123,6 +128,7 @@ int rewriteProblems(engine::Database &db, const Evaluation &evaluation, const QL
     const QList<Problem> stored = problemsOf(db, evaluation, int(screenSlots.size()));
     int added = 0;
     engine::TableCursor row(db, kProblems);
+    row.setWriteObserver(audit);
     row.setIndex(kPrimaryKey);
     for (int i = 0; i < screenSlots.size(); ++i) {
         if (i < stored.size()) {
@@ -133,7 +139,7 @@ int rewriteProblems(engine::Database &db, const Evaluation &evaluation, const QL
             writeSlot(row, screenSlots.at(i));
             row.update();
         } else if (!screenSlots.at(i).isFree()) {
-            addProblem(db, evaluation, key->at(1).toLongLong(), screenSlots.at(i));
+            addProblem(db, evaluation, key->at(1).toLongLong(), screenSlots.at(i), audit);
             ++added;
         }
     }
@@ -141,13 +147,21 @@ int rewriteProblems(engine::Database &db, const Evaluation &evaluation, const QL
     return added;
 }
 
-void deleteProblems(engine::Database &db, const Evaluation &evaluation)
+void deleteProblems(engine::Database &db, const Evaluation &evaluation, const engine::WriteObserver &audit)
 {
     const std::optional<QVariantList> key = evaluationKey(evaluation);
     if (!key)
         return;
     engine::Transaction tx(db);
-    db.execute(QStringLiteral("DELETE FROM problems WHERE tamrel_no = ? AND seq_no = ?"), *key);
+    // Row by row, so that the audit trail keeps each problem removed.
+    engine::TableCursor row(db, kProblems);
+    row.setWriteObserver(audit);
+    row.setIndex(kPrimaryKey);
+    for (const Problem &p : problemsOf(db, evaluation, std::numeric_limits<int>::max())) {
+        row.seek(QStringLiteral("="), {p.code});
+        if (!row.noMatch())
+            row.deleteRecord();
+    }
     tx.commit();
 }
 
@@ -203,9 +217,10 @@ std::optional<DiaryRecord> nextDiaryRecord(engine::Database &db, qint64 autoNo, 
     return readDiary(row);
 }
 
-qint64 addDiaryRecord(engine::Database &db, const DiaryRecord &record)
+qint64 addDiaryRecord(engine::Database &db, const DiaryRecord &record, const engine::WriteObserver &audit)
 {
     engine::TableCursor row(db, kDiary);
+    row.setWriteObserver(audit);
     row.addNew();
     row.setValue(QStringLiteral("code"), record.code);
     writeDiary(row, record);
@@ -213,9 +228,10 @@ qint64 addDiaryRecord(engine::Database &db, const DiaryRecord &record)
     return row.lastAutoValue();
 }
 
-bool updateDiaryRecord(engine::Database &db, const DiaryRecord &record)
+bool updateDiaryRecord(engine::Database &db, const DiaryRecord &record, const engine::WriteObserver &audit)
 {
     engine::TableCursor row(db, kDiary);
+    row.setWriteObserver(audit);
     if (!seekDiary(row, record.autoNo))
         return false;
     row.edit();
@@ -224,9 +240,10 @@ bool updateDiaryRecord(engine::Database &db, const DiaryRecord &record)
     return true;
 }
 
-bool deleteDiaryRecord(engine::Database &db, qint64 autoNo)
+bool deleteDiaryRecord(engine::Database &db, qint64 autoNo, const engine::WriteObserver &audit)
 {
     engine::TableCursor row(db, kDiary);
+    row.setWriteObserver(audit);
     if (!seekDiary(row, autoNo))
         return false;
     row.deleteRecord();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/TableCursor.h"
+
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -19,7 +21,8 @@ class Database;
 // in which the rows were stored. The problems of an evaluation are read
 // through the index on (tamrel_no, seq_no) and diary records through their
 // number: nothing here reads a whole table. Every typed value is a bound
-// value. Failures are engine::EngineError exceptions.
+// value. Failures are engine::EngineError exceptions. The writes take the
+// observer that records them in the audit trail (empty: none).
 namespace followup::problems {
 
 // A problem as stored.
@@ -50,17 +53,18 @@ QList<Problem> problemsOf(engine::Database &db, const Evaluation &evaluation, in
 // Adds a row for every slot that holds a problem, in slot order, in one
 // transaction. Returns the new codes, one per slot (0 for a free slot).
 QList<qint64> addProblems(engine::Database &db, const Evaluation &evaluation,
-                          const QList<Slot> &screenSlots);
+                          const QList<Slot> &screenSlots, const engine::WriteObserver &audit = {});
 
 // Rewrites the stored problems from the slots, in one transaction: the
 // first stored row takes slot 1, the second slot 2 ... (a slot emptied on
 // the screen empties its row); rows beyond the slots are left alone; a slot
 // holding a problem with no stored row behind it gets a new row. Returns
 // the number of rows added.
-int rewriteProblems(engine::Database &db, const Evaluation &evaluation, const QList<Slot> &screenSlots);
+int rewriteProblems(engine::Database &db, const Evaluation &evaluation, const QList<Slot> &screenSlots,
+                    const engine::WriteObserver &audit = {});
 
 // Deletes every problem of the evaluation; their diary records stay.
-void deleteProblems(engine::Database &db, const Evaluation &evaluation);
+void deleteProblems(engine::Database &db, const Evaluation &evaluation, const engine::WriteObserver &audit = {});
 
 // The person a problem belongs to, with that person's Arabic new name
 // (empty when the person is not registered). No value when the text is not
@@ -90,12 +94,12 @@ std::optional<DiaryRecord> firstDiaryRecord(engine::Database &db, bool last = fa
 std::optional<DiaryRecord> nextDiaryRecord(engine::Database &db, qint64 autoNo, bool forward);
 
 // Adds the record (its autoNo is ignored); returns the number it was given.
-qint64 addDiaryRecord(engine::Database &db, const DiaryRecord &record);
+qint64 addDiaryRecord(engine::Database &db, const DiaryRecord &record, const engine::WriteObserver &audit = {});
 // Rewrites date, follower, status and notes of the record with record.autoNo
 // (its problem stays). False when there is no such record.
-bool updateDiaryRecord(engine::Database &db, const DiaryRecord &record);
+bool updateDiaryRecord(engine::Database &db, const DiaryRecord &record, const engine::WriteObserver &audit = {});
 // Deletes the record with this number. False when there is none.
-bool deleteDiaryRecord(engine::Database &db, qint64 autoNo);
+bool deleteDiaryRecord(engine::Database &db, qint64 autoNo, const engine::WriteObserver &audit = {});
 
 // A typed number as a whole number; no value for anything else.
 std::optional<qint64> wholeNumber(const QString &text);

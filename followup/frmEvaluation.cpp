@@ -467,7 +467,7 @@ void frmEvaluation::afterAdd(bool added)
     PersonRecordScreen::afterAdd(added);
     if (!added)
         return;
-    writeProblems([this](engine::Database &db) { problems::addProblems(db, shownEvaluation(), slotContents()); });
+    writeProblems([this](engine::Database &db) { problems::addProblems(db, shownEvaluation(), slotContents(), ctx().store.auditObserver()); });
     showStoredProblemsAgain();
 }
 
@@ -479,7 +479,7 @@ void frmEvaluation::afterUpdate(bool updated)
         return;
     int added = 0;
     const bool written = writeProblems([&](engine::Database &db) {
-        added = problems::rewriteProblems(db, shownEvaluation(), slotContents());
+        added = problems::rewriteProblems(db, shownEvaluation(), slotContents(), ctx().store.auditObserver());
     });
     if (written && added > 0)
         showStoredProblemsAgain(); // the new rows' codes, in stored order
@@ -489,7 +489,7 @@ void frmEvaluation::afterDelete(bool deleted)
 {
     PersonRecordScreen::afterDelete(deleted);
     if (deleted)
-        writeProblems([this](engine::Database &db) { problems::deleteProblems(db, shownEvaluation()); });
+        writeProblems([this](engine::Database &db) { problems::deleteProblems(db, shownEvaluation(), ctx().store.auditObserver()); });
 }
 
 void frmEvaluation::slotButtonClicked(int slot)
@@ -587,7 +587,7 @@ void frmEvaluation::diaryAdd()
         return;
     }
     try {
-        const qint64 number = problems::addDiaryRecord(ctx().store.db(), diaryOnPage());
+        const qint64 number = problems::addDiaryRecord(ctx().store.db(), diaryOnPage(), ctx().store.auditObserver());
         // The new record is the one shown now: update and delete reach it.
         txt_auto_no->setText(QString::number(number));
     } catch (const engine::EngineError &) {
@@ -602,7 +602,7 @@ void frmEvaluation::diaryUpdate()
 {
     const problems::DiaryRecord record = diaryOnPage();
     try {
-        if (record.autoNo <= 0 || !problems::updateDiaryRecord(ctx().store.db(), record))
+        if (record.autoNo <= 0 || !problems::updateDiaryRecord(ctx().store.db(), record, ctx().store.auditObserver()))
             message(cmn().msgs.MSG_NOTFOUND);
     } catch (const engine::EngineError &) {
         message(core::CmnSub::kNotUpdated);
@@ -613,7 +613,7 @@ void frmEvaluation::diaryDelete()
 {
     const qint64 number = diaryOnPage().autoNo;
     try {
-        if (number <= 0 || !problems::deleteDiaryRecord(ctx().store.db(), number)) {
+        if (number <= 0 || !problems::deleteDiaryRecord(ctx().store.db(), number, ctx().store.auditObserver())) {
             message(cmn().msgs.MSG_NOTFOUND);
             return;
         }

@@ -1,6 +1,7 @@
 #include "logon/LOGON.h"
 
 #include "screens/CmnSub.h"
+#include "data/AuditTrail.h"
 #include "data/HijraDate.h"
 #include "data/Passwords.h"
 #include "logon/LogonBackup.h"
@@ -485,6 +486,11 @@ void LOGON::createFirstUser()
             db.execute(QStringLiteral("INSERT INTO users ([%1]) VALUES (%2)")
                            .arg(columns.join(QStringLiteral("], [")), marks.join(QStringLiteral(", "))),
                        values);
+            // Nobody has logged on yet: the new user is the one adding.
+            core::AuditTrail firstUser;
+            firstUser.setActor(id);
+            firstUser.record(db, {QStringLiteral("users"), engine::WriteAction::Add, columns,
+                                  {QStringLiteral("USERID")}, {}, values});
         }
         transaction.commit();
     } catch (const engine::EngineError &) {
@@ -566,8 +572,10 @@ void LOGON::logOn()
     }
     fillLogonState(*users);
     slot.close();
+    // The stored hash renewed is no change of the user's: not in the trail.
     if (!password.renewed.isEmpty())
         renewPassword(stored.toString(), password.renewed);
+    m_ctx.store.setActor(m_ctx.logon.userId);
 
     const core::OpenResult reopened = takeLogonBackup();
     if (!reopened.ok) {

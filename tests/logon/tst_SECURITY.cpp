@@ -6,6 +6,9 @@
 #include "data/Passwords.h"
 
 #include <QCheckBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -345,6 +348,51 @@ private slots:
         f.click("refresh");
         for (int c = 0; c < f.grid()->columnCount(); ++c)
             QVERIFY(f.grid()->value(0, c) != hashed);
+    }
+
+    // The trail says that a password changed, never what it was or became,
+    // not even as its hash; a save without a new one does not mention it.
+    void passwordChangeIsAuditedWithoutItsValue()
+    {
+        Fixture f;
+        f.store.setActor(QStringLiteral("admin"));
+        const auto changes = [&] {
+            const QString text =
+                f.scalar(QStringLiteral("SELECT changes FROM audit ORDER BY audit_id DESC")).toString();
+            for (const QString &secret : {QStringLiteral("secret"), QStringLiteral("New Pass"),
+                                          f.stored("admin", "PASSWORD").toString()})
+                if (text.contains(secret, Qt::CaseInsensitive))
+                    qFatal("the trail holds a password: %s", qPrintable(text));
+            return QJsonDocument::fromJson(text.toUtf8()).array();
+        };
+        const auto change = [](const QString &field, const QJsonValue &old, const QJsonValue &now) {
+            return QJsonObject{{"field", field}, {"old", old}, {"new", now}};
+        };
+        const QJsonObject passwordChanged{{"field", "PASSWORD"}, {"changed", true}};
+        f.box("USERID_text")->setText(QStringLiteral("admin"));
+        f.click("find");
+        f.box("PASSWORD_TEXT")->setText(QStringLiteral("New Pass"));
+        f.click("update");
+        QCOMPARE(changes(), QJsonArray{passwordChanged});
+
+        f.click("find");
+        f.box("job_text")->setText(QStringLiteral("مدير"));
+        f.click("update");
+        QCOMPARE(changes(), QJsonArray{change("job", " ", QStringLiteral("مدير"))});
+
+        f.click("clear");
+        f.fillRequired(QStringLiteral("clerk"), QStringLiteral("secret"), QStringLiteral("كاتب"));
+        f.click("add");
+        QVERIFY(changes().contains(passwordChanged));
+        f.messages.queueAnswer(true);
+        f.click("delete");
+        QCOMPARE(f.lastShown(), QStringLiteral("تم مسح السجل"));
+        const QJsonArray removed = changes();
+        QVERIFY(removed.contains(QJsonObject{{"field", "USERID"}, {"old", "clerk"}}));
+        for (const QJsonValue &c : removed)
+            QVERIFY(c.toObject().value("field").toString().compare("password", Qt::CaseInsensitive) != 0);
+        QCOMPARE(f.scalar(QStringLiteral("SELECT group_concat(action) FROM audit")).toString(),
+                 QStringLiteral("update,update,add,delete"));
     }
 };
 

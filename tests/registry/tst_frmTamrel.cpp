@@ -4,6 +4,7 @@
 #include "data/HijraDate.h"
 #include "screens/LookupCombo.h"
 #include "registry/PersonSearch.h"
+#include "engine/QueryCursor.h"
 #include "data/Schema.h"
 #include "support/ScreenWorld.h"
 #include "support/TestMain.h"
@@ -13,6 +14,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
@@ -516,6 +520,56 @@ private slots:
         QCOMPARE(f.rowCount("tamrel"), 2);
         QCOMPARE(f.rowCount("followUp"), 1);
         QCOMPARE(f.listed(), (QStringList{"5", "99"}));
+    }
+
+    // Each save through the screen leaves one audit row in its transaction:
+    // the add its values, an update of one field only that field, a delete
+    // the record as it was; a refused save none.
+    void eachSaveLeavesOneAuditRow()
+    {
+        Fixture f;
+        f.store.setActor(QStringLiteral("clerk"), QStringLiteral("WS-A"));
+        f.open();
+        f.press("clear");
+        f.fillRequired(QStringLiteral("5"));
+        f.press("add");
+        QCOMPARE(f.lastShown(), f.cmn.msgs.MSG_ADDED.trimmed());
+        f.set({{"txt_a_new_name", "عبد الرحمن"}});
+        f.press("update");
+        QCOMPARE(f.lastShown(), f.cmn.msgs.MSG_UPDATED.trimmed());
+
+        engine::Database colleague;
+        colleague.open(f.store.db().openSpec());
+        colleague.execute(QStringLiteral("UPDATE tamrel SET comments = 'ملاحظة' WHERE tamrel_no = '5'"));
+        f.set({{"txt_a_new_name", "خالد"}});
+        f.press("update");
+        QCOMPARE(f.lastShown(), core::CmnSub::kNotUpdated);
+        f.press("find");
+        f.messages.queueAnswer(true);
+        f.press("delete");
+        QCOMPARE(f.lastShown(), f.cmn.msgs.MSG_DELETED.trimmed());
+
+        engine::QueryCursor rows(f.store.db(), QStringLiteral("SELECT table_name, record_key, action, user_id, "
+                                                              "workstation, changes FROM audit ORDER BY audit_id"));
+        QStringList seen;
+        QList<QJsonArray> changes;
+        while (rows.next()) {
+            seen << QStringList{rows.value(0).toString(), rows.value(1).toString(), rows.value(2).toString(),
+                                rows.value(3).toString(), rows.value(4).toString()}
+                        .join(QLatin1Char('|'));
+            changes << QJsonDocument::fromJson(rows.value(5).toString().toUtf8()).array();
+        }
+        QCOMPARE(seen, (QStringList{"tamrel|5|add|clerk|WS-A", "tamrel|5|update|clerk|WS-A",
+                                    "tamrel|5|delete|clerk|WS-A"}));
+        const auto has = [](const QJsonArray &list, const QString &field, const QString &side, const QString &value) {
+            return list.contains(QJsonObject{{"field", field}, {side, value}});
+        };
+        QVERIFY(has(changes.at(0), "tamrel_no", "new", "5"));
+        QVERIFY(has(changes.at(0), "a_new_name", "new", "عبد الله"));
+        QCOMPARE(changes.at(1), (QJsonArray{QJsonObject{{"field", "a_new_name"}, {"old", "عبد الله"},
+                                                        {"new", "عبد الرحمن"}}}));
+        QVERIFY(has(changes.at(2), "a_new_name", "old", "عبد الرحمن"));
+        QVERIFY(has(changes.at(2), "comments", "old", "ملاحظة")); // the colleague's, as deleted
     }
 
     // ---------------------------------------------------------- dates and derived values
