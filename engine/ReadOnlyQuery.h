@@ -19,7 +19,7 @@ inline constexpr int ErrNotAQuery = 3027;
 // engine (query_only), and any statement other than a SELECT over tables
 // and views (ATTACH, PRAGMA, transactions, schema changes) is refused when it
 // is prepared, as is any call of a function that is not one of SQL's
-// ordinary ones and any statement that opens the users table; no text or
+// ordinary ones and any statement that opens the users or audit table; no text or
 // blob it makes may exceed 16 MB. Meant for connections that run texts
 // written outside the program, such as report files.
 void restrictToQueries(Database &db);

@@ -340,10 +340,11 @@ bool isAllowedFunction(const char *name)
 }
 
 // Tables a restricted connection never reads: the users (their passwords
-// are no report's business) and the views of raw pages, which hold them too.
+// are no report's business), the audit trail (who did what is no report's
+// business either) and the views of raw pages, which hold them too.
 bool isHiddenTable(const char *name)
 {
-    for (const char *hidden : {"users", "sqlite_dbpage", "dbstat"})
+    for (const char *hidden : {"users", "audit", "sqlite_dbpage", "dbstat"})
         if (name && qstricmp(name, hidden) == 0)
             return true;
     return false;
@@ -551,7 +552,7 @@ std::unique_ptr<BackendStatement> SqlCipherConnection::prepare(const QByteArray 
         return nullptr;
     if (readsHiddenTable(stmt)) {
         sqlite3_finalize(stmt);
-        throw BackendFailure{BackendFailure::Kind::NotAuthorized, QStringLiteral("access to users is prohibited"),
+        throw BackendFailure{BackendFailure::Kind::NotAuthorized, QStringLiteral("access to users or audit is prohibited"),
                              QString::fromUtf8(sqlite3_errstr(SQLITE_AUTH))};
     }
     return std::make_unique<SqlCipherStatement>(stmt);
@@ -619,7 +620,7 @@ void SqlCipherConnection::restrictToQueries()
     // The pages where the hidden tables and their indexes begin.
     m_hiddenPages.clear();
     const std::unique_ptr<BackendStatement> pages =
-        prepare("SELECT rootpage FROM sqlite_master WHERE lower(tbl_name) IN ('users') AND rootpage > 0");
+        prepare("SELECT rootpage FROM sqlite_master WHERE lower(tbl_name) IN ('users', 'audit') AND rootpage > 0");
     while (pages->step())
         m_hiddenPages.insert(int(pages->integer(0)));
     sqlite3_set_authorizer(m_db, authorizeReadOnly, nullptr);

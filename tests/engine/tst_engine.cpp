@@ -818,6 +818,8 @@ private slots:
         QTest::newRow("users count") << QStringLiteral("select count(*) from USERS") << int(ErrNotAQuery);
         QTest::newRow("users in a subquery")
             << QStringLiteral("select NAME from witnesses where NAME in (select USER_ID from main.users)") << int(ErrNotAQuery);
+        QTest::newRow("audit row") << QStringLiteral("select changes from audit") << int(ErrNotAQuery);
+        QTest::newRow("audit count") << QStringLiteral("select count(*) from Audit") << int(ErrNotAQuery);
         QTest::newRow("fts3_tokenizer") << QStringLiteral("select hex(fts3_tokenizer('simple'))") << int(ErrNotAQuery);
         QTest::newRow("sqlcipher_export") << QStringLiteral("select sqlcipher_export('temp')") << int(ErrNotAQuery);
         QTest::newRow("load_extension") << QStringLiteral("select load_extension('/tmp/x.so')") << int(ErrNotAQuery);
@@ -831,6 +833,9 @@ private slots:
         QFETCH(int, error);
         m_db->execute(QStringLiteral("CREATE TABLE users (USER_ID TEXT PRIMARY KEY, PASSWORD TEXT)"));
         m_db->execute(QStringLiteral("insert into users values ('u', 'secret')"));
+        m_db->execute(QStringLiteral("CREATE TABLE audit (audit_id INTEGER PRIMARY KEY, changes TEXT)"));
+        m_db->execute(QStringLiteral("CREATE INDEX audit_by_changes ON audit (changes)"));
+        m_db->execute(QStringLiteral("insert into audit (changes) values ('secret')"));
         addWitness(QStringLiteral("w1"));
         restrictToQueries(*m_db);
         const int got = errorOf([&] {
