@@ -5,6 +5,7 @@
 // engine on the encrypted file and on a plain copy, side by side. Medians.
 //
 //   bench_person [FOLDER] [--persons N] [--runs R] [--cold C] [--warm W]
+//                [--audit A] [--audit-only 1]
 //
 // FOLDER (default /tmp/velm-bench-tamrel) holds velm.mdb; when it is missing
 // it is built with N persons (default 1,000,000) and their related rows, and
@@ -13,10 +14,19 @@
 // fresh search connection (its page cache empty; screen, engine and plain
 // copy in turns), and W (default 5) searches
 // again on a warm one.
+//
+// The audit trail: the file is given A audit rows (default 5,000,000; rows
+// it already holds count; 0 adds none), then a person save of one field
+// through the screen is timed without the trail and with it, in turns, and
+// the viewer's select (newest first) for its first 100 rows, unfiltered and
+// filtered by a person's number, directly and through a list as the viewer
+// shows it. --audit-only 1 skips every other measurement. The saves leave
+// their audit rows behind (nothing removes them); the fields are put back.
 
 #include "bench/BenchSupport.h"
 #include "screens/DataGrid.h"
 #include "registry/PersonSearch.h"
+#include "data/AuditTrail.h"
 #include "data/Schema.h"
 #include "synthetic/SyntheticData.h"
 #include "engine/Database.h"
@@ -440,6 +450,140 @@ void timeSearches(PersonBench &b, int coldRuns, int warmRuns)
         timeSearch(b, search, cacheKiB, coldRuns, warmRuns);
 }
 
+// --- the audit trail -------------------------------------------------------
+
+// Tops the file up to `wanted` audit rows.
+void addAuditRows(engine::Database &db, qint64 wanted)
+{
+    core::schema::addAuditTrail(db);
+    const qint64 held = db.scalar(QStringLiteral("SELECT count(*) FROM audit")).toLongLong();
+    if (held >= wanted)
+        return;
+    QElapsedTimer t;
+    t.start();
+    core::fillSyntheticAudit(db, wanted - held, 2024);
+    out() << QStringLiteral("added %1 audit rows in %2 s").arg(wanted - held).arg(t.elapsed() / 1000.0, 0, 'f', 1)
+          << Qt::endl;
+}
+
+struct SaveTimes {
+    std::vector<double> without, with;
+};
+
+// One field of each sampled person changed and put back through the
+// screen's update, one save without the trail and one with it, their order
+// turned round person by person.
+SaveTimes timeSaves(PersonBench &b, core::AuditTrail &trail)
+{
+    auto *number = b.screen->findChild<QLineEdit *>(QStringLiteral("txt_tamrel_no"));
+    QWidget *comments = b.screen->findChild<QWidget *>(QStringLiteral("txt_comments"));
+    SaveTimes r;
+    int turn = 0;
+    for (const QString &n : b.sample) {
+        number->setText(n);
+        b.button("find")->click();
+        const QString kept = core::controlText(comments);
+        for (int i = 0; i < 2; ++i) {
+            const bool withTrail = (i + turn) % 2 == 1;
+            if (withTrail)
+                trail.setActor(QStringLiteral("bench"));
+            else
+                trail.clearActor();
+            core::setControlText(comments, i == 0 ? QStringLiteral("ملاحظة %1").arg(turn) : kept);
+            (withTrail ? r.with : r.without).push_back(timed([&] { b.button("update")->click(); }));
+        }
+        ++turn;
+    }
+    trail.clearActor();
+    return r;
+}
+
+struct ViewerTimes {
+    std::vector<double> direct, grid;
+    qint64 rows = 0;
+};
+
+// The first 100 rows of the viewer's select, read directly.
+double firstRowsDirect(engine::Database &db, const core::BoundQuery &q, qint64 *rows)
+{
+    QElapsedTimer t;
+    t.start();
+    engine::QueryCursor c(db, q.sql, q.values);
+    qint64 n = 0;
+    while (n < 100 && c.next()) {
+        for (int i = 0; i < c.columnCount(); ++i)
+            c.value(i);
+        ++n;
+    }
+    *rows = n;
+    return msSince(t);
+}
+
+// The same select in a list as the viewer shows it: until its first rows
+// are on screen.
+double firstRowsInGrid(core::DataStore &store, const core::BoundQuery &q)
+{
+    core::DataGrid grid;
+    grid.resize(1000, 600);
+    grid.show();
+    core::DataSource source(QStringLiteral("audit_data"));
+    source.setDatabase(store);
+    source.setQuery(q.sql, q.values);
+    grid.setDataSource(&source);
+    QElapsedTimer t;
+    t.start();
+    source.refresh();
+    grid.viewport()->repaint();
+    settle();
+    const double ms = msSince(t);
+    waitIdle(&source);
+    return ms;
+}
+
+ViewerTimes timeViewer(PersonBench &b, const QList<core::AuditFilter> &filters)
+{
+    ViewerTimes r;
+    const std::unique_ptr<engine::Database> view = b.world.store().openViewConnection();
+    for (const core::AuditFilter &f : filters) {
+        const core::BoundQuery q = core::AuditTrail::viewerQuery(f);
+        r.direct.push_back(firstRowsDirect(*view, q, &r.rows));
+        r.grid.push_back(firstRowsInGrid(b.world.store(), q));
+    }
+    return r;
+}
+
+void timeAudit(PersonBench &b)
+{
+    engine::Database &db = b.world.store().db();
+    const qint64 rows = db.scalar(QStringLiteral("SELECT count(*) FROM audit")).toLongLong();
+    const SaveTimes saves = timeSaves(b, b.world.store().audit());
+    out() << Qt::endl << "audit trail (" << rows << " audit rows), medians" << Qt::endl;
+    const double without = median(saves.without), with = median(saves.with);
+    line(QStringLiteral("  save one field, without the trail"), without);
+    line(QStringLiteral("  save one field, with the trail"), with);
+    line(QStringLiteral("  the trail's cost (target <= 2 ms)"), with - without);
+
+    const QList<core::AuditFilter> unfiltered(10, core::AuditFilter{});
+    QList<core::AuditFilter> byPerson, byPersonRecord;
+    for (const QString &n : b.sample.mid(0, 20)) {
+        byPerson << core::AuditFilter{QString(), n, QString(), {}, {}};
+        byPersonRecord << core::AuditFilter{QStringLiteral("tamrel"), n, QString(), {}, {}};
+    }
+    const struct {
+        QString name;
+        QList<core::AuditFilter> filters;
+    } runs[] = {{QStringLiteral("unfiltered"), unfiltered},
+                {QStringLiteral("a person's number, every table"), byPerson},
+                {QStringLiteral("a person's number, table tamrel"), byPersonRecord}};
+    for (const auto &run : runs) {
+        const ViewerTimes v = timeViewer(b, run.filters);
+        line(QStringLiteral("  viewer, %1: first 100 rows read").arg(run.name), median(v.direct),
+             QStringLiteral("(first run %1 ms)").arg(v.direct.front(), 0, 'f', 1));
+        line(QStringLiteral("  viewer, %1: shown in the list (target < 300 ms)").arg(run.name), median(v.grid),
+             QStringLiteral("(first run %1 ms)").arg(v.grid.front(), 0, 'f', 1));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -450,6 +594,8 @@ int main(int argc, char **argv)
     const int runs = int(args.option("--runs", 5));
     const int coldRuns = int(args.option("--cold", 3));
     const int warmRuns = int(args.option("--warm", 5));
+    const qint64 auditRows = args.option("--audit", 5000000);
+    const bool auditOnly = args.option("--audit-only", 0) != 0;
     bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-tamrel")));
     if (!world.prepare([&](const QString &file) { build(file, persons); }))
         return 1;
@@ -467,10 +613,16 @@ int main(int argc, char **argv)
     core::AppContext ctx{world.store(), messages, world.ctx().input, world.ctx().files, world.ctx().logon, cmn};
     PersonBench b{world, ctx, db, {}, samplePersons(registered), {}, nullptr, nullptr, 0};
 
-    timeScreen(b, messages, registered, runs);
-    b.plain.openPlain(world.plainFile());
-    timeDirect(b);
-    timeSearches(b, coldRuns, warmRuns);
+    addAuditRows(db, auditRows);
+    if (auditOnly) {
+        openScreen(b, 1);
+    } else {
+        timeScreen(b, messages, registered, runs);
+        b.plain.openPlain(world.plainFile());
+        timeDirect(b);
+        timeSearches(b, coldRuns, warmRuns);
+    }
+    timeAudit(b);
     b.screen.reset();
     // The file as it was: the persons added here go again.
     for (qint64 i = 0; i < b.added; ++i)

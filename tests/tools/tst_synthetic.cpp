@@ -1,5 +1,6 @@
 #include "support/TestMain.h"
 
+#include "data/AuditTrail.h"
 #include "data/OpenDb.h"
 #include "data/Schema.h"
 #include "synthetic/SyntheticData.h"
@@ -9,6 +10,8 @@
 #include <QCalendar>
 #include <QCryptographicHash>
 #include <QDate>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 
 using namespace core;
@@ -173,6 +176,40 @@ private slots:
                  0);
         // Witnesses and groups are not doubled by a second run.
         QCOMPARE(count(*db, "SELECT count(*) FROM followup_group"), 12);
+    }
+
+    // Made-up audit rows look like the trail's own: in time order, keys of
+    // the registered persons (and their steps), valid changes, the users of
+    // the file; the viewer finds a person's rows.
+    void auditRowsAreShapedLikeTheTrail()
+    {
+        auto db = freshDatabase();
+        fillSynthetic(*db, 30, 5, {false, 10000});
+        db->execute(QStringLiteral("INSERT INTO users (USERID, PASSWORD) VALUES ('clerk', '')"));
+        QCOMPARE(fillSyntheticAudit(*db, 900, 4, 250), 900);
+        QCOMPARE(count(*db, "SELECT count(*) FROM audit"), 900);
+        QCOMPARE(count(*db, "SELECT count(*) FROM audit a JOIN audit b ON b.audit_id = a.audit_id + 1 "
+                            "WHERE b.changed_at < a.changed_at"),
+                 0);
+        QVERIFY(db->scalar(QStringLiteral("SELECT max(changed_at) FROM audit")).toString()
+                <= QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+        QCOMPARE(count(*db, "SELECT count(*) FROM audit WHERE user_id <> 'clerk' OR action NOT IN "
+                            "('add', 'update', 'delete') OR CAST(record_key AS INTEGER) NOT BETWEEN 1 AND 30 "
+                            "OR (table_name = 'tamrel') = (instr(record_key, '/') > 0)"),
+                 0);
+        QVERIFY(count(*db, "SELECT count(DISTINCT table_name) FROM audit") > 1);
+        engine::QueryCursor all(*db, QStringLiteral("SELECT changes FROM audit"));
+        while (all.next()) {
+            const QJsonDocument changes = QJsonDocument::fromJson(all.value(0).toString().toUtf8());
+            QVERIFY2(changes.isArray() && !changes.array().isEmpty(), qPrintable(all.value(0).toString()));
+        }
+        const BoundQuery q = AuditTrail::viewerQuery({QString(), QStringLiteral("7"), QString(), {}, {}});
+        engine::QueryCursor found(*db, q.sql, q.values);
+        qint64 rows = 0;
+        while (found.next())
+            ++rows;
+        QCOMPARE(rows, count(*db, "SELECT count(*) FROM audit WHERE record_key = '7' OR record_key LIKE '7/%'"));
+        QVERIFY(rows > 0);
     }
 };
 

@@ -7,10 +7,12 @@
 
 #include <QCalendar>
 #include <QDate>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <random>
 #include <vector>
@@ -811,6 +813,74 @@ Offered writeOffered(engine::Database &db, Generator &g, SyntheticCounts &counts
     return offered;
 }
 
+// One made-up audit row after another, in time order.
+class AuditWriter {
+public:
+    AuditWriter(engine::Database &db, Generator &g, qint64 rows)
+        : m_g(g),
+          m_insert(db, QStringLiteral("INSERT INTO audit (changed_at, user_id, workstation, table_name, record_key, "
+                                      "action, changes) VALUES (?, ?, ?, ?, ?, ?, ?)"))
+    {
+        m_persons = qMax<qint64>(1, db.scalar(QStringLiteral("SELECT max(CAST(\"tamrel_no\" AS INTEGER)) FROM "
+                                                              "\"tamrel\"")).toLongLong());
+        m_users = readColumn(db, QStringLiteral("SELECT \"USERID\" FROM \"users\""));
+        if (m_users.empty())
+            m_users = {u8("admin"), u8("clerk1"), u8("clerk2"), u8("clerk3")};
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        m_start = now.addYears(-5).toMSecsSinceEpoch();
+        m_stepMs = qMax<qint64>(1, (now.toMSecsSinceEpoch() - m_start) / qMax<qint64>(1, rows));
+    }
+
+    void write(qint64 index)
+    {
+        static const std::vector<Bytes> tables = {u8("tamrel"), u8("followUp"), u8("courses"), u8("Field_Evaluation")};
+        static const std::vector<Bytes> actions = {u8("update"), u8("add"), u8("delete")};
+        const int t = m_g.chance(70) ? 0 : 1 + m_g.below(3);
+        const int a = m_g.chance(80) ? 0 : (m_g.chance(75) ? 1 : 2);
+        Bytes key = Bytes::number(1 + qint64(m_g.below(int(qMin<qint64>(m_persons, std::numeric_limits<int>::max())))));
+        if (t > 0)
+            key += '/' + Bytes::number(1 + m_g.below(5));
+        const qint64 at = m_start + index * m_stepMs + m_g.below(int(m_stepMs));
+        engine::BackendStatement &st = *m_insert.handle();
+        st.bindText(1, QDateTime::fromMSecsSinceEpoch(at, Qt::UTC).toString(Qt::ISODateWithMs).toUtf8());
+        st.bindText(2, m_g.pick(m_users));
+        st.bindText(3, "WS-0" + Bytes::number(1 + m_g.below(6)));
+        st.bindText(4, tables[size_t(t)]);
+        st.bindText(5, key);
+        st.bindText(6, actions[size_t(a)]);
+        st.bindText(7, changes(a));
+        m_insert.step();
+    }
+
+private:
+    Bytes field(const char *name, const char *side, const Bytes &value) const
+    {
+        return "{\"field\":\"" + Bytes(name) + "\",\"" + Bytes(side) + "\":\"" + value + "\"}";
+    }
+    // The JSON of an update (one or two fields), an add or a delete (a few).
+    Bytes changes(int action)
+    {
+        const char *names[] = {"a_new_name", "comments", "occupation", "city_h", "phone_h", "e_new_name"};
+        const int count = action == 0 ? 1 + m_g.below(2) : 6;
+        QList<Bytes> parts;
+        for (int i = 0; i < count; ++i) {
+            const char *name = names[action == 0 ? m_g.below(6) : i];
+            const Bytes before = m_g.pick(kStepComments), after = m_g.pick(kCities);
+            if (action == 0)
+                parts << field(name, "old", before).chopped(1) + ",\"new\":\"" + after + "\"}";
+            else
+                parts << field(name, action == 1 ? "new" : "old", after);
+        }
+        return '[' + parts.join(',') + ']';
+    }
+
+    Generator &m_g;
+    engine::Statement m_insert;
+    qint64 m_persons = 1;
+    std::vector<Bytes> m_users;
+    qint64 m_start = 0, m_stepMs = 1;
+};
+
 } // namespace
 
 SyntheticCounts fillSynthetic(engine::Database &db, int persons, quint32 seed,
@@ -850,6 +920,25 @@ SyntheticCounts fillSynthetic(engine::Database &db, int persons, quint32 seed,
         tx.commit();
     }
     return counts;
+}
+
+qint64 fillSyntheticAudit(engine::Database &db, qint64 rows, quint32 seed, int batchSize)
+{
+    schema::addAuditTrail(db);
+    Generator g(seed);
+    AuditWriter writer(db, g, rows);
+    const ConnectionSetting cache(db, QStringLiteral("cache_size"), QStringLiteral("-262144"));
+    const ConnectionSetting checkpoint(db, QStringLiteral("wal_autocheckpoint"), QStringLiteral("16384"));
+    const ConnectionSetting sync(db, QStringLiteral("synchronous"), QStringLiteral("1"));
+    const qint64 batch = qMax(1, batchSize);
+    qint64 done = 0;
+    while (done < rows) {
+        engine::Transaction tx(db);
+        for (const qint64 end = qMin(rows, done + batch); done < end; ++done)
+            writer.write(done);
+        tx.commit();
+    }
+    return done;
 }
 
 } // namespace core

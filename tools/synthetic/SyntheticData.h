@@ -40,4 +40,13 @@ struct SyntheticCounts {
 SyntheticCounts fillSynthetic(engine::Database &db, int persons, quint32 seed,
                               const SyntheticOptions &options = {});
 
+// Adds `rows` made-up audit rows, as the screens would have written them
+// over the five years up to now: mostly updates of one or two fields of a
+// person, some adds and deletes, steps and courses too, by the users of the
+// file (a few made-up ones when it has none) on a handful of workstations,
+// for the persons registered. Reproducible for a seed (but for the times);
+// written in batches like the persons. Returns the rows written. Throws
+// engine::EngineError; a failed batch is rolled back.
+qint64 fillSyntheticAudit(engine::Database &db, qint64 rows, quint32 seed, int batchSize = 50000);
+
 } // namespace core
