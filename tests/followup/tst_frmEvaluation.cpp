@@ -344,6 +344,44 @@ private slots:
 
     // Add, choose, update and delete by the record number; eight zeros for
     // a date left unchosen; the messages say what happened.
+    // The problems and diary records the screen writes beside its own
+    // record are in the audit trail too, each problem deleted on its own.
+    void problemsAndDiaryAreAudited()
+    {
+        Fixture f;
+        f.store.setActor(QStringLiteral("clerk"));
+        f.open();
+        f.show(QStringLiteral("12"), QStringLiteral("1"));
+        f.messages.queueAnswer(true);
+        f.press("delete");
+        QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_DELETED});
+
+        f.tabs()->setCurrentIndex(1);
+        typeIn(f.code(), QStringLiteral("5"));
+        f.box("txt_name_of_follower")->setText(QStringLiteral("علي"));
+        f.list("dbc_Problems_Evaluation")->setText(kStatus);
+        f.press("add");
+        QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_ADDED});
+        f.box("txt_name_of_follower")->setText(QStringLiteral("عمر"));
+        f.press("update");
+        f.press("delete");
+        QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_DELETED});
+
+        QStringList seen;
+        engine::QueryCursor rows(f.store.db(), QStringLiteral("SELECT table_name || '|' || record_key || '|' || action "
+                                                              "|| '|' || user_id FROM audit ORDER BY audit_id"));
+        while (rows.next())
+            seen << rows.value(0).toString();
+        QCOMPARE(seen, (QStringList{"Field_Evaluation|12/1|delete|clerk", "problems|1|delete|clerk",
+                                    "problems|2|delete|clerk", "problems|3|delete|clerk", "problems|4|delete|clerk",
+                                    "follow_up_Problems|4|add|clerk", "follow_up_Problems|4|update|clerk",
+                                    "follow_up_Problems|4|delete|clerk"}));
+        QVERIFY(f.scalar(QStringLiteral("SELECT changes FROM audit WHERE table_name = 'follow_up_Problems' "
+                                        "AND action = 'update'"))
+                    .toString()
+                    .contains(QStringLiteral("\"new\":\"عمر\"")));
+    }
+
     void diaryRecordsByTheirNumber()
     {
         Fixture f;

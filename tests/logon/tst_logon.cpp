@@ -1,4 +1,5 @@
 #include "support/LogonWorld.h"
+#include "engine/TableCursor.h"
 
 #include "data/HijraDate.h"
 #include "data/Passwords.h"
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSysInfo>
 
 using core::Passwords;
 
@@ -333,6 +335,16 @@ void TestLogon::plainPasswordBecomesAHashAtTheNextLogon()
     QCOMPARE(stored(kAdmin).section(QLatin1Char('$'), 1, 1), QString::number(rounds + 1));
     QVERIFY(Passwords::check(stored(kAdmin), QStringLiteral("secret")).accepted);
     QCOMPARE(w.messages.shownCount(), 2);
+
+    // The stored hash renewed is not the user's change; what the user
+    // writes from now on is recorded under the identifier as stored.
+    QCOMPARE(w.usersScalar(QStringLiteral("SELECT count(*) FROM audit")).toInt(), 0);
+    engine::TableCursor &witnesses = w.store.slot(QStringLiteral("witnesses")).open();
+    witnesses.addNew();
+    witnesses.setValue(QStringLiteral("NAME"), QStringLiteral("فهد"));
+    witnesses.update();
+    QCOMPARE(w.usersScalar(QStringLiteral("SELECT user_id || '|' || workstation || '|' || action FROM audit")).toString(),
+             QStringLiteral("Admin|%1|add").arg(QSysInfo::machineHostName()));
 }
 
 void TestLogon::unknownUserKeepsTheScreen()
@@ -696,6 +708,15 @@ void TestLogon::firstUserGetsEveryPermissionAndLogsOn()
                                           "+ check12 + check13 + check14 FROM users"))
                  .toInt(),
              14);
+
+    // The user added is in the audit trail, its password only as set.
+    QCOMPARE(w.usersScalar(QStringLiteral("SELECT user_id || '|' || table_name || '|' || record_key || '|' || "
+                                          "action FROM audit"))
+                 .toString(),
+             id + QStringLiteral("|users|") + id + QStringLiteral("|add"));
+    const QString changes = w.usersScalar(QStringLiteral("SELECT changes FROM audit")).toString();
+    QVERIFY(changes.contains(QLatin1String("{\"changed\":true,\"field\":\"PASSWORD\"}")));
+    QVERIFY(!changes.contains(stored.toString()) && !changes.contains(QLatin1String("Pa%ss")));
 
     // The next start shows the plain logon.
     w.store.CLOSEDATABASE();
