@@ -2,6 +2,7 @@
 
 #include "data/Schema.h"
 #include "engine/QueryCursor.h"
+#include "engine/ResultPlan.h"
 #include "followup/ProblemRecords.h"
 #include "support/EngineErrors.h"
 #include "support/TempDataFolder.h"
@@ -296,6 +297,10 @@ private slots:
         QCOMPARE(columns.columnNames(), (QStringList{"audit_id", "changed_at", "user_id", "workstation",
                                                      "table_name", "record_key", "action"}));
         QVERIFY(q.sql.count(QLatin1Char('?')) == q.values.size());
+        // The list reads it by row identities, in the same order.
+        const engine::ResultPlan plan = engine::planResult(db, q.sql, 16);
+        QVERIFY(plan.keyset);
+        QCOMPARE(ids(db, {plan.idSql, q.values}), expected);
     }
 
     void lastChangeAndChangesOf()
