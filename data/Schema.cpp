@@ -390,7 +390,28 @@ void createSchema(engine::Database &db)
     for (const Table &t : tables())
         db.execute(t.createSql());
     addMissingIndexes(db);
+    addAuditTable(db);
     tx.commit();
+}
+
+void addAuditTable(engine::Database &db)
+{
+    // Not among tables(): no screen, report or copy of a table reads it as
+    // one of the office's own.
+    db.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS audit (\n"
+                              "  audit_id INTEGER PRIMARY KEY,\n"
+                              "  changed_at TEXT NOT NULL,\n"
+                              "  user_id TEXT NOT NULL,\n"
+                              "  workstation TEXT NOT NULL,\n"
+                              "  table_name TEXT NOT NULL,\n"
+                              "  record_key TEXT NOT NULL,\n"
+                              "  action TEXT NOT NULL,\n"
+                              "  changes TEXT NOT NULL\n"
+                              ")"));
+    db.execute(QStringLiteral(
+        "CREATE INDEX IF NOT EXISTS audit_by_record ON audit (table_name, record_key, audit_id)"));
+    db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS audit_by_user ON audit (user_id, audit_id)"));
+    db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS audit_by_time ON audit (changed_at)"));
 }
 
 void addMissingIndexes(engine::Database &db)

@@ -70,6 +70,8 @@ void createSchema(engine::Database &db);
 // large register this takes a while (about 13 s for 1,000,000 persons):
 // run it off the window's thread.
 void addMissingIndexes(engine::Database &db);
+// Creates the audit trail's table and its indexes unless they exist.
+void addAuditTable(engine::Database &db);
 // Adds the starter entries to the eighteen code tables (existing texts are
 // kept, so running it twice changes nothing) and the picture hand-over row.
 void fillStarterCodes(engine::Database &db);
