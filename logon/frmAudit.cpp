@@ -5,6 +5,7 @@
 #include "screens/DataSource.h"
 #include "screens/DateSelector.h"
 #include "screens/ScreenHost.h"
+#include "screens/ScreenKeys.h"
 #include "data/AuditTrail.h"
 #include "data/HijraDate.h"
 #include "data/Schema.h"
@@ -151,6 +152,14 @@ frmAudit::frmAudit(core::AppContext &ctx, QWidget *parent) : QWidget(parent), m_
     main->addWidget(changesCaption);
     main->addWidget(m_changes, 2);
     resize(900, 640);
+
+    // The keys of every screen, for the buttons this one has.
+    auto *keys = new core::ScreenKeys(this);
+    keys->bind(core::keys::kFind, m_search, QStringLiteral("بحث بعوامل التصفية"));
+    keys->bind(core::keys::kRefresh, m_search, QStringLiteral("قراءة السجل من جديد"));
+    keys->bind(core::keys::kClear, m_clear, QStringLiteral("مسح عوامل التصفية"));
+    keys->bind(core::keys::kClose, m_close, QStringLiteral("خروج"));
+    keys->setFirstFocus(m_table);
 
     search();
 }

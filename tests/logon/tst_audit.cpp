@@ -198,6 +198,23 @@ private slots:
         QVERIFY(f.find<QLineEdit>(QStringLiteral("txtFromGregorian"))->text().isEmpty());
     }
 
+    void theKeysOfEveryScreen()
+    {
+        Fixture f;
+        QVERIFY(f.open());
+        f.screen->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.screen.get()));
+        QLineEdit *key = f.find<QLineEdit>(QStringLiteral("txtRecordKey"));
+        key->setText(QStringLiteral("5/2"));
+        QTest::keyClick(key, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(f.listed(), QList<int>({8}));
+        QTest::keyClick(key, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(key->text().isEmpty());
+        QCOMPARE(f.listed().size(), 10);
+        QTest::keyClick(f.grid(), Qt::Key_Escape);
+        QVERIFY(!f.screen->isVisible());
+    }
+
     void aHalfChosenDateIsRefused()
     {
         Fixture f;
