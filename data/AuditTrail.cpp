@@ -39,9 +39,16 @@ BoundQuery AuditTrail::viewerQuery(const AuditFilter &f)
     BoundQuery q{QStringLiteral("SELECT audit_id, changed_at, user_id, workstation, table_name, record_key, action "
                                 "FROM audit WHERE (1=1)"),
                  {}};
+    // A table, a span of days or a user keeps many rows: they are read
+    // newest first straight from the table, so the first ones show at once,
+    // never gathered through an index and sorted first. COALESCE (a no-op
+    // on these columns) keeps the engine from taking that index. A record
+    // keeps few rows: they are found through the index on table and record.
+    const QString key = f.recordKey.trimmed();
     if (!f.table.trimmed().isEmpty())
-        addCondition(q, QStringLiteral("table_name = ?"), {f.table.trimmed()});
-    if (const QString key = f.recordKey.trimmed(); !key.isEmpty()) {
+        addCondition(q, key.isEmpty() ? QStringLiteral("COALESCE(table_name, '') = ?") : QStringLiteral("table_name = ?"),
+                     {f.table.trimmed()});
+    if (!key.isEmpty()) {
         // The key itself, or a key below it: "5/" <= key < "50" ('0' follows '/').
         addCondition(q, QStringLiteral("(record_key = ? OR (record_key >= ? AND record_key < ?))"),
                      {key, key + QLatin1Char('/'), key + QLatin1Char('0')});
@@ -51,9 +58,9 @@ BoundQuery AuditTrail::viewerQuery(const AuditFilter &f)
     if (const QString user = f.userId.trimmed(); !user.isEmpty())
         addCondition(q, QStringLiteral("user_id LIKE ? ESCAPE '\\'"), {engine::escapeLike(user)});
     if (f.from.isValid())
-        addCondition(q, QStringLiteral("changed_at >= ?"), {startOfDay(f.from)});
+        addCondition(q, QStringLiteral("COALESCE(changed_at, '') >= ?"), {startOfDay(f.from)});
     if (f.to.isValid())
-        addCondition(q, QStringLiteral("changed_at < ?"), {startOfDay(f.to.addDays(1))});
+        addCondition(q, QStringLiteral("COALESCE(changed_at, '') < ?"), {startOfDay(f.to.addDays(1))});
     q.sql += QStringLiteral(" ORDER BY audit_id DESC");
     return q;
 }
