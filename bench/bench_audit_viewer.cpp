@@ -1,6 +1,7 @@
 // The audit trail's viewer on a large trail: how soon its first rows show
 // after a search with each filter, how long until every row is known, and
-// how long the chosen row's changes take. Medians.
+// how long the chosen row's changes take; and the person screen's read of
+// a person's last change. Medians.
 //
 //   bench_audit_viewer [FOLDER] [--persons N] [--audit A] [--runs R]
 //
@@ -14,6 +15,7 @@
 #include "logon/frmAudit.h"
 #include "screens/DataGrid.h"
 #include "screens/DataSource.h"
+#include "data/AuditTrail.h"
 #include "data/HijraDate.h"
 #include "data/Schema.h"
 #include "synthetic/SyntheticData.h"
@@ -212,6 +214,18 @@ int main(int argc, char **argv)
     };
     for (const Search &s : searches)
         timeSearch(*screen, s, runs);
+
+    // What the person screen reads for its status line, for 200 persons.
+    std::vector<double> last;
+    QRandomGenerator random(5);
+    for (int i = 0; i < 200; ++i) {
+        const QString number = QString::number(1 + random.bounded(qMax<qint64>(1, registered)));
+        QElapsedTimer t;
+        t.start();
+        core::AuditTrail::lastChange(db, QStringLiteral("tamrel"), number);
+        last.push_back(msSince(t));
+    }
+    line(QStringLiteral("a person's last change (status line)"), median(last));
     out() << "peak memory of the process: " << bench::peakMegabytes() << " MB" << Qt::endl;
     return 0;
 }
