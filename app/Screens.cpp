@@ -2,6 +2,8 @@
 
 #include "screens/AppContext.h"
 #include "logon/SECURITY.h"
+#include "logon/frmAudit.h"
+#include "shell/MAINMENU.h"
 #include "education/frmCourseMaterial.h"
 #include "education/frmForms.h"
 #include "education/frmCourses.h"
@@ -46,6 +48,10 @@ core::MenuScreens menuScreens()
     screens.insert(4, factory<followup::frmQuest>());
     screens.insert(6, factory<followup::frmEvaluation>());
     screens.insert(8, factory<logon::SECURITY>());
+    // The audit trail's viewer opens only for those the users screen admits.
+    screens.insert(shell::kAuditButton.number, [](core::AppContext &ctx, QWidget *parent) -> QWidget * {
+        return logon::frmAudit::open(ctx, parent);
+    });
     screens.insert(9, factory<reference::frmcodes>());
     screens.insert(10, factory<reports::frmRpts>());
     screens.insert(11, factory<registry::frmWitnesses>());

@@ -107,11 +107,13 @@ QWidget *openNamedScreen(shell::frmMain &frame, const QString &name, QStringList
         settle();
         return frame.currentScreen();
     };
-    for (const shell::MenuButton &b : shell::kMenuButtons) {
+    QList<shell::MenuButton> buttons(shell::kMenuButtons.begin(), shell::kMenuButtons.end());
+    buttons << shell::kAuditButton;
+    for (const shell::MenuButton &b : std::as_const(buttons)) {
         if (name.compare(QLatin1String(b.name), Qt::CaseInsensitive) == 0)
             return press(b.number);
     }
-    for (const shell::MenuButton &b : shell::kMenuButtons) {
+    for (const shell::MenuButton &b : std::as_const(buttons)) {
         QWidget *screen = press(b.number);
         if (!screen)
             continue;

@@ -182,33 +182,56 @@ engine::WriteObserver AuditTrail::observer(engine::Database &db) const
     return [this, &db](const engine::WriteEvent &event) { record(db, event); };
 }
 
-BoundQuery AuditTrail::viewerQuery(const AuditFilter &filter)
+BoundQuery AuditTrail::viewerQuery(const AuditFilter &typed)
 {
+    // Blanks typed around a key or a name are no part of it.
+    AuditFilter filter = typed;
+    filter.table = filter.table.trimmed();
+    filter.recordKey = filter.recordKey.trimmed();
+    filter.userId = filter.userId.trimmed();
+    // On millions of rows the first ones show at once only when an index
+    // hands them out newest first: a filter that keeps many rows must never
+    // make the database gather them all and sort them. The narrowest filter
+    // given picks the index (a record; a user; a table; a span of days) and
+    // the others are only checked on the rows it reads. COALESCE, which
+    // changes nothing on these NOT NULL columns, keeps a checked-only
+    // condition from drawing the planner to its own index.
+    const bool byRecord = !filter.recordKey.isEmpty();
+    const bool byUser = !byRecord && !filter.userId.isEmpty();
+    const bool byTable = !byRecord && !byUser && !filter.table.isEmpty();
+    const bool byTime = !byRecord && !byUser && !byTable && (filter.from.isValid() || filter.to.isValid());
+    const auto checked = [](bool indexed, const QString &column) {
+        return indexed ? column : QStringLiteral("COALESCE(%1, '')").arg(column);
+    };
     BoundQuery q;
     QStringList where;
-    if (!filter.recordKey.isEmpty()) {
+    if (byRecord) {
         where << recordCondition(filter, q.values);
     } else if (!filter.table.isEmpty()) {
-        where << QStringLiteral("table_name = ?");
+        where << checked(byTable, QStringLiteral("table_name")) + QStringLiteral(" = ?");
         q.values << filter.table;
     }
     if (!filter.userId.isEmpty()) {
-        // The column folds letter case as user identifiers do.
+        // The column folds letter case as user identifiers do; COALESCE
+        // would lose that folding, so the user is always compared plainly.
         where << QStringLiteral("user_id = ?");
         q.values << filter.userId;
     }
     if (filter.from.isValid()) {
-        where << QStringLiteral("changed_at >= ?");
+        where << checked(byTime, QStringLiteral("changed_at")) + QStringLiteral(" >= ?");
         q.values << dayStartUtc(filter.from);
     }
     if (filter.to.isValid()) {
-        where << QStringLiteral("changed_at < ?");
+        where << checked(byTime, QStringLiteral("changed_at")) + QStringLiteral(" < ?");
         q.values << dayStartUtc(filter.to.addDays(1));
     }
     q.sql = kViewerColumns;
     if (!where.isEmpty())
         q.sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
-    q.sql += QStringLiteral(" ORDER BY audit_id DESC");
+    // Within a span of days the rows come in the order they were made as
+    // the time index keeps them (the same as by number while the
+    // workstations' clocks agree).
+    q.sql += byTime ? QStringLiteral(" ORDER BY changed_at DESC, audit_id DESC") : QStringLiteral(" ORDER BY audit_id DESC");
     return q;
 }
 

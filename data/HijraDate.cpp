@@ -53,6 +53,19 @@ std::optional<QString> hijriToGregorian(int y, int m, int d)
     return ymdText(g.year(), g.month(), g.day());
 }
 
+QString localDateTimeText(const QDateTime &when)
+{
+    if (!when.isValid())
+        return {};
+    const QDateTime local = when.toLocalTime();
+    const QDate day = local.date();
+    const QString hijriDay = gregorianToHijri(day);
+    const QString gregorian = ymdText(day.year(), day.month(), day.day()) + QStringLiteral(" م");
+    const QString time = local.time().toString(QStringLiteral("HH:mm:ss"));
+    return (hijriDay.isEmpty() ? gregorian : hijriDay + QStringLiteral(" هـ - ") + gregorian) +
+           QStringLiteral(" - ") + time;
+}
+
 QString gregorianToHijri(const QDate &date)
 {
     const auto p = hijriParts(date);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <optional>
 
@@ -42,6 +43,11 @@ HijriDay hijriOf(const QDate &date);
 
 // Today's Hijri day (the system clock's date).
 HijriDay todayHijri();
+
+// A moment as the office reads it: the computer's local day in Hijri and
+// Gregorian, then the local time, "1448/06/27 هـ - 2026/12/08 م - 23:15:03".
+// Empty for an invalid moment.
+QString localDateTimeText(const QDateTime &when);
 
 // The weekday of a date by name, the same whatever the computer's regional
 // settings: Arabic ("الأحد" ... "السبت") and English ("Sunday" ...). Empty for

@@ -415,7 +415,8 @@ void addAuditTrail(engine::Database &db)
             .arg(fold),
         QStringLiteral("CREATE INDEX audit_by_record ON audit (table_name, record_key, audit_id)"),
         QStringLiteral("CREATE INDEX audit_by_user ON audit (user_id, audit_id)"),
-        QStringLiteral("CREATE INDEX audit_by_time ON audit (changed_at)"),
+        QStringLiteral("CREATE INDEX audit_by_table ON audit (table_name, audit_id)"),
+        QStringLiteral("CREATE INDEX audit_by_time ON audit (changed_at, audit_id)"),
         QStringLiteral("CREATE TRIGGER audit_no_update BEFORE UPDATE ON audit "
                        "BEGIN SELECT RAISE(ABORT, 'audit rows cannot be changed'); END"),
         QStringLiteral("CREATE TRIGGER audit_no_delete BEFORE DELETE ON audit "

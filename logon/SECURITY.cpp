@@ -1,5 +1,7 @@
 #include "logon/SECURITY.h"
 
+#include "logon/frmAudit.h"
+
 #include "screens/AppContext.h"
 #include "screens/DataGrid.h"
 #include "data/Passwords.h"
@@ -13,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace logon {
@@ -111,7 +114,31 @@ SECURITY::SECURITY(core::AppContext &ctx, QWidget *parent)
         grid()->setHeading(c, columns.at(c));
     setKeyControl(m_userId);
 
+    auto *audit = new QPushButton(kAuditCaption, buttonBar());
+    audit->setObjectName(QStringLiteral("cmdAudit"));
+    audit->setToolTip(QStringLiteral("من أضاف أو عدل أو حذف أي سجل، ومتى"));
+    audit->setAutoDefault(false);
+    addButton(audit);
+    connect(audit, &QPushButton::clicked, this, &SECURITY::openAudit);
+
     loadForm();
+}
+
+void SECURITY::openAudit()
+{
+    if (m_audit) {
+        m_audit->raise();
+        m_audit->activateWindow();
+        return;
+    }
+    frmAudit *audit = frmAudit::open(ctx(), this);
+    if (!audit)
+        return;
+    // A window of its own over the users screen, closed with it.
+    audit->setWindowFlag(Qt::Window);
+    audit->setAttribute(Qt::WA_DeleteOnClose);
+    audit->show();
+    m_audit = audit;
 }
 
 QLineEdit *SECURITY::addText(const QString &name, const QString &field)

@@ -3,6 +3,7 @@
 #include "screens/RecordScreen.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,7 @@ class SECURITY : public core::RecordScreen {
     Q_OBJECT
 public:
     static constexpr int kPermissionCount = 14;
+    static inline const QString kAuditCaption = QStringLiteral("سجل التعديلات");
 
     explicit SECURITY(core::AppContext &ctx, QWidget *parent = nullptr);
 
@@ -49,6 +51,8 @@ private:
     QLineEdit *addText(const QString &name, const QString &field);
     // Something other than nothing or the one blank a cleared box holds.
     bool passwordTyped() const;
+    // The audit trail's viewer in a window of its own (one at a time).
+    void openAudit();
 
     QLineEdit *m_userId = nullptr;
     QLineEdit *m_password = nullptr;
@@ -61,6 +65,7 @@ private:
     QList<TextField> m_texts;   // in the order of the table
     QList<QCheckBox *> m_checks; // Check1..Check14
     bool m_updating = false;     // VALIDATE runs for update, not add
+    QPointer<QWidget> m_audit;
 };
 
 } // namespace logon

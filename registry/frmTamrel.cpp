@@ -7,6 +7,7 @@
 #include "data/HijraDate.h"
 #include "screens/LookupCombo.h"
 #include "registry/PersonSearch.h"
+#include "data/AuditTrail.h"
 #include "data/Schema.h"
 #include "engine/EngineError.h"
 #include "engine/QueryCursor.h"
@@ -24,6 +25,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -98,6 +100,14 @@ frmTamrel::frmTamrel(core::AppContext &ctx, Access access, QWidget *parent)
     listPanel()->setParent(formArea());
     form->addWidget(listPanel(), 3);
     listPanel()->show();
+
+    auto *status = new QStatusBar(this);
+    status->setObjectName(QStringLiteral("statusBar"));
+    status->setSizeGripEnabled(false);
+    m_lastChange = new QLabel(status);
+    m_lastChange->setObjectName(QStringLiteral("lblLastChange"));
+    status->addWidget(m_lastChange, 1);
+    main->addWidget(status);
 
     for (int i = 1; i < m_tabChain.size(); ++i)
         setTabOrder(m_tabChain.at(i - 1), m_tabChain.at(i));
@@ -283,6 +293,7 @@ void frmTamrel::CLEARFIELDS()
         rows->setQuery(QString());
         rows->tryRefresh();
     }
+    m_lastChange->clear();
 }
 
 core::RecordKey frmTamrel::SETKEY()
@@ -301,6 +312,36 @@ void frmTamrel::DATATOTEXT()
     showPicture();
     text2->setText(m_selectors.value(QStringLiteral("birth"))->converted());
     showPersonRows();
+    // The number as stored, as the trail keeps it.
+    QString number;
+    try {
+        number = table().value(QStringLiteral("tamrel_no")).toString();
+    } catch (const engine::EngineError &) {
+        number = SETKEY().value(0).toString();
+    }
+    showLastChange(number);
+}
+
+QString frmTamrel::lastChangeText(const QString &userId, const QDateTime &changedAt)
+{
+    // The identifier keeps its own direction inside the Arabic line.
+    return kLastChange.arg(QChar(0x2068) + userId + QChar(0x2069), core::localDateTimeText(changedAt));
+}
+
+void frmTamrel::showLastChange(const QString &number)
+{
+    m_lastChange->clear();
+    if (number.isEmpty())
+        return;
+    try {
+        // One step down the trail's index on table and record.
+        const core::LastChange last = core::AuditTrail::lastChange(ctx().store.db(), QLatin1String(kTable), number);
+        if (last.changedAt.isValid())
+            m_lastChange->setText(lastChangeText(last.userId, last.changedAt));
+    } catch (const engine::EngineError &) {
+        // A file without the trail, or one that cannot be read now: the
+        // person is shown all the same.
+    }
 }
 
 void frmTamrel::texttodata()
@@ -475,6 +516,8 @@ void frmTamrel::afterAdd(bool added)
 {
     RecordScreen::afterAdd(added);
     SSTab1->setCurrentIndex(PersonTab);
+    if (added) // the add is now the person's last change
+        showLastChange(SETKEY().value(0).toString());
 }
 
 // Update offers to add a number that is not registered yet; a registered
@@ -496,6 +539,8 @@ void frmTamrel::afterUpdate(bool updated)
 {
     RecordScreen::afterUpdate(updated);
     SSTab1->setCurrentIndex(PersonTab);
+    if (updated)
+        showLastChange(SETKEY().value(0).toString());
 }
 
 void frmTamrel::listClicked()

@@ -66,6 +66,9 @@ public:
     static inline const QString kLost = QStringLiteral("مفقودة");
     static inline const QString kFollowUpSql = QStringLiteral("SELECT * FROM followUp WHERE tamrel_no = ?");
     static inline const QString kCoursesSql = QStringLiteral("SELECT * FROM courses WHERE tamrel_no = ?");
+    // The status line: who last changed the person shown, and when.
+    static inline const QString kLastChange = QStringLiteral("آخر تعديل: %1 — %2");
+    static QString lastChangeText(const QString &userId, const QDateTime &changedAt);
     // Pictures larger than this are not shown (bytes, pixels).
     static constexpr qint64 kMaxPictureBytes = 16 * 1024 * 1024;
     static constexpr qint64 kMaxPicturePixels = 60 * 1000 * 1000;
@@ -148,6 +151,9 @@ private:
     void filterDocumentFiles();
     void openDocumentFile();
     void printPerson();
+    // The status line for the person of this number; empty when no change
+    // of the person is recorded or the trail cannot be read.
+    void showLastChange(const QString &number);
 
     // --- the person list
     void searchClicked();
@@ -196,6 +202,7 @@ private:
     QLabel *m_certificateDateCaption = nullptr;
     QLabel *m_shahadaRemarkCaption = nullptr;
     QLabel *Label58 = nullptr;
+    QLabel *m_lastChange = nullptr; // in the status bar at the bottom
     QListWidget *File1 = nullptr;
     QPushButton *Command1 = nullptr;
     QPushButton *cmd_print = nullptr;

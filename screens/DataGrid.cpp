@@ -43,6 +43,18 @@ public:
         return QIdentityProxyModel::headerData(section, orientation, role);
     }
 
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role == Qt::DisplayRole && !m_grid->m_cellTexts.isEmpty() && index.isValid()) {
+            const QString field =
+                QIdentityProxyModel::headerData(index.column(), Qt::Horizontal, Qt::DisplayRole).toString();
+            const auto it = m_grid->m_cellTexts.constFind(field.toCaseFolded());
+            if (it != m_grid->m_cellTexts.constEnd())
+                return (*it)(QIdentityProxyModel::data(index, Qt::DisplayRole));
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+
 private:
     DataGrid *m_grid;
 };
@@ -150,6 +162,22 @@ QString DataGrid::heading(int col) const
     const int logical = modelColumn(col);
     return logical < 0 ? QString()
                        : m_proxy->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString();
+}
+
+void DataGrid::setCellText(const QString &field, CellText text)
+{
+    m_cellTexts.insert(field.toCaseFolded(), std::move(text));
+    if (m_proxy->rowCount() > 0)
+        emit m_proxy->dataChanged(m_proxy->index(0, 0),
+                                  m_proxy->index(m_proxy->rowCount() - 1, m_proxy->columnCount() - 1));
+}
+
+QString DataGrid::shownText(int row, int col) const
+{
+    const int logical = modelColumn(col);
+    if (logical < 0 || row < 0 || row >= m_proxy->rowCount())
+        return {};
+    return m_proxy->data(m_proxy->index(row, logical), Qt::DisplayRole).toString();
 }
 
 void DataGrid::clearHeadings()

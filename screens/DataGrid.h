@@ -56,6 +56,13 @@ public:
     void setHeadingProvider(HeadingProvider provider);
     // The heading grid column col shows.
     QString heading(int col) const;
+    // How the cells of a field read (letter case ignored): a stored time
+    // shown as the office reads times, a code as its name. value() and
+    // columnValue() keep giving the stored value.
+    using CellText = std::function<QString(const QVariant &value)>;
+    void setCellText(const QString &field, CellText text);
+    // The text a cell shows (its stored value unless setCellText says otherwise).
+    QString shownText(int row, int col) const;
 
     // Column sizing on the first fill: rows looked at, widest column.
     static constexpr int kSizingRows = 64;
@@ -115,6 +122,7 @@ private:
     QVector<int> m_visible; // model columns in grid order
     QHash<int, QString> m_headings;
     HeadingProvider m_headingProvider;
+    QHash<QString, CellText> m_cellTexts; // by folded field name
     QStringList m_sizedFor; // the fields the columns were last sized for
     Qt::KeyboardModifiers m_sortModifiers = Qt::NoModifier;
     bool m_sortEnabled = true;

@@ -14,8 +14,9 @@ struct AppContext;
 // that sub-window goes away.
 using ScreenFactory = std::function<QWidget *(AppContext &ctx, QWidget *parent)>;
 
-// Main-menu button number (1..14) -> the screen it opens. A button without
-// a factory stays disabled whatever the permission.
+// Main-menu button number (1..14, and the buttons after them such as the
+// audit trail's viewer) -> the screen it opens. A button without a factory
+// stays disabled whatever the permission.
 using MenuScreens = QMap<int, ScreenFactory>;
 
 // Unloads a screen: closes the frame's sub-window that holds it (or the

@@ -80,8 +80,13 @@ MAINMENU::MAINMENU(const core::LogonState &logon, const core::MenuScreens &scree
         const int number = entry.number;
         connect(b, &QToolButton::clicked, this, [this, number] { emit screenChosen(number); });
     }
+    m_audit = menuButton(QLatin1String(kAuditButton.name), QString::fromUtf8(kAuditButton.caption),
+                         menuIcon(kAuditPermission), this);
+    grid->addWidget(m_audit, kMenuButtons.size() / kColumns, kMenuButtons.size() % kColumns);
+    connect(m_audit, &QToolButton::clicked, this, [this] { emit screenChosen(kAuditButton.number); });
+    const int closeAt = int(kMenuButtons.size()) + 1;
     auto *close = menuButton(QStringLiteral("close"), QStringLiteral("خروج"), menuIcon(0), this);
-    grid->addWidget(close, kMenuButtons.size() / kColumns, kMenuButtons.size() % kColumns);
+    grid->addWidget(close, closeAt / kColumns, closeAt % kColumns);
     connect(close, &QToolButton::clicked, this, &MAINMENU::closeRequested);
 
     applyPermissions(logon, screens);
@@ -99,6 +104,8 @@ MAINMENU::MAINMENU(const core::LogonState &logon, const core::MenuScreens &scree
 
 QToolButton *MAINMENU::button(int number) const
 {
+    if (number == kAuditButton.number)
+        return m_audit;
     if (number < 1 || number > core::kPermissionCount)
         return nullptr;
     return m_buttons[number - 1];
@@ -117,6 +124,14 @@ void MAINMENU::applyPermissions(const core::LogonState &logon, const core::MenuS
         else
             b->setEnabled(true);
     }
+    // Those who may open the users screen may read the trail of changes.
+    m_audit->setEnabled(false);
+    if (!screens.value(kAuditButton.number))
+        m_audit->setToolTip(kNotBuiltTip);
+    else if (!logon.granted(kAuditPermission))
+        m_audit->setToolTip(kNoPermissionTip);
+    else
+        m_audit->setEnabled(true);
 }
 
 } // namespace shell

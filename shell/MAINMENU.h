@@ -35,6 +35,11 @@ inline constexpr std::array<MenuButton, core::kPermissionCount> kMenuButtons{{
     {14, "Command1", "بيانات المؤسسة"},
 }};
 
+// The audit trail's viewer: a menu button after the fourteen, number 15 of
+// the menu's screens, granted by the users screen's permission.
+inline constexpr MenuButton kAuditButton{15, "auditx", "سجل التعديلات"};
+inline constexpr int kAuditPermission = 8;
+
 // The main menu: one button per screen, enabled by the logon permissions.
 // A disabled button says in its tooltip why: its screen is not part of this
 // version, or the user has no permission for it. The focus starts on the
@@ -53,6 +58,7 @@ public:
     MAINMENU(const core::LogonState &logon, const core::MenuScreens &screens,
              QWidget *parent = nullptr);
 
+    // Buttons 1..14, and 15: the audit trail's viewer.
     QToolButton *button(int number) const;
 
 signals:
@@ -65,6 +71,7 @@ private:
     void applyPermissions(const core::LogonState &logon, const core::MenuScreens &screens);
 
     std::array<QToolButton *, core::kPermissionCount> m_buttons{};
+    QToolButton *m_audit = nullptr;
 };
 
 } // namespace shell

@@ -230,7 +230,7 @@ private slots:
         const QString objects = QStringLiteral("SELECT group_concat(name) FROM (SELECT name FROM sqlite_master "
                                                "WHERE tbl_name = 'audit' ORDER BY name)");
         const QString full = store.db().scalar(objects).toString();
-        QCOMPARE(full, QStringLiteral("audit,audit_by_record,audit_by_time,audit_by_user,audit_no_delete,"
+        QCOMPARE(full, QStringLiteral("audit,audit_by_record,audit_by_table,audit_by_time,audit_by_user,audit_no_delete,"
                                       "audit_no_update"));
         store.db().execute(QStringLiteral("DROP TABLE audit"));
         store.CLOSEDATABASE();

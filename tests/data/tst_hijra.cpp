@@ -194,6 +194,18 @@ private slots:
         }
         QFAIL("the date kept changing");
     }
+
+    // A stored moment read in the computer's own time: its local day in both
+    // calendars and the local time, whatever zone it was stored in.
+    void momentsReadInLocalTime()
+    {
+        const QDateTime local(QDate(2026, 12, 8), QTime(23, 15, 3, 123));
+        const QString expected = QStringLiteral("1448/06/27 هـ - 2026/12/08 م - 23:15:03");
+        QCOMPARE(core::localDateTimeText(local), expected);
+        QCOMPARE(core::localDateTimeText(local.toUTC()), expected);
+        QCOMPARE(core::localDateTimeText(local.toOffsetFromUtc(5 * 3600)), expected);
+        QVERIFY(core::localDateTimeText(QDateTime()).isEmpty());
+    }
 };
 
 VELM_TEST_MAIN(TstHijra)

@@ -6,6 +6,7 @@
 #include "registry/PersonSearch.h"
 #include "engine/QueryCursor.h"
 #include "data/Schema.h"
+#include "engine/Database.h"
 #include "support/ScreenWorld.h"
 #include "support/TestMain.h"
 
@@ -893,6 +894,84 @@ private slots:
         }
         f.press("refresh"); // the list query again, in stored order
         QCOMPARE(f.listed(), (QStringList{"12", "112", "13"}));
+    }
+    // ---------------------------------------------------------- the status line
+    // Who last changed the person shown, and when: read for every person
+    // shown, gone with a cleared form, read again after a save.
+    void statusLineTellsTheLastChange()
+    {
+        Fixture f;
+        f.addRow({{"tamrel_no", "5"},        {"a_old_name", "جون"},  {"a_new_name", "عبد الله"},
+                  {"dateofislam", "14270509"}, {"age", "30"},       {"nationality", "فلبيني"},
+                  {"iqama_no", "1"},         {"former_relgion", "نصراني"}, {"language1", "الإنجليزية"},
+                  {"followup_group", kGroup}});
+        for (const char *number : {"6", "50"})
+            testsupport::TempDataFolder::addPerson(f.store.db(), QLatin1String(number));
+        auto audit = [&f](const char *at, const char *user, const char *table, const char *key) {
+            f.store.db().execute(QStringLiteral("INSERT INTO audit (changed_at, user_id, workstation, table_name, "
+                                                "record_key, action, changes) VALUES (?, ?, 'PC-2', ?, ?, 'update', '[]')"),
+                                 {QLatin1String(at), QLatin1String(user), QLatin1String(table), QLatin1String(key)});
+        };
+        audit("2026-11-01T08:00:00.000Z", "admin", "tamrel", "5");
+        audit("2026-11-02T09:30:15.250Z", "clerk", "tamrel", "5");
+        audit("2026-11-03T10:00:00.000Z", "other", "followUp", "5/1"); // a step of the person, not the person
+        audit("2026-11-04T10:00:00.000Z", "other", "tamrel", "50");
+        f.open();
+        auto *line = f.find<QLabel>(QStringLiteral("lblLastChange"));
+        QCOMPARE(line->parentWidget()->objectName(), QStringLiteral("statusBar"));
+        QVERIFY(line->text().isEmpty());
+
+        const QDateTime clerkAt(QDate(2026, 11, 2), QTime(9, 30, 15, 250), Qt::UTC);
+        const QString clerkLine = frmTamrel::lastChangeText(QStringLiteral("clerk"), clerkAt);
+        QVERIFY(clerkLine.startsWith(QStringLiteral("آخر تعديل: ")));
+        QVERIFY(clerkLine.contains(QStringLiteral("clerk")));
+        QVERIFY(clerkLine.endsWith(QStringLiteral(" — ") + core::localDateTimeText(clerkAt)));
+        const QString otherLine = frmTamrel::lastChangeText(
+            QStringLiteral("other"), QDateTime(QDate(2026, 11, 4), QTime(10, 0), Qt::UTC));
+
+        const QList<std::pair<const char *, QString>> shown{
+            {"5", clerkLine}, {"6", QString()}, {"50", otherLine}, {"5", clerkLine}};
+        for (const auto &[number, expected] : shown) {
+            f.show(QLatin1String(number));
+            QCOMPARE(line->text(), expected);
+        }
+        // With VELM_SCREENSHOT_DIR set, leaves the screen with its line there to look at.
+        if (const QString dir = qEnvironmentVariable("VELM_SCREENSHOT_DIR"); !dir.isEmpty())
+            QVERIFY(f.screen->grab().save(QDir(dir).filePath(QStringLiteral("frmTamrel-lastchange.png"))));
+        f.press("nextrec"); // 5 -> 50, in key order
+        QCOMPARE(f.box("txt_tamrel_no")->text(), QStringLiteral("50"));
+        QCOMPARE(line->text(), otherLine);
+        f.press("clear");
+        QVERIFY(line->text().isEmpty());
+
+        // A change made after the person was shown is told once it is saved.
+        f.show(QStringLiteral("5"));
+        audit("2026-11-05T11:00:00.000Z", "colleague", "tamrel", "5");
+        QCOMPARE(line->text(), clerkLine);
+        f.press("update");
+        QCOMPARE(f.lastShown(), f.cmn.msgs.MSG_UPDATED.trimmed());
+        engine::Statement newest(f.store.db(), QStringLiteral("SELECT user_id, changed_at FROM audit WHERE "
+                                                              "table_name = 'tamrel' AND record_key = '5' "
+                                                              "ORDER BY audit_id DESC"));
+        QVERIFY(newest.step());
+        const QString savedLine = frmTamrel::lastChangeText(
+            newest.value(0).toString(), QDateTime::fromString(newest.value(1).toString(), Qt::ISODateWithMs));
+        newest.reset();
+        QVERIFY(savedLine != clerkLine);
+        QCOMPARE(line->text(), savedLine);
+    }
+
+    // A file whose trail cannot be read still shows its persons.
+    void statusLineStaysEmptyWithoutTheTrail()
+    {
+        Fixture f;
+        testsupport::TempDataFolder::addPerson(f.store.db(), QStringLiteral("7"), QStringLiteral("سالم"));
+        f.store.db().execute(QStringLiteral("DROP TABLE audit"));
+        f.open();
+        f.show(QStringLiteral("7"));
+        QCOMPARE(f.text("txt_a_new_name"), QStringLiteral("سالم"));
+        QVERIFY(f.find<QLabel>(QStringLiteral("lblLastChange"))->text().isEmpty());
+        QCOMPARE(f.messages.shownCount(), 0);
     }
 };
 
