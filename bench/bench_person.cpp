@@ -569,12 +569,25 @@ void timeAudit(PersonBench &b)
         byPerson << core::AuditFilter{QString(), n, QString(), {}, {}};
         byPersonRecord << core::AuditFilter{QStringLiteral("tamrel"), n, QString(), {}, {}};
     }
+    // The wide filters: each keeps many rows, of which the first must show
+    // without the rest being gathered.
+    const QString user = db.scalar(QStringLiteral("SELECT user_id FROM audit ORDER BY audit_id DESC LIMIT 1")).toString();
+    const QDate today = QDate::currentDate();
+    const QList<core::AuditFilter> byTable(5, core::AuditFilter{QStringLiteral("courses"), {}, {}, {}, {}});
+    const QList<core::AuditFilter> byUser(5, core::AuditFilter{{}, {}, user, {}, {}});
+    const QList<core::AuditFilter> bySpan(5, core::AuditFilter{{}, {}, {}, today.addDays(-200), today.addDays(-170)});
+    const QList<core::AuditFilter> byAll(
+        5, core::AuditFilter{QStringLiteral("courses"), {}, user, today.addDays(-200), today.addDays(-170)});
     const struct {
         QString name;
         QList<core::AuditFilter> filters;
     } runs[] = {{QStringLiteral("unfiltered"), unfiltered},
                 {QStringLiteral("a person's number, every table"), byPerson},
-                {QStringLiteral("a person's number, table tamrel"), byPersonRecord}};
+                {QStringLiteral("a person's number, table tamrel"), byPersonRecord},
+                {QStringLiteral("table courses"), byTable},
+                {QStringLiteral("one user"), byUser},
+                {QStringLiteral("200 to 170 days ago"), bySpan},
+                {QStringLiteral("courses, one user, 200 to 170 days ago"), byAll}};
     for (const auto &run : runs) {
         const ViewerTimes v = timeViewer(b, run.filters);
         line(QStringLiteral("  viewer, %1: first 100 rows read").arg(run.name), median(v.direct),
