@@ -44,7 +44,7 @@ stop_cluster() {
 
 start_cluster() {
   local bin data pw app_pw report_pw
-  bin=$(find_bin)
+  bin=$(find_bin || true)
   if [ -z "$bin" ]; then
     echo "FAILED: no PostgreSQL server binaries (initdb, pg_ctl) in /usr/lib/postgresql/*/bin." >&2
     echo "The server tests need Debian's package postgresql: run scripts/install-deps.sh." >&2
