@@ -110,6 +110,9 @@ public:
     OpenSpec openSpec() const override { return m_inner->openSpec(); }
     int pageSize() const override { return m_inner->pageSize(); }
     BackendFailure failureOf(int code) const override { return m_inner->failureOf(code); }
+    QString rowIdColumn(const QString &table) override { return m_inner->rowIdColumn(table); }
+    QString nullSafeEqual() const override { return m_inner->nullSafeEqual(); }
+    void createTable(const TableDef &table) override { m_inner->createTable(table); }
 
 private:
     std::unique_ptr<BackendConnection> m_inner;
