@@ -129,6 +129,7 @@ QByteArray literal(const QString &text)
 // One statement prepared on the server, shared by every PgStatement with
 // the same text on the connection.
 struct PgPrepared {
+    QByteArray sql;
     QByteArray name;
     int parameters = 0;
     QList<QString> columns;
@@ -141,7 +142,8 @@ struct PgPrepared {
 class PgStatement final : public BackendStatement {
 public:
     PgStatement(PgConnection *conn, std::shared_ptr<PgPrepared> prepared, const PgSql &sql)
-        : m_conn(conn), m_prepared(std::move(prepared)), m_names(sql.names), m_readOnly(sql.readOnly)
+        : m_conn(conn), m_prepared(std::move(prepared)), m_names(sql.names), m_readOnly(sql.readOnly),
+          m_showsRowId(sql.namesRowId)
     {
         const int n = m_prepared->parameters;
         m_values = QList<QByteArray>(n);
@@ -211,7 +213,11 @@ private:
     void start();
     // Takes the next result: true on a row.
     bool take(PGresult *result);
-    void finish();
+    void replanned();
+    // Reads the rest of the run, then ends it.
+    void finish(bool failure = false);
+    // Frees the connection and ends the statement's savepoint.
+    void endRun(bool failure);
     void clearRow();
 
     PgConnection *m_conn;
@@ -225,6 +231,9 @@ private:
 
     bool m_running = false;
     bool m_ownTransaction = false; // no transaction was open when it started
+    bool m_savepoint = false;      // run in a transaction, in a savepoint
+    bool m_replanned = false;
+    bool m_showsRowId = false;
     qint64 m_rows = 0;
     PGresult *m_row = nullptr;
     // After park(): the rows left, and the failure that ended them.
@@ -237,6 +246,14 @@ private:
 
 void PgStatement::start()
 {
+    m_conn->claim(nullptr);
+    m_ownTransaction = PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE;
+    // In a transaction a failed statement would end the whole transaction
+    // (and its COMMIT then roll back): a statement runs in a savepoint of
+    // its own, so that a failure undoes only the statement, as on the file.
+    m_savepoint = !m_ownTransaction;
+    if (m_savepoint)
+        m_conn->run("SAVEPOINT velm_statement");
     m_conn->claim(this);
     const int n = int(m_values.size());
     QList<const char *> values(n);
@@ -245,13 +262,14 @@ void PgStatement::start()
         values[i] = m_isNull.at(i) ? nullptr : m_values.at(i).constData();
         lengths[i] = int(m_values.at(i).size());
     }
-    m_ownTransaction = PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE;
     m_conn->m_activeInTransaction = !m_ownTransaction;
     m_conn->m_cancelSent = false;
     if (!PQsendQueryPrepared(m_conn->m_conn, m_prepared->name.constData(), n, values.constData(), lengths.constData(),
                              m_binary.constData(), 0)) {
-        m_conn->release(this);
-        throw failureOfResult(nullptr, m_conn->m_conn);
+        const BackendFailure failure = failureOfResult(nullptr, m_conn->m_conn);
+        m_running = true;
+        endRun(true);
+        throw failure;
     }
     PQsetSingleRowMode(m_conn->m_conn);
     m_running = true;
@@ -300,21 +318,53 @@ bool PgStatement::take(PGresult *result)
         return false;
     }
     BackendFailure failure = failureOfResult(result, m_conn->m_conn);
+    const char *state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    // A table changed since the statement was prepared (a column added):
+    // prepared again once, as SQLite does by itself.
+    const bool replan = state && qstrcmp(state, "0A000") == 0 && m_rows == 0 && !m_replanned;
     PQclear(result);
-    finish();
-    throw failure;
+    finish(true);
+    if (!replan)
+        throw failure;
+    m_replanned = true;
+    replanned();
+    start();
+    return take(m_conn->nextResult());
+}
+
+void PgStatement::replanned()
+{
+    const bool keep = m_prepared->keep;
+    m_conn->m_prepared.remove(m_prepared->sql);
+    m_prepared = m_conn->prepared(m_prepared->sql, m_prepared->parameters, keep);
+    QList<int> shown;
+    for (int c = 0; c < m_prepared->columns.size(); ++c)
+        if (m_showsRowId || m_prepared->columns.at(c) != QLatin1String(kHiddenRowId))
+            shown << c;
+    m_columns = shown;
 }
 
 // Reads what is left of the run (the server sends nothing after the last
 // result) and frees the connection.
-void PgStatement::finish()
+void PgStatement::finish(bool failure)
 {
     if (!m_running)
         return;
-    while (PGresult *r = m_conn->nextResult())
+    while (PGresult *r = m_conn->nextResult()) {
+        failure = failure || failed(r);
         PQclear(r);
+    }
+    endRun(failure);
+}
+
+void PgStatement::endRun(bool failure)
+{
     m_running = false;
     m_conn->release(this);
+    if (!std::exchange(m_savepoint, false))
+        return;
+    m_conn->run(failure ? "ROLLBACK TO SAVEPOINT velm_statement; RELEASE SAVEPOINT velm_statement"
+                        : "RELEASE SAVEPOINT velm_statement");
 }
 
 void PgStatement::clearRow()
@@ -337,16 +387,14 @@ void PgStatement::reset()
     // A list left early: a few rows more are read, then the server is
     // asked to stop. Inside a transaction a cancel would end it: read on.
     int drained = 0;
-    while (m_running) {
-        PGresult *r = m_conn->nextResult();
-        if (!r) {
-            finish();
-            break;
-        }
+    bool failure = false;
+    while (PGresult *r = m_conn->nextResult()) {
         if (PQresultStatus(r) == PGRES_SINGLE_TUPLE && ++drained == kDrainBeforeCancel && m_ownTransaction)
             m_conn->interrupt();
+        failure = failure || failed(r);
         PQclear(r);
     }
+    endRun(failure);
 }
 
 void PgStatement::park()
@@ -380,8 +428,7 @@ void PgStatement::park()
         m_parkedFailure = BackendFailure{Kind::CannotOpen, QStringLiteral("the connection was lost"), {}};
     }
     m_current = shown;
-    m_running = false;
-    m_conn->release(this);
+    endRun(m_parkedFailure.has_value());
 }
 
 QVariant PgStatement::value(int column) const
@@ -525,15 +572,24 @@ std::shared_ptr<PgPrepared> PgConnection::prepared(const QByteArray &sql, int pa
         return *it;
     claim(nullptr);
     auto p = std::make_shared<PgPrepared>();
+    p->sql = sql;
     p->name = "velm_" + QByteArray::number(++m_nextName);
     p->keep = keep && m_prepared.size() < kKeptStatements;
+    // A statement the server refuses must not end a running transaction.
+    const bool savepoint = inTransaction();
+    if (savepoint)
+        run("SAVEPOINT velm_prepare");
     PGresult *r = PQprepare(m_conn, p->name.constData(), sql.constData(), 0, nullptr);
     if (!r || failed(r)) {
         BackendFailure f = failureOfResult(r, m_conn);
         PQclear(r);
+        if (savepoint)
+            PQclear(PQexec(m_conn, "ROLLBACK TO SAVEPOINT velm_prepare; RELEASE SAVEPOINT velm_prepare"));
         throw f;
     }
     PQclear(r);
+    if (savepoint)
+        run("RELEASE SAVEPOINT velm_prepare");
     PGresult *d = PQdescribePrepared(m_conn, p->name.constData());
     if (!d || failed(d)) {
         BackendFailure f = failureOfResult(d, m_conn);
@@ -820,7 +876,7 @@ void PgConnection::createTable(const TableDef &table)
     }
     if (!hasAuto)
         parts << QByteArray(kHiddenRowId) + " bigint GENERATED ALWAYS AS IDENTITY UNIQUE";
-    if (!table.key.isEmpty()) {
+    if (!table.key.isEmpty() && !hasAuto) {
         QList<QByteArray> keys;
         for (const QString &k : table.key)
             keys << quotedName(k);

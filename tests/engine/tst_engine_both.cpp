@@ -215,6 +215,33 @@ private slots:
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM followUp")).toLongLong(), kRounds);
     }
 
+    void aFailedWriteUndoesOnlyItself()
+    {
+        // Several rows in one transaction (an evaluation and its problems):
+        // a refused row is told, the others are kept and committed.
+        Transaction tx(*m_db);
+        addWitness(QStringLiteral("a"));
+        QCOMPARE(errorOf([&] { addWitness(QStringLiteral("A")); }), int(ErrDuplicateKey));
+        QCOMPARE(errorOf([&] { m_db->execute(QStringLiteral("SELECT * FROM nothere")); }), int(ErrObjectNotFound));
+        addWitness(QStringLiteral("b"));
+        tx.commit();
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM witnesses")).toLongLong(), 2);
+    }
+
+    void aStatementOutlivesAChangedTable()
+    {
+        addWitness(QStringLiteral("a"));
+        Statement s(*m_db, QStringLiteral("SELECT * FROM witnesses"));
+        s.bind(QVariantList());
+        QVERIFY(s.step());
+        s.reset();
+        m_db->execute(QStringLiteral("ALTER TABLE witnesses ADD COLUMN extra TEXT"));
+        s.bind(QVariantList());
+        QVERIFY(s.step());
+        QCOMPARE(s.columnCount(), 8);
+        s.reset();
+    }
+
     void aReadingConnectionCannotWrite()
     {
         addWitness(QStringLiteral("a"));
