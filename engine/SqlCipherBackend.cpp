@@ -858,9 +858,14 @@ QString fieldSql(const FieldDef &f, bool inKey)
 QString createTableSql(const TableDef &table)
 {
     QStringList parts;
-    for (const FieldDef &f : table.fields)
+    // An auto-number column carries the key itself; any other key is a
+    // table constraint so that its parts keep their declared order.
+    bool keyInColumn = false;
+    for (const FieldDef &f : table.fields) {
         parts << fieldSql(f, table.key.contains(f.name));
-    if (!table.key.isEmpty()) {
+        keyInColumn = keyInColumn || f.type == FieldDef::Type::AutoNumber;
+    }
+    if (!table.key.isEmpty() && !keyInColumn) {
         QStringList keys;
         for (const QString &k : table.key)
             keys << quotedName(k);
