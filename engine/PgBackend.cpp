@@ -597,14 +597,40 @@ std::shared_ptr<PgPrepared> PgConnection::prepared(const QByteArray &sql, int pa
         throw f;
     }
     p->parameters = qMax(parameters, PQnparams(d));
+    QList<QPair<Oid, int>> origins;
     for (int c = 0; c < PQnfields(d); ++c) {
         p->columns << QString::fromUtf8(PQfname(d, c));
         p->types << PQftype(d, c);
+        origins << qMakePair(PQftable(d, c), PQftablecol(d, c));
     }
     PQclear(d);
+    // A column read straight from a table keeps the program's spelling.
+    for (int c = 0; c < origins.size(); ++c) {
+        if (origins.at(c).first == InvalidOid || origins.at(c).second <= 0)
+            continue;
+        const QString declared = declaredNames(origins.at(c).first).value(origins.at(c).second);
+        if (declared.compare(p->columns.at(c), Qt::CaseInsensitive) == 0)
+            p->columns[c] = declared;
+    }
     if (p->keep)
         m_prepared.insert(sql, p);
     return p;
+}
+
+const QHash<int, QString> &PgConnection::declaredNames(unsigned table)
+{
+    auto it = m_declared.find(table);
+    if (it != m_declared.end())
+        return *it;
+    QHash<int, QString> names;
+    PGresult *r = exec("SELECT attnum, col_description(attrelid, attnum) FROM pg_attribute "
+                       "WHERE attrelid = $1::oid AND attnum > 0 AND NOT attisdropped",
+                       {QByteArray::number(table)});
+    for (int row = 0; row < PQntuples(r); ++row)
+        if (!PQgetisnull(r, row, 1))
+            names.insert(QByteArray(PQgetvalue(r, row, 0)).toInt(), QString::fromUtf8(PQgetvalue(r, row, 1)));
+    PQclear(r);
+    return *m_declared.insert(table, names);
 }
 
 std::unique_ptr<BackendStatement> PgConnection::prepare(const QByteArray &utf8, QByteArray *rest)
@@ -889,6 +915,7 @@ void PgConnection::createTable(const TableDef &table)
     for (const FieldDef &f : table.fields)
         run("COMMENT ON COLUMN " + name + "." + quotedName(f.name) + " IS " + literal(f.name));
     m_rowIds.remove(table.name.toLower());
+    m_declared.clear();
 }
 
 } // namespace engine

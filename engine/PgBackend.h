@@ -90,6 +90,8 @@ private:
     void noteChanges(pg_result *result);
     std::shared_ptr<PgPrepared> prepared(const QByteArray &sql, int parameters, bool keep);
     bool stopRequested();
+    // The program's spelling of a table's columns (by attnum), from their comments.
+    const QHash<int, QString> &declaredNames(unsigned table);
 
     pg_conn *m_conn = nullptr;
     pg_cancel *m_cancel = nullptr;
@@ -105,6 +107,7 @@ private:
     int m_stopInterval = 1000;
     std::atomic<bool> m_cancelSent{false};
     QHash<QString, QString> m_rowIds; // lower-case table -> identity column (quoted)
+    QHash<unsigned, QHash<int, QString>> m_declared;
 };
 
 } // namespace engine

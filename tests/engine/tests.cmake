@@ -8,3 +8,4 @@ set_tests_properties(tst_pg_backend PROPERTIES
 # The engine's meaning on both backends: once on a file, once on the server.
 velm_test(tst_engine_both engine/tst_engine_both.cpp)
 velm_server_test(tst_engine_both)
+velm_server_test(tst_engine)

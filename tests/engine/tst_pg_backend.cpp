@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(m_db->backend()->rowIdColumn(QStringLiteral("witnesses")), QStringLiteral("\"velm_rowid\""));
         // SELECT * lists the fields only; naming the identity reads it.
         QueryCursor all(*m_db, QStringLiteral("SELECT * FROM witnesses"));
-        QCOMPARE(all.columnNames(), (QStringList{"name", "seq_no", "note"}));
+        QCOMPARE(all.columnNames(), (QStringList{"NAME", "seq_no", "note"}));
         QueryCursor ids(*m_db, QStringLiteral("SELECT velm_rowid, NAME FROM witnesses"));
         QCOMPARE(ids.columnCount(), 2);
     }
