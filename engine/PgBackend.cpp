@@ -846,8 +846,15 @@ void PgConnection::ensureTextRules()
     if (m_textRules)
         return;
     run("CREATE COLLATION IF NOT EXISTS velm_fold (provider = icu, locale = 'und-u-ks-level2', deterministic = false)");
+    // lower() and then the letters where the file's simple case folding
+    // differs from lowercase (micro sign, long s, final sigma, Greek symbol
+    // forms, old Cyrillic forms), so LIKE matches what it matches there.
     run("CREATE OR REPLACE FUNCTION velm_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
-        "AS 'SELECT lower($1 COLLATE \"und-x-icu\")'");
+        "AS 'SELECT translate(lower($1 COLLATE \"und-x-icu\"), "
+        "''\u00b5\u017f\u0345\u03c2\u03d0\u03d1\u03d5\u03d6\u03f0\u03f1\u03f5\u1c80\u1c81\u1c82\u1c83\u1c84"
+        "\u1c85\u1c86\u1c87\u1c88\u1e9b\u1fbe'', "
+        "''\u03bcs\u03b9\u03c3\u03b2\u03b8\u03c6\u03c0\u03ba\u03c1\u03b5\u0432\u0434\u043e\u0441\u0442"
+        "\u0442\u044a\u0463\ua64b\u1e61\u03b9'')'");
     run("CREATE OR REPLACE FUNCTION velm_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
         "AS 'SELECT velm_fold($1) COLLATE \"C\" LIKE velm_fold($2) COLLATE \"C\"'");
     run("CREATE OR REPLACE FUNCTION velm_not_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT "

@@ -698,6 +698,8 @@ private slots:
         QTest::newRow("diaeresis") << "zoë" << "ZOË" << true;
         QTest::newRow("greek") << "%σοφία%" << "ΣΟΦΊΑ" << true;
         QTest::newRow("arabic") << "%محمد%" << "عبدالله محمد" << true;
+        QTest::newRow("micro sign is mu") << "µg" << "ΜG" << true;
+        QTest::newRow("final sigma") << "%ς" << "ΑΣ" << true;
         QTest::newRow("accent is not case") << "emile" << "émile" << false;
         QTest::newRow("one of any") << "a_c" << "aÉc" << true;
         QTest::newRow("one is not none") << "a_c" << "ac" << false;
