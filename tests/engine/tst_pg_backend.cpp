@@ -239,6 +239,14 @@ private slots:
         } catch (const EngineError &e) {
             QVERIFY2(e.description().contains(QLatin1String("read-only")), qPrintable(e.description()));
         }
+        // A list's connection of the program's role is made to only read.
+        Database viewer;
+        viewer.open(m_db->openSpec());
+        viewer.setQueryOnly(true);
+        QVERIFY(errorOf([&] { viewer.execute(QStringLiteral("DELETE FROM witnesses")); }) != 0);
+        viewer.setQueryOnly(false);
+        viewer.execute(QStringLiteral("UPDATE witnesses SET seq_no = 2"));
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT seq_no FROM witnesses")).toLongLong(), 2);
         // Restricted to queries, the engine refuses before the server sees it.
         restrictToQueries(report);
         QCOMPARE(errorOf([&] { ReadOnlyQuery q(report, QStringLiteral("UPDATE witnesses SET seq_no = 1")); }),

@@ -54,8 +54,10 @@ start_cluster() {
   owner=$(id -un)
   if [ "$(id -u)" -eq 0 ]; then
     owner=velmtest
+    # Made once; where no user can be made, the system's unprivileged one.
     id -u "$owner" >/dev/null 2>&1 ||
-      useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$owner"
+      useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$owner" 2>/dev/null ||
+      owner=nobody
   fi
   stop_cluster
   mkdir -p "$state"
