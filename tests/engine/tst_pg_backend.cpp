@@ -210,6 +210,23 @@ private slots:
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT 1")).toLongLong(), 1);
     }
 
+    void aLostConnectionIsAnErrorNeverTheEndOfAList()
+    {
+        Database other;
+        other.open(m_db->openSpec());
+        const qint64 pid = m_db->scalar(QStringLiteral("SELECT pg_backend_pid()")).toLongLong();
+        QueryCursor slow(*m_db, QStringLiteral("SELECT g, pg_sleep(0.02) FROM generate_series(1, 500) g"));
+        QVERIFY(slow.next());
+        other.execute(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid});
+        const int error = errorOf([&] {
+            while (slow.next()) {
+            }
+        });
+        QVERIFY2(error != 0, "a lost connection read as the end of the list");
+        QVERIFY(slow.rowsRead() < 500);
+        QCOMPARE(errorOf([&] { m_db->scalar(QStringLiteral("SELECT 1")); }), int(ErrCannotOpenFile));
+    }
+
     void transactionsAndRowIdentities()
     {
         m_db->begin();
