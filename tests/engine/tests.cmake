@@ -9,3 +9,4 @@ set_tests_properties(tst_pg_backend PROPERTIES
 velm_test(tst_engine_both engine/tst_engine_both.cpp)
 velm_server_test(tst_engine_both)
 velm_server_test(tst_engine)
+velm_server_test(tst_engine_backend)
