@@ -4,6 +4,8 @@
 #include <QList>
 #include <QSet>
 
+#include <utility>
+
 namespace engine {
 
 namespace {
@@ -228,6 +230,19 @@ private:
             return;
         }
         m_lastNot = upper == QLatin1String("NOT") ? int(m_out.size()) : -1;
+        if (std::exchange(m_afterCollate, false)) {
+            // SQLite's collations by their server twins: bytes as they are,
+            // and the engine's letter case rule.
+            if (upper == QLatin1String("BINARY")) {
+                m_out += QLatin1String("\"C\"");
+                return;
+            }
+            if (upper == QLatin1String("NOCASE") || upper == QLatin1String("FOLDCASE")) {
+                m_out += QLatin1String("velm_fold");
+                return;
+            }
+        }
+        m_afterCollate = upper == QLatin1String("COLLATE");
         m_out += w;
     }
 
@@ -298,6 +313,7 @@ private:
     bool m_any = false;
     bool m_sawWrite = false;
     bool m_insertOrIgnore = false;
+    bool m_afterCollate = false;
     QString m_first;
     QList<int> m_likes;
     QHash<QString, int> m_named;

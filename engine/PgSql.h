@@ -15,7 +15,9 @@ namespace engine {
 // - `a LIKE b` and `a NOT LIKE b` compare both sides with letter case folded
 //   (operators ~~~ and !~~~ of the text rules), with ESCAPE '\' (the server's
 //   own escape) and no other;
-// - INSERT OR IGNORE becomes INSERT ... ON CONFLICT DO NOTHING.
+// - INSERT OR IGNORE becomes INSERT ... ON CONFLICT DO NOTHING;
+// - COLLATE BINARY becomes COLLATE "C", COLLATE NOCASE and FOLDCASE the
+//   letter case rule's collation velm_fold.
 // Texts in single quotes and comments are left as they are.
 struct PgSql {
     QByteArray sql;          // the statement for the server; empty when none

@@ -274,6 +274,13 @@ private slots:
                      .toLongLong(),
                  2);
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM witnesses WHERE NAME NOT LIKE '%ë'")).toLongLong(), 3);
+        // A comparison of bytes as they are (a password's hash), and the rule named.
+        const QString binary = QStringLiteral("SELECT count(*) FROM witnesses WHERE NAME = ? COLLATE BINARY");
+        QCOMPARE(m_db->scalar(binary, {QStringLiteral("zoë")}).toLongLong(), 0);
+        QCOMPARE(m_db->scalar(binary, {QStringLiteral("Zoë")}).toLongLong(), 1);
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM witnesses WHERE NAME = ? COLLATE FOLDCASE"),
+                              {QStringLiteral("ZOË")}).toLongLong(),
+                 1);
     }
 
     void valuesReadBackAsStored()

@@ -57,6 +57,8 @@ private slots:
         QTest::newRow("like in call") << "SELECT f(a LIKE b, c)" << "SELECT f(a ~~~ ( b), c)" << 0 << "";
         QTest::newRow("insert or ignore") << "INSERT OR IGNORE INTO c (d) VALUES (?)"
                                           << "INSERT  INTO c (d) VALUES ($1) ON CONFLICT DO NOTHING" << 1 << "";
+        QTest::newRow("collations") << "SELECT 1 WHERE a = ? COLLATE BINARY OR b = c COLLATE nocase"
+                                    << "SELECT 1 WHERE a = $1 COLLATE \"C\" OR b = c COLLATE velm_fold" << 1 << "";
         QTest::newRow("second statement") << "SELECT 1; DELETE FROM t" << "SELECT 1" << 0 << " DELETE FROM t";
         QTest::newRow("only a comment") << "  -- nothing" << "" << 0 << "";
     }
