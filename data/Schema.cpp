@@ -1,7 +1,6 @@
 #include "data/Schema.h"
 
 #include "engine/Database.h"
-#include "engine/TextRules.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -243,56 +242,36 @@ const Column *Table::column(const QString &anyCase) const
     return nullptr;
 }
 
-QString Table::createSql() const
+engine::TableDef Table::tableDef() const
 {
-    QStringList parts;
-    // An auto-number column carries the key itself; any other key is a
-    // table constraint so that its parts keep their declared order.
-    bool keyInColumn = false;
+    using Type = engine::FieldDef::Type;
+    engine::TableDef def{name, {}, key};
     for (const Column &c : columns) {
-        const QString q = quoted(c.name);
-        const bool inKey = key.contains(c.name);
-        QString def = q;
+        Type type = Type::Text;
         switch (c.kind) {
         case Kind::Text:
+            type = Type::Text;
+            break;
         case Kind::Memo:
-            // Letter case is folded beyond plain Latin ("Émile" = "émile"),
-            // by the engine's own collation.
-            def += QStringLiteral(" TEXT COLLATE %1").arg(QLatin1String(engine::kFoldCollation));
-            if (inKey)
-                def += QLatin1String(" NOT NULL");
-            if (c.kind == Kind::Text && c.maxLength > 0)
-                def += QStringLiteral(" CHECK (length(%1) <= %2)").arg(q).arg(c.maxLength);
+            type = Type::Memo;
             break;
         case Kind::Integer:
-            def += QLatin1String(" INTEGER");
-            if (inKey)
-                def += QLatin1String(" NOT NULL");
+            type = Type::Integer;
             break;
         case Kind::Boolean:
         case Kind::Check:
-            // Like a yes/no or number field of the office's first files,
-            // a flag is never without a value.
-            def += QLatin1String(" INTEGER DEFAULT 0");
+            type = Type::Flag;
             break;
         case Kind::AutoNumber:
-            def += QLatin1String(" INTEGER PRIMARY KEY AUTOINCREMENT");
-            keyInColumn = true;
+            type = Type::AutoNumber;
             break;
         case Kind::Blob:
-            def += QLatin1String(" BLOB");
+            type = Type::Blob;
             break;
         }
-        parts << def;
+        def.fields << engine::FieldDef{c.name, type, c.kind == Kind::Text ? c.maxLength : 0};
     }
-    if (!key.isEmpty() && !keyInColumn) {
-        QStringList keyCols;
-        for (const QString &k : key)
-            keyCols << quoted(k);
-        parts << QStringLiteral("PRIMARY KEY (%1)").arg(keyCols.join(QLatin1String(", ")));
-    }
-    return QStringLiteral("CREATE TABLE %1 (\n  %2\n)")
-        .arg(quoted(name), parts.join(QLatin1String(",\n  ")));
+    return def;
 }
 
 const QList<Table> &tables()
@@ -388,7 +367,7 @@ void createSchema(engine::Database &db)
 {
     engine::Transaction tx(db);
     for (const Table &t : tables())
-        db.execute(t.createSql());
+        db.createTable(t.tableDef());
     addMissingIndexes(db);
     addAuditTrail(db);
     tx.commit();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Backend.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -42,8 +44,9 @@ struct Table {
 
     QStringList columnNames() const;
     const Column *column(const QString &anyCase) const;
-    // CREATE TABLE statement (identifiers quoted).
-    QString createSql() const;
+    // The table as the engine declares it to each backend, which writes it
+    // in its own SQL.
+    engine::TableDef tableDef() const;
 };
 
 inline constexpr int kCodeTableCount = 18;

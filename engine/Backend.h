@@ -41,7 +41,33 @@ struct OpenSpec {
     bool plain = false;
     QStringList requiredTables;
     Journal journal = Journal::Wal;
-    bool isValid() const { return !path.isEmpty(); }
+    // A database server instead of a file: the libpq connection string (or
+    // service=NAME) it was opened with; `path` then only names it for people.
+    QString server;
+    bool isValid() const { return !path.isEmpty() || !server.isEmpty(); }
+};
+
+// A table as the program declares it, which each backend writes in its own
+// SQL (types, the letter case rule of texts, length limits, row identity).
+struct FieldDef {
+    enum class Type {
+        Text,       // a text with a length limit (maxLength > 0), folded keys
+        Memo,       // a text without a limit
+        Integer,    // a whole number, null when not given
+        Flag,       // a whole number that is 0 unless given
+        AutoNumber, // a whole number the database gives, the table's key
+        Real,
+        Blob,
+    };
+    QString name;
+    Type type = Type::Text;
+    int maxLength = 0;
+};
+
+struct TableDef {
+    QString name;
+    QList<FieldDef> fields;
+    QStringList key; // primary key columns, in order (empty with an AutoNumber)
 };
 
 // A statement or connection failure as the database library reports it,
@@ -64,6 +90,7 @@ struct BackendFailure {
         NoSuchColumn,
         Syntax,
         NotAuthorized,  // refused on a connection restricted to queries
+        TypeMismatch,   // a value that does not fit the column's type
     };
     Kind kind = Kind::Other;
     QString message; // this failure as the library words it
@@ -164,6 +191,15 @@ public:
 
     // The failure a result code of this library stands for.
     virtual BackendFailure failureOf(int code) const = 0;
+
+    // The dialect: what the engine's own SQL writes differently per backend.
+    // The column naming a row of the table for as long as it lives, as SQL
+    // text (quoted when it needs to be); empty when the table has none.
+    virtual QString rowIdColumn(const QString &table) = 0;
+    // The comparison that holds for two equal values and for two nulls.
+    virtual QString nullSafeEqual() const = 0;
+    // Creates the table (in the running transaction, if any). Throws BackendFailure.
+    virtual void createTable(const TableDef &table) = 0;
 };
 
 } // namespace engine

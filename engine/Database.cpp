@@ -1,5 +1,6 @@
 #include "engine/Database.h"
 
+#include "engine/PgBackend.h"
 #include "engine/QueryCursor.h"
 #include "engine/SqlCipherBackend.h"
 
@@ -81,6 +82,8 @@ void raiseFailure(const BackendFailure &failure, const QString &context)
         throw EngineError(ErrItemNotFound, text);
     case Kind::Syntax:
         throw EngineError(ErrQuerySyntax, text);
+    case Kind::TypeMismatch:
+        throw EngineError(ErrDataTypeConversion, QStringLiteral("Data type conversion error (%1).").arg(detail));
     case Kind::NotAuthorized:
     case Kind::Other:
         break;
@@ -148,9 +151,28 @@ void Database::open(const QString &path, const QString &password, const QStringL
     accept(SqlCipherConnection::open(path, password), path, requiredTables, true, journal);
 }
 
+void Database::openServer(const QString &connectionString, const QStringList &requiredTables)
+{
+    close();
+    if (connectionString.trimmed().isEmpty() || connectionString.contains(QChar(0)))
+        throw EngineError(ErrInvalidArgument, QStringLiteral("Invalid argument: empty connection string."));
+    std::unique_ptr<PgConnection> server = PgConnection::open(connectionString);
+    const QString description = server->description();
+    accept(std::move(server), description, requiredTables, !requiredTables.isEmpty());
+}
+
+bool Database::onServer() const
+{
+    return m_connection && !m_connection->openSpec().server.isEmpty();
+}
+
 void Database::open(const OpenSpec &openSpec)
 {
     close();
+    if (!openSpec.server.isEmpty()) {
+        openServer(openSpec.server, openSpec.requiredTables);
+        return;
+    }
     requireUsablePath(openSpec.path);
     // A plain file is the benchmark's: taken as it is.
     accept(SqlCipherConnection::open(openSpec), openSpec.path, openSpec.requiredTables, !openSpec.plain,
@@ -337,6 +359,14 @@ QVariant Database::scalar(const QString &sql, const QVariantList &values)
     const QVariant v = s.value(0);
     s.reset();
     return v;
+}
+
+void Database::createTable(const TableDef &table)
+{
+    BackendConnection &c = connection();
+    if (table.name.trimmed().isEmpty() || table.fields.isEmpty())
+        throw EngineError(ErrInvalidArgument, QStringLiteral("Invalid argument: a table needs a name and fields."));
+    worded([&] { c.createTable(table); });
 }
 
 QString Database::tableName(const QString &anyCase)

@@ -52,6 +52,16 @@ public:
     // Opens one more connection as the openSpec() of an open one describes it.
     void open(const OpenSpec &openSpec);
 
+    // Opens a database on a PostgreSQL server: a libpq connection string or
+    // "service=NAME" (host, port, database, user and sslmode as libpq reads
+    // them; the password from .pgpass or the service). With requiredTables
+    // the database must hold them (3011); without, an empty database is
+    // accepted (to create a schema in). 3051 names the server and why it
+    // could not be reached or refused. path() then describes the server.
+    void openServer(const QString &connectionString, const QStringList &requiredTables = {});
+    // Whether the connection is to a server rather than a file.
+    bool onServer() const;
+
     // Creates a new, empty encrypted database with 4 KB pages (fails when
     // the file exists).
     void create(const QString &path, const QString &password);
@@ -83,6 +93,9 @@ public:
     void execute(const QString &sql, const QVariantList &values = {});
     // Runs a statement and returns the first column of the first row (null if none).
     QVariant scalar(const QString &sql, const QVariantList &values = {});
+
+    // Creates a table in the backend's own SQL (in the running transaction).
+    void createTable(const TableDef &table);
 
     // Table name as stored, found without regard to case; throws 3011 if missing.
     QString tableName(const QString &anyCase);

@@ -109,7 +109,7 @@ std::unique_ptr<QueryCursor> QueryCursor::sorted(const QString &sortText) const
         inner.chop(1);
     QString quotedField = field;
     quotedField.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    const QString sql = QStringLiteral("SELECT * FROM (%1) ORDER BY \"%2\"%3")
+    const QString sql = QStringLiteral("SELECT * FROM (%1) AS velm_sorted ORDER BY \"%2\"%3")
                             .arg(inner, quotedField, descending ? QStringLiteral(" DESC") : QString());
     return std::make_unique<QueryCursor>(m_db, sql, m_values);
 }

@@ -218,10 +218,10 @@ QString quotedIdentifier(const QString &name)
 
 QString ResultPlan::sortedIdSql(const QString &column, bool descending) const
 {
-    return QStringLiteral("SELECT \"velm_row_id\" FROM (SELECT %1.rowid AS \"velm_row_id\", %2 FROM %3 %4) ORDER BY %5%6, "
-                          "\"velm_row_id\"")
+    return QStringLiteral("SELECT \"velm_row_id\" FROM (SELECT %1.%7 AS \"velm_row_id\", %2 FROM %3 %4) AS velm_ids "
+                          "ORDER BY %5%6, \"velm_row_id\"")
         .arg(m_reference, m_list, m_from, m_restWithoutOrder, quotedIdentifier(column),
-             descending ? QStringLiteral(" DESC") : QString());
+             descending ? QStringLiteral(" DESC") : QString(), m_rowId);
 }
 
 ResultPlan planResult(Database &db, const QString &sql, int fetchSlots)
@@ -238,6 +238,21 @@ ResultPlan planResult(Database &db, const QString &sql, int fetchSlots)
     if (!findList(t, parts) || !readFrom(sql, t, parts, next) || !readClauses(t, next, parts))
         return plan;
 
+    // The backend names the row identity (SQLite's rowid, a column on a server).
+    QString rowId;
+    try {
+        QString table = sql.mid(t.at(parts.table).begin, t.at(parts.table).end - t.at(parts.table).begin);
+        if (t.at(parts.table).kind == Kind::Name)
+            table = table.mid(1, table.size() - 2);
+        rowId = db.backend()->rowIdColumn(db.tableName(table));
+    } catch (const EngineError &) {
+        return plan; // a view, or not known: read whole
+    } catch (const BackendFailure &) {
+        return plan;
+    }
+    if (rowId.isEmpty())
+        return plan;
+    plan.m_rowId = rowId;
     const QString &reference = parts.reference;
     const int fromEnd = parts.fromEnd;
     plan.m_reference = reference;
@@ -250,20 +265,20 @@ ResultPlan planResult(Database &db, const QString &sql, int fetchSlots)
 
     // The select's own columns stay in: the engine then reads the rows the
     // way it reads them for the select itself (same index, same order).
-    plan.idSql = QStringLiteral("SELECT %1.rowid, %2 FROM %3 %4").arg(reference, plan.m_list, plan.m_from, plan.m_rest).trimmed();
+    plan.idSql = QStringLiteral("SELECT %1.%5, %2 FROM %3 %4").arg(reference, plan.m_list, plan.m_from, plan.m_rest, rowId).trimmed();
     plan.wholeTable = plan.m_rest.isEmpty() && plan.m_list == QLatin1String("*");
     if (plan.wholeTable) {
         // Stored order is row id order: a full scan of the table, which the
         // plain select makes too.
-        plan.idSql = QStringLiteral("SELECT %1.rowid FROM %2 ORDER BY %1.rowid").arg(reference, plan.m_from);
-        plan.unorderedIdSql = QStringLiteral("SELECT %1.rowid FROM %2").arg(reference, plan.m_from);
+        plan.idSql = QStringLiteral("SELECT %1.%3 FROM %2 ORDER BY %1.%3").arg(reference, plan.m_from, rowId);
+        plan.unorderedIdSql = QStringLiteral("SELECT %1.%3 FROM %2").arg(reference, plan.m_from, rowId);
     }
     plan.fetchSlots = qMax(1, fetchSlots);
     QStringList marks;
     for (int k = 0; k < plan.fetchSlots; ++k)
         marks << QStringLiteral("?");
-    plan.fetchSql = QStringLiteral("SELECT %1.rowid, %2 FROM %3 WHERE %1.rowid IN (%4)")
-                        .arg(reference, plan.m_list, plan.m_from, marks.join(QLatin1Char(',')));
+    plan.fetchSql = QStringLiteral("SELECT %1.%5, %2 FROM %3 WHERE %1.%5 IN (%4)")
+                        .arg(reference, plan.m_list, plan.m_from, marks.join(QLatin1Char(',')), rowId);
 
     // The engine decides: a view or a table without row ids does not prepare.
     plan.keyset = prepares(db, plan.idSql) && prepares(db, plan.fetchSql)

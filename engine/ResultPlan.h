@@ -35,6 +35,7 @@ struct ResultPlan {
 
 private:
     friend ResultPlan planResult(Database &db, const QString &sql, int fetchSlots);
+    QString m_rowId;     // the backend's row identity column
     QString m_reference; // the table or its alias, as written
     QString m_from;      // table (and alias) as written
     QString m_list;      // the select list as written

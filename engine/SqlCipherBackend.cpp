@@ -1,6 +1,7 @@
 #include "engine/SqlCipherBackend.h"
 
 #include "engine/Database.h"
+#include "engine/TextRules.h"
 
 #include <sqlite3.h>
 
@@ -804,6 +805,79 @@ void SqlCipherConnection::copyTo(const QString &file, const std::function<bool(i
         sqlite3_close_v2(dest);
         throw EngineError(ErrEngine, QStringLiteral("cannot close the copy"));
     }
+}
+
+// ------------------------------------------------------------------ schema
+
+namespace {
+
+QString quotedName(const QString &identifier)
+{
+    QString q = identifier;
+    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+// One column: texts compare under the engine's own collation (the key
+// columns too), so keys, sorts and searches fold letter case alike; a
+// length limit counts characters and a NUL never reaches it.
+QString fieldSql(const FieldDef &f, bool inKey)
+{
+    using Type = FieldDef::Type;
+    const QString q = quotedName(f.name);
+    QString def = q;
+    switch (f.type) {
+    case Type::Text:
+    case Type::Memo:
+        def += QStringLiteral(" TEXT COLLATE %1").arg(QLatin1String(kFoldCollation));
+        if (inKey)
+            def += QLatin1String(" NOT NULL");
+        if (f.type == Type::Text && f.maxLength > 0)
+            def += QStringLiteral(" CHECK (length(%1) <= %2)").arg(q).arg(f.maxLength);
+        break;
+    case Type::Integer:
+        def += QLatin1String(inKey ? " INTEGER NOT NULL" : " INTEGER");
+        break;
+    case Type::Flag:
+        def += QLatin1String(" INTEGER DEFAULT 0");
+        break;
+    case Type::AutoNumber:
+        def += QLatin1String(" INTEGER PRIMARY KEY AUTOINCREMENT");
+        break;
+    case Type::Real:
+        def += QLatin1String(" REAL");
+        break;
+    case Type::Blob:
+        def += QLatin1String(" BLOB");
+        break;
+    }
+    return def;
+}
+
+} // namespace
+
+QString createTableSql(const TableDef &table)
+{
+    QStringList parts;
+    // An auto-number column carries the key itself; any other key is a
+    // table constraint so that its parts keep their declared order.
+    bool keyInColumn = false;
+    for (const FieldDef &f : table.fields) {
+        parts << fieldSql(f, table.key.contains(f.name));
+        keyInColumn = keyInColumn || f.type == FieldDef::Type::AutoNumber;
+    }
+    if (!table.key.isEmpty() && !keyInColumn) {
+        QStringList keys;
+        for (const QString &k : table.key)
+            keys << quotedName(k);
+        parts << QStringLiteral("PRIMARY KEY (%1)").arg(keys.join(QLatin1String(", ")));
+    }
+    return QStringLiteral("CREATE TABLE %1 (\n  %2\n)").arg(quotedName(table.name), parts.join(QLatin1String(",\n  ")));
+}
+
+void SqlCipherConnection::createTable(const TableDef &table)
+{
+    run(createTableSql(table).toUtf8().constData());
 }
 
 } // namespace engine

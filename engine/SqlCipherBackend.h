@@ -56,6 +56,9 @@ public:
     OpenSpec openSpec() const override;
     int pageSize() const override { return m_pageSize; }
     BackendFailure failureOf(int code) const override;
+    QString rowIdColumn(const QString &) override { return QStringLiteral("rowid"); }
+    QString nullSafeEqual() const override { return QStringLiteral("IS"); }
+    void createTable(const TableDef &table) override;
 
     sqlite3 *handle() const { return m_db; }
 
@@ -89,6 +92,9 @@ sqlite3 *nativeHandle(const Database &db);
 // operator (with and without ESCAPE) under the engine's text rule. Every
 // connection the engine opens gets them.
 void installTextRules(sqlite3 *db);
+
+// The CREATE TABLE statement of the table on SQLCipher.
+QString createTableSql(const TableDef &table);
 
 // A column of the statement's current row as the engine reads it (null
 // stays null).

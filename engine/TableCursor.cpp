@@ -18,11 +18,11 @@ QString quoted(const QString &identifier)
 // "Comes after (or before) the given key" in key order, written so that the
 // engine searches the key index from the first column instead of scanning:
 // k1 >= ?1 AND (k1 > ?1 OR (k1 = ?1 AND (k2 > ?2 ...))). op is one of < <= > >=.
-QString compare(const QStringList &columns, const QString &op)
+QString compare(const QStringList &columns, const QString &op, const QString &rowId)
 {
     const QString strict = op.left(1);
     const bool inclusive = op.size() == 2;
-    auto name = [](const QString &c) { return c == QLatin1String("rowid") ? c : quoted(c); };
+    auto name = [&rowId](const QString &c) { return c == rowId ? c : quoted(c); };
     const int last = columns.size() - 1;
     QString tail = QStringLiteral("%1 %2 ?%3").arg(name(columns.at(last)), inclusive ? op : strict).arg(last + 1);
     for (int i = last - 1; i >= 0; --i) {
@@ -39,6 +39,11 @@ TableCursor::TableCursor(Database &db, const QString &table) : m_db(db)
 {
     m_table = db.tableName(table);
     const QList<ColumnInfo> cols = db.columns(m_table);
+    // The row identity and null-safe comparison are the backend's.
+    m_rowIdName = db.backend()->rowIdColumn(m_table);
+    if (m_rowIdName.isEmpty())
+        throw EngineError(ErrObjectNotFound, QStringLiteral("The table '%1' has no row identity.").arg(m_table));
+    m_sameValue = QLatin1Char(' ') + db.backend()->nullSafeEqual() + QStringLiteral(" ?");
     QList<QPair<int, QString>> pk;
     for (int i = 0; i < cols.size(); ++i) {
         const ColumnInfo &c = cols.at(i);
@@ -56,7 +61,7 @@ TableCursor::TableCursor(Database &db, const QString &table) : m_db(db)
     QStringList select;
     for (const QString &f : m_fieldNames)
         select << quoted(f);
-    m_selectSql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(select.join(QStringLiteral(", ")), quoted(m_table));
+    m_selectSql = QStringLiteral("SELECT %1, %2 FROM %3").arg(m_rowIdName, select.join(QStringLiteral(", ")), quoted(m_table));
     // A table-type cursor opens on its first record in stored order.
     if (!fetchOne(Query::First, {}))
         m_state = State::Empty;
@@ -81,14 +86,14 @@ void TableCursor::setIndex(const QString &name)
 
 QStringList TableCursor::orderColumns() const
 {
-    return m_index.isEmpty() ? QStringList{QStringLiteral("rowid")} : m_pkColumns;
+    return m_index.isEmpty() ? QStringList{m_rowIdName} : m_pkColumns;
 }
 
 QString TableCursor::orderBy(bool descending) const
 {
     QStringList parts;
     for (const QString &c : orderColumns())
-        parts << (c == QLatin1String("rowid") ? c : quoted(c)) + (descending ? QStringLiteral(" DESC") : QString());
+        parts << (c == m_rowIdName ? c : quoted(c)) + (descending ? QStringLiteral(" DESC") : QString());
     return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
 }
 
@@ -104,10 +109,10 @@ QString TableCursor::selectSql(Query query, int keyParts) const
         descending = true;
         break;
     case Query::Next:
-        where = compare(orderColumns(), QStringLiteral(">"));
+        where = compare(orderColumns(), QStringLiteral(">"), m_rowIdName);
         break;
     case Query::Previous:
-        where = compare(orderColumns(), QStringLiteral("<"));
+        where = compare(orderColumns(), QStringLiteral("<"), m_rowIdName);
         descending = true;
         break;
     case Query::SeekEqual: {
@@ -118,21 +123,21 @@ QString TableCursor::selectSql(Query query, int keyParts) const
         break;
     }
     case Query::SeekFrom:
-        where = compare(keyColumns, QStringLiteral(">="));
+        where = compare(keyColumns, QStringLiteral(">="), m_rowIdName);
         break;
     case Query::SeekAfter:
-        where = compare(keyColumns, QStringLiteral(">"));
+        where = compare(keyColumns, QStringLiteral(">"), m_rowIdName);
         break;
     case Query::SeekUpTo:
-        where = compare(keyColumns, QStringLiteral("<="));
+        where = compare(keyColumns, QStringLiteral("<="), m_rowIdName);
         descending = true;
         break;
     case Query::SeekBefore:
-        where = compare(keyColumns, QStringLiteral("<"));
+        where = compare(keyColumns, QStringLiteral("<"), m_rowIdName);
         descending = true;
         break;
     case Query::ByRowId:
-        return m_selectSql + QStringLiteral(" WHERE rowid = ?");
+        return m_selectSql + QStringLiteral(" WHERE %1 = ?").arg(m_rowIdName);
     }
     QString sql = m_selectSql;
     if (!where.isEmpty())
@@ -287,7 +292,7 @@ qint64 TableCursor::recordCount()
 
 QString TableCursor::sameRecordCondition(QVariantList &values) const
 {
-    QString where = QStringLiteral("rowid = ?");
+    QString where = m_rowIdName + QStringLiteral(" = ?");
     values << m_rowId;
     for (const QString &c : m_pkColumns) {
         where += QStringLiteral(" AND ") + quoted(c) + QStringLiteral(" = ?");
@@ -298,10 +303,10 @@ QString TableCursor::sameRecordCondition(QVariantList &values) const
 
 QString TableCursor::unchangedRecordCondition(QVariantList &values) const
 {
-    QString where = QStringLiteral("rowid = ?");
+    QString where = m_rowIdName + QStringLiteral(" = ?");
     values << m_rowId;
     for (int i = 0; i < m_fieldNames.size(); ++i) {
-        where += QStringLiteral(" AND ") + quoted(m_fieldNames.at(i)) + QStringLiteral(" IS ?");
+        where += QStringLiteral(" AND ") + quoted(m_fieldNames.at(i)) + m_sameValue;
         values << m_row.at(i);
     }
     return where;

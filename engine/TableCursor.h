@@ -139,6 +139,8 @@ private:
     QStringList m_pkColumns;
     QString m_index;
     int m_autoColumn = -1;
+    QString m_rowIdName;  // the backend's row identity, as SQL text
+    QString m_sameValue;  // " IS ?" or the backend's null-safe equal
 
     QHash<int, Statement *> m_selects;     // by query and key parts, owned
     QHash<QString, Statement *> m_writes;  // by SQL text, owned

@@ -8,6 +8,7 @@ packages=(
   libkainjow-mustache-dev poppler-utils
   fonts-noto-core qt6-translations-l10n
   xvfb xauth
+  postgresql libpq-dev
 )
 missing=()
 for p in "${packages[@]}"; do

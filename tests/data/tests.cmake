@@ -5,3 +5,6 @@ velm_test(tst_opendb data/tst_opendb.cpp)
 velm_test(tst_backgroundtask data/tst_backgroundtask.cpp)
 velm_test(tst_passwords data/tst_passwords.cpp)
 velm_test(tst_audittrail data/tst_audittrail.cpp LIBS velm_followup)
+# The office schema on both backends.
+velm_test(tst_schema_both data/tst_schema_both.cpp)
+velm_server_test(tst_schema_both)

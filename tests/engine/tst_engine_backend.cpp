@@ -1,7 +1,9 @@
 #include "support/TestMain.h"
 #include "support/EngineErrors.h"
+#include "support/TestDatabase.h"
 
 #include "engine/Database.h"
+#include "engine/PgBackend.h"
 #include "engine/QueryCursor.h"
 #include "engine/ReadOnlyQuery.h"
 #include "engine/SqlCipherBackend.h"
@@ -110,6 +112,9 @@ public:
     OpenSpec openSpec() const override { return m_inner->openSpec(); }
     int pageSize() const override { return m_inner->pageSize(); }
     BackendFailure failureOf(int code) const override { return m_inner->failureOf(code); }
+    QString rowIdColumn(const QString &table) override { return m_inner->rowIdColumn(table); }
+    QString nullSafeEqual() const override { return m_inner->nullSafeEqual(); }
+    void createTable(const TableDef &table) override { m_inner->createTable(table); }
 
 private:
     std::unique_ptr<BackendConnection> m_inner;
@@ -136,12 +141,55 @@ class TestBackend : public QObject {
     QTemporaryDir m_dir;
     QString m_path;
     std::shared_ptr<Calls> m_calls;
-    sqlite3 *m_native = nullptr; // the library's connection below the recording
+    sqlite3 *m_native = nullptr; // the library's connection below the recording (file)
+    std::unique_ptr<testsupport::TempDatabase> m_server; // on the server run
     std::unique_ptr<Database> m_db;
+
+    // Statements the file's library holds are all ones the interface handed out.
+    void checkStatementsHandedOut()
+    {
+        if (m_native)
+            QCOMPARE(statementsOpen(m_native), m_calls->live);
+    }
+
+    void openOther(Database &db)
+    {
+        if (m_server)
+            m_server->open(db);
+        else
+            db.open(m_path, kKey);
+    }
+
+    // The same table and rows, with the recording over the server's backend.
+    void initServer()
+    {
+        m_server = std::make_unique<testsupport::TempDatabase>();
+        {
+            Database made;
+            m_server->open(made);
+            using T = FieldDef::Type;
+            made.createTable({QStringLiteral("witnesses"),
+                              {{QStringLiteral("NAME"), T::Text, 0}, {QStringLiteral("english_NAME"), T::Memo, 0},
+                               {QStringLiteral("age"), T::Integer, 0}},
+                              {QStringLiteral("NAME")}});
+            for (int i = 0; i < 30; ++i)
+                made.execute(QStringLiteral("insert into witnesses values (?, ?, ?)"),
+                             {QStringLiteral("w%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("e%1").arg(i), i});
+            m_path = made.openSpec().server;
+        }
+        m_calls = std::make_shared<Calls>();
+        m_db = std::make_unique<Database>();
+        m_db->attach(std::make_unique<RecordingConnection>(PgConnection::open(m_path), m_calls), m_path,
+                     {QStringLiteral("WITNESSES")});
+    }
 
 private slots:
     void init()
     {
+        if (testsupport::testOnServer()) {
+            initServer();
+            return;
+        }
         QVERIFY(m_dir.isValid());
         m_path = m_dir.filePath(QStringLiteral("b%1.mdb").arg(QDateTime::currentMSecsSinceEpoch()));
         {
@@ -165,6 +213,7 @@ private slots:
     void cleanup()
     {
         m_db.reset();
+        m_server.reset();
         m_native = nullptr;
     }
 
@@ -186,7 +235,7 @@ private slots:
         QCOMPARE(m_calls->prepares, prepared);
         QCOMPARE(m_calls->steps, steps + 30);
         QCOMPARE(c.value(QStringLiteral("english_NAME")).toString(), QStringLiteral("e27"));
-        QCOMPARE(statementsOpen(m_native), m_calls->live);
+        checkStatementsHandedOut();
 
         // Writes: the new row's number and the rows a rewrite changed come
         // from the backend too.
@@ -199,7 +248,7 @@ private slots:
         c.edit();
         c.setValue(QStringLiteral("english_NAME"), QStringLiteral("mine"));
         Database other;
-        other.open(m_path, kKey);
+        openOther(other);
         other.execute(QStringLiteral("delete from witnesses where NAME = 'new'"));
         QCOMPARE(errorOf([&] { c.update(); }), int(ErrRecordChanged));
         QVERIFY(!m_db->inTransaction());
@@ -211,9 +260,15 @@ private slots:
         const std::unique_ptr<QueryCursor> sorted = q.sorted(QStringLiteral("[age]"));
         QVERIFY(sorted->next());
         QCOMPARE(sorted->value(1).toLongLong(), 28);
-        QCOMPARE(statementsOpen(m_native), m_calls->live);
+        checkStatementsHandedOut();
 
         // An empty text or blank value is stored as one, not as a missing value.
+        if (m_server) { // the server's columns keep their types: an empty text
+            m_db->execute(QStringLiteral("insert into witnesses values (?, ?, ?)"), {QStringLiteral("blank"), QString(), 0});
+            QCOMPARE(m_db->scalar(QStringLiteral("select english_NAME is not null and english_NAME = '' from witnesses "
+                                                 "where NAME = 'blank'")).toLongLong(), 1);
+            return;
+        }
         m_db->execute(QStringLiteral("insert into witnesses values (?, ?, ?)"),
                       {QStringLiteral("blank"), QString(), QByteArray()});
         QCOMPARE(m_db->scalar(QStringLiteral("select typeof(english_NAME) || typeof(age) from witnesses "
@@ -269,19 +324,24 @@ private slots:
         ReadOnlyQuery r(*m_db, QStringLiteral("select NAME from witnesses"));
         m_calls->failNextStep = Kind(kind);
         QCOMPARE(errorOf([&] { r.next(); }), kind == int(Kind::Interrupted) ? int(ErrInterrupted) : moving);
-        QCOMPARE(statementsOpen(m_native), m_calls->live);
+        checkStatementsHandedOut();
     }
 
     void stopCheckAndBackupGoThroughTheBackend()
     {
-        const QString slow = QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 50000000) "
-                                            "select count(*) from n");
+        const QString slow = m_server ? QStringLiteral("select pg_sleep(20)")
+                                      : QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n "
+                                                       "where i < 50000000) select count(*) from n");
         int asked = 0;
         m_db->setStopCheck([&asked] { return ++asked >= 3; }, 100);
         QCOMPARE(errorOf([&] { m_db->scalar(slow); }), int(ErrOperationCanceled));
         QCOMPARE(asked, 3);
         m_db->setStopCheck({});
         QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from witnesses")).toInt(), 30);
+        if (m_server) {
+            QCOMPARE(m_db->openSpec().requiredTables, QStringList{QStringLiteral("WITNESSES")});
+            QSKIP("the backend does not yet copy a server's data into a file");
+        }
 
         const QString copy = m_dir.filePath(QStringLiteral("copy.mdb"));
         QList<int> seen;

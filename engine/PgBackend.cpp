@@ -1,0 +1,928 @@
+#include "engine/PgBackend.h"
+
+#include "engine/PgSql.h"
+
+#include <libpq-fe.h>
+
+#include <QList>
+#include <QStringList>
+
+#include <cerrno>
+#include <optional>
+#include <poll.h>
+
+namespace engine {
+
+namespace {
+
+// Type numbers of the server's catalog (pg_type.oid) the engine reads.
+enum : Oid {
+    kBool = 16,
+    kBytea = 17,
+    kInt8 = 20,
+    kInt2 = 21,
+    kInt4 = 23,
+    kOid = 26,
+    kFloat4 = 700,
+    kFloat8 = 701,
+    kNumeric = 1700,
+};
+
+// Rows read ahead before a statement stopped early is cancelled instead.
+constexpr int kDrainBeforeCancel = 64;
+// How often a wait for the server looks at the stop check (ms).
+constexpr int kStopPollMs = 50;
+// Prepared statements kept per connection; beyond, new ones are dropped after use.
+constexpr int kKeptStatements = 400;
+constexpr const char *kHiddenRowId = "velm_rowid";
+
+using Kind = BackendFailure::Kind;
+
+Kind kindOfState(const QByteArray &state)
+{
+    static const QHash<QByteArray, Kind> kinds{
+        {"23505", Kind::DuplicateKey},   {"23502", Kind::NullInRequired}, {"23514", Kind::CheckViolated},
+        {"22001", Kind::CheckViolated},  {"57014", Kind::Interrupted},    {"42P01", Kind::NoSuchTable},
+        {"42703", Kind::NoSuchColumn},   {"42601", Kind::Syntax},         {"25006", Kind::NotAuthorized},
+        {"42501", Kind::NotAuthorized},  {"22P02", Kind::TypeMismatch},   {"22003", Kind::TypeMismatch},
+        {"42804", Kind::TypeMismatch},   {"40P01", Kind::Busy},           {"40001", Kind::Busy},
+        {"55P03", Kind::Locked},         {"57P01", Kind::CannotOpen},     {"57P03", Kind::CannotOpen},
+        {"3D000", Kind::CannotOpen},     {"28P01", Kind::CannotOpen},     {"28000", Kind::CannotOpen},
+    };
+    if (state.startsWith("08"))
+        return Kind::CannotOpen;
+    return kinds.value(state, Kind::Other);
+}
+
+BackendFailure failureOfResult(const PGresult *result, PGconn *conn)
+{
+    BackendFailure f;
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const char *primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    f.message = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
+    if (const char *detail = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL) : nullptr)
+        f.message += QStringLiteral(" (%1)").arg(QString::fromUtf8(detail).trimmed());
+    f.kind = state ? kindOfState(QByteArray(state)) : (PQstatus(conn) == CONNECTION_BAD ? Kind::CannotOpen : Kind::Other);
+    f.summary = state ? QStringLiteral("SQLSTATE %1").arg(QLatin1String(state)) : QStringLiteral("server failure");
+    return f;
+}
+
+bool failed(const PGresult *r)
+{
+    const ExecStatusType s = PQresultStatus(r);
+    return s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK && s != PGRES_SINGLE_TUPLE;
+}
+
+// A field as the engine reads it from the file: whole numbers as integers,
+// other numbers as reals, bytes as bytes, everything else as text.
+QVariant fieldValue(const PGresult *r, int row, int column, Oid type)
+{
+    if (PQgetisnull(r, row, column))
+        return {};
+    const char *text = PQgetvalue(r, row, column);
+    const int bytes = PQgetlength(r, row, column);
+    switch (type) {
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid:
+        return QVariant(qlonglong(QByteArray::fromRawData(text, bytes).toLongLong()));
+    case kBool:
+        return QVariant(qlonglong(text[0] == 't' ? 1 : 0));
+    case kFloat4:
+    case kFloat8:
+        return QVariant(QByteArray::fromRawData(text, bytes).toDouble());
+    case kNumeric: {
+        const QByteArray n = QByteArray::fromRawData(text, bytes);
+        bool whole = false;
+        const qlonglong v = n.toLongLong(&whole);
+        return whole ? QVariant(v) : QVariant(n.toDouble());
+    }
+    case kBytea: {
+        size_t length = 0;
+        unsigned char *raw = PQunescapeBytea(reinterpret_cast<const unsigned char *>(text), &length);
+        const QByteArray out(reinterpret_cast<const char *>(raw), qsizetype(length));
+        PQfreemem(raw);
+        return QVariant(out);
+    }
+    default:
+        return QVariant(QString::fromUtf8(text, bytes));
+    }
+}
+
+QByteArray quotedName(const QString &name)
+{
+    QString q = name.toLower();
+    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return (QLatin1Char('"') + q + QLatin1Char('"')).toUtf8();
+}
+
+QByteArray literal(const QString &text)
+{
+    QString q = text;
+    q.replace(QLatin1Char('\''), QLatin1String("''"));
+    return (QLatin1Char('\'') + q + QLatin1Char('\'')).toUtf8();
+}
+
+} // namespace
+
+// One statement prepared on the server, shared by every PgStatement with
+// the same text on the connection.
+struct PgPrepared {
+    QByteArray sql;
+    QByteArray name;
+    int parameters = 0;
+    QList<QString> columns;
+    QList<Oid> types;
+    bool keep = true;
+};
+
+// ------------------------------------------------------------------ statement
+
+class PgStatement final : public BackendStatement {
+public:
+    PgStatement(PgConnection *conn, std::shared_ptr<PgPrepared> prepared, const PgSql &sql)
+        : m_conn(conn), m_prepared(std::move(prepared)), m_names(sql.names), m_readOnly(sql.readOnly),
+          m_showsRowId(sql.namesRowId)
+    {
+        const int n = m_prepared->parameters;
+        m_values = QList<QByteArray>(n);
+        m_isNull = QList<bool>(n, true);
+        m_binary = QList<int>(n, 0);
+        // "SELECT *" shows a table's fields: the hidden row identity stays out.
+        for (int c = 0; c < m_prepared->columns.size(); ++c)
+            if (sql.namesRowId || m_prepared->columns.at(c) != QLatin1String(kHiddenRowId))
+                m_columns << c;
+    }
+    ~PgStatement() override
+    {
+        try {
+            reset();
+            if (!m_prepared->keep && m_prepared.use_count() == 1)
+                m_conn->run("DEALLOCATE " + m_prepared->name);
+        } catch (const BackendFailure &) {
+            // a lost connection: nothing left to free on the server
+        }
+    }
+    PgStatement(const PgStatement &) = delete;
+    PgStatement &operator=(const PgStatement &) = delete;
+
+    int parameterCount() const override { return m_prepared->parameters; }
+    QString parameterName(int position) const override { return m_names.value(position - 1); }
+    void bindNull(int position) override { set(position, {}, true, 0); }
+    void bindInteger(int position, qint64 value) override { set(position, QByteArray::number(value), false, 0); }
+    void bindReal(int position, double value) override { set(position, QByteArray::number(value, 'g', 17), false, 0); }
+    void bindText(int position, QByteArrayView utf8) override
+    {
+        // The server's texts cannot hold a NUL; the engine refuses one first.
+        if (utf8.contains('\0'))
+            throw BackendFailure{Kind::CheckViolated, QStringLiteral("a text holding a NUL character"),
+                                 QStringLiteral("text with NUL")};
+        set(position, utf8.toByteArray(), false, 0);
+    }
+    void bindBlob(int position, QByteArrayView bytes) override { set(position, bytes.toByteArray(), false, 1); }
+    void clearBindings() override
+    {
+        m_isNull.fill(true);
+        m_values.fill(QByteArray());
+    }
+
+    bool step() override;
+    void reset() override;
+
+    int columnCount() const override { return int(m_columns.size()); }
+    QString columnName(int column) const override { return m_prepared->columns.value(m_columns.value(column, -1)); }
+    QVariant value(int column) const override;
+    qint64 integer(int column) const override { return value(column).toLongLong(); }
+    bool isReadOnly() const override { return m_readOnly; }
+
+    // Reads the rest of the running statement into memory (the connection
+    // is needed by another statement).
+    void park();
+
+private:
+    void set(int position, const QByteArray &value, bool isNull, int binary)
+    {
+        if (position < 1 || position > m_values.size())
+            throw BackendFailure{Kind::Misuse, QStringLiteral("no parameter %1").arg(position),
+                                 QStringLiteral("bad parameter")};
+        m_values[position - 1] = value;
+        m_isNull[position - 1] = isNull;
+        m_binary[position - 1] = binary;
+    }
+    void start();
+    // Takes the next result: true on a row.
+    bool take(PGresult *result);
+    void replanned();
+    // Reads the rest of the run, then ends it.
+    void finish(bool failure = false);
+    // Frees the connection and ends the statement's savepoint.
+    void endRun(bool failure);
+    void clearRow();
+
+    PgConnection *m_conn;
+    std::shared_ptr<PgPrepared> m_prepared;
+    QStringList m_names;
+    bool m_readOnly;
+    QList<int> m_columns; // result columns shown, by server column
+    QList<QByteArray> m_values;
+    QList<bool> m_isNull;
+    QList<int> m_binary;
+
+    bool m_running = false;
+    bool m_ownTransaction = false; // no transaction was open when it started
+    bool m_savepoint = false;      // run in a transaction, in a savepoint
+    bool m_replanned = false;
+    bool m_showsRowId = false;
+    qint64 m_rows = 0;
+    PGresult *m_row = nullptr;
+    // After park(): the rows left, and the failure that ended them.
+    bool m_parked = false;
+    QList<QVariantList> m_rest;
+    qsizetype m_next = 0;
+    QVariantList m_current;
+    std::optional<BackendFailure> m_parkedFailure;
+};
+
+void PgStatement::start()
+{
+    m_conn->claim(nullptr);
+    m_ownTransaction = PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE;
+    // In a transaction a failed statement would end the whole transaction
+    // (and its COMMIT then roll back): a statement runs in a savepoint of
+    // its own, so that a failure undoes only the statement, as on the file.
+    m_savepoint = !m_ownTransaction;
+    if (m_savepoint)
+        m_conn->run("SAVEPOINT velm_statement");
+    m_conn->claim(this);
+    const int n = int(m_values.size());
+    QList<const char *> values(n);
+    QList<int> lengths(n);
+    for (int i = 0; i < n; ++i) {
+        values[i] = m_isNull.at(i) ? nullptr : m_values.at(i).constData();
+        lengths[i] = int(m_values.at(i).size());
+    }
+    m_conn->m_activeInTransaction = !m_ownTransaction;
+    m_conn->m_cancelSent = false;
+    if (!PQsendQueryPrepared(m_conn->m_conn, m_prepared->name.constData(), n, values.constData(), lengths.constData(),
+                             m_binary.constData(), 0)) {
+        const BackendFailure failure = failureOfResult(nullptr, m_conn->m_conn);
+        m_running = true;
+        endRun(true);
+        throw failure;
+    }
+    PQsetSingleRowMode(m_conn->m_conn);
+    m_running = true;
+    m_rows = 0;
+}
+
+bool PgStatement::step()
+{
+    if (m_parked) {
+        if (m_next < m_rest.size()) {
+            m_current = m_rest.at(m_next++);
+            return true;
+        }
+        m_current.clear();
+        m_parked = false;
+        m_rest.clear();
+        if (m_parkedFailure)
+            throw *std::exchange(m_parkedFailure, std::nullopt);
+        return false;
+    }
+    clearRow();
+    if (!m_running)
+        start();
+    // Every so many rows of a long list, the stop check has its say.
+    if (m_rows > 0 && m_conn->m_stopCheck && m_rows % qMax(1, m_conn->m_stopInterval) == 0 && m_conn->stopRequested())
+        m_conn->interrupt();
+    return take(m_conn->nextResult());
+}
+
+bool PgStatement::take(PGresult *result)
+{
+    if (!result) {
+        finish();
+        return false;
+    }
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_SINGLE_TUPLE) {
+        m_row = result;
+        ++m_rows;
+        return true;
+    }
+    if (!failed(result)) {
+        m_conn->noteChanges(result);
+        PQclear(result);
+        finish();
+        return false;
+    }
+    BackendFailure failure = failureOfResult(result, m_conn->m_conn);
+    const char *state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    // A table changed since the statement was prepared (a column added):
+    // prepared again once, as SQLite does by itself.
+    const bool replan = state && qstrcmp(state, "0A000") == 0 && m_rows == 0 && !m_replanned;
+    PQclear(result);
+    finish(true);
+    if (!replan)
+        throw failure;
+    m_replanned = true;
+    replanned();
+    start();
+    return take(m_conn->nextResult());
+}
+
+void PgStatement::replanned()
+{
+    const bool keep = m_prepared->keep;
+    m_conn->m_prepared.remove(m_prepared->sql);
+    m_prepared = m_conn->prepared(m_prepared->sql, m_prepared->parameters, keep);
+    QList<int> shown;
+    for (int c = 0; c < m_prepared->columns.size(); ++c)
+        if (m_showsRowId || m_prepared->columns.at(c) != QLatin1String(kHiddenRowId))
+            shown << c;
+    m_columns = shown;
+}
+
+// Reads what is left of the run (the server sends nothing after the last
+// result) and frees the connection.
+void PgStatement::finish(bool failure)
+{
+    if (!m_running)
+        return;
+    while (PGresult *r = m_conn->nextResult()) {
+        failure = failure || failed(r);
+        PQclear(r);
+    }
+    endRun(failure);
+}
+
+void PgStatement::endRun(bool failure)
+{
+    m_running = false;
+    m_conn->release(this);
+    if (!std::exchange(m_savepoint, false))
+        return;
+    m_conn->run(failure ? "ROLLBACK TO SAVEPOINT velm_statement; RELEASE SAVEPOINT velm_statement"
+                        : "RELEASE SAVEPOINT velm_statement");
+}
+
+void PgStatement::clearRow()
+{
+    if (m_row) {
+        PQclear(m_row);
+        m_row = nullptr;
+    }
+}
+
+void PgStatement::reset()
+{
+    clearRow();
+    m_parked = false;
+    m_rest.clear();
+    m_current.clear();
+    m_parkedFailure.reset();
+    if (!m_running)
+        return;
+    // A list left early: a few rows more are read, then the server is
+    // asked to stop. Inside a transaction a cancel would end it: read on.
+    int drained = 0;
+    bool failure = false;
+    while (PGresult *r = m_conn->nextResult()) {
+        if (PQresultStatus(r) == PGRES_SINGLE_TUPLE && ++drained == kDrainBeforeCancel && m_ownTransaction)
+            m_conn->interrupt();
+        failure = failure || failed(r);
+        PQclear(r);
+    }
+    endRun(failure);
+}
+
+void PgStatement::park()
+{
+    if (!m_running)
+        return;
+    m_parked = true;
+    m_next = 0;
+    if (m_row) { // the row being read stays readable
+        m_current.clear();
+        for (int c = 0; c < m_columns.size(); ++c)
+            m_current << value(c);
+        clearRow();
+    }
+    const QVariantList shown = m_current;
+    try {
+        while (PGresult *r = m_conn->nextResult()) {
+            if (PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
+                QVariantList row;
+                for (const int c : std::as_const(m_columns))
+                    row << fieldValue(r, 0, c, m_prepared->types.at(c));
+                m_rest << row;
+            } else if (failed(r)) {
+                m_parkedFailure = failureOfResult(r, m_conn->m_conn);
+            } else {
+                m_conn->noteChanges(r);
+            }
+            PQclear(r);
+        }
+    } catch (...) {
+        m_parkedFailure = BackendFailure{Kind::CannotOpen, QStringLiteral("the connection was lost"), {}};
+    }
+    m_current = shown;
+    endRun(m_parkedFailure.has_value());
+}
+
+QVariant PgStatement::value(int column) const
+{
+    if (column < 0 || column >= m_columns.size())
+        return {};
+    if (m_row)
+        return fieldValue(m_row, 0, m_columns.at(column), m_prepared->types.at(m_columns.at(column)));
+    return m_current.value(column);
+}
+
+// ----------------------------------------------------------------- connection
+
+PgConnection::PgConnection(PGconn *conn, const QString &connectionString)
+    : m_conn(conn), m_cancel(PQgetCancel(conn)), m_connectionString(connectionString)
+{
+}
+
+PgConnection::~PgConnection()
+{
+    if (m_active)
+        m_active->park();
+    m_prepared.clear();
+    if (m_cancel)
+        PQfreeCancel(m_cancel);
+    PQfinish(m_conn);
+}
+
+std::unique_ptr<PgConnection> PgConnection::open(const QString &connectionString)
+{
+    const QByteArray given = connectionString.toUtf8();
+    // The given string (or service) decides everything it names; the
+    // program adds a bound on the wait for an unreachable server.
+    const char *keys[] = {"connect_timeout", "application_name", "dbname", "client_encoding", nullptr};
+    const char *values[] = {"10", "velm", given.constData(), "UTF8", nullptr};
+    PGconn *conn = PQconnectdbParams(keys, values, 1);
+    if (!conn)
+        throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not connect to the database server: out of memory."));
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const QString host = QString::fromUtf8(PQhost(conn) ? PQhost(conn) : "");
+        const QString db = QString::fromUtf8(PQdb(conn) ? PQdb(conn) : "");
+        const QString why = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        PQfinish(conn);
+        throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not connect to the database server %1 (database %2): %3")
+                                                 .arg(host.isEmpty() ? QStringLiteral("?") : host,
+                                                      db.isEmpty() ? QStringLiteral("?") : db, why));
+    }
+    std::unique_ptr<PgConnection> c(new PgConnection(conn, connectionString));
+    try {
+        // Texts compare as stored; dates and numbers travel as the engine writes them.
+        c->run("SET standard_conforming_strings = on");
+        c->run("SET extra_float_digits = 1");
+    } catch (const BackendFailure &f) {
+        raiseFailure(f, c->description());
+    }
+    return c;
+}
+
+QString PgConnection::description() const
+{
+    const char *host = PQhost(m_conn);
+    QString where = QString::fromUtf8(host ? host : "");
+    if (where.startsWith(QLatin1Char('/')))
+        where = QStringLiteral("local socket %1").arg(where);
+    return QStringLiteral("database %1 on %2").arg(QString::fromUtf8(PQdb(m_conn)), where);
+}
+
+bool PgConnection::stopRequested()
+{
+    return m_stopCheck && m_stopCheck();
+}
+
+void PgConnection::claim(PgStatement *next)
+{
+    if (m_active && m_active != next)
+        m_active->park();
+    m_active = next;
+}
+
+void PgConnection::release(PgStatement *statement)
+{
+    if (m_active == statement)
+        m_active = nullptr;
+}
+
+PGresult *PgConnection::nextResult()
+{
+    while (PQisBusy(m_conn)) {
+        pollfd p{PQsocket(m_conn), POLLIN, 0};
+        const int ready = ::poll(&p, 1, m_stopCheck ? kStopPollMs : 1000);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (!PQconsumeInput(m_conn))
+            break; // the connection is lost: the result says so
+        if (!m_cancelSent && stopRequested())
+            interrupt();
+    }
+    return PQgetResult(m_conn);
+}
+
+void PgConnection::noteChanges(PGresult *result)
+{
+    const QByteArray status(PQcmdStatus(result));
+    if (status.startsWith("INSERT") || status.startsWith("UPDATE") || status.startsWith("DELETE"))
+        m_changes = QByteArray(PQcmdTuples(result)).toLongLong();
+}
+
+PGresult *PgConnection::exec(const QByteArray &sql, const QList<QByteArray> &texts)
+{
+    claim(nullptr);
+    QList<const char *> values;
+    for (const QByteArray &t : texts)
+        values << t.constData();
+    PGresult *r = texts.isEmpty() ? PQexec(m_conn, sql.constData())
+                                  : PQexecParams(m_conn, sql.constData(), int(values.size()), nullptr,
+                                                 values.constData(), nullptr, nullptr, 0);
+    if (!r || failed(r)) {
+        BackendFailure f = failureOfResult(r, m_conn);
+        PQclear(r);
+        throw f;
+    }
+    return r;
+}
+
+void PgConnection::run(const QByteArray &sql)
+{
+    PQclear(exec(sql, {}));
+}
+
+QVariant PgConnection::scalar(const QByteArray &sql, const QList<QByteArray> &texts)
+{
+    PGresult *r = exec(sql, texts);
+    const QVariant v = PQntuples(r) > 0 && PQnfields(r) > 0 ? fieldValue(r, 0, 0, PQftype(r, 0)) : QVariant();
+    PQclear(r);
+    return v;
+}
+
+std::shared_ptr<PgPrepared> PgConnection::prepared(const QByteArray &sql, int parameters, bool keep)
+{
+    if (const auto it = m_prepared.constFind(sql); it != m_prepared.constEnd())
+        return *it;
+    claim(nullptr);
+    auto p = std::make_shared<PgPrepared>();
+    p->sql = sql;
+    p->name = "velm_" + QByteArray::number(++m_nextName);
+    p->keep = keep && m_prepared.size() < kKeptStatements;
+    // A statement the server refuses must not end a running transaction.
+    const bool savepoint = inTransaction();
+    if (savepoint)
+        run("SAVEPOINT velm_prepare");
+    PGresult *r = PQprepare(m_conn, p->name.constData(), sql.constData(), 0, nullptr);
+    if (!r || failed(r)) {
+        BackendFailure f = failureOfResult(r, m_conn);
+        PQclear(r);
+        if (savepoint)
+            PQclear(PQexec(m_conn, "ROLLBACK TO SAVEPOINT velm_prepare; RELEASE SAVEPOINT velm_prepare"));
+        throw f;
+    }
+    PQclear(r);
+    if (savepoint)
+        run("RELEASE SAVEPOINT velm_prepare");
+    PGresult *d = PQdescribePrepared(m_conn, p->name.constData());
+    if (!d || failed(d)) {
+        BackendFailure f = failureOfResult(d, m_conn);
+        PQclear(d);
+        throw f;
+    }
+    p->parameters = qMax(parameters, PQnparams(d));
+    QList<QPair<Oid, int>> origins;
+    for (int c = 0; c < PQnfields(d); ++c) {
+        p->columns << QString::fromUtf8(PQfname(d, c));
+        p->types << PQftype(d, c);
+        origins << qMakePair(PQftable(d, c), PQftablecol(d, c));
+    }
+    PQclear(d);
+    // A column read straight from a table keeps the program's spelling.
+    for (int c = 0; c < origins.size(); ++c) {
+        if (origins.at(c).first == InvalidOid || origins.at(c).second <= 0)
+            continue;
+        const QString declared = declaredNames(origins.at(c).first).value(origins.at(c).second);
+        if (declared.compare(p->columns.at(c), Qt::CaseInsensitive) == 0)
+            p->columns[c] = declared;
+    }
+    if (p->keep)
+        m_prepared.insert(sql, p);
+    return p;
+}
+
+const QHash<int, QString> &PgConnection::declaredNames(unsigned table)
+{
+    auto it = m_declared.find(table);
+    if (it != m_declared.end())
+        return *it;
+    QHash<int, QString> names;
+    PGresult *r = exec("SELECT attnum, col_description(attrelid, attnum) FROM pg_attribute "
+                       "WHERE attrelid = $1::oid AND attnum > 0 AND NOT attisdropped",
+                       {QByteArray::number(table)});
+    for (int row = 0; row < PQntuples(r); ++row)
+        if (!PQgetisnull(r, row, 1))
+            names.insert(QByteArray(PQgetvalue(r, row, 0)).toInt(), QString::fromUtf8(PQgetvalue(r, row, 1)));
+    PQclear(r);
+    return *m_declared.insert(table, names);
+}
+
+std::unique_ptr<BackendStatement> PgConnection::prepare(const QByteArray &utf8, QByteArray *rest)
+{
+    const PgSql sql = translateForPg(utf8);
+    if (!sql.error.isEmpty())
+        throw BackendFailure{Kind::Syntax, sql.error, QStringLiteral("syntax error")};
+    if (rest)
+        *rest = sql.rest;
+    if (sql.sql.isEmpty())
+        return nullptr;
+    if (m_restricted && (!sql.readOnly || sql.touchesUsers))
+        throw BackendFailure{Kind::NotAuthorized,
+                             sql.touchesUsers ? QStringLiteral("access to users is prohibited")
+                                              : QStringLiteral("only queries that read data"),
+                             QStringLiteral("not authorized")};
+    // Statements that read or write rows are kept for the next use; a
+    // change of the schema is prepared for its one run.
+    const QByteArray first = sql.sql.left(8).toUpper();
+    const bool keep = first.startsWith("SELECT") || first.startsWith("INSERT") || first.startsWith("UPDATE")
+                      || first.startsWith("DELETE") || first.startsWith("WITH") || first.startsWith("VALUES");
+    return std::make_unique<PgStatement>(this, prepared(sql.sql, sql.parameters, keep), sql);
+}
+
+void PgConnection::prepareForUse(Journal)
+{
+    // The server keeps its own journal; nothing to set per connection.
+}
+
+void PgConnection::setQueryOnly(bool on)
+{
+    run(on ? "SET default_transaction_read_only = on" : "SET default_transaction_read_only = off");
+}
+
+void PgConnection::restrictToQueries()
+{
+    // The server refuses every write of the session; the engine refuses
+    // anything but a query before it reaches the server, and bounds it.
+    run("SET default_transaction_read_only = on");
+    run("SET statement_timeout = '120s'");
+    m_restricted = true;
+}
+
+QString PgConnection::tableName(const QString &anyCase)
+{
+    // The program's own spelling is kept as the table's comment.
+    return scalar("SELECT coalesce(obj_description(c.oid, 'pg_class'), c.relname) FROM pg_class c "
+                  "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p', 'v') "
+                  "AND c.relname = lower($1)",
+                  {anyCase.toUtf8()})
+        .toString();
+}
+
+bool PgConnection::holdsTables()
+{
+    return scalar("SELECT count(*) FROM pg_class WHERE relnamespace = current_schema()::regnamespace "
+                  "AND relkind IN ('r', 'p')")
+               .toLongLong()
+           > 0;
+}
+
+QList<ColumnInfo> PgConnection::columns(const QString &table)
+{
+    PGresult *r = exec("SELECT a.attname, coalesce(col_description(a.attrelid, a.attnum), a.attname), a.atttypid, "
+                       "a.attidentity <> '', coalesce((SELECT i.indkey::text FROM pg_index i "
+                       "WHERE i.indrelid = a.attrelid AND i.indisprimary), ''), a.attnum "
+                       "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+                       "WHERE c.relnamespace = current_schema()::regnamespace AND c.relname = lower($1) "
+                       "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
+                       {table.toUtf8()});
+    QList<ColumnInfo> result;
+    const int rows = PQntuples(r);
+    QStringList attnums;
+    for (int row = 0; row < rows; ++row) {
+        if (QByteArray(PQgetvalue(r, row, 0)) == kHiddenRowId)
+            continue;
+        ColumnInfo c;
+        const QString stored = QString::fromUtf8(PQgetvalue(r, row, 0));
+        const QString declared = QString::fromUtf8(PQgetvalue(r, row, 1));
+        c.name = declared.compare(stored, Qt::CaseInsensitive) == 0 ? declared : stored;
+        switch (QByteArray(PQgetvalue(r, row, 2)).toUInt()) {
+        case kInt2:
+        case kInt4:
+        case kInt8:
+            c.type = QStringLiteral("INTEGER");
+            break;
+        case kFloat4:
+        case kFloat8:
+        case kNumeric:
+            c.type = QStringLiteral("REAL");
+            break;
+        case kBytea:
+            c.type = QStringLiteral("BLOB");
+            break;
+        default:
+            c.type = QStringLiteral("TEXT");
+            break;
+        }
+        c.autoIncrement = PQgetvalue(r, row, 3)[0] == 't';
+        const QStringList key = QString::fromUtf8(PQgetvalue(r, row, 4)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QString attnum = QString::fromUtf8(PQgetvalue(r, row, 5));
+        c.pkPosition = int(key.indexOf(attnum)) + 1;
+        c.primaryKey = c.pkPosition > 0;
+        result << c;
+    }
+    PQclear(r);
+    return result;
+}
+
+void PgConnection::begin()
+{
+    run("BEGIN");
+}
+
+void PgConnection::commit()
+{
+    run("COMMIT");
+}
+
+void PgConnection::rollback()
+{
+    // A list still running in the transaction is stopped: its rows go too.
+    if (m_active) {
+        interrupt();
+        m_active->park();
+    }
+    if (PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        PQclear(PQexec(m_conn, "ROLLBACK"));
+}
+
+bool PgConnection::inTransaction() const
+{
+    const PGTransactionStatusType s = PQtransactionStatus(m_conn);
+    return s == PQTRANS_INTRANS || s == PQTRANS_INERROR || (s == PQTRANS_ACTIVE && m_activeInTransaction);
+}
+
+qint64 PgConnection::lastInsertRowId() const
+{
+    // The identity the last insert of this session drew (0 before any).
+    auto *self = const_cast<PgConnection *>(this);
+    try {
+        const bool savepoint = inTransaction();
+        if (savepoint)
+            self->run("SAVEPOINT velm_lastval");
+        qint64 id = 0;
+        try {
+            id = self->scalar("SELECT lastval()").toLongLong();
+        } catch (const BackendFailure &) {
+            if (!savepoint)
+                return 0;
+            self->run("ROLLBACK TO SAVEPOINT velm_lastval");
+        }
+        if (savepoint)
+            self->run("RELEASE SAVEPOINT velm_lastval");
+        return id;
+    } catch (const BackendFailure &) {
+        return 0;
+    }
+}
+
+void PgConnection::interrupt()
+{
+    char why[256];
+    if (m_cancel && PQcancel(m_cancel, why, int(sizeof why)))
+        m_cancelSent = true;
+}
+
+void PgConnection::setStopCheck(std::function<bool()> check, int interval)
+{
+    m_stopCheck = std::move(check);
+    m_stopInterval = qMax(1, interval);
+}
+
+void PgConnection::copyTo(const QString &file, const std::function<bool(int)> &)
+{
+    throw EngineError(ErrEngine, QStringLiteral("A copy of %1 into '%2' is not made here: the server's data is copied "
+                                                "table by table.")
+                                     .arg(description(), file));
+}
+
+OpenSpec PgConnection::openSpec() const
+{
+    OpenSpec s;
+    s.server = m_connectionString;
+    return s;
+}
+
+BackendFailure PgConnection::failureOf(int) const
+{
+    return failureOfResult(nullptr, m_conn);
+}
+
+QString PgConnection::rowIdColumn(const QString &table)
+{
+    const QString lower = table.toLower();
+    if (const auto it = m_rowIds.constFind(lower); it != m_rowIds.constEnd())
+        return *it;
+    const QString column = scalar("SELECT a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+                                  "WHERE c.relnamespace = current_schema()::regnamespace AND c.relname = $1 "
+                                  "AND a.attidentity <> '' AND NOT a.attisdropped ORDER BY a.attname = 'velm_rowid' "
+                                  "LIMIT 1",
+                                  {lower.toUtf8()})
+                               .toString();
+    const QString quoted = column.isEmpty() ? QString() : QString::fromUtf8(quotedName(column));
+    m_rowIds.insert(lower, quoted);
+    return quoted;
+}
+
+// The collation of texts and the LIKE of folded texts, made once per
+// database by the connection that creates the first table.
+void PgConnection::ensureTextRules()
+{
+    if (m_textRules)
+        return;
+    run("CREATE COLLATION IF NOT EXISTS velm_fold (provider = icu, locale = 'und-u-ks-level2', deterministic = false)");
+    // lower() and then the letters where the file's simple case folding
+    // differs from lowercase (micro sign, long s, final sigma, Greek symbol
+    // forms, old Cyrillic forms), so LIKE matches what it matches there.
+    run("CREATE OR REPLACE FUNCTION velm_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
+        "AS 'SELECT translate(lower($1 COLLATE \"und-x-icu\"), "
+        "''\u00b5\u017f\u0345\u03c2\u03d0\u03d1\u03d5\u03d6\u03f0\u03f1\u03f5\u1c80\u1c81\u1c82\u1c83\u1c84"
+        "\u1c85\u1c86\u1c87\u1c88\u1e9b\u1fbe'', "
+        "''\u03bcs\u03b9\u03c3\u03b2\u03b8\u03c6\u03c0\u03ba\u03c1\u03b5\u0432\u0434\u043e\u0441\u0442"
+        "\u0442\u044a\u0463\ua64b\u1e61\u03b9'')'");
+    run("CREATE OR REPLACE FUNCTION velm_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
+        "AS 'SELECT velm_fold($1) COLLATE \"C\" LIKE velm_fold($2) COLLATE \"C\"'");
+    run("CREATE OR REPLACE FUNCTION velm_not_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT "
+        "PARALLEL SAFE AS 'SELECT velm_fold($1) COLLATE \"C\" NOT LIKE velm_fold($2) COLLATE \"C\"'");
+    run("DO $$ BEGIN "
+        "IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '~~~' "
+        "AND oprnamespace = current_schema()::regnamespace) THEN "
+        "CREATE OPERATOR ~~~ (LEFTARG = text, RIGHTARG = text, FUNCTION = velm_like); "
+        "CREATE OPERATOR !~~~ (LEFTARG = text, RIGHTARG = text, FUNCTION = velm_not_like); "
+        "END IF; END $$");
+    m_textRules = true;
+}
+
+void PgConnection::createTable(const TableDef &table)
+{
+    using Type = FieldDef::Type;
+    ensureTextRules();
+    QList<QByteArray> parts;
+    bool hasAuto = false;
+    for (const FieldDef &f : table.fields) {
+        const QByteArray q = quotedName(f.name);
+        const bool inKey = table.key.contains(f.name);
+        QByteArray def = q;
+        switch (f.type) {
+        case Type::Text:
+        case Type::Memo:
+            def += " text COLLATE velm_fold";
+            if (inKey)
+                def += " NOT NULL";
+            if (f.type == Type::Text && f.maxLength > 0)
+                def += " CHECK (char_length(" + q + ") <= " + QByteArray::number(f.maxLength) + ")";
+            break;
+        case Type::Integer:
+            def += inKey ? " bigint NOT NULL" : " bigint";
+            break;
+        case Type::Flag:
+            def += " bigint DEFAULT 0";
+            break;
+        case Type::AutoNumber:
+            // Numbers are never given twice, also after a delete, as on the file.
+            def += " bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY";
+            hasAuto = true;
+            break;
+        case Type::Real:
+            def += " double precision";
+            break;
+        case Type::Blob:
+            def += " bytea";
+            break;
+        }
+        parts << def;
+    }
+    if (!hasAuto)
+        parts << QByteArray(kHiddenRowId) + " bigint GENERATED ALWAYS AS IDENTITY UNIQUE";
+    if (!table.key.isEmpty() && !hasAuto) {
+        QList<QByteArray> keys;
+        for (const QString &k : table.key)
+            keys << quotedName(k);
+        parts << "PRIMARY KEY (" + keys.join(", ") + ")";
+    }
+    const QByteArray name = quotedName(table.name);
+    run("CREATE TABLE " + name + " (" + parts.join(", ") + ")");
+    // The program's spelling of its names, for the field lists.
+    run("COMMENT ON TABLE " + name + " IS " + literal(table.name));
+    for (const FieldDef &f : table.fields)
+        run("COMMENT ON COLUMN " + name + "." + quotedName(f.name) + " IS " + literal(f.name));
+    m_rowIds.remove(table.name.toLower());
+    m_declared.clear();
+}
+
+} // namespace engine

@@ -1,0 +1,330 @@
+#include "engine/PgSql.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+
+#include <utility>
+
+namespace engine {
+
+namespace {
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
+
+// Words that end the right side of a LIKE at its own depth.
+bool endsLikeOperand(const QString &upper)
+{
+    static const QSet<QString> words{"AND",  "OR",    "ESCAPE", "THEN",   "WHEN",      "ELSE",    "END",
+                                     "ORDER", "GROUP", "LIMIT",  "HAVING", "UNION",     "EXCEPT",  "INTERSECT",
+                                     "FROM", "WHERE", "AS",     "ASC",    "DESC",      "IS",      "IN",
+                                     "BETWEEN", "ON", "JOIN",  "OFFSET", "RETURNING", "COLLATE"};
+    return words.contains(upper);
+}
+
+bool isWriteWord(const QString &upper)
+{
+    static const QSet<QString> words{"INSERT", "UPDATE", "DELETE", "MERGE", "INTO", "CREATE",
+                                     "DROP",   "ALTER",  "GRANT",  "TRUNCATE", "COPY"};
+    return words.contains(upper);
+}
+
+class Translator {
+public:
+    explicit Translator(const QByteArray &utf8) : m_in(QString::fromUtf8(utf8)) {}
+
+    PgSql run()
+    {
+        const int n = int(m_in.size());
+        while (m_i < n && m_r.error.isEmpty()) {
+            const QChar c = m_in.at(m_i);
+            if (c.isSpace()) {
+                m_out += c;
+                ++m_i;
+            } else if (c == QLatin1Char('-') && peek(1) == QLatin1Char('-')) {
+                copyUntil(QStringLiteral("\n"), false);
+            } else if (c == QLatin1Char('/') && peek(1) == QLatin1Char('*')) {
+                copyUntil(QStringLiteral("*/"), true);
+            } else if (c == QLatin1Char('\'')) {
+                text();
+            } else if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[')) {
+                quotedName(c == QLatin1Char('[') ? QLatin1Char(']') : c);
+            } else if (c == QLatin1Char('?') || c == QLatin1Char(':') || c == QLatin1Char('@') || c == QLatin1Char('$')) {
+                mark(c);
+            } else if (isWordChar(c)) {
+                word();
+            } else if (c == QLatin1Char(';') && m_depth == 0) {
+                closeLikes();
+                m_r.rest = m_in.mid(m_i + 1).toUtf8();
+                break;
+            } else {
+                symbol(c);
+            }
+        }
+        closeLikes(-1);
+        if (m_insertOrIgnore)
+            m_out += QLatin1String(" ON CONFLICT DO NOTHING");
+        if (m_any && m_r.error.isEmpty())
+            m_r.sql = m_out.trimmed().toUtf8();
+        m_r.readOnly = (m_first == QLatin1String("SELECT") || m_first == QLatin1String("VALUES")
+                        || m_first == QLatin1String("WITH"))
+                       && !m_sawWrite;
+        while (m_r.names.size() < m_r.parameters)
+            m_r.names << QString();
+        return m_r;
+    }
+
+private:
+    QChar peek(int ahead) const
+    {
+        return m_i + ahead < m_in.size() ? m_in.at(m_i + ahead) : QChar();
+    }
+
+    void copyUntil(const QString &end, bool includeEnd)
+    {
+        const qsizetype at = m_in.indexOf(end, m_i + 2);
+        const qsizetype stop = at < 0 ? m_in.size() : at + (includeEnd ? end.size() : 0);
+        m_out += m_in.mid(m_i, stop - m_i);
+        m_i = int(stop);
+    }
+
+    // Up to the closing quote, a doubled one standing for itself; -1 when open.
+    int closing(QChar quote, int from) const
+    {
+        for (int j = from; j < m_in.size(); ++j) {
+            if (m_in.at(j) != quote)
+                continue;
+            if (quote != QLatin1Char(']') && j + 1 < m_in.size() && m_in.at(j + 1) == quote) {
+                ++j;
+                continue;
+            }
+            return j;
+        }
+        return -1;
+    }
+
+    void text()
+    {
+        const int end = closing(QLatin1Char('\''), m_i + 1);
+        if (end < 0) {
+            m_r.error = QStringLiteral("unterminated text");
+            return;
+        }
+        m_out += m_in.mid(m_i, end + 1 - m_i);
+        m_i = end + 1;
+        m_any = true;
+        m_lastNot = -1;
+    }
+
+    void quotedName(QChar close)
+    {
+        const int end = closing(close, m_i + 1);
+        if (end < 0) {
+            m_r.error = QStringLiteral("unterminated name");
+            return;
+        }
+        QString name = m_in.mid(m_i + 1, end - m_i - 1);
+        if (close != QLatin1Char(']'))
+            name.replace(QString(2, close), QString(close));
+        name = name.toLower();
+        noteName(name);
+        name.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        m_out += QLatin1Char('"') + name + QLatin1Char('"');
+        m_i = end + 1;
+        m_any = true;
+        m_lastNot = -1;
+    }
+
+    void noteName(const QString &lower)
+    {
+        if (lower == QLatin1String("velm_rowid"))
+            m_r.namesRowId = true;
+        if (lower == QLatin1String("users"))
+            m_r.touchesUsers = true;
+    }
+
+    void mark(QChar c)
+    {
+        const QChar next = peek(1);
+        if (c == QLatin1Char(':') && next == QLatin1Char(':')) {
+            m_out += QLatin1String("::");
+            m_i += 2;
+            return;
+        }
+        if (c == QLatin1Char('$') && next == QLatin1Char('$')) { // a body in dollar quotes
+            const qsizetype at = m_in.indexOf(QLatin1String("$$"), m_i + 2);
+            const qsizetype stop = at < 0 ? m_in.size() : at + 2;
+            m_out += m_in.mid(m_i, stop - m_i);
+            m_i = int(stop);
+            m_any = true;
+            return;
+        }
+        int j = m_i + 1;
+        while (j < m_in.size() && isWordChar(m_in.at(j)))
+            ++j;
+        const QString after = m_in.mid(m_i + 1, j - m_i - 1);
+        bool digits = !after.isEmpty();
+        for (const QChar d : after)
+            digits = digits && d.isDigit();
+        int number = 0;
+        if (c == QLatin1Char('?') && after.isEmpty()) {
+            number = m_r.parameters + 1;
+        } else if ((c == QLatin1Char('?') || c == QLatin1Char('$')) && digits) {
+            number = after.toInt();
+        } else if (c != QLatin1Char('?') && !after.isEmpty() && !after.at(0).isDigit()) {
+            number = m_named.value(after, 0);
+            if (number == 0) {
+                number = m_r.parameters + 1;
+                m_named.insert(after, number);
+            }
+            while (m_r.names.size() < number)
+                m_r.names << QString();
+            m_r.names[number - 1] = after;
+        } else {
+            symbol(c);
+            return;
+        }
+        m_r.parameters = qMax(m_r.parameters, number);
+        m_out += QLatin1Char('$') + QString::number(number);
+        m_i = j;
+        m_any = true;
+        m_lastNot = -1;
+    }
+
+    void word()
+    {
+        int j = m_i + 1;
+        while (j < m_in.size() && isWordChar(m_in.at(j)))
+            ++j;
+        const QString w = m_in.mid(m_i, j - m_i);
+        const QString upper = w.toUpper();
+        m_i = j;
+        m_any = true;
+        noteName(w.toLower());
+        if (m_first.isEmpty())
+            m_first = upper;
+        if (isWriteWord(upper))
+            m_sawWrite = true;
+        ++m_words;
+        if (m_words == 2 && m_first == QLatin1String("INSERT") && upper == QLatin1String("OR")) {
+            insertOr();
+            return;
+        }
+        if (endsLikeOperand(upper)) {
+            const bool closed = closeLikes();
+            if (closed && upper == QLatin1String("ESCAPE")) {
+                escape();
+                return;
+            }
+        }
+        if (upper == QLatin1String("LIKE")) {
+            const bool negated = m_lastNot >= 0;
+            if (negated)
+                m_out.truncate(m_lastNot);
+            m_out += negated ? QLatin1String("!~~~ (") : QLatin1String("~~~ (");
+            m_likes << m_depth;
+            m_lastNot = -1;
+            return;
+        }
+        m_lastNot = upper == QLatin1String("NOT") ? int(m_out.size()) : -1;
+        if (std::exchange(m_afterCollate, false)) {
+            // SQLite's collations by their server twins: bytes as they are,
+            // and the engine's letter case rule.
+            if (upper == QLatin1String("BINARY")) {
+                m_out += QLatin1String("\"C\"");
+                return;
+            }
+            if (upper == QLatin1String("NOCASE") || upper == QLatin1String("FOLDCASE")) {
+                m_out += QLatin1String("velm_fold");
+                return;
+            }
+        }
+        m_afterCollate = upper == QLatin1String("COLLATE");
+        m_out += w;
+    }
+
+    // INSERT OR IGNORE: the server's own form skips any duplicate.
+    void insertOr()
+    {
+        int j = m_i;
+        while (j < m_in.size() && m_in.at(j).isSpace())
+            ++j;
+        int k = j;
+        while (k < m_in.size() && isWordChar(m_in.at(k)))
+            ++k;
+        if (m_in.mid(j, k - j).compare(QLatin1String("IGNORE"), Qt::CaseInsensitive) != 0) {
+            m_r.error = QStringLiteral("only INSERT OR IGNORE is known on the server");
+            return;
+        }
+        m_insertOrIgnore = true;
+        m_i = k;
+    }
+
+    // ESCAPE '\' is the server's own escape: nothing to write. Any other
+    // escape character is refused rather than matched differently.
+    void escape()
+    {
+        int j = m_i;
+        while (j < m_in.size() && m_in.at(j).isSpace())
+            ++j;
+        if (m_in.mid(j, 3) == QLatin1String("'\\'")) {
+            m_i = j + 3;
+            return;
+        }
+        m_r.error = QStringLiteral("only ESCAPE '\\' is known on the server");
+    }
+
+    void symbol(QChar c)
+    {
+        if (c == QLatin1Char(',') || c == QLatin1Char(')'))
+            closeLikes();
+        if (c == QLatin1Char(')'))
+            --m_depth;
+        m_out += c;
+        if (c == QLatin1Char('('))
+            ++m_depth;
+        ++m_i;
+        m_any = true;
+        m_lastNot = -1;
+    }
+
+    // Closes the right sides of LIKE opened at this depth (all at -1).
+    bool closeLikes(int depth = -2)
+    {
+        const int at = depth == -2 ? m_depth : depth;
+        bool closed = false;
+        while (!m_likes.isEmpty() && (at == -1 || m_likes.last() == at)) {
+            m_out += QLatin1Char(')');
+            m_likes.removeLast();
+            closed = true;
+        }
+        return closed;
+    }
+
+    QString m_in;
+    QString m_out;
+    int m_i = 0;
+    int m_depth = 0;
+    int m_words = 0;
+    int m_lastNot = -1;
+    bool m_any = false;
+    bool m_sawWrite = false;
+    bool m_insertOrIgnore = false;
+    bool m_afterCollate = false;
+    QString m_first;
+    QList<int> m_likes;
+    QHash<QString, int> m_named;
+    PgSql m_r;
+};
+
+} // namespace
+
+PgSql translateForPg(const QByteArray &utf8)
+{
+    return Translator(utf8).run();
+}
+
+} // namespace engine

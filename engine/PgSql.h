@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace engine {
+
+// The first statement of an engine SQL text (SQLite's dialect) as the
+// PostgreSQL server takes it:
+// - '?' marks become $1, $2 ... in order; '?N' becomes $N; ':name', '@name'
+//   and '$name' become one $n per name ('::' stays a cast);
+// - "quoted" and [bracketed] names fold to lower case, the way the server
+//   stores the program's names (SQLite compares names without letter case);
+// - `a LIKE b` and `a NOT LIKE b` compare both sides with letter case folded
+//   (operators ~~~ and !~~~ of the text rules), with ESCAPE '\' (the server's
+//   own escape) and no other;
+// - INSERT OR IGNORE becomes INSERT ... ON CONFLICT DO NOTHING;
+// - COLLATE BINARY becomes COLLATE "C", COLLATE NOCASE and FOLDCASE the
+//   letter case rule's collation velm_fold.
+// Texts in single quotes and comments are left as they are.
+struct PgSql {
+    QByteArray sql;          // the statement for the server; empty when none
+    QByteArray rest;         // the text after the first statement
+    QStringList names;       // per $n (index n-1): the mark's name, empty for '?'
+    int parameters = 0;      // highest $n
+    bool readOnly = false;   // a SELECT, VALUES or WITH that changes nothing
+    bool namesRowId = false; // the statement names velm_rowid itself
+    bool touchesUsers = false;
+    QString error;           // not translated (an unknown ESCAPE, an open quote)
+};
+
+PgSql translateForPg(const QByteArray &utf8);
+
+} // namespace engine
