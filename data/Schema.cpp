@@ -1,6 +1,7 @@
 #include "data/Schema.h"
 
 #include "engine/Database.h"
+#include "engine/TextRules.h"
 
 #include <QCoreApplication>
 #include <QFile>
