@@ -347,6 +347,14 @@ private slots:
         QVERIFY(sorted->next());
         QCOMPARE(sorted->value(QStringLiteral("name")).toString(), QStringLiteral("c"));
         QCOMPARE(QueryCursor(*m_db, QStringLiteral("SELECT * FROM witnesses")).columnCount(), 7);
+        // A grid's heading sort wraps the list's select as it is.
+        QueryCursor wrapped(*m_db, QStringLiteral("SELECT * FROM (SELECT NAME FROM witnesses WHERE NAME <> ?) ORDER BY NAME DESC"),
+                            {QStringLiteral("b")});
+        QVERIFY(wrapped.next());
+        QCOMPARE(wrapped.value(0).toString(), QStringLiteral("c"));
+        QVERIFY(wrapped.next());
+        QCOMPARE(wrapped.value(0).toString(), QStringLiteral("A"));
+        QVERIFY(!wrapped.next());
     }
 };
 

@@ -59,6 +59,12 @@ private slots:
                                           << "INSERT  INTO c (d) VALUES ($1) ON CONFLICT DO NOTHING" << 1 << "";
         QTest::newRow("collations") << "SELECT 1 WHERE a = ? COLLATE BINARY OR b = c COLLATE nocase"
                                     << "SELECT 1 WHERE a = $1 COLLATE \"C\" OR b = c COLLATE velm_fold" << 1 << "";
+        QTest::newRow("select in from") << "SELECT * FROM (SELECT a FROM t WHERE b = ?) ORDER BY a"
+                                         << "SELECT * FROM (SELECT a FROM t WHERE b = $1) AS velm_sub1 ORDER BY a" << 1 << "";
+        QTest::newRow("named select in from") << "SELECT * FROM (SELECT a FROM (SELECT 1 AS a)) x"
+                                               << "SELECT * FROM (SELECT a FROM (SELECT 1 AS a) AS velm_sub1) x" << 0 << "";
+        QTest::newRow("in list stays") << "SELECT a FROM t WHERE a IN (SELECT b FROM u)"
+                                       << "SELECT a FROM t WHERE a IN (SELECT b FROM u)" << 0 << "";
         QTest::newRow("second statement") << "SELECT 1; DELETE FROM t" << "SELECT 1" << 0 << " DELETE FROM t";
         QTest::newRow("only a comment") << "  -- nothing" << "" << 0 << "";
     }
