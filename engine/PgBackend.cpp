@@ -149,10 +149,7 @@ public:
         m_values = QList<QByteArray>(n);
         m_isNull = QList<bool>(n, true);
         m_binary = QList<int>(n, 0);
-        // "SELECT *" shows a table's fields: the hidden row identity stays out.
-        for (int c = 0; c < m_prepared->columns.size(); ++c)
-            if (sql.namesRowId || m_prepared->columns.at(c) != QLatin1String(kHiddenRowId))
-                m_columns << c;
+        showColumns();
     }
     ~PgStatement() override
     {
@@ -214,6 +211,7 @@ private:
     // Takes the next result: true on a row.
     bool take(PGresult *result);
     void replanned();
+    void showColumns();
     // Reads the rest of the run, then ends it.
     void finish(bool failure = false);
     // Frees the connection and ends the statement's savepoint.
@@ -337,11 +335,23 @@ void PgStatement::replanned()
     const bool keep = m_prepared->keep;
     m_conn->m_prepared.remove(m_prepared->sql);
     m_prepared = m_conn->prepared(m_prepared->sql, m_prepared->parameters, keep);
-    QList<int> shown;
-    for (int c = 0; c < m_prepared->columns.size(); ++c)
-        if (m_showsRowId || m_prepared->columns.at(c) != QLatin1String(kHiddenRowId))
-            shown << c;
-    m_columns = shown;
+    showColumns();
+}
+
+// "SELECT *" shows a table's fields: the hidden row identity stays out,
+// unless the statement names it (then once, where it is first).
+void PgStatement::showColumns()
+{
+    m_columns.clear();
+    bool rowIdShown = false;
+    for (int c = 0; c < m_prepared->columns.size(); ++c) {
+        if (m_prepared->columns.at(c) == QLatin1String(kHiddenRowId)) {
+            if (!m_showsRowId || rowIdShown)
+                continue;
+            rowIdShown = true;
+        }
+        m_columns << c;
+    }
 }
 
 // Reads what is left of the run (the server sends nothing after the last

@@ -336,6 +336,7 @@ private slots:
             order << ids.value(0);
         QCOMPARE(order.size(), 3);
         QueryCursor rows(*m_db, plan.fetchSql, {order.at(0), order.at(2), 0, 0});
+        QCOMPARE(rows.columnCount(), 1 + 7); // the identity, then the select's own columns
         QStringList names;
         while (rows.next())
             names << rows.value(1).toString();
