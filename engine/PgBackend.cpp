@@ -933,6 +933,20 @@ void PgConnection::createTable(const TableDef &table)
         run("COMMENT ON COLUMN " + name + "." + quotedName(f.name) + " IS " + literal(f.name));
     m_rowIds.remove(table.name.toLower());
     m_declared.clear();
+    if (table.name.compare(QLatin1String("users"), Qt::CaseInsensitive) == 0)
+        hideFromOthers(name);
+}
+
+// The users' password hashes are for the program's role alone: whatever
+// the database's default privileges granted (the report role reads every
+// other table) is taken back.
+void PgConnection::hideFromOthers(const QByteArray &table)
+{
+    run("DO $$ DECLARE grantee_name text; BEGIN "
+        "FOR grantee_name IN SELECT DISTINCT quote_ident(r.rolname) FROM pg_class c, aclexplode(c.relacl) a "
+        "JOIN pg_roles r ON r.oid = a.grantee WHERE c.oid = '" + table + "'::regclass AND a.grantee <> c.relowner "
+        "LOOP EXECUTE 'REVOKE ALL ON " + table + " FROM ' || grantee_name; END LOOP; "
+        "REVOKE ALL ON " + table + " FROM PUBLIC; END $$");
 }
 
 } // namespace engine

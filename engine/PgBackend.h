@@ -80,6 +80,7 @@ private:
     QVariant scalar(const QByteArray &sql, const QList<QByteArray> &texts = {});
     pg_result *exec(const QByteArray &sql, const QList<QByteArray> &texts);
     void ensureTextRules();
+    void hideFromOthers(const QByteArray &table);
 
     // Makes the connection free for `next`: a statement still giving rows
     // reads the rest of them first.
