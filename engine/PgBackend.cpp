@@ -142,8 +142,8 @@ struct PgPrepared {
 class PgStatement final : public BackendStatement {
 public:
     PgStatement(PgConnection *conn, std::shared_ptr<PgPrepared> prepared, const PgSql &sql)
-        : m_conn(conn), m_prepared(std::move(prepared)), m_names(sql.names), m_readOnly(sql.readOnly),
-          m_showsRowId(sql.namesRowId)
+        : m_conn(conn), m_alive(conn->m_alive), m_prepared(std::move(prepared)), m_names(sql.names),
+          m_readOnly(sql.readOnly), m_showsRowId(sql.namesRowId)
     {
         const int n = m_prepared->parameters;
         m_values = QList<QByteArray>(n);
@@ -153,6 +153,9 @@ public:
     }
     ~PgStatement() override
     {
+        clearRow();
+        if (!*m_alive)
+            return; // the connection went first (a grid's cursor may outlive it)
         try {
             reset();
             if (!m_prepared->keep && m_prepared.use_count() == 1)
@@ -219,6 +222,7 @@ private:
     void clearRow();
 
     PgConnection *m_conn;
+    std::shared_ptr<bool> m_alive; // the connection's, false once it is closed
     std::shared_ptr<PgPrepared> m_prepared;
     QStringList m_names;
     bool m_readOnly;
@@ -289,6 +293,9 @@ bool PgStatement::step()
         return false;
     }
     clearRow();
+    if (!*m_alive)
+        throw BackendFailure{Kind::CannotOpen, QStringLiteral("the connection to the server is closed"),
+                             QStringLiteral("connection closed")};
     if (!m_running)
         start();
     // Every so many rows of a long list, the stop check has its say.
@@ -392,6 +399,8 @@ void PgStatement::reset()
     m_rest.clear();
     m_current.clear();
     m_parkedFailure.reset();
+    if (!*m_alive)
+        m_running = false;
     if (!m_running)
         return;
     // A list left early: a few rows more are read, then the server is
@@ -459,8 +468,9 @@ PgConnection::PgConnection(PGconn *conn, const QString &connectionString)
 
 PgConnection::~PgConnection()
 {
-    if (m_active)
-        m_active->park();
+    // Statements still open leave their rows: closing the connection ends
+    // the server's work on them.
+    *m_alive = false;
     m_prepared.clear();
     if (m_cancel)
         PQfreeCancel(m_cancel);

@@ -96,6 +96,7 @@ private:
 
     pg_conn *m_conn = nullptr;
     pg_cancel *m_cancel = nullptr;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QString m_connectionString;
     PgStatement *m_active = nullptr;
     QHash<QByteArray, std::shared_ptr<PgPrepared>> m_prepared;

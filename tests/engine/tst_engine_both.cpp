@@ -242,6 +242,28 @@ private slots:
         s.reset();
     }
 
+    void statementsMayOutliveTheirConnection()
+    {
+        for (const QString &n : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
+            addWitness(n);
+        // A grid's cursor and a screen's table cursor when the database closes.
+        auto list = std::make_unique<QueryCursor>(*m_db, QStringLiteral("SELECT NAME FROM witnesses"));
+        QVERIFY(list->next());
+        auto cursor = std::make_unique<TableCursor>(*m_db, QStringLiteral("witnesses"));
+        cursor->setIndex(QStringLiteral("PRIMARYKEY"));
+        cursor->moveNext();
+        cursor->moveFirst(); // its statements are prepared
+        m_db->close();
+        list.reset();
+        QCOMPARE(cursor->value(0).toString(), QStringLiteral("a"));
+        // A move after the close runs a statement prepared before it: the
+        // file's still reads; the server's connection is gone, which is
+        // told, never a crash.
+        QCOMPARE(errorOf([&] { cursor->moveNext(); }), m_temp->onServer() ? int(ErrCannotOpenFile) : 0);
+        cursor.reset();
+        QVERIFY(!m_db->isOpen());
+    }
+
     void aReadingConnectionCannotWrite()
     {
         addWitness(QStringLiteral("a"));
