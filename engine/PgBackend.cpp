@@ -142,20 +142,20 @@ struct PgPrepared {
 class PgStatement final : public BackendStatement {
 public:
     PgStatement(PgConnection *conn, std::shared_ptr<PgPrepared> prepared, const PgSql &sql)
-        : m_conn(conn), m_prepared(std::move(prepared)), m_names(sql.names), m_readOnly(sql.readOnly),
-          m_showsRowId(sql.namesRowId)
+        : m_conn(conn), m_alive(conn->m_alive), m_prepared(std::move(prepared)), m_names(sql.names),
+          m_readOnly(sql.readOnly), m_showsRowId(sql.namesRowId)
     {
         const int n = m_prepared->parameters;
         m_values = QList<QByteArray>(n);
         m_isNull = QList<bool>(n, true);
         m_binary = QList<int>(n, 0);
-        // "SELECT *" shows a table's fields: the hidden row identity stays out.
-        for (int c = 0; c < m_prepared->columns.size(); ++c)
-            if (sql.namesRowId || m_prepared->columns.at(c) != QLatin1String(kHiddenRowId))
-                m_columns << c;
+        showColumns();
     }
     ~PgStatement() override
     {
+        clearRow();
+        if (!*m_alive)
+            return; // the connection went first (a grid's cursor may outlive it)
         try {
             reset();
             if (!m_prepared->keep && m_prepared.use_count() == 1)
@@ -214,6 +214,7 @@ private:
     // Takes the next result: true on a row.
     bool take(PGresult *result);
     void replanned();
+    void showColumns();
     // Reads the rest of the run, then ends it.
     void finish(bool failure = false);
     // Frees the connection and ends the statement's savepoint.
@@ -221,6 +222,7 @@ private:
     void clearRow();
 
     PgConnection *m_conn;
+    std::shared_ptr<bool> m_alive; // the connection's, false once it is closed
     std::shared_ptr<PgPrepared> m_prepared;
     QStringList m_names;
     bool m_readOnly;
@@ -291,6 +293,9 @@ bool PgStatement::step()
         return false;
     }
     clearRow();
+    if (!*m_alive)
+        throw BackendFailure{Kind::CannotOpen, QStringLiteral("the connection to the server is closed"),
+                             QStringLiteral("connection closed")};
     if (!m_running)
         start();
     // Every so many rows of a long list, the stop check has its say.
@@ -337,11 +342,23 @@ void PgStatement::replanned()
     const bool keep = m_prepared->keep;
     m_conn->m_prepared.remove(m_prepared->sql);
     m_prepared = m_conn->prepared(m_prepared->sql, m_prepared->parameters, keep);
-    QList<int> shown;
-    for (int c = 0; c < m_prepared->columns.size(); ++c)
-        if (m_showsRowId || m_prepared->columns.at(c) != QLatin1String(kHiddenRowId))
-            shown << c;
-    m_columns = shown;
+    showColumns();
+}
+
+// "SELECT *" shows a table's fields: the hidden row identity stays out,
+// unless the statement names it (then once, where it is first).
+void PgStatement::showColumns()
+{
+    m_columns.clear();
+    bool rowIdShown = false;
+    for (int c = 0; c < m_prepared->columns.size(); ++c) {
+        if (m_prepared->columns.at(c) == QLatin1String(kHiddenRowId)) {
+            if (!m_showsRowId || rowIdShown)
+                continue;
+            rowIdShown = true;
+        }
+        m_columns << c;
+    }
 }
 
 // Reads what is left of the run (the server sends nothing after the last
@@ -382,6 +399,8 @@ void PgStatement::reset()
     m_rest.clear();
     m_current.clear();
     m_parkedFailure.reset();
+    if (!*m_alive)
+        m_running = false;
     if (!m_running)
         return;
     // A list left early: a few rows more are read, then the server is
@@ -449,8 +468,9 @@ PgConnection::PgConnection(PGconn *conn, const QString &connectionString)
 
 PgConnection::~PgConnection()
 {
-    if (m_active)
-        m_active->park();
+    // Statements still open leave their rows: closing the connection ends
+    // the server's work on them.
+    *m_alive = false;
     m_prepared.clear();
     if (m_cancel)
         PQfreeCancel(m_cancel);
@@ -923,6 +943,20 @@ void PgConnection::createTable(const TableDef &table)
         run("COMMENT ON COLUMN " + name + "." + quotedName(f.name) + " IS " + literal(f.name));
     m_rowIds.remove(table.name.toLower());
     m_declared.clear();
+    if (table.name.compare(QLatin1String("users"), Qt::CaseInsensitive) == 0)
+        hideFromOthers(name);
+}
+
+// The users' password hashes are for the program's role alone: whatever
+// the database's default privileges granted (the report role reads every
+// other table) is taken back.
+void PgConnection::hideFromOthers(const QByteArray &table)
+{
+    run("DO $$ DECLARE grantee_name text; BEGIN "
+        "FOR grantee_name IN SELECT DISTINCT quote_ident(r.rolname) FROM pg_class c, aclexplode(c.relacl) a "
+        "JOIN pg_roles r ON r.oid = a.grantee WHERE c.oid = '" + table + "'::regclass AND a.grantee <> c.relowner "
+        "LOOP EXECUTE 'REVOKE ALL ON " + table + " FROM ' || grantee_name; END LOOP; "
+        "REVOKE ALL ON " + table + " FROM PUBLIC; END $$");
 }
 
 } // namespace engine

@@ -80,6 +80,7 @@ private:
     QVariant scalar(const QByteArray &sql, const QList<QByteArray> &texts = {});
     pg_result *exec(const QByteArray &sql, const QList<QByteArray> &texts);
     void ensureTextRules();
+    void hideFromOthers(const QByteArray &table);
 
     // Makes the connection free for `next`: a statement still giving rows
     // reads the rest of them first.
@@ -95,6 +96,7 @@ private:
 
     pg_conn *m_conn = nullptr;
     pg_cancel *m_cancel = nullptr;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QString m_connectionString;
     PgStatement *m_active = nullptr;
     QHash<QByteArray, std::shared_ptr<PgPrepared>> m_prepared;

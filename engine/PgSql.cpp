@@ -244,6 +244,7 @@ private:
         }
         m_afterCollate = upper == QLatin1String("COLLATE");
         m_out += w;
+        m_prevWord = upper;
     }
 
     // INSERT OR IGNORE: the server's own form skips any duplicate.
@@ -281,14 +282,43 @@ private:
     {
         if (c == QLatin1Char(',') || c == QLatin1Char(')'))
             closeLikes();
+        const bool closesFromSelect = c == QLatin1Char(')') && !m_fromSelects.isEmpty() && m_fromSelects.last() == m_depth;
         if (c == QLatin1Char(')'))
             --m_depth;
         m_out += c;
-        if (c == QLatin1Char('('))
+        if (c == QLatin1Char('(')) {
             ++m_depth;
+            if (m_prevWord == QLatin1String("FROM") || m_prevWord == QLatin1String("JOIN"))
+                m_fromSelects << m_depth;
+        }
         ++m_i;
         m_any = true;
         m_lastNot = -1;
+        m_prevWord.clear();
+        if (closesFromSelect) {
+            m_fromSelects.removeLast();
+            aliasFromSelect();
+        }
+    }
+
+    // The server wants a name for a select in FROM, which SQLite does not.
+    void aliasFromSelect()
+    {
+        static const QSet<QString> clauses{"WHERE", "ORDER", "GROUP", "LIMIT", "HAVING", "UNION", "EXCEPT",
+                                           "INTERSECT", "JOIN", "LEFT", "RIGHT", "INNER", "CROSS", "FULL",
+                                           "NATURAL", "ON", "USING", "WINDOW", "OFFSET"};
+        int j = m_i;
+        while (j < m_in.size() && m_in.at(j).isSpace())
+            ++j;
+        if (j < m_in.size() && (m_in.at(j) == QLatin1Char('"') || m_in.at(j) == QLatin1Char('[')))
+            return;
+        int k = j;
+        while (k < m_in.size() && isWordChar(m_in.at(k)))
+            ++k;
+        const QString next = m_in.mid(j, k - j).toUpper();
+        if (!next.isEmpty() && !clauses.contains(next))
+            return; // AS, or a name
+        m_out += QStringLiteral(" AS velm_sub%1").arg(++m_aliases);
     }
 
     // Closes the right sides of LIKE opened at this depth (all at -1).
@@ -314,6 +344,9 @@ private:
     bool m_sawWrite = false;
     bool m_insertOrIgnore = false;
     bool m_afterCollate = false;
+    int m_aliases = 0;
+    QList<int> m_fromSelects; // depths of selects in FROM
+    QString m_prevWord;       // the word just before, upper case
     QString m_first;
     QList<int> m_likes;
     QHash<QString, int> m_named;

@@ -17,7 +17,8 @@ namespace engine {
 //   own escape) and no other;
 // - INSERT OR IGNORE becomes INSERT ... ON CONFLICT DO NOTHING;
 // - COLLATE BINARY becomes COLLATE "C", COLLATE NOCASE and FOLDCASE the
-//   letter case rule's collation velm_fold.
+//   letter case rule's collation velm_fold;
+// - a select in FROM without a name gets one (velm_subN), which the server needs.
 // Texts in single quotes and comments are left as they are.
 struct PgSql {
     QByteArray sql;          // the statement for the server; empty when none

@@ -12,7 +12,8 @@ ALTER ROLE velm_report SET statement_timeout = '120s';
 CREATE DATABASE velm OWNER velm_app ENCODING 'UTF8' LC_COLLATE 'C.UTF-8' LC_CTYPE 'C.UTF-8' TEMPLATE template0;
 \connect velm
 -- The program creates its tables in the schema public (owned by the
--- database's owner); the report role may read every table but users.
+-- database's owner); the report role may read every table but users (the
+-- program takes that one back when it creates it).
 REVOKE CREATE ON SCHEMA public FROM PUBLIC;
 GRANT USAGE ON SCHEMA public TO velm_report;
 ALTER DEFAULT PRIVILEGES FOR ROLE velm_app IN SCHEMA public GRANT SELECT ON TABLES TO velm_report;

@@ -58,6 +58,13 @@ private slots:
         QCOMPARE(errorOf([&] { person.setValue(QStringLiteral("a_new_name"), QString(256, QChar(0x0628))); person.update(); }),
                  int(engine::ErrFieldTooSmall));
         person.cancelUpdate();
+        // A reading connection reads the register, never the users' password hashes.
+        testsupport::TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
+        engine::Database report;
+        temp.openReport(report);
+        QCOMPARE(report.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong(), 1);
+        QVERIFY(errorOf([&] { report.scalar(QStringLiteral("SELECT count(*) FROM users")); }) != 0);
+        QVERIFY(errorOf([&] { report.scalar(QStringLiteral("SELECT PASSWORD FROM users")); }) != 0);
         // A code table's key ignores letter case as on the file.
         QCOMPARE(errorOf([&] {
                      db.execute(QStringLiteral("INSERT INTO category2 (description) VALUES (?)"), {QStringLiteral("FILIPINO")});

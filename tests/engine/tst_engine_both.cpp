@@ -242,6 +242,28 @@ private slots:
         s.reset();
     }
 
+    void statementsMayOutliveTheirConnection()
+    {
+        for (const QString &n : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
+            addWitness(n);
+        // A grid's cursor and a screen's table cursor when the database closes.
+        auto list = std::make_unique<QueryCursor>(*m_db, QStringLiteral("SELECT NAME FROM witnesses"));
+        QVERIFY(list->next());
+        auto cursor = std::make_unique<TableCursor>(*m_db, QStringLiteral("witnesses"));
+        cursor->setIndex(QStringLiteral("PRIMARYKEY"));
+        cursor->moveNext();
+        cursor->moveFirst(); // its statements are prepared
+        m_db->close();
+        list.reset();
+        QCOMPARE(cursor->value(0).toString(), QStringLiteral("a"));
+        // A move after the close runs a statement prepared before it: the
+        // file's still reads; the server's connection is gone, which is
+        // told, never a crash.
+        QCOMPARE(errorOf([&] { cursor->moveNext(); }), m_temp->onServer() ? int(ErrCannotOpenFile) : 0);
+        cursor.reset();
+        QVERIFY(!m_db->isOpen());
+    }
+
     void aReadingConnectionCannotWrite()
     {
         addWitness(QStringLiteral("a"));
@@ -336,6 +358,7 @@ private slots:
             order << ids.value(0);
         QCOMPARE(order.size(), 3);
         QueryCursor rows(*m_db, plan.fetchSql, {order.at(0), order.at(2), 0, 0});
+        QCOMPARE(rows.columnCount(), 1 + 7); // the identity, then the select's own columns
         QStringList names;
         while (rows.next())
             names << rows.value(1).toString();
@@ -347,6 +370,14 @@ private slots:
         QVERIFY(sorted->next());
         QCOMPARE(sorted->value(QStringLiteral("name")).toString(), QStringLiteral("c"));
         QCOMPARE(QueryCursor(*m_db, QStringLiteral("SELECT * FROM witnesses")).columnCount(), 7);
+        // A grid's heading sort wraps the list's select as it is.
+        QueryCursor wrapped(*m_db, QStringLiteral("SELECT * FROM (SELECT NAME FROM witnesses WHERE NAME <> ?) ORDER BY NAME DESC"),
+                            {QStringLiteral("b")});
+        QVERIFY(wrapped.next());
+        QCOMPARE(wrapped.value(0).toString(), QStringLiteral("c"));
+        QVERIFY(wrapped.next());
+        QCOMPARE(wrapped.value(0).toString(), QStringLiteral("A"));
+        QVERIFY(!wrapped.next());
     }
 };
 

@@ -9,6 +9,7 @@
 #include "engine/TableCursor.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <thread>
@@ -59,6 +60,12 @@ private slots:
                                           << "INSERT  INTO c (d) VALUES ($1) ON CONFLICT DO NOTHING" << 1 << "";
         QTest::newRow("collations") << "SELECT 1 WHERE a = ? COLLATE BINARY OR b = c COLLATE nocase"
                                     << "SELECT 1 WHERE a = $1 COLLATE \"C\" OR b = c COLLATE velm_fold" << 1 << "";
+        QTest::newRow("select in from") << "SELECT * FROM (SELECT a FROM t WHERE b = ?) ORDER BY a"
+                                         << "SELECT * FROM (SELECT a FROM t WHERE b = $1) AS velm_sub1 ORDER BY a" << 1 << "";
+        QTest::newRow("named select in from") << "SELECT * FROM (SELECT a FROM (SELECT 1 AS a)) x"
+                                               << "SELECT * FROM (SELECT a FROM (SELECT 1 AS a) AS velm_sub1) x" << 0 << "";
+        QTest::newRow("in list stays") << "SELECT a FROM t WHERE a IN (SELECT b FROM u)"
+                                       << "SELECT a FROM t WHERE a IN (SELECT b FROM u)" << 0 << "";
         QTest::newRow("second statement") << "SELECT 1; DELETE FROM t" << "SELECT 1" << 0 << " DELETE FROM t";
         QTest::newRow("only a comment") << "  -- nothing" << "" << 0 << "";
     }
@@ -112,6 +119,45 @@ private slots:
         QCOMPARE(errorOf([&] { Database d; d.openServer(m_temp->connectionString(m_temp->facts().appUser, m_temp->facts().appPassword),
                                                    {QStringLiteral("tamrel")}); }),
                  int(ErrObjectNotFound));
+    }
+
+    // An office names its server as PostgreSQL's own tools do: a service in
+    // pg_service.conf for the place, the password in a password file.
+    void opensThroughAServiceAndAPasswordFile()
+    {
+        QTemporaryDir dir;
+        const QString db = m_db->scalar(QStringLiteral("SELECT current_database()")).toString();
+        QFile service(dir.filePath(QStringLiteral("pg_service.conf")));
+        QVERIFY(service.open(QIODevice::WriteOnly));
+        service.write(QStringLiteral("[office]\nhost=%1\ndbname=%2\nuser=%3\n")
+                          .arg(m_temp->facts().socket, db, m_temp->facts().appUser)
+                          .toUtf8());
+        service.close();
+        QFile pass(dir.filePath(QStringLiteral("pgpass")));
+        QVERIFY(pass.open(QIODevice::WriteOnly));
+        pass.write(QStringLiteral("*:*:%1:%2:%3\n").arg(db, m_temp->facts().appUser, m_temp->facts().appPassword).toUtf8());
+        pass.close();
+        pass.setPermissions(QFile::ReadOwner | QFile::WriteOwner); // libpq ignores a file others may read
+        // libpq reads the files where these variables point, for this test only.
+        struct Env {
+            Env(const QString &service, const QString &pass)
+            {
+                qputenv("PGSERVICEFILE", QFile::encodeName(service));
+                qputenv("PGPASSFILE", QFile::encodeName(pass));
+            }
+            ~Env()
+            {
+                qunsetenv("PGSERVICEFILE");
+                qunsetenv("PGPASSFILE");
+            }
+        } env(service.fileName(), pass.fileName());
+        Database office;
+        office.openServer(QStringLiteral("service=office"), {QStringLiteral("witnesses")});
+        QVERIFY2(office.path().contains(db), qPrintable(office.path()));
+        // Further connections open the same way.
+        Database view;
+        view.open(office.openSpec());
+        QCOMPARE(view.scalar(QStringLiteral("SELECT count(*) FROM witnesses")).toLongLong(), 0);
     }
 
     void aServerThatRefusesOrIsDownIsNamed()
