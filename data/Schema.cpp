@@ -1,7 +1,6 @@
 #include "data/Schema.h"
 
 #include "engine/Database.h"
-#include "engine/TextRules.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -378,36 +377,31 @@ void addAuditTrail(engine::Database &db)
 {
     if (db.hasTable(QLatin1String(kAuditTable)))
         return;
-    // User identifiers fold letter case here as in the users table, so the
-    // viewer's look-up by user is an index search.
-    const QString fold = QLatin1String(engine::kFoldCollation);
-    const QStringList ddl{
-        QStringLiteral("CREATE TABLE audit (\n"
-                       "  audit_id INTEGER PRIMARY KEY AUTOINCREMENT,\n"
-                       "  changed_at TEXT NOT NULL,\n"
-                       "  user_id TEXT NOT NULL COLLATE %1,\n"
-                       "  workstation TEXT NOT NULL,\n"
-                       "  table_name TEXT NOT NULL,\n"
-                       "  record_key TEXT NOT NULL,\n"
-                       "  action TEXT NOT NULL,\n"
-                       "  changes TEXT NOT NULL\n"
-                       ")")
-            .arg(fold),
-        QStringLiteral("CREATE INDEX audit_by_record ON audit (table_name, record_key, audit_id)"),
-        QStringLiteral("CREATE INDEX audit_by_user ON audit (user_id, audit_id)"),
-        QStringLiteral("CREATE INDEX audit_by_table ON audit (table_name, audit_id)"),
-        QStringLiteral("CREATE INDEX audit_by_time ON audit (changed_at, audit_id)"),
-        QStringLiteral("CREATE TRIGGER audit_no_update BEFORE UPDATE ON audit "
-                       "BEGIN SELECT RAISE(ABORT, 'audit rows cannot be changed'); END"),
-        QStringLiteral("CREATE TRIGGER audit_no_delete BEFORE DELETE ON audit "
-                       "BEGIN SELECT RAISE(ABORT, 'audit rows cannot be deleted'); END"),
-    };
+    using Type = engine::FieldDef::Type;
+    // Texts fold letter case as every text of the office does, so the
+    // viewer's look-up by user is an index search; the rows are only ever
+    // added, which the database itself enforces.
+    engine::TableDef audit{QLatin1String(kAuditTable),
+                           {{QStringLiteral("audit_id"), Type::AutoNumber, 0},
+                            {QStringLiteral("changed_at"), Type::Memo, 0},
+                            {QStringLiteral("user_id"), Type::Memo, 0},
+                            {QStringLiteral("workstation"), Type::Memo, 0},
+                            {QStringLiteral("table_name"), Type::Memo, 0},
+                            {QStringLiteral("record_key"), Type::Memo, 0},
+                            {QStringLiteral("action"), Type::Memo, 0},
+                            {QStringLiteral("changes"), Type::Memo, 0}},
+                           {},
+                           true};
     engine::Transaction tx(db);
     // Another workstation may have added it since the look above.
     if (db.hasTable(QLatin1String(kAuditTable)))
         return;
-    for (const QString &statement : ddl)
-        db.execute(statement);
+    db.createTable(audit);
+    for (const QString &index : {QStringLiteral("CREATE INDEX audit_by_record ON audit (table_name, record_key, audit_id)"),
+                                 QStringLiteral("CREATE INDEX audit_by_user ON audit (user_id, audit_id)"),
+                                 QStringLiteral("CREATE INDEX audit_by_table ON audit (table_name, audit_id)"),
+                                 QStringLiteral("CREATE INDEX audit_by_time ON audit (changed_at, audit_id)")})
+        db.execute(index);
     tx.commit();
 }
 

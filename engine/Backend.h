@@ -68,6 +68,9 @@ struct TableDef {
     QString name;
     QList<FieldDef> fields;
     QStringList key; // primary key columns, in order (empty with an AutoNumber)
+    // Rows are only ever added: the database itself refuses to change or
+    // delete one (a record of who did what must stay as it was written).
+    bool appendOnly = false;
 };
 
 // A statement or connection failure as the database library reports it,

@@ -664,7 +664,7 @@ std::unique_ptr<BackendStatement> PgConnection::prepare(const QByteArray &utf8, 
         return nullptr;
     if (m_restricted && (!sql.readOnly || sql.touchesUsers))
         throw BackendFailure{Kind::NotAuthorized,
-                             sql.touchesUsers ? QStringLiteral("access to users is prohibited")
+                             sql.touchesUsers ? QStringLiteral("access to users or audit is prohibited")
                                               : QStringLiteral("only queries that read data"),
                              QStringLiteral("not authorized")};
     // Statements that read or write rows are kept for the next use; a
@@ -943,8 +943,17 @@ void PgConnection::createTable(const TableDef &table)
         run("COMMENT ON COLUMN " + name + "." + quotedName(f.name) + " IS " + literal(f.name));
     m_rowIds.remove(table.name.toLower());
     m_declared.clear();
-    if (table.name.compare(QLatin1String("users"), Qt::CaseInsensitive) == 0)
+    // The password hashes and the record of who did what are nobody
+    // else's business (the report role reads every other table).
+    if (table.name.compare(QLatin1String("users"), Qt::CaseInsensitive) == 0
+        || table.name.compare(QLatin1String("audit"), Qt::CaseInsensitive) == 0)
         hideFromOthers(name);
+    if (table.appendOnly) {
+        run("CREATE OR REPLACE FUNCTION velm_refuse_change() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+            "RAISE EXCEPTION 'rows of % are never changed or deleted', TG_TABLE_NAME; END $$");
+        run("CREATE TRIGGER " + quotedName(table.name + QLatin1String("_no_change")) + " BEFORE UPDATE OR DELETE ON " + name
+            + " FOR EACH ROW EXECUTE FUNCTION velm_refuse_change()");
+    }
 }
 
 // The users' password hashes are for the program's role alone: whatever

@@ -142,7 +142,7 @@ private:
     {
         if (lower == QLatin1String("velm_rowid"))
             m_r.namesRowId = true;
-        if (lower == QLatin1String("users"))
+        if (lower == QLatin1String("users") || lower == QLatin1String("audit"))
             m_r.touchesUsers = true;
     }
 

@@ -878,6 +878,15 @@ QString createTableSql(const TableDef &table)
 void SqlCipherConnection::createTable(const TableDef &table)
 {
     run(createTableSql(table).toUtf8().constData());
+    if (!table.appendOnly)
+        return;
+    for (const char *action : {"UPDATE", "DELETE"}) {
+        const QString trigger =
+            QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 BEGIN SELECT RAISE(ABORT, 'rows of %4 are never changed or deleted'); END")
+                .arg(quotedName(table.name + QLatin1String("_no_") + QString::fromLatin1(action).toLower()),
+                     QLatin1String(action), quotedName(table.name), table.name);
+        run(trigger.toUtf8().constData());
+    }
 }
 
 } // namespace engine
