@@ -166,8 +166,10 @@ void frminfo::loadRecord()
     try {
         engine::TableCursor &cursor = slot.open();
         SETINDEX();
+        m_shown.clear();
         cursor.moveFirst(); // an empty table throws: nothing to show
         DATATOTEXT();
+        m_shown.take(cursor);
     } catch (const engine::EngineError &) {
         // Loading shows what it can: no table or no record leaves the boxes empty.
     }
@@ -198,6 +200,14 @@ void frminfo::onUpdate()
         // A table without its record gets one, so the typed values are kept.
         if (cursor.recordCount() > 0) {
             cursor.moveFirst();
+            // A colleague saved (or made) the record since it was shown:
+            // writing the boxes back would wipe that unseen.
+            if (!m_shown.holds() || m_shown.changedSince(cursor)) {
+                slot.close();
+                m_ctx.messages.show(core::CmnSub::kNotUpdated, this);
+                loadRecord();
+                return;
+            }
             cursor.edit();
         } else {
             cursor.addNew();
@@ -213,6 +223,7 @@ void frminfo::onUpdate()
         return;
     }
     slot.close();
+    loadRecord(); // the record as written is the one shown now
     m_ctx.messages.show(added ? m_ctx.cmn.msgs.MSG_ADDED : m_ctx.cmn.msgs.MSG_UPDATED, this);
 }
 

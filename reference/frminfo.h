@@ -2,6 +2,7 @@
 
 #include "screens/AppContext.h"
 #include "screens/CmnSub.h"
+#include "screens/RecordSnapshot.h"
 
 #include <QString>
 #include <QWidget>
@@ -57,6 +58,9 @@ private:
     void onUpdate();
 
     core::AppContext &m_ctx;
+    // The record as the boxes show it: a save never writes over a
+    // colleague's change made since.
+    core::RecordSnapshot m_shown;
     std::array<QLineEdit *, 12> m_boxes{};
     QLabel *m_image = nullptr;
     QPushButton *m_update = nullptr;

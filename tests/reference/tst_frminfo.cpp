@@ -104,6 +104,48 @@ private slots:
         QCOMPARE(box(again.get(), "txt_name_of_institution")->text(), QStringLiteral("مكتب الدعوة"));
     }
 
+    // Two workstations: B's save since A's screen showed the record is never
+    // wiped by A's; A's screen then shows B's record to redo the edit on.
+    void aSaveNeverWipesAColleaguesChange_data()
+    {
+        QTest::addColumn<bool>("recordAtFirst");
+        QTest::newRow("B changed the record") << true;
+        QTest::newRow("B made the first record") << false;
+    }
+    void aSaveNeverWipesAColleaguesChange()
+    {
+        QFETCH(bool, recordAtFirst);
+        Fixture f;
+        if (recordAtFirst)
+            f.insertRecord();
+        auto a = f.open();
+        core::DataStore storeB(f.folder.programDir());
+        QVERIFY(storeB.READDBPATH());
+        QVERIFY(storeB.OPENDATABASE().ok);
+        testsupport::RecordingMessageService messagesB;
+        core::CmnSub cmnB(storeB, messagesB);
+        core::AppContext ctxB{storeB, messagesB, f.input, f.files, f.logon, cmnB, &f.reports};
+        frminfo b(ctxB);
+        box(&b, "txt_manager")->setText(QStringLiteral("مدير من ب"));
+        click(&b, "update");
+        QCOMPARE(messagesB.lastShown(), recordAtFirst ? cmnB.msgs.MSG_UPDATED : cmnB.msgs.MSG_ADDED);
+
+        box(a.get(), "txt_phone")->setText(QStringLiteral("012 999"));
+        click(a.get(), "update");
+        QCOMPARE(f.messages.lastShown(), core::CmnSub::kNotUpdated);
+        QCOMPARE(f.records(), 1);
+        QCOMPARE(f.stored("manager").toString(), QStringLiteral("مدير من ب"));
+        QCOMPARE(f.stored("phone").toString(), recordAtFirst ? QStringLiteral("011 555") : QString());
+        QCOMPARE(box(a.get(), "txt_manager")->text(), QStringLiteral("مدير من ب"));
+
+        // Redone on the record as it now stands, the save goes through.
+        box(a.get(), "txt_phone")->setText(QStringLiteral("012 999"));
+        click(a.get(), "update");
+        QCOMPARE(f.messages.lastShown(), f.cmn.msgs.MSG_UPDATED);
+        QCOMPARE(f.stored("phone").toString(), QStringLiteral("012 999"));
+        QCOMPARE(f.stored("manager").toString(), QStringLiteral("مدير من ب"));
+    }
+
     void boxesAcceptOnlyTheirLimits_data()
     {
         QTest::addColumn<QString>("name");
