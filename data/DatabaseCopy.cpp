@@ -72,8 +72,13 @@ private:
         }
         case QMetaType::QByteArray:
             return addTagged('B', v.toByteArray());
+        case QMetaType::QString: {
+            // UTF-16 as it is: the same text gives the same bytes on both sides.
+            const QString text = v.toString();
+            return addTagged('T', QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
+        }
         default:
-            return addTagged('T', v.toString().toUtf8());
+            return addValue(QVariant(v.toString()));
         }
     }
 
@@ -164,8 +169,10 @@ TableCopy copyTable(engine::Database &from, engine::Database &to, const QString 
         row.reserve(columns.size());
         for (int i = 0; i < columns.size(); ++i) {
             row << select.value(i);
-            if (row.last().typeId() == QMetaType::QByteArray || row.last().typeId() == QMetaType::QString)
+            if (row.last().typeId() == QMetaType::QByteArray)
                 batchBytes += row.last().toByteArray().size();
+            else if (row.last().typeId() == QMetaType::QString)
+                batchBytes += 2 * row.last().toString().size();
         }
         sum.add(row);
         batch << std::move(row);
