@@ -4,6 +4,10 @@
 #include "engine/Database.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QtEndian>
 
 #include <array>
@@ -260,6 +264,54 @@ CopyResult copyDatabase(engine::Database &from, engine::Database &to, const Copy
         t.targetSum = tableChecksum(to, t.table, columnsOf(to, t.table), &t.targetRows);
     }
     return result;
+}
+
+qint64 officeRowCount(engine::Database &db)
+{
+    qint64 rows = 0;
+    for (const QString &table : copiedTables()) {
+        if (db.hasTable(table))
+            rows += db.scalar(QStringLiteral("SELECT count(*) FROM [%1]").arg(db.tableName(table))).toLongLong();
+    }
+    return rows;
+}
+
+namespace {
+
+void removeFile(const QString &path)
+{
+    for (const char *suffix : {"", "-journal", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+} // namespace
+
+void copyToNewFile(engine::Database &from, const QString &destination, const QString &password,
+                   const CopyOptions &options)
+{
+    if (QFileInfo::exists(destination))
+        throw engine::EngineError(schema::kErrDatabaseExists,
+                                  QStringLiteral("The file '%1' already exists.").arg(destination));
+    const QString part = destination + QStringLiteral(".part-")
+        + QString::number(QRandomGenerator::global()->generate64(), 36);
+    try {
+        {
+            engine::Database copy;
+            copy.create(part, password);
+            const CopyResult result = copyDatabase(from, copy, options);
+            if (!result.verified())
+                throw engine::EngineError(engine::ErrDamagedFile,
+                                          QStringLiteral("The copy does not match the database it was made from."));
+            copy.setStopCheck(options.stop);
+            copy.checkIntegrity();
+        }
+        if (!QFile::rename(part, destination))
+            throw engine::EngineError(engine::ErrCannotOpenFile,
+                                      QStringLiteral("The copy could not be named '%1'.").arg(destination));
+    } catch (...) {
+        removeFile(part);
+        throw;
+    }
 }
 
 } // namespace core

@@ -59,6 +59,18 @@ QByteArray tableChecksum(engine::Database &db, const QString &table, const QStri
 // committed so far stay in the target).
 CopyResult copyDatabase(engine::Database &from, engine::Database &to, const CopyOptions &options = {});
 
+// Copies the database into a new encrypted file (4 KB pages, the key
+// derived from `password`) the way the file's own backups are written: under
+// <destination>.part-<random> first, verified table by table and checked
+// whole, then renamed; a stopped, failed or unverified copy leaves nothing
+// behind (3059 when stopped, 3049 when the copy does not match). An existing
+// destination is never replaced (3204).
+void copyToNewFile(engine::Database &from, const QString &destination, const QString &password,
+                   const CopyOptions &options = {});
+
+// The rows of every copied table together, for progress over a whole copy.
+qint64 officeRowCount(engine::Database &db);
+
 inline constexpr int kErrTargetHoldsData = 3205;
 
 } // namespace core

@@ -8,6 +8,7 @@
 #include "synthetic/SyntheticData.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -167,6 +168,45 @@ private slots:
         for (const TableCopy &t : result.tables) {
             QCOMPARE(t.targetRows, t.sourceRows);
             QCOMPARE(t.matches(), t.table != QLatin1String("followUp"));
+        }
+    }
+
+    // The logon backup of a server: a new file with the office's key and
+    // page size holding the server's rows; an existing backup is never
+    // replaced, and a stopped copy leaves nothing behind.
+    void backupOfAServerReadsBackWithTheKey()
+    {
+        testsupport::TempDatabase middle;
+        engine::Database first, mid;
+        first.open(m_first, m_key);
+        middle.open(mid);
+        QVERIFY(copyDatabase(first, mid).verified());
+        QTemporaryDir folder;
+        const QString backup = folder.filePath(QStringLiteral("velm.mdb"));
+        int lastDone = 0;
+        CopyOptions options;
+        options.progress = [&](const QString &, qint64 done, qint64) { lastDone = int(done); };
+        CopyOptions stopped;
+        stopped.stop = [] { return true; };
+        try {
+            copyToNewFile(mid, backup, m_key, stopped);
+            QFAIL("a stopped copy went on");
+        } catch (const engine::EngineError &e) {
+            QCOMPARE(e.number(), int(engine::ErrOperationCanceled));
+        }
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
+        copyToNewFile(mid, backup, m_key, options);
+        QVERIFY(lastDone > 0);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("velm.mdb")});
+        engine::Database copy;
+        copy.open(backup, m_key, copiedTables());
+        QCOMPARE(copy.pageSize(), engine::kPageSize);
+        QCOMPARE(sums(copy), sums(mid));
+        try {
+            copyToNewFile(mid, backup, m_key);
+            QFAIL("an existing backup was replaced");
+        } catch (const engine::EngineError &e) {
+            QCOMPARE(e.number(), schema::kErrDatabaseExists);
         }
     }
 
