@@ -203,6 +203,20 @@ public:
     virtual QString nullSafeEqual() const = 0;
     // Creates the table (in the running transaction, if any). Throws BackendFailure.
     virtual void createTable(const TableDef &table) = 0;
+
+    // Adds many rows to a table in one go, each row's values in the order
+    // of `columns` (names as declared), when the library has a faster way
+    // than one INSERT per row; false leaves it to the engine's prepared
+    // INSERT. A given AutoNumber value is kept, and the table's next number
+    // follows the highest one. All rows or none (the running transaction
+    // goes on either way). Throws BackendFailure.
+    virtual bool bulkInsert(const QString &table, const QStringList &columns, const QList<QVariantList> &rows)
+    {
+        Q_UNUSED(table);
+        Q_UNUSED(columns);
+        Q_UNUSED(rows);
+        return false;
+    }
 };
 
 } // namespace engine

@@ -369,6 +369,35 @@ void Database::createTable(const TableDef &table)
     worded([&] { c.createTable(table); });
 }
 
+void Database::bulkInsert(const QString &table, const QStringList &columns, const QList<QVariantList> &rows)
+{
+    BackendConnection &c = connection();
+    if (columns.isEmpty())
+        throw EngineError(ErrInvalidArgument, QStringLiteral("Invalid argument: rows need columns."));
+    for (const QVariantList &row : rows) {
+        if (row.size() != columns.size())
+            throw EngineError(ErrInvalidArgument, QStringLiteral("Invalid argument: a row does not match its columns."));
+        refuseNul(row);
+    }
+    if (rows.isEmpty() || worded([&] { return c.bulkInsert(table, columns, rows); }))
+        return;
+    QStringList names, marks;
+    for (const QString &column : columns) {
+        names << QLatin1Char('[') + column + QLatin1Char(']');
+        marks << QStringLiteral("?");
+    }
+    // One statement for the whole batch: a refused row undoes the rows before it.
+    Transaction tx(*this);
+    Statement insert(*this, QStringLiteral("INSERT INTO [%1] (%2) VALUES (%3)")
+                                .arg(table, names.join(QLatin1String(", ")), marks.join(QLatin1String(", "))));
+    for (const QVariantList &row : rows) {
+        insert.bind(row);
+        insert.step();
+    }
+    insert.reset();
+    tx.commit();
+}
+
 QString Database::tableName(const QString &anyCase)
 {
     BackendConnection &c = connection();

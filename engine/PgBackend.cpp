@@ -968,4 +968,131 @@ void PgConnection::hideFromOthers(const QByteArray &table)
         "REVOKE ALL ON " + table + " FROM PUBLIC; END $$");
 }
 
+// COPY's text format: a tab between fields, \N for a null, backslashes
+// before the characters the format gives a meaning to.
+namespace {
+
+void appendCopyText(QByteArray &out, QByteArrayView utf8)
+{
+    for (const char c : utf8) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c;
+        }
+    }
+}
+
+void appendCopyValue(QByteArray &out, const QVariant &value)
+{
+    if (value.isNull()) {
+        out += "\\N";
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        out += QByteArray::number(value.toLongLong());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        // 17 digits read back as the same double.
+        out += QByteArray::number(value.toDouble(), 'g', 17);
+        break;
+    case QMetaType::QByteArray:
+        out += "\\\\x" + value.toByteArray().toHex();
+        break;
+    default:
+        appendCopyText(out, value.toString().toUtf8());
+    }
+}
+
+} // namespace
+
+// A whole batch in one COPY: no statement (and no savepoint) per row.
+bool PgConnection::bulkInsert(const QString &table, const QStringList &columns, const QList<QVariantList> &rows)
+{
+    QList<QByteArray> names;
+    for (const QString &c : columns)
+        names << quotedName(c);
+    const QByteArray name = quotedName(table);
+    QByteArray data;
+    data.reserve(rows.size() * 64);
+    for (const QVariantList &row : rows) {
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            if (i > 0)
+                data += '\t';
+            appendCopyValue(data, row.at(i));
+        }
+        data += '\n';
+    }
+    // A refused batch undoes only itself, as any statement in a transaction.
+    const bool savepoint = inTransaction();
+    if (savepoint)
+        run("SAVEPOINT velm_bulk");
+    try {
+        copyRows("COPY " + name + " (" + names.join(", ") + ") FROM STDIN", data);
+        advanceIdentities(name, columns);
+    } catch (...) {
+        if (savepoint)
+            PQclear(PQexec(m_conn, "ROLLBACK TO SAVEPOINT velm_bulk; RELEASE SAVEPOINT velm_bulk"));
+        throw;
+    }
+    if (savepoint)
+        run("RELEASE SAVEPOINT velm_bulk");
+    m_changes = rows.size();
+    return true;
+}
+
+void PgConnection::copyRows(const QByteArray &copy, const QByteArray &data)
+{
+    claim(nullptr);
+    PGresult *r = PQexec(m_conn, copy.constData());
+    if (!r || PQresultStatus(r) != PGRES_COPY_IN) {
+        BackendFailure f = failureOfResult(r, m_conn);
+        PQclear(r);
+        throw f;
+    }
+    PQclear(r);
+    constexpr qsizetype kChunk = 1 << 20;
+    bool sent = true;
+    for (qsizetype at = 0; sent && at < data.size(); at += kChunk)
+        sent = PQputCopyData(m_conn, data.constData() + at, int(qMin(kChunk, data.size() - at))) == 1;
+    PQputCopyEnd(m_conn, sent ? nullptr : "the rows could not be sent");
+    std::optional<BackendFailure> failure;
+    while (PGresult *end = PQgetResult(m_conn)) {
+        if (!failure && PQresultStatus(end) != PGRES_COMMAND_OK)
+            failure = failureOfResult(end, m_conn);
+        PQclear(end);
+    }
+    if (failure)
+        throw *failure;
+}
+
+// Given numbers are kept; the table's next number must follow the highest.
+void PgConnection::advanceIdentities(const QByteArray &table, const QStringList &columns)
+{
+    PGresult *r = exec("SELECT a.attname FROM pg_attribute a WHERE a.attrelid = $1::regclass "
+                       "AND a.attidentity = 'd' AND NOT a.attisdropped", {table});
+    QList<QByteArray> identities;
+    for (int i = 0; i < PQntuples(r); ++i)
+        identities << QByteArray(PQgetvalue(r, i, 0));
+    PQclear(r);
+    for (const QByteArray &column : identities) {
+        if (!columns.contains(QString::fromUtf8(column), Qt::CaseInsensitive))
+            continue;
+        const QByteArray q = quotedName(QString::fromUtf8(column));
+        PQclear(exec("SELECT setval(s, m) FROM (SELECT pg_get_serial_sequence($1, $2)::regclass AS s, "
+                     "(SELECT max(" + q + ") FROM " + table + ") AS m) x "
+                     "WHERE m > coalesce(pg_sequence_last_value(s), 0)",
+                     {table, column}));
+    }
+}
+
 } // namespace engine

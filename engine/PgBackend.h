@@ -69,6 +69,7 @@ public:
     QString rowIdColumn(const QString &table) override;
     QString nullSafeEqual() const override { return QStringLiteral("IS NOT DISTINCT FROM"); }
     void createTable(const TableDef &table) override;
+    bool bulkInsert(const QString &table, const QStringList &columns, const QList<QVariantList> &rows) override;
 
 private:
     friend class PgStatement;
@@ -81,6 +82,8 @@ private:
     pg_result *exec(const QByteArray &sql, const QList<QByteArray> &texts);
     void ensureTextRules();
     void hideFromOthers(const QByteArray &table);
+    void copyRows(const QByteArray &copy, const QByteArray &data);
+    void advanceIdentities(const QByteArray &table, const QStringList &columns);
 
     // Makes the connection free for `next`: a statement still giving rows
     // reads the rest of them first.

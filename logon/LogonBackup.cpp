@@ -1,6 +1,7 @@
 #include "logon/LogonBackup.h"
 
 #include "data/BackgroundTask.h"
+#include "data/DatabaseCopy.h"
 #include "engine/Database.h"
 #include "engine/EngineError.h"
 
@@ -45,6 +46,31 @@ void checkCopy(const engine::Database &source, const QString &copyPath, const st
     copy.open(copySpec);
     copy.setStopCheck(stop);
     copy.checkIntegrity();
+}
+
+// A server has no file to copy page by page: its rows go into a new
+// encrypted file made like the file's backups (the office's key, 4 KB
+// pages), verified table by table and checked whole before it takes the
+// backup's name.
+void copyFromServer(engine::Database &source, const QString &destination, std::atomic<int> &percent,
+                    const std::function<bool()> &stop)
+{
+    const qint64 total = qMax<qint64>(1, core::officeRowCount(source));
+    qint64 before = 0;
+    qint64 current = 0;
+    QString table;
+    core::CopyOptions options;
+    options.stop = stop;
+    options.progress = [&](const QString &name, qint64 done, qint64) {
+        if (name != table) {
+            before += current;
+            table = name;
+        }
+        current = done;
+        percent = int(qMin<qint64>(99, (before + done) * 100 / total));
+    };
+    core::copyToNewFile(source, destination, core::passwordFromConnect(QLatin1String(core::kConnectString)),
+                        options);
 }
 
 // Copies off the caller's thread; the caller's thread runs its events
@@ -95,13 +121,16 @@ int copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const 
                     source = core::DataConnections::openFile(dbFile);
                 }
                 const auto stop = [&] { return control.stopRequested(); };
-                source->backupTo(
-                    destination,
-                    [&](int p) {
-                        percent = p;
-                        return !stop();
-                    },
-                    [&](const QString &copyPath) { checkCopy(*source, copyPath, stop); });
+                if (source->onServer())
+                    copyFromServer(*source, destination, percent, stop);
+                else
+                    source->backupTo(
+                        destination,
+                        [&](int p) {
+                            percent = p;
+                            return !stop();
+                        },
+                        [&](const QString &copyPath) { checkCopy(*source, copyPath, stop); });
             } catch (const engine::EngineError &e) {
                 // A full disk or a damaged copy: the logon goes on, told.
                 if (e.number() != engine::ErrOperationCanceled)

@@ -1,1 +1,5 @@
 velm_test(tst_synthetic tools/tst_synthetic.cpp)
+# Whole-database copies: file to file here, file to server and back in the server run.
+velm_test(tst_migrate tools/tst_migrate.cpp )
+add_dependencies(tst_migrate velm-migrate)
+velm_server_test(tst_migrate)
