@@ -5,6 +5,7 @@
 #include <libpq-fe.h>
 
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 #include <cerrno>
@@ -35,6 +36,10 @@ constexpr int kStopPollMs = 50;
 // Prepared statements kept per connection; beyond, new ones are dropped after use.
 constexpr int kKeptStatements = 400;
 constexpr const char *kHiddenRowId = "velm_rowid";
+// The role of report connections: it reads every table but users and audit.
+constexpr const char *kReportRole = "velm_report";
+// The largest text or blob a restricted connection takes from the server.
+constexpr int kQueryValueBytes = 16 * 1024 * 1024;
 
 using Kind = BackendFailure::Kind;
 
@@ -65,6 +70,14 @@ BackendFailure failureOfResult(const PGresult *result, PGconn *conn)
     f.kind = state ? kindOfState(QByteArray(state)) : (PQstatus(conn) == CONNECTION_BAD ? Kind::CannotOpen : Kind::Other);
     f.summary = state ? QStringLiteral("SQLSTATE %1").arg(QLatin1String(state)) : QStringLiteral("server failure");
     return f;
+}
+
+bool holdsValuePastBound(const PGresult *r)
+{
+    for (int c = 0; c < PQnfields(r); ++c)
+        if (PQgetlength(r, 0, c) > kQueryValueBytes)
+            return true;
+    return false;
 }
 
 bool failed(const PGresult *r)
@@ -312,6 +325,13 @@ bool PgStatement::take(PGresult *result)
     }
     const ExecStatusType status = PQresultStatus(result);
     if (status == PGRES_SINGLE_TUPLE) {
+        if (m_conn->m_restricted && holdsValuePastBound(result)) {
+            PQclear(result);
+            m_conn->interrupt();
+            finish(true);
+            throw BackendFailure{Kind::Other, QStringLiteral("a value of the query is larger than 16 MB"),
+                                 QStringLiteral("value too big")};
+        }
         m_row = result;
         ++m_rows;
         return true;
@@ -662,11 +682,8 @@ std::unique_ptr<BackendStatement> PgConnection::prepare(const QByteArray &utf8, 
         *rest = sql.rest;
     if (sql.sql.isEmpty())
         return nullptr;
-    if (m_restricted && (!sql.readOnly || sql.touchesUsers))
-        throw BackendFailure{Kind::NotAuthorized,
-                             sql.touchesUsers ? QStringLiteral("access to users or audit is prohibited")
-                                              : QStringLiteral("only queries that read data"),
-                             QStringLiteral("not authorized")};
+    if (m_restricted)
+        refuseOutsideQueries(sql);
     // Statements that read or write rows are kept for the next use; a
     // change of the schema is prepared for its one run.
     const QByteArray first = sql.sql.left(8).toUpper();
@@ -685,12 +702,67 @@ void PgConnection::setQueryOnly(bool on)
     run(on ? "SET default_transaction_read_only = on" : "SET default_transaction_read_only = off");
 }
 
+// A restricted connection calls only the ordinary functions of SQL: the
+// server's others read files, sleep, change the session's role or settings
+// (set_config), or tell about other sessions.
+void PgConnection::refuseOutsideQueries(const PgSql &sql) const
+{
+    static const QSet<QString> ordinary{
+        // texts
+        "substr", "substring", "length", "char_length", "character_length", "octet_length", "upper", "lower",
+        "initcap", "replace", "translate", "trim", "ltrim", "rtrim", "btrim", "left", "right", "strpos",
+        "position", "concat", "concat_ws", "lpad", "rpad", "reverse", "split_part", "starts_with", "format",
+        "to_char", "to_number", "to_date", "to_timestamp", "overlay", "velm_fold",
+        // values and numbers
+        "coalesce", "nullif", "greatest", "least", "cast", "abs", "round", "trunc", "ceil", "ceiling", "floor",
+        "sign", "mod", "div", "power", "sqrt", "cbrt", "exp", "ln", "log", "log10", "pi",
+        "numeric", "decimal", "varchar", "char", "character", "int", "integer", "bigint", "timestamp",
+        // dates and times
+        "extract", "date_part", "date_trunc", "make_date", "age", "now",
+        // aggregates
+        "count", "sum", "avg", "min", "max", "string_agg", "array_agg", "bool_and", "bool_or", "every",
+        "stddev", "variance",
+        // window functions
+        "row_number", "rank", "dense_rank", "percent_rank", "cume_dist", "ntile", "lag", "lead", "first_value",
+        "last_value", "nth_value",
+        // arrays, rows and JSON
+        "generate_series", "unnest", "array_to_string", "array_length", "json_build_object", "json_build_array",
+        "json_agg", "json_object_agg", "jsonb_build_object", "jsonb_agg", "to_json", "json_array_length"};
+    QString refused;
+    if (!sql.readOnly)
+        refused = QStringLiteral("only queries that read data");
+    else if (sql.touchesUsers)
+        refused = QStringLiteral("access to users or audit is prohibited");
+    for (const QString &f : sql.functions)
+        if (refused.isEmpty() && !ordinary.contains(f))
+            refused = QStringLiteral("function %1 is not allowed here").arg(f);
+    if (!refused.isEmpty())
+        throw BackendFailure{Kind::NotAuthorized, refused, QStringLiteral("not authorized")};
+}
+
 void PgConnection::restrictToQueries()
 {
-    // The server refuses every write of the session; the engine refuses
+    // The server itself refuses every write of the session and every read
+    // of users and audit: the session takes the report role (the program's
+    // role is a member) and only read-only transactions. The statement
+    // timeout is the one the administrator gave the report role (for this
+    // database, else for all), two minutes when none. The engine refuses
     // anything but a query before it reaches the server, and bounds it.
+    QString timeout = QStringLiteral("120s");
+    PGresult *r = exec("SELECT s FROM pg_db_role_setting d, unnest(d.setconfig) s "
+                       "WHERE d.setrole = (SELECT oid FROM pg_roles WHERE rolname = $1) "
+                       "AND d.setdatabase IN (0, (SELECT oid FROM pg_database WHERE datname = current_database())) "
+                       "AND s LIKE 'statement\\_timeout=%' ORDER BY d.setdatabase DESC LIMIT 1",
+                       {QByteArray(kReportRole)});
+    if (PQntuples(r) == 1) {
+        const QString given = QString::fromUtf8(PQgetvalue(r, 0, 0)).section(QLatin1Char('='), 1);
+        if (given != QLatin1String("0"))
+            timeout = given;
+    }
+    PQclear(r);
+    run(QByteArray("SET ROLE ") + kReportRole);
     run("SET default_transaction_read_only = on");
-    run("SET statement_timeout = '120s'");
+    PQclear(exec("SELECT set_config('statement_timeout', $1, false)", {timeout.toUtf8()}));
     m_restricted = true;
 }
 

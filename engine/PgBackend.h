@@ -14,6 +14,7 @@ struct pg_result;
 namespace engine {
 
 class PgStatement;
+struct PgSql;
 struct PgPrepared;
 
 // The backend on a PostgreSQL server through libpq: one connection per
@@ -81,6 +82,8 @@ private:
     pg_result *exec(const QByteArray &sql, const QList<QByteArray> &texts);
     void ensureTextRules();
     void hideFromOthers(const QByteArray &table);
+    // Throws NotAuthorized for what a restricted connection never runs.
+    void refuseOutsideQueries(const PgSql &sql) const;
 
     // Makes the connection free for `next`: a statement still giving rows
     // reads the rest of them first.

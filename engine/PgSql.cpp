@@ -32,6 +32,19 @@ bool isWriteWord(const QString &upper)
     return words.contains(upper);
 }
 
+// Words that may stand before '(' without calling a function.
+bool isKeywordBeforeParen(const QString &upper)
+{
+    static const QSet<QString> words{
+        "IN",     "EXISTS", "VALUES", "AS",      "OVER",      "FILTER", "GROUP",  "ANY",    "ALL",   "SOME",
+        "FROM",   "JOIN",   "ON",     "USING",   "AND",       "OR",     "NOT",    "WHERE",  "SELECT", "UNION",
+        "EXCEPT", "INTERSECT", "ROW", "LATERAL", "THEN",      "WHEN",   "ELSE",   "CASE",   "BY",    "DISTINCT",
+        "IS",     "BETWEEN", "HAVING", "LIMIT",  "OFFSET",    "RETURNING", "WITH", "RECURSIVE", "ARRAY", "ORDER",
+        "INTO",   "END",    "ESCAPE", "ASC",     "DESC",      "WITHIN", "SET",    "TABLE",  "LIKE",  "WINDOW",
+        "PARTITION", "ROWS", "RANGE", "MATERIALIZED"};
+    return words.contains(upper);
+}
+
 class Translator {
 public:
     explicit Translator(const QByteArray &utf8) : m_in(QString::fromUtf8(utf8)) {}
@@ -131,6 +144,7 @@ private:
             name.replace(QString(2, close), QString(close));
         name = name.toLower();
         noteName(name);
+        noteCall(name, QString(), end + 1);
         name.replace(QLatin1Char('"'), QLatin1String("\"\""));
         m_out += QLatin1Char('"') + name + QLatin1Char('"');
         m_i = end + 1;
@@ -144,6 +158,40 @@ private:
             m_r.namesRowId = true;
         if (lower == QLatin1String("users") || lower == QLatin1String("audit"))
             m_r.touchesUsers = true;
+    }
+
+    // The next character that is not a blank or inside a comment.
+    QChar nextSignificant(int j) const
+    {
+        while (j < m_in.size()) {
+            if (m_in.at(j).isSpace()) {
+                ++j;
+            } else if (m_in.mid(j, 2) == QLatin1String("--")) {
+                const qsizetype end = m_in.indexOf(QLatin1Char('\n'), j);
+                j = end < 0 ? int(m_in.size()) : int(end);
+            } else if (m_in.mid(j, 2) == QLatin1String("/*")) {
+                const qsizetype end = m_in.indexOf(QLatin1String("*/"), j + 2);
+                j = end < 0 ? int(m_in.size()) : int(end + 2);
+            } else {
+                return m_in.at(j);
+            }
+        }
+        return {};
+    }
+
+    // A name before '(' calls a function, but for keywords, a type after AS
+    // (a cast) and the names of a WITH list.
+    void noteCall(const QString &name, const QString &upper, int after)
+    {
+        if (upper == QLatin1String("SELECT") || upper == QLatin1String("VALUES"))
+            m_mainQuery = m_mainQuery || m_depth == 0;
+        if (nextSignificant(after) != QLatin1Char('('))
+            return;
+        if (isKeywordBeforeParen(upper) || m_prevWord == QLatin1String("AS"))
+            return;
+        if (m_first == QLatin1String("WITH") && m_depth == 0 && !m_mainQuery)
+            return;
+        m_r.functions << name.toLower();
     }
 
     void mark(QChar c)
@@ -204,6 +252,7 @@ private:
         m_i = j;
         m_any = true;
         noteName(w.toLower());
+        noteCall(w, upper, m_i);
         if (m_first.isEmpty())
             m_first = upper;
         if (isWriteWord(upper))
@@ -344,6 +393,7 @@ private:
     bool m_sawWrite = false;
     bool m_insertOrIgnore = false;
     bool m_afterCollate = false;
+    bool m_mainQuery = false; // the SELECT after a WITH list began
     int m_aliases = 0;
     QList<int> m_fromSelects; // depths of selects in FROM
     QString m_prevWord;       // the word just before, upper case

@@ -28,6 +28,7 @@ struct PgSql {
     bool readOnly = false;   // a SELECT, VALUES or WITH that changes nothing
     bool namesRowId = false; // the statement names velm_rowid itself
     bool touchesUsers = false;
+    QStringList functions;   // names called, lower case, in order (may repeat)
     QString error;           // not translated (an unknown ESCAPE, an open quote)
 };
 

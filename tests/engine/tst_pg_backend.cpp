@@ -323,6 +323,108 @@ private slots:
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("a"));
     }
+
+    // A report's connection of the program's role takes the report role
+    // and read-only transactions on the server, so that the server itself
+    // refuses what the engine's checks might let by; it calls only the
+    // ordinary functions, however the call is written.
+    void reportConnectionsReadAsTheReportRole_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<int>("error"); // 0: runs
+        QTest::newRow("ordinary") << QStringLiteral(
+            "WITH n(x) AS (SELECT NAME FROM witnesses) SELECT string_agg(x, ','), coalesce(max(length(x)), 0), "
+            "CAST(count(*) AS numeric(10, 2)), extract(year FROM current_date) FROM n") << 0;
+        QTest::newRow("window") << QStringLiteral("SELECT row_number() OVER (ORDER BY NAME) FROM witnesses") << 0;
+        QTest::newRow("set_config") << QStringLiteral("SELECT set_config('role', 'velm_app', false)") << int(ErrNotAQuery);
+        QTest::newRow("quoted call") << QStringLiteral("SELECT \"pg_sleep\"(0)") << int(ErrNotAQuery);
+        QTest::newRow("call after a comment") << QStringLiteral("SELECT pg_sleep /* x */ (0)") << int(ErrNotAQuery);
+        QTest::newRow("schema call") << QStringLiteral("SELECT pg_catalog.pg_read_file('/etc/passwd')") << int(ErrNotAQuery);
+        QTest::newRow("nextval") << QStringLiteral("SELECT nextval('witnesses_velm_rowid_seq')") << int(ErrNotAQuery);
+        QTest::newRow("audit") << QStringLiteral("SELECT count(*) FROM public.audit") << int(ErrNotAQuery);
+        QTest::newRow("value past the bound")
+            << QStringLiteral("SELECT string_agg(NAME, '') FROM witnesses, generate_series(1, 3000000)") << int(ErrEngine);
+    }
+    void reportConnectionsReadAsTheReportRole()
+    {
+        QFETCH(QString, sql);
+        QFETCH(int, error);
+        m_db->execute(QStringLiteral("INSERT INTO witnesses (NAME) VALUES ('abcdefgh')"));
+        Database report;
+        report.open(m_db->openSpec());
+        restrictToQueries(report);
+        QCOMPARE(report.scalar(QStringLiteral("SELECT current_user")).toString(), QStringLiteral("velm_report"));
+        QCOMPARE(report.scalar(QStringLiteral("SELECT setting FROM pg_settings WHERE name = 'transaction_read_only'"))
+                     .toString(),
+                 QStringLiteral("on"));
+        QCOMPARE(report.scalar(QStringLiteral("SELECT setting FROM pg_settings WHERE name = 'statement_timeout'"))
+                     .toString(),
+                 QStringLiteral("120000"));
+        QCOMPARE(errorOf([&] {
+                     ReadOnlyQuery q(report, sql);
+                     while (q.next()) {
+                     }
+                 }),
+                 error);
+        // Still the report role, and still reading.
+        QCOMPARE(report.scalar(QStringLiteral("SELECT current_user")).toString(), QStringLiteral("velm_report"));
+        QCOMPARE(report.scalar(QStringLiteral("SELECT count(*) FROM witnesses")).toLongLong(), 1);
+        // The server's own refusals, past the engine: the role reads no
+        // users or audit, and the session writes nothing.
+        const QString refusals = QStringLiteral(
+            "SELECT (SELECT count(*) FROM information_schema.table_privileges WHERE grantee = 'velm_report' "
+            "AND table_name IN ('users', 'audit')), (SELECT count(*) FROM information_schema.table_privileges "
+            "WHERE grantee = 'velm_report' AND table_name = 'witnesses' AND privilege_type <> 'SELECT')");
+        QueryCursor r(report, refusals);
+        QVERIFY(r.next());
+        QCOMPARE(r.value(0).toLongLong(), 0);
+        QCOMPARE(r.value(1).toLongLong(), 0);
+    }
+
+    // A slow report query ends at the report role's statement timeout (as
+    // the administrator set it for this database) and at Esc.
+    void aSlowReportQueryIsStopped()
+    {
+        const QString database = m_db->scalar(QStringLiteral("SELECT current_database()")).toString();
+        {
+            Database admin;
+            admin.openServer(m_temp->facts().admin);
+            admin.execute(QStringLiteral("ALTER ROLE velm_report IN DATABASE %1 SET statement_timeout = '400ms'").arg(database));
+        }
+        const QString slow = QStringLiteral("SELECT count(*) FROM generate_series(1, 100000) a, generate_series(1, 100000) b");
+        Database report;
+        report.open(m_db->openSpec());
+        restrictToQueries(report);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(errorOf([&] {
+                     ReadOnlyQuery q(report, slow);
+                     q.next();
+                 }),
+                 int(ErrInterrupted));
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        {
+            Database admin;
+            admin.openServer(m_temp->facts().admin);
+            admin.execute(QStringLiteral("ALTER ROLE velm_report IN DATABASE %1 RESET statement_timeout").arg(database));
+        }
+        Database esc;
+        esc.open(m_db->openSpec());
+        restrictToQueries(esc);
+        clock.restart();
+        std::thread stop([&esc] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            interrupt(esc);
+        });
+        const int got = errorOf([&] {
+            ReadOnlyQuery q(esc, slow);
+            q.next();
+        });
+        stop.join();
+        QCOMPARE(got, int(ErrInterrupted));
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(esc.scalar(QStringLiteral("SELECT count(*) FROM witnesses")).toLongLong(), 0);
+    }
 };
 
 VELM_TEST_MAIN(TestPgBackend)
