@@ -675,7 +675,9 @@ const QHash<int, QString> &PgConnection::declaredNames(unsigned table)
 
 std::unique_ptr<BackendStatement> PgConnection::prepare(const QByteArray &utf8, QByteArray *rest)
 {
-    const PgSql sql = translateForPg(utf8);
+    // A report's order is the file's; the engine's own keeps the server's,
+    // which its indexes give without sorting (its keys are never null).
+    const PgSql sql = translateForPg(utf8, m_restricted);
     if (!sql.error.isEmpty())
         throw BackendFailure{Kind::Syntax, sql.error, QStringLiteral("syntax error")};
     if (rest)
@@ -722,6 +724,8 @@ void PgConnection::refuseOutsideQueries(const PgSql &sql) const
         // aggregates
         "count", "sum", "avg", "min", "max", "string_agg", "array_agg", "bool_and", "bool_or", "every",
         "stddev", "variance",
+        // SQLite's own, which the translation writes the server's way
+        "group_concat", "ifnull", "instr", "typeof", "total", "date",
         // window functions
         "row_number", "rank", "dense_rank", "percent_rank", "cume_dist", "ntile", "lag", "lead", "first_value",
         "last_value", "nth_value",

@@ -32,6 +32,8 @@ struct PgSql {
     QString error;           // not translated (an unknown ESCAPE, an open quote)
 };
 
-PgSql translateForPg(const QByteArray &utf8);
+// With nullsFirst, nulls sort as on the file: before every value, after
+// them with DESC (the server's own order is the other way round).
+PgSql translateForPg(const QByteArray &utf8, bool nullsFirst = false);
 
 } // namespace engine

@@ -67,7 +67,34 @@ private slots:
         QTest::newRow("in list stays") << "SELECT a FROM t WHERE a IN (SELECT b FROM u)"
                                        << "SELECT a FROM t WHERE a IN (SELECT b FROM u)" << 0 << "";
         QTest::newRow("second statement") << "SELECT 1; DELETE FROM t" << "SELECT 1" << 0 << " DELETE FROM t";
+        QTest::newRow("sqlite functions")
+            << "SELECT ifnull(a, 0), group_concat(b), group_concat(DISTINCT b, ';'), instr(c, 'x'), total(d) FROM t"
+            << "SELECT coalesce(a, 0), string_agg((b)::text, ','), string_agg(DISTINCT (b)::text, (';')::text), "
+               "strpos((c)::text COLLATE \"C\", ('x')::text COLLATE \"C\"), coalesce(sum(d), 0)::float8 FROM t" << 0 << "";
+        QTest::newRow("nested") << "SELECT substr(ifnull(a, ?), 1, 2)" << "SELECT substr((coalesce(a, $1))::text, 1, 2)" << 1 << "";
+        QTest::newRow("cast text") << "SELECT CAST(a AS TEXT) FROM t" << "SELECT CAST(a AS TEXT) FROM t" << 0 << "";
         QTest::newRow("only a comment") << "  -- nothing" << "" << 0 << "";
+    }
+
+    // A report's ORDER BY puts nulls where the file does.
+    void ordersNullsAsTheFile_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("server");
+        QTest::newRow("items") << "SELECT a FROM t ORDER BY a, b DESC, c NULLS LAST -- a, b\nLIMIT 3"
+                               << "SELECT a FROM t ORDER BY a NULLS FIRST, b DESC NULLS LAST, c NULLS LAST -- a, b\nLIMIT 3";
+        QTest::newRow("nested") << "SELECT (SELECT max(x) FROM u ORDER BY f(x, y)) FROM t ORDER BY CASE WHEN a THEN 1 END"
+                                << "SELECT (SELECT max(x) FROM u ORDER BY f(x, y) NULLS FIRST) FROM t "
+                                   "ORDER BY CASE WHEN a THEN 1 END NULLS FIRST";
+        QTest::newRow("window") << "SELECT row_number() OVER (ORDER BY a DESC) FROM t"
+                                << "SELECT row_number() OVER (ORDER BY a DESC NULLS LAST) FROM t";
+    }
+    void ordersNullsAsTheFile()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, server);
+        QCOMPARE(QString::fromUtf8(translateForPg(sql.toUtf8(), true).sql), server);
+        QCOMPARE(QString::fromUtf8(translateForPg(sql.toUtf8()).sql), sql);
     }
 
     void translatesTheEngineSql()
