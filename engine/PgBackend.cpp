@@ -955,12 +955,20 @@ void PgConnection::ensureTextRules()
         "AS 'SELECT velm_fold($1) COLLATE \"C\" LIKE velm_fold($2) COLLATE \"C\"'");
     run("CREATE OR REPLACE FUNCTION velm_not_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT "
         "PARALLEL SAFE AS 'SELECT velm_fold($1) COLLATE \"C\" NOT LIKE velm_fold($2) COLLATE \"C\"'");
-    run("DO $$ BEGIN "
-        "IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '~~~' "
+    // LIKE on a number compares its text, as on the file.
+    run("DO $$ DECLARE t text; BEGIN "
+        "FOREACH t IN ARRAY ARRAY['text', 'smallint', 'integer', 'bigint', 'double precision', 'numeric'] LOOP "
+        "IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '~~~' AND oprleft = t::regtype "
         "AND oprnamespace = current_schema()::regnamespace) THEN "
-        "CREATE OPERATOR ~~~ (LEFTARG = text, RIGHTARG = text, FUNCTION = velm_like); "
-        "CREATE OPERATOR !~~~ (LEFTARG = text, RIGHTARG = text, FUNCTION = velm_not_like); "
-        "END IF; END $$");
+        "IF t <> 'text' THEN "
+        "EXECUTE format('CREATE FUNCTION velm_like(%1$s, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT "
+        "PARALLEL SAFE AS ''SELECT velm_like($1::text, $2)''', t); "
+        "EXECUTE format('CREATE FUNCTION velm_not_like(%1$s, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT "
+        "PARALLEL SAFE AS ''SELECT velm_not_like($1::text, $2)''', t); "
+        "END IF; "
+        "EXECUTE format('CREATE OPERATOR ~~~ (LEFTARG = %1$s, RIGHTARG = text, FUNCTION = velm_like)', t); "
+        "EXECUTE format('CREATE OPERATOR !~~~ (LEFTARG = %1$s, RIGHTARG = text, FUNCTION = velm_not_like)', t); "
+        "END IF; END LOOP; END $$");
     m_textRules = true;
 }
 

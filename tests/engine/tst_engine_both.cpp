@@ -282,6 +282,8 @@ private slots:
         QTest::newRow("group_concat") << "(SELECT group_concat(NAME) FROM (SELECT NAME FROM witnesses ORDER BY NAME))"
                                       << "abc,X,z|abc,X,z|abc,X,z";
         QTest::newRow("total") << "(SELECT total(visits) FROM witnesses)" << "15|15|15";
+        QTest::newRow("like on numbers") << "visits LIKE '1%' OR weight LIKE '70._'" << "1||1";
+        QTest::newRow("not like on a number") << "visits NOT LIKE '1%'" << "1||0";
         QTest::newRow("date now") << "length(date('now'))" << "10|10|10";
     }
     void sqliteFormsGiveTheFilesValues()
