@@ -343,6 +343,10 @@ bool PgStatement::take(PGresult *result)
         return false;
     }
     BackendFailure failure = failureOfResult(result, m_conn->m_conn);
+    // Stopped by the server's statement timeout, not by the program: a
+    // failure with the server's reason, never taken for the user's Esc.
+    if (failure.kind == Kind::Interrupted && !m_conn->m_cancelSent)
+        failure.kind = Kind::Other;
     const char *state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
     // A table changed since the statement was prepared (a column added):
     // prepared again once, as SQLite does by itself.
@@ -889,9 +893,14 @@ qint64 PgConnection::lastInsertRowId() const
 
 void PgConnection::interrupt()
 {
+    // Marked before it is sent: the statement's failure may come back
+    // before PQcancel returns, and must read as stopped, not as a timeout.
     char why[256];
-    if (m_cancel && PQcancel(m_cancel, why, int(sizeof why)))
-        m_cancelSent = true;
+    if (!m_cancel)
+        return;
+    const bool before = m_cancelSent.exchange(true);
+    if (!PQcancel(m_cancel, why, int(sizeof why)))
+        m_cancelSent = before;
 }
 
 void PgConnection::setStopCheck(std::function<bool()> check, int interval)

@@ -85,6 +85,36 @@ private slots:
                      r.description);
     }
 
+    // A report that writes, reads users or audit, or steps out of the
+    // report role gives the one message of a refused query, as on the file,
+    // and nothing changes.
+    void refusedReportsOnTheServer_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("delete") << QStringLiteral("DELETE FROM tamrel");
+        QTest::newRow("cte delete") << QStringLiteral("WITH x AS (DELETE FROM tamrel RETURNING 1) SELECT count(*) AS n FROM x");
+        QTest::newRow("users counted") << QStringLiteral("SELECT count(*) AS n FROM Users");
+        QTest::newRow("audit") << QStringLiteral("SELECT * FROM audit");
+        QTest::newRow("role") << QStringLiteral("SELECT set_config('role', 'velm_app', false) AS n");
+        QTest::newRow("sequence") << QStringLiteral("SELECT nextval('problems_code_seq') AS n");
+        QTest::newRow("file") << QStringLiteral("SELECT pg_read_file('/etc/passwd') AS n");
+    }
+    void refusedReportsOnTheServer()
+    {
+        QFETCH(QString, sql);
+        w->writeReport(QStringLiteral("evil"), QStringLiteral("[report]\ntitle=T\n[query first]\nSELECT count(*) AS n FROM tamrel\n"
+                                                              "[query evil]\n%1\n[layout]\n{{#first}}{{n}}{{/first}}\n").arg(sql));
+        const qint64 persons = m_db->scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
+        try {
+            run(m_db.get(), QStringLiteral("evil"), {});
+            QFAIL("ran");
+        } catch (const ReportError &e) {
+            QVERIFY2(e.message().contains(w->reportFile(QStringLiteral("evil"))), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("الاستعلام evil")), qPrintable(e.message()));
+        }
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong(), persons);
+    }
+
     void everyStarterReportGivesTheFilesRows_data()
     {
         QTest::addColumn<QString>("report");
