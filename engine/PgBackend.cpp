@@ -5,6 +5,7 @@
 #include <libpq-fe.h>
 
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 #include <cerrno>
@@ -35,6 +36,10 @@ constexpr int kStopPollMs = 50;
 // Prepared statements kept per connection; beyond, new ones are dropped after use.
 constexpr int kKeptStatements = 400;
 constexpr const char *kHiddenRowId = "velm_rowid";
+// The role of report connections: it reads every table but users and audit.
+constexpr const char *kReportRole = "velm_report";
+// The largest text or blob a restricted connection takes from the server.
+constexpr int kQueryValueBytes = 16 * 1024 * 1024;
 
 using Kind = BackendFailure::Kind;
 
@@ -65,6 +70,14 @@ BackendFailure failureOfResult(const PGresult *result, PGconn *conn)
     f.kind = state ? kindOfState(QByteArray(state)) : (PQstatus(conn) == CONNECTION_BAD ? Kind::CannotOpen : Kind::Other);
     f.summary = state ? QStringLiteral("SQLSTATE %1").arg(QLatin1String(state)) : QStringLiteral("server failure");
     return f;
+}
+
+bool holdsValuePastBound(const PGresult *r)
+{
+    for (int c = 0; c < PQnfields(r); ++c)
+        if (PQgetlength(r, 0, c) > kQueryValueBytes)
+            return true;
+    return false;
 }
 
 bool failed(const PGresult *r)
@@ -312,6 +325,13 @@ bool PgStatement::take(PGresult *result)
     }
     const ExecStatusType status = PQresultStatus(result);
     if (status == PGRES_SINGLE_TUPLE) {
+        if (m_conn->m_restricted && holdsValuePastBound(result)) {
+            PQclear(result);
+            m_conn->interrupt();
+            finish(true);
+            throw BackendFailure{Kind::Other, QStringLiteral("a value of the query is larger than 16 MB"),
+                                 QStringLiteral("value too big")};
+        }
         m_row = result;
         ++m_rows;
         return true;
@@ -323,6 +343,10 @@ bool PgStatement::take(PGresult *result)
         return false;
     }
     BackendFailure failure = failureOfResult(result, m_conn->m_conn);
+    // Stopped by the server's statement timeout, not by the program: a
+    // failure with the server's reason, never taken for the user's Esc.
+    if (failure.kind == Kind::Interrupted && !m_conn->m_cancelSent)
+        failure.kind = Kind::Other;
     const char *state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
     // A table changed since the statement was prepared (a column added):
     // prepared again once, as SQLite does by itself.
@@ -655,18 +679,17 @@ const QHash<int, QString> &PgConnection::declaredNames(unsigned table)
 
 std::unique_ptr<BackendStatement> PgConnection::prepare(const QByteArray &utf8, QByteArray *rest)
 {
-    const PgSql sql = translateForPg(utf8);
+    // A report's order is the file's; the engine's own keeps the server's,
+    // which its indexes give without sorting (its keys are never null).
+    const PgSql sql = translateForPg(utf8, m_restricted);
     if (!sql.error.isEmpty())
         throw BackendFailure{Kind::Syntax, sql.error, QStringLiteral("syntax error")};
     if (rest)
         *rest = sql.rest;
     if (sql.sql.isEmpty())
         return nullptr;
-    if (m_restricted && (!sql.readOnly || sql.touchesUsers))
-        throw BackendFailure{Kind::NotAuthorized,
-                             sql.touchesUsers ? QStringLiteral("access to users or audit is prohibited")
-                                              : QStringLiteral("only queries that read data"),
-                             QStringLiteral("not authorized")};
+    if (m_restricted)
+        refuseOutsideQueries(sql);
     // Statements that read or write rows are kept for the next use; a
     // change of the schema is prepared for its one run.
     const QByteArray first = sql.sql.left(8).toUpper();
@@ -685,12 +708,69 @@ void PgConnection::setQueryOnly(bool on)
     run(on ? "SET default_transaction_read_only = on" : "SET default_transaction_read_only = off");
 }
 
+// A restricted connection calls only the ordinary functions of SQL: the
+// server's others read files, sleep, change the session's role or settings
+// (set_config), or tell about other sessions.
+void PgConnection::refuseOutsideQueries(const PgSql &sql) const
+{
+    static const QSet<QString> ordinary{
+        // texts
+        "substr", "substring", "length", "char_length", "character_length", "octet_length", "upper", "lower",
+        "initcap", "replace", "translate", "trim", "ltrim", "rtrim", "btrim", "left", "right", "strpos",
+        "position", "concat", "concat_ws", "lpad", "rpad", "reverse", "split_part", "starts_with", "format",
+        "to_char", "to_number", "to_date", "to_timestamp", "overlay", "velm_fold",
+        // values and numbers
+        "coalesce", "nullif", "greatest", "least", "cast", "abs", "round", "trunc", "ceil", "ceiling", "floor",
+        "sign", "mod", "div", "power", "sqrt", "cbrt", "exp", "ln", "log", "log10", "pi",
+        "numeric", "decimal", "varchar", "char", "character", "int", "integer", "bigint", "timestamp",
+        // dates and times
+        "extract", "date_part", "date_trunc", "make_date", "age", "now",
+        // aggregates
+        "count", "sum", "avg", "min", "max", "string_agg", "array_agg", "bool_and", "bool_or", "every",
+        "stddev", "variance",
+        // SQLite's own, which the translation writes the server's way
+        "group_concat", "ifnull", "instr", "typeof", "total", "date",
+        // window functions
+        "row_number", "rank", "dense_rank", "percent_rank", "cume_dist", "ntile", "lag", "lead", "first_value",
+        "last_value", "nth_value",
+        // arrays, rows and JSON
+        "generate_series", "unnest", "array_to_string", "array_length", "json_build_object", "json_build_array",
+        "json_agg", "json_object_agg", "jsonb_build_object", "jsonb_agg", "to_json", "json_array_length"};
+    QString refused;
+    if (!sql.readOnly)
+        refused = QStringLiteral("only queries that read data");
+    else if (sql.touchesUsers)
+        refused = QStringLiteral("access to users or audit is prohibited");
+    for (const QString &f : sql.functions)
+        if (refused.isEmpty() && !ordinary.contains(f))
+            refused = QStringLiteral("function %1 is not allowed here").arg(f);
+    if (!refused.isEmpty())
+        throw BackendFailure{Kind::NotAuthorized, refused, QStringLiteral("not authorized")};
+}
+
 void PgConnection::restrictToQueries()
 {
-    // The server refuses every write of the session; the engine refuses
+    // The server itself refuses every write of the session and every read
+    // of users and audit: the session takes the report role (the program's
+    // role is a member) and only read-only transactions. The statement
+    // timeout is the one the administrator gave the report role (for this
+    // database, else for all), two minutes when none. The engine refuses
     // anything but a query before it reaches the server, and bounds it.
+    QString timeout = QStringLiteral("120s");
+    PGresult *r = exec("SELECT s FROM pg_db_role_setting d, unnest(d.setconfig) s "
+                       "WHERE d.setrole = (SELECT oid FROM pg_roles WHERE rolname = $1) "
+                       "AND d.setdatabase IN (0, (SELECT oid FROM pg_database WHERE datname = current_database())) "
+                       "AND s LIKE 'statement\\_timeout=%' ORDER BY d.setdatabase DESC LIMIT 1",
+                       {QByteArray(kReportRole)});
+    if (PQntuples(r) == 1) {
+        const QString given = QString::fromUtf8(PQgetvalue(r, 0, 0)).section(QLatin1Char('='), 1);
+        if (given != QLatin1String("0"))
+            timeout = given;
+    }
+    PQclear(r);
+    run(QByteArray("SET ROLE ") + kReportRole);
     run("SET default_transaction_read_only = on");
-    run("SET statement_timeout = '120s'");
+    PQclear(exec("SELECT set_config('statement_timeout', $1, false)", {timeout.toUtf8()}));
     m_restricted = true;
 }
 
@@ -813,9 +893,14 @@ qint64 PgConnection::lastInsertRowId() const
 
 void PgConnection::interrupt()
 {
+    // Marked before it is sent: the statement's failure may come back
+    // before PQcancel returns, and must read as stopped, not as a timeout.
     char why[256];
-    if (m_cancel && PQcancel(m_cancel, why, int(sizeof why)))
-        m_cancelSent = true;
+    if (!m_cancel)
+        return;
+    const bool before = m_cancelSent.exchange(true);
+    if (!PQcancel(m_cancel, why, int(sizeof why)))
+        m_cancelSent = before;
 }
 
 void PgConnection::setStopCheck(std::function<bool()> check, int interval)
@@ -879,12 +964,20 @@ void PgConnection::ensureTextRules()
         "AS 'SELECT velm_fold($1) COLLATE \"C\" LIKE velm_fold($2) COLLATE \"C\"'");
     run("CREATE OR REPLACE FUNCTION velm_not_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT "
         "PARALLEL SAFE AS 'SELECT velm_fold($1) COLLATE \"C\" NOT LIKE velm_fold($2) COLLATE \"C\"'");
-    run("DO $$ BEGIN "
-        "IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '~~~' "
+    // LIKE on a number compares its text, as on the file.
+    run("DO $$ DECLARE t text; BEGIN "
+        "FOREACH t IN ARRAY ARRAY['text', 'smallint', 'integer', 'bigint', 'double precision', 'numeric'] LOOP "
+        "IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '~~~' AND oprleft = t::regtype "
         "AND oprnamespace = current_schema()::regnamespace) THEN "
-        "CREATE OPERATOR ~~~ (LEFTARG = text, RIGHTARG = text, FUNCTION = velm_like); "
-        "CREATE OPERATOR !~~~ (LEFTARG = text, RIGHTARG = text, FUNCTION = velm_not_like); "
-        "END IF; END $$");
+        "IF t <> 'text' THEN "
+        "EXECUTE format('CREATE FUNCTION velm_like(%1$s, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT "
+        "PARALLEL SAFE AS ''SELECT velm_like($1::text, $2)''', t); "
+        "EXECUTE format('CREATE FUNCTION velm_not_like(%1$s, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT "
+        "PARALLEL SAFE AS ''SELECT velm_not_like($1::text, $2)''', t); "
+        "END IF; "
+        "EXECUTE format('CREATE OPERATOR ~~~ (LEFTARG = %1$s, RIGHTARG = text, FUNCTION = velm_like)', t); "
+        "EXECUTE format('CREATE OPERATOR !~~~ (LEFTARG = %1$s, RIGHTARG = text, FUNCTION = velm_not_like)', t); "
+        "END IF; END LOOP; END $$");
     m_textRules = true;
 }
 

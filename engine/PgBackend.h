@@ -14,6 +14,7 @@ struct pg_result;
 namespace engine {
 
 class PgStatement;
+struct PgSql;
 struct PgPrepared;
 
 // The backend on a PostgreSQL server through libpq: one connection per
@@ -84,6 +85,8 @@ private:
     void hideFromOthers(const QByteArray &table);
     void copyRows(const QByteArray &copy, const QByteArray &data);
     void advanceIdentities(const QByteArray &table, const QStringList &columns);
+    // Throws NotAuthorized for what a restricted connection never runs.
+    void refuseOutsideQueries(const PgSql &sql) const;
 
     // Makes the connection free for `next`: a statement still giving rows
     // reads the rest of them first.

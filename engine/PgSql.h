@@ -28,9 +28,12 @@ struct PgSql {
     bool readOnly = false;   // a SELECT, VALUES or WITH that changes nothing
     bool namesRowId = false; // the statement names velm_rowid itself
     bool touchesUsers = false;
+    QStringList functions;   // names called, lower case, in order (may repeat)
     QString error;           // not translated (an unknown ESCAPE, an open quote)
 };
 
-PgSql translateForPg(const QByteArray &utf8);
+// With nullsFirst, nulls sort as on the file: before every value, after
+// them with DESC (the server's own order is the other way round).
+PgSql translateForPg(const QByteArray &utf8, bool nullsFirst = false);
 
 } // namespace engine

@@ -9,6 +9,9 @@ CREATE ROLE velm_report LOGIN PASSWORD :'report_password';
 -- Reports only read, and never for long: the server refuses their writes.
 ALTER ROLE velm_report SET default_transaction_read_only = on;
 ALTER ROLE velm_report SET statement_timeout = '120s';
+-- The program runs its reports as velm_report too (SET ROLE on the report's
+-- connection), so that the server refuses their writes whoever logs on.
+GRANT velm_report TO velm_app;
 CREATE DATABASE velm OWNER velm_app ENCODING 'UTF8' LC_COLLATE 'C.UTF-8' LC_CTYPE 'C.UTF-8' TEMPLATE template0;
 \connect velm
 -- The program creates its tables in the schema public (owned by the

@@ -904,7 +904,11 @@ private slots:
             QTest::newRow("a write") << QStringLiteral("delete from witnesses") << int(ErrNotAQuery);
             QTest::newRow("a write in a query")
                 << QStringLiteral("with gone as (delete from witnesses returning *) select * from gone") << int(ErrNotAQuery);
-            QTest::newRow("a server file") << QStringLiteral("select pg_read_file('/etc/passwd')") << int(ErrEngine);
+            QTest::newRow("a server file") << QStringLiteral("select pg_read_file('/etc/passwd')") << int(ErrNotAQuery);
+            QTest::newRow("the program's role again")
+                << QStringLiteral("select set_config('role', 'velm_app', false)") << int(ErrNotAQuery);
+            QTest::newRow("value past the bound")
+                << QStringLiteral("select string_agg(NAME, '') from witnesses, generate_series(1, 9000000)") << int(ErrEngine);
             return;
         }
         QTest::newRow("ordinary functions") << QStringLiteral(

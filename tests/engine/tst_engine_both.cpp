@@ -264,6 +264,50 @@ private slots:
         QVERIFY(!m_db->isOpen());
     }
 
+    // SQLite's own functions and forms, as report files use them, give the
+    // file's values on the server too, on a connection restricted to queries.
+    void sqliteFormsGiveTheFilesValues_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QString>("value"); // each row's value joined by '|'
+        QTest::newRow("ifnull") << "ifnull(visits, -1)" << "3|-1|12";
+        QTest::newRow("cast of a number text") << "CAST(english_NAME AS INTEGER)" << "12|0|-7";
+        QTest::newRow("cast of a real") << "CAST(weight AS INTEGER)" << "70||";
+        QTest::newRow("cast to real") << "CAST(english_NAME AS REAL)" << "12.5|0|-7";
+        QTest::newRow("substr of a number") << "substr(visits, 1, 1)" << "3||1";
+        QTest::newRow("length of a number") << "length(visits)" << "1||2";
+        QTest::newRow("instr") << "instr(NAME, 'b')" << "2|0|0";
+        QTest::newRow("typeof") << "typeof(visits) || typeof(weight) || typeof(NAME) || typeof(notes)"
+                                << "integerrealtextnull|nullnulltextnull|integernulltextnull";
+        QTest::newRow("group_concat") << "(SELECT group_concat(NAME) FROM (SELECT NAME FROM witnesses ORDER BY NAME))"
+                                      << "abc,X,z|abc,X,z|abc,X,z";
+        QTest::newRow("total") << "(SELECT total(visits) FROM witnesses)" << "15|15|15";
+        QTest::newRow("like on numbers") << "visits LIKE '1%' OR weight LIKE '70._'" << "1||1";
+        QTest::newRow("not like on a number") << "visits NOT LIKE '1%'" << "1||0";
+        QTest::newRow("date now") << "length(date('now'))" << "10|10|10";
+    }
+    void sqliteFormsGiveTheFilesValues()
+    {
+        QFETCH(QString, expression);
+        QFETCH(QString, value);
+        add(*m_db, QStringLiteral("witnesses"),
+            {{QStringLiteral("NAME"), QStringLiteral("abc")}, {QStringLiteral("english_NAME"), QStringLiteral("12.5kg")},
+             {QStringLiteral("visits"), 3}, {QStringLiteral("weight"), 70.9}});
+        add(*m_db, QStringLiteral("witnesses"),
+            {{QStringLiteral("NAME"), QStringLiteral("X")}, {QStringLiteral("english_NAME"), QStringLiteral("n/a")}});
+        add(*m_db, QStringLiteral("witnesses"),
+            {{QStringLiteral("NAME"), QStringLiteral("z")}, {QStringLiteral("english_NAME"), QStringLiteral(" -7")},
+             {QStringLiteral("visits"), 12}});
+        Database report;
+        report.open(m_db->openSpec());
+        restrictToQueries(report);
+        ReadOnlyQuery q(report, QStringLiteral("SELECT %1 FROM witnesses ORDER BY NAME").arg(expression));
+        QStringList got;
+        while (q.next())
+            got << q.value(0).toString();
+        QCOMPARE(got.join(QLatin1Char('|')), value);
+    }
+
     void aReadingConnectionCannotWrite()
     {
         addWitness(QStringLiteral("a"));

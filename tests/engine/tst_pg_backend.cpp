@@ -67,7 +67,34 @@ private slots:
         QTest::newRow("in list stays") << "SELECT a FROM t WHERE a IN (SELECT b FROM u)"
                                        << "SELECT a FROM t WHERE a IN (SELECT b FROM u)" << 0 << "";
         QTest::newRow("second statement") << "SELECT 1; DELETE FROM t" << "SELECT 1" << 0 << " DELETE FROM t";
+        QTest::newRow("sqlite functions")
+            << "SELECT ifnull(a, 0), group_concat(b), group_concat(DISTINCT b, ';'), instr(c, 'x'), total(d) FROM t"
+            << "SELECT coalesce(a, 0), string_agg((b)::text, ','), string_agg(DISTINCT (b)::text, (';')::text), "
+               "strpos((c)::text COLLATE \"C\", ('x')::text COLLATE \"C\"), coalesce(sum(d), 0)::float8 FROM t" << 0 << "";
+        QTest::newRow("nested") << "SELECT substr(ifnull(a, ?), 1, 2)" << "SELECT substr((coalesce(a, $1))::text, 1, 2)" << 1 << "";
+        QTest::newRow("cast text") << "SELECT CAST(a AS TEXT) FROM t" << "SELECT CAST(a AS TEXT) FROM t" << 0 << "";
         QTest::newRow("only a comment") << "  -- nothing" << "" << 0 << "";
+    }
+
+    // A report's ORDER BY puts nulls where the file does.
+    void ordersNullsAsTheFile_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("server");
+        QTest::newRow("items") << "SELECT a FROM t ORDER BY a, b DESC, c NULLS LAST -- a, b\nLIMIT 3"
+                               << "SELECT a FROM t ORDER BY a NULLS FIRST, b DESC NULLS LAST, c NULLS LAST -- a, b\nLIMIT 3";
+        QTest::newRow("nested") << "SELECT (SELECT max(x) FROM u ORDER BY f(x, y)) FROM t ORDER BY CASE WHEN a THEN 1 END"
+                                << "SELECT (SELECT max(x) FROM u ORDER BY f(x, y) NULLS FIRST) FROM t "
+                                   "ORDER BY CASE WHEN a THEN 1 END NULLS FIRST";
+        QTest::newRow("window") << "SELECT row_number() OVER (ORDER BY a DESC) FROM t"
+                                << "SELECT row_number() OVER (ORDER BY a DESC NULLS LAST) FROM t";
+    }
+    void ordersNullsAsTheFile()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, server);
+        QCOMPARE(QString::fromUtf8(translateForPg(sql.toUtf8(), true).sql), server);
+        QCOMPARE(QString::fromUtf8(translateForPg(sql.toUtf8()).sql), sql);
     }
 
     void translatesTheEngineSql()
@@ -322,6 +349,112 @@ private slots:
         q.bind(QStringLiteral("n"), QStringLiteral("A"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("a"));
+    }
+
+    // A report's connection of the program's role takes the report role
+    // and read-only transactions on the server, so that the server itself
+    // refuses what the engine's checks might let by; it calls only the
+    // ordinary functions, however the call is written.
+    void reportConnectionsReadAsTheReportRole_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<int>("error"); // 0: runs
+        QTest::newRow("ordinary") << QStringLiteral(
+            "WITH n(x) AS (SELECT NAME FROM witnesses) SELECT string_agg(x, ','), coalesce(max(length(x)), 0), "
+            "CAST(count(*) AS numeric(10, 2)), extract(year FROM current_date) FROM n") << 0;
+        QTest::newRow("window") << QStringLiteral("SELECT row_number() OVER (ORDER BY NAME) FROM witnesses") << 0;
+        QTest::newRow("set_config") << QStringLiteral("SELECT set_config('role', 'velm_app', false)") << int(ErrNotAQuery);
+        QTest::newRow("quoted call") << QStringLiteral("SELECT \"pg_sleep\"(0)") << int(ErrNotAQuery);
+        QTest::newRow("call after a comment") << QStringLiteral("SELECT pg_sleep /* x */ (0)") << int(ErrNotAQuery);
+        QTest::newRow("schema call") << QStringLiteral("SELECT pg_catalog.pg_read_file('/etc/passwd')") << int(ErrNotAQuery);
+        QTest::newRow("nextval") << QStringLiteral("SELECT nextval('witnesses_velm_rowid_seq')") << int(ErrNotAQuery);
+        QTest::newRow("audit") << QStringLiteral("SELECT count(*) FROM public.audit") << int(ErrNotAQuery);
+        QTest::newRow("value past the bound")
+            << QStringLiteral("SELECT string_agg(NAME, '') FROM witnesses, generate_series(1, 3000000)") << int(ErrEngine);
+    }
+    void reportConnectionsReadAsTheReportRole()
+    {
+        QFETCH(QString, sql);
+        QFETCH(int, error);
+        m_db->execute(QStringLiteral("INSERT INTO witnesses (NAME) VALUES ('abcdefgh')"));
+        Database report;
+        report.open(m_db->openSpec());
+        restrictToQueries(report);
+        QCOMPARE(report.scalar(QStringLiteral("SELECT current_user")).toString(), QStringLiteral("velm_report"));
+        QCOMPARE(report.scalar(QStringLiteral("SELECT setting FROM pg_settings WHERE name = 'transaction_read_only'"))
+                     .toString(),
+                 QStringLiteral("on"));
+        QCOMPARE(report.scalar(QStringLiteral("SELECT setting FROM pg_settings WHERE name = 'statement_timeout'"))
+                     .toString(),
+                 QStringLiteral("120000"));
+        QCOMPARE(errorOf([&] {
+                     ReadOnlyQuery q(report, sql);
+                     while (q.next()) {
+                     }
+                 }),
+                 error);
+        // Still the report role, and still reading.
+        QCOMPARE(report.scalar(QStringLiteral("SELECT current_user")).toString(), QStringLiteral("velm_report"));
+        QCOMPARE(report.scalar(QStringLiteral("SELECT count(*) FROM witnesses")).toLongLong(), 1);
+        // The server's own refusals, past the engine: the role reads no
+        // users or audit, and the session writes nothing.
+        const QString refusals = QStringLiteral(
+            "SELECT (SELECT count(*) FROM information_schema.table_privileges WHERE grantee = 'velm_report' "
+            "AND table_name IN ('users', 'audit')), (SELECT count(*) FROM information_schema.table_privileges "
+            "WHERE grantee = 'velm_report' AND table_name = 'witnesses' AND privilege_type <> 'SELECT')");
+        QueryCursor r(report, refusals);
+        QVERIFY(r.next());
+        QCOMPARE(r.value(0).toLongLong(), 0);
+        QCOMPARE(r.value(1).toLongLong(), 0);
+    }
+
+    // A slow report query ends at the report role's statement timeout (as
+    // the administrator set it for this database) and at Esc.
+    void aSlowReportQueryIsStopped()
+    {
+        const QString database = m_db->scalar(QStringLiteral("SELECT current_database()")).toString();
+        {
+            Database admin;
+            admin.openServer(m_temp->facts().admin);
+            admin.execute(QStringLiteral("ALTER ROLE velm_report IN DATABASE %1 SET statement_timeout = '400ms'").arg(database));
+        }
+        const QString slow = QStringLiteral("SELECT count(*) FROM generate_series(1, 100000) a, generate_series(1, 100000) b");
+        Database report;
+        report.open(m_db->openSpec());
+        restrictToQueries(report);
+        QElapsedTimer clock;
+        clock.start();
+        // The timeout is the server's verdict, not the user's Esc.
+        try {
+            ReadOnlyQuery q(report, slow);
+            q.next();
+            QFAIL("not stopped");
+        } catch (const EngineError &e) {
+            QCOMPARE(e.number(), int(ErrEngine));
+            QVERIFY2(e.description().contains(QLatin1String("statement timeout")), qPrintable(e.description()));
+        }
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        {
+            Database admin;
+            admin.openServer(m_temp->facts().admin);
+            admin.execute(QStringLiteral("ALTER ROLE velm_report IN DATABASE %1 RESET statement_timeout").arg(database));
+        }
+        Database esc;
+        esc.open(m_db->openSpec());
+        restrictToQueries(esc);
+        clock.restart();
+        std::thread stop([&esc] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            interrupt(esc);
+        });
+        const int got = errorOf([&] {
+            ReadOnlyQuery q(esc, slow);
+            q.next();
+        });
+        stop.join();
+        QCOMPARE(got, int(ErrInterrupted));
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(esc.scalar(QStringLiteral("SELECT count(*) FROM witnesses")).toLongLong(), 0);
     }
 };
 
