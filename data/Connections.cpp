@@ -1,6 +1,7 @@
 #include "data/Connections.h"
 
 #include "data/Schema.h"
+#include "engine/Backend.h"
 #include "engine/EngineError.h"
 
 #include <QFile>
@@ -18,6 +19,26 @@ const QStringList kOfficeTables{QStringLiteral("users")};
 QString officeKey()
 {
     return passwordFromConnect(QLatin1String(kConnectString));
+}
+
+// An empty server database gets the office schema as a new file does. Two
+// workstations starting on the same empty database at once: the one whose
+// schema lost the race finds the other's.
+void prepareServerDatabase(engine::Database &db)
+{
+    if (!db.hasTable(QStringLiteral("users"))) {
+        if (db.backend()->holdsTables())
+            throw engine::EngineError(engine::ErrObjectNotFound,
+                                      QStringLiteral("%1 holds tables but not the office's").arg(db.path()));
+        try {
+            schema::createSchema(db);
+            schema::fillStarterCodes(db);
+        } catch (const engine::EngineError &) {
+            if (!db.hasTable(QStringLiteral("users")))
+                throw;
+        }
+    }
+    schema::addAuditTrail(db);
 }
 
 engine::Journal journalFor(const QString &dbFile, const NetworkCheck &check)
@@ -117,6 +138,35 @@ OpenResult DataConnections::openMain(QString dbFile, const std::function<QString
     }
 }
 
+OpenResult DataConnections::openMainOnServer(const QString &server)
+{
+    closeMain();
+    m_noticeDue = false;
+    if (!m_main)
+        m_main = std::make_unique<engine::Database>();
+    try {
+        m_main->openServer(server);
+        prepareServerDatabase(*m_main);
+        return {true, 0, {}};
+    } catch (const engine::EngineError &e) {
+        // The reason of a refused connection names the server; any other
+        // is told together with the database it concerns.
+        const QString where = m_main->isOpen() ? m_main->path() + QStringLiteral(": ") : QString();
+        m_main->close();
+        return {false, e.number(), QStringLiteral("Invalid Access\n%1%2").arg(where, e.description())};
+    }
+}
+
+bool DataConnections::mainIsOn(const QString &dbFile, const QString &server) const
+{
+    if (!m_main || !m_main->isOpen())
+        return false;
+    if (!server.isEmpty())
+        return m_main->openSpec().server == server;
+    return !m_main->onServer()
+           && QFileInfo(m_main->path()).absoluteFilePath() == QFileInfo(dbFile).absoluteFilePath();
+}
+
 bool DataConnections::networkNoticeDue()
 {
     if (!m_noticeDue || m_noticeGiven)
@@ -139,24 +189,32 @@ engine::Database &DataConnections::main()
     return *m_main;
 }
 
-std::unique_ptr<engine::Database> DataConnections::openView(const QString &dbFile) const
+std::unique_ptr<engine::Database> DataConnections::openView(const QString &dbFile, const QString &server) const
 {
-    if (m_main && m_main->isOpen()
-        && QFileInfo(m_main->path()).absoluteFilePath() == QFileInfo(dbFile).absoluteFilePath()) {
+    if (mainIsOn(dbFile, server)) {
         auto view = std::make_unique<engine::Database>();
         view->open(m_main->openSpec());
         return view;
     }
-    return openFile(dbFile, kOfficeTables);
+    return server.isEmpty() ? openFile(dbFile, kOfficeTables) : openServer(server, kOfficeTables);
 }
 
-std::shared_ptr<engine::Database> DataConnections::sharedView(const QString &dbFile)
+std::shared_ptr<engine::Database> DataConnections::sharedView(const QString &dbFile, const QString &server)
 {
-    if (!m_sharedView || !m_sharedView->isOpen() || m_sharedViewPath != dbFile) {
-        m_sharedView = openView(dbFile);
-        m_sharedViewPath = dbFile;
+    const QString target = server.isEmpty() ? dbFile : server;
+    if (!m_sharedView || !m_sharedView->isOpen() || m_sharedViewPath != target) {
+        m_sharedView = openView(dbFile, server);
+        m_sharedViewPath = target;
     }
     return m_sharedView;
+}
+
+std::unique_ptr<engine::Database> DataConnections::openServer(const QString &server,
+                                                              const QStringList &requiredTables)
+{
+    auto db = std::make_unique<engine::Database>();
+    db->openServer(server, requiredTables);
+    return db;
 }
 
 std::unique_ptr<engine::Database> DataConnections::openFile(const QString &dbFile,

@@ -49,6 +49,17 @@ public:
     // On a network file system the file keeps the rollback journal (every
     // further connection too), and a notice becomes due.
     OpenResult openMain(QString dbFile, const std::function<QString()> &beforeRetry);
+    // Opens the main connection on a database server (a libpq connection
+    // string or "service=NAME"). An empty server database gets the office
+    // schema and the starter codes, as a new file does; one holding other
+    // tables but no office schema is refused. A server that cannot be
+    // reached or refuses the logon gives "Invalid Access" and a second line
+    // saying which server and why. No retries: a server is not a file that
+    // appears a moment later.
+    OpenResult openMainOnServer(const QString &server);
+    // Whether the main connection is open on that database (the server
+    // when one is given, else the file).
+    bool mainIsOn(const QString &dbFile, const QString &server) const;
     // How openMain tells a network file system (onNetworkFileSystem unless
     // replaced, as tests do).
     void setNetworkCheck(NetworkCheck check) { m_networkCheck = std::move(check); }
@@ -63,17 +74,21 @@ public:
     // references to it.
     engine::Database &main();
 
-    // A further connection on dbFile. With the main connection open on the
-    // same file its derived key is reused: no key derivation. Throws EngineError.
-    std::unique_ptr<engine::Database> openView(const QString &dbFile) const;
-    // The shared view connection on dbFile, opened on first use and again
-    // when dbFile changes or it was closed. Throws EngineError.
-    std::shared_ptr<engine::Database> sharedView(const QString &dbFile);
+    // A further connection on dbFile, or on the server when one is given.
+    // With the main connection open on the same file its derived key is
+    // reused: no key derivation. Throws EngineError.
+    std::unique_ptr<engine::Database> openView(const QString &dbFile, const QString &server = {}) const;
+    // The shared view connection on dbFile (or the server), opened on first
+    // use and again when the database changes or it was closed. Throws EngineError.
+    std::shared_ptr<engine::Database> sharedView(const QString &dbFile, const QString &server = {});
 
     // A connection of its own on any office file (another database, a
     // look before the logon), with the office key. Throws EngineError.
     static std::unique_ptr<engine::Database> openFile(const QString &dbFile,
                                                       const QStringList &requiredTables = {});
+    // The same on a database server. Throws EngineError.
+    static std::unique_ptr<engine::Database> openServer(const QString &server,
+                                                        const QStringList &requiredTables = {});
 
 private:
     std::unique_ptr<engine::Database> m_main;

@@ -121,6 +121,8 @@ DataStoreConfig DbPathReader::parse(const QByteArray &bytes) const
     config.materialDir = folders[2];
     config.formsDir = folders[3];
     config.dbFile = config.dataDir + QLatin1Char('/') + QLatin1String(kDatabaseFileName);
+    if (lines.size() > 5)
+        config.server = lines.at(5).trimmed();
     return config;
 }
 

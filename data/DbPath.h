@@ -18,11 +18,17 @@ struct DataStoreConfig {
     QString materialDir; // line 4
     QString formsDir;    // line 5
     QString dbFile;      // dataDir + "/velm.mdb", or the other_db choice
+    // Line 6, optional: a libpq connection string or "service=NAME". When
+    // given, the office database is on that server; the data folder still
+    // holds pictures, material, forms, reports and backups.
+    QString server;
+    bool onServer() const { return !server.isEmpty(); }
     QString reportDir() const { return dataDir; }
 };
 
 // The configuration file db_path in the program folder: the second splash
-// on line 1, then the data, picture, material and forms folders.
+// on line 1, then the data, picture, material and forms folders, and
+// optionally the database server.
 class DbPathReader {
 public:
     // programDir without a trailing slash.

@@ -31,6 +31,8 @@ void DataStore::MAKEFOLDERS()
 OpenResult DataStore::OPENDATABASE()
 {
     CLOSEDATABASE();
+    if (m_config.onServer())
+        return m_connections.openMainOnServer(m_config.server);
     // Re-reading db_path may place the first database.
     return m_connections.openMain(m_config.dbFile, [this] {
         READDBPATH();
@@ -46,12 +48,17 @@ void DataStore::CLOSEDATABASE()
 
 std::unique_ptr<engine::Database> DataStore::openViewConnection() const
 {
-    return m_connections.openView(m_config.dbFile);
+    return m_connections.openView(m_config.dbFile, m_config.server);
 }
 
 std::shared_ptr<engine::Database> DataStore::sharedViewConnection()
 {
-    return m_connections.sharedView(m_config.dbFile);
+    return m_connections.sharedView(m_config.dbFile, m_config.server);
+}
+
+bool DataStore::openOnConfiguredDatabase() const
+{
+    return m_connections.mainIsOn(m_config.dbFile, m_config.server);
 }
 
 void DataStore::openAllCodeTables()

@@ -37,6 +37,7 @@ public:
     void MAKEFOLDERS();
     // OPENDATABASE with the reactions to 3011, 3001/3024 (bounded re-read
     // and retry) and any other error. Closes a connection that is open.
+    // With a server in db_path, opens that instead (no file checks).
     OpenResult OPENDATABASE();
     void CLOSEDATABASE();
     // How OPENDATABASE tells a network file system (tests replace it).
@@ -46,6 +47,9 @@ public:
     bool networkNoticeDue() { return m_connections.networkNoticeDue(); }
 
     bool isOpen() const { return m_connections.isOpen(); }
+    // Whether the connection is open on the database the configuration
+    // names (the server of db_path's sixth line, else db_file).
+    bool openOnConfiguredDatabase() const;
     // The connection; throws EngineError 3001 when it is not open.
     engine::Database &db() { return m_connections.main(); }
 

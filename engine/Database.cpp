@@ -166,6 +166,12 @@ bool Database::onServer() const
     return m_connection && !m_connection->openSpec().server.isEmpty();
 }
 
+QString Database::serverName() const
+{
+    const auto *server = dynamic_cast<const PgConnection *>(m_connection.get());
+    return server ? server->hostAndDatabase() : QString();
+}
+
 void Database::open(const OpenSpec &openSpec)
 {
     close();

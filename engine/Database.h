@@ -61,6 +61,9 @@ public:
     void openServer(const QString &connectionString, const QStringList &requiredTables = {});
     // Whether the connection is to a server rather than a file.
     bool onServer() const;
+    // "HOST/DATABASE" of a server connection, as libpq resolved them (a
+    // local socket's folder as its host; never the password); empty for a file.
+    QString serverName() const;
 
     // Creates a new, empty encrypted database with 4 KB pages (fails when
     // the file exists).

@@ -540,6 +540,12 @@ QString PgConnection::description() const
     return QStringLiteral("database %1 on %2").arg(QString::fromUtf8(PQdb(m_conn)), where);
 }
 
+QString PgConnection::hostAndDatabase() const
+{
+    const char *host = PQhost(m_conn);
+    return QStringLiteral("%1/%2").arg(QString::fromUtf8(host ? host : ""), QString::fromUtf8(PQdb(m_conn)));
+}
+
 bool PgConnection::stopRequested()
 {
     return m_stopCheck && m_stopCheck();

@@ -46,6 +46,8 @@ public:
 
     // "database NAME on HOST" for messages and the status bar.
     QString description() const;
+    // "HOST/DATABASE" for the status bar.
+    QString hostAndDatabase() const;
 
     std::unique_ptr<BackendStatement> prepare(const QByteArray &utf8, QByteArray *rest = nullptr) override;
     void prepareForUse(Journal journal) override;

@@ -540,9 +540,11 @@ void frmEvaluation::requeryDiary()
     const QString code = DBC_CODE->text().trimmed();
     if (code.isEmpty())
         return;
-    // A text that is not a number is still a bound value: it matches nothing.
+    // A text that is not a number matches nothing: it is bound as null, since
+    // a server refuses a text compared with a number column (and the list
+    // would then keep the rows of the problem before).
     const std::optional<qint64> number = problems::wholeNumber(code);
-    m_diaryData->setQuery(kProblemDiarySql, {number ? QVariant(*number) : QVariant(code)});
+    m_diaryData->setQuery(kProblemDiarySql, {number ? QVariant(*number) : QVariant()});
     m_diaryData->setDatabase(ctx().store);
     m_diaryData->tryRefresh(); // a list that cannot be read keeps its rows
 }

@@ -333,7 +333,7 @@ bool LOGON::load()
         } catch (const engine::EngineError &) {
         }
     } else {
-        usersEmpty = usersEmptyIn(store.config().dbFile);
+        usersEmpty = usersEmptyIn(store.config().dbFile, store.config().server);
     }
 
     m_gregorian->setChecked(true);
@@ -394,14 +394,18 @@ void LOGON::chooseOtherDatabase()
         return;
     core::DataStoreConfig &config = m_ctx.store.config();
     config.dbFile = config.dataDir + QStringLiteral("/other_db/") + chosen.first()->text();
+    // Another database is a file of the data folder, also when the usual
+    // one is on a server.
+    config.server.clear();
     updateFirstUserOffer(usersEmptyIn(config.dbFile));
 }
 
-bool LOGON::usersEmptyIn(const QString &dbFile) const
+bool LOGON::usersEmptyIn(const QString &dbFile, const QString &server) const
 {
     // A private look, so that the program's own connection stays as it is.
     try {
-        const auto db = core::DataConnections::openFile(dbFile);
+        const auto db = server.isEmpty() ? core::DataConnections::openFile(dbFile)
+                                         : core::DataConnections::openServer(server, {QStringLiteral("users")});
         return db->scalar(QStringLiteral("SELECT count(*) FROM users")).toLongLong() == 0;
     } catch (const engine::EngineError &) {
         return false;
@@ -508,8 +512,7 @@ void LOGON::createFirstUser()
 bool LOGON::openForLogon()
 {
     core::DataStore &store = m_ctx.store;
-    if (store.isOpen() && QFileInfo(store.db().path()).absoluteFilePath() ==
-                              QFileInfo(store.config().dbFile).absoluteFilePath())
+    if (store.openOnConfiguredDatabase())
         return true;
     const core::OpenResult opened = store.OPENDATABASE();
     if (!opened.ok) {

@@ -85,7 +85,7 @@ private:
     void chooseOtherDatabase();
     void pickDatePart(const QString &chosen, QLineEdit *box, QString core::LogonState::*part);
     void updateFirstUserOffer(bool usersEmpty);
-    bool usersEmptyIn(const QString &dbFile) const;
+    bool usersEmptyIn(const QString &dbFile, const QString &server = {}) const;
     void createFirstUser();
     // Opens the connection for a logon unless it is open on db_file already.
     bool openForLogon();

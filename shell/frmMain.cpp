@@ -77,16 +77,31 @@ QString frmMain::dataFileText(const QString &dbFile, bool usual)
                  : QStringLiteral("قاعدة بيانات أخرى: %1").arg(path);
 }
 
+QString frmMain::serverText(const QString &serverName)
+{
+    // Host and database read left to right inside the Arabic sentence.
+    return QStringLiteral("الخادم: %1").arg(QChar(0x2066) + serverName + QChar(0x2069));
+}
+
 void frmMain::showWorkingState()
 {
     const core::DataStoreConfig &config = m_ctx.store.config();
+    m_statusUser->setText(userText(m_ctx.logon));
+    m_statusDate->setText(dateText(m_ctx.logon));
+    if (config.onServer()) {
+        // The connection string may hold a password: only the host and the
+        // database the connection reached are shown.
+        const QString name = m_ctx.store.isOpen() ? m_ctx.store.db().serverName() : QString();
+        m_statusDataFile->setText(serverText(name));
+        m_statusDataFile->setToolTip(name);
+        m_statusDataFile->setStyleSheet(QString());
+        return;
+    }
     const QString dbFile = QFileInfo(config.dbFile).absoluteFilePath();
     const QString usualFile = QFileInfo(config.dataDir + QLatin1Char('/') +
                                         QLatin1String(core::kDatabaseFileName))
                                   .absoluteFilePath();
     const bool usual = dbFile == usualFile;
-    m_statusUser->setText(userText(m_ctx.logon));
-    m_statusDate->setText(dateText(m_ctx.logon));
     m_statusDataFile->setText(dataFileText(dbFile, usual));
     m_statusDataFile->setToolTip(dbFile);
     // Work done in another database must never pass for the usual one.

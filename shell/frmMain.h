@@ -52,6 +52,8 @@ public:
     static QString dateText(const core::LogonState &logon);
     // usual: the data file is the data folder's own velm.mdb.
     static QString dataFileText(const QString &dbFile, bool usual);
+    // The status bar's database part on a server ("HOST/DATABASE").
+    static QString serverText(const QString &serverName);
 
 signals:
     void programEnded(int exitCode);

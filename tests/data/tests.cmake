@@ -8,3 +8,4 @@ velm_test(tst_audittrail data/tst_audittrail.cpp LIBS velm_followup)
 # The office schema on both backends.
 velm_test(tst_schema_both data/tst_schema_both.cpp)
 velm_server_test(tst_schema_both)
+velm_server_test(tst_audittrail)

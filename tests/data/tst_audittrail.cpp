@@ -225,6 +225,9 @@ private slots:
     // when it is opened; one that has it is left as it is.
     void aFileWithoutTheTrailGetsItOnOpen()
     {
+        if (testsupport::testOnServer())
+            QSKIP("about a file made before the trail, read through the file's own catalogue; a server "
+                  "database gets the trail with its schema (tst_server_session)");
         testsupport::TempDataFolder folder;
         core::DataStore &store = folder.openStore();
         const QString objects = QStringLiteral("SELECT group_concat(name) FROM (SELECT name FROM sqlite_master "

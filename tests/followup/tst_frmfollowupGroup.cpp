@@ -2,6 +2,7 @@
 
 #include "screens/LookupCombo.h"
 #include "data/Schema.h"
+#include "support/RefuseWrites.h"
 #include "support/ScreenWorld.h"
 #include "support/TestMain.h"
 
@@ -160,8 +161,7 @@ private slots:
         QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_NOTFOUND});
         QCOMPARE(f.count(), 1);
 
-        f.store.db().execute(QStringLiteral(
-            "CREATE TRIGGER no_edit BEFORE UPDATE ON followup_group BEGIN SELECT RAISE(ABORT, 'no'); END"));
+        testsupport::refuseWrites(f.store.db(), QStringLiteral("no_edit"), QStringLiteral("UPDATE"), QStringLiteral("followup_group"));
         f.box("group_name")->setText(QStringLiteral("مجموعة الرياض"));
         f.box("mobile")->setText(QStringLiteral("0000"));
         f.press("update");
@@ -169,7 +169,7 @@ private slots:
         QCOMPARE(f.stored(QStringLiteral("مجموعة الرياض"), QStringLiteral("mobile")).toString(),
                  QStringLiteral("055"));
 
-        f.store.db().execute(QStringLiteral("DROP TRIGGER no_edit"));
+        testsupport::allowWrites(f.store.db(), QStringLiteral("no_edit"), QStringLiteral("followup_group"));
         f.press("update");
         QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_UPDATED});
         QCOMPARE(f.stored(QStringLiteral("مجموعة الرياض"), QStringLiteral("mobile")).toString(),

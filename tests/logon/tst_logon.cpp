@@ -1,4 +1,5 @@
 #include "support/LogonWorld.h"
+#include "data/Schema.h"
 #include "engine/TableCursor.h"
 
 #include "data/HijraDate.h"
@@ -558,8 +559,10 @@ void TestLogon::otherDatabaseFilesAreListedAndUsed()
     const QString otherDir = w.folder.dataDir() + QStringLiteral("/other_db");
     QVERIFY(QDir().mkpath(otherDir));
     for (const char *name : {"branch.mdb", "archive.MDB"}) {
-        const QString file = otherDir + QLatin1Char('/') + QLatin1String(name);
-        QVERIFY(QFile::copy(w.store.config().dbFile, file));
+        // Other databases are files of the data folder, also when the
+        // office's own is on a server.
+        core::schema::createFirstDatabase(otherDir + QLatin1Char('/') + QLatin1String(name),
+                                          core::passwordFromConnect(QLatin1String(core::kConnectString)));
     }
     QFile(otherDir + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
     {
@@ -594,6 +597,7 @@ void TestLogon::otherDatabaseFilesAreListedAndUsed()
     QCOMPARE(loggedOn.count(), 1);
     QVERIFY(w.logon.granted(2) && !w.logon.granted(1));
     QCOMPARE(QFileInfo(w.store.db().path()).fileName(), QStringLiteral("branch.mdb"));
+    QVERIFY(!w.store.db().onServer());
 }
 
 void TestLogon::absentOtherDbFolderListsNothing()

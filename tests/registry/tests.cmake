@@ -1,2 +1,4 @@
 velm_test(tst_frmWitnesses registry/tst_frmWitnesses.cpp LIBS velm_registry)
 velm_test(tst_frmTamrel registry/tst_frmTamrel.cpp LIBS velm_registry)
+velm_server_test(tst_frmTamrel)
+velm_server_test(tst_frmWitnesses)

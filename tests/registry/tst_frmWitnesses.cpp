@@ -1,5 +1,6 @@
 #include "registry/frmWitnesses.h"
 
+#include "support/RefuseWrites.h"
 #include "support/ScreenWorld.h"
 #include "support/TestMain.h"
 
@@ -256,10 +257,8 @@ private slots:
         Fixture f;
         f.addWitness(QStringLiteral("حسن"));
         f.screen->show();
-        f.store.db().execute(QStringLiteral(
-            "CREATE TRIGGER no_add BEFORE INSERT ON witnesses BEGIN SELECT RAISE(ABORT, 'no'); END"));
-        f.store.db().execute(QStringLiteral(
-            "CREATE TRIGGER no_edit BEFORE UPDATE ON witnesses BEGIN SELECT RAISE(ABORT, 'no'); END"));
+        testsupport::refuseWrites(f.store.db(), QStringLiteral("no_add"), QStringLiteral("INSERT"), QStringLiteral("witnesses"));
+        testsupport::refuseWrites(f.store.db(), QStringLiteral("no_edit"), QStringLiteral("UPDATE"), QStringLiteral("witnesses"));
 
         f.setName(QStringLiteral("حسين"));
         f.press("add");
@@ -274,8 +273,8 @@ private slots:
                  QStringLiteral("0500"));
         QCOMPARE(f.box("PHONE_TEXT")->text(), QStringLiteral("111"));
 
-        f.store.db().execute(QStringLiteral("DROP TRIGGER no_add"));
-        f.store.db().execute(QStringLiteral("DROP TRIGGER no_edit"));
+        testsupport::allowWrites(f.store.db(), QStringLiteral("no_add"), QStringLiteral("witnesses"));
+        testsupport::allowWrites(f.store.db(), QStringLiteral("no_edit"), QStringLiteral("witnesses"));
         f.setName(QStringLiteral("حسين"));
         f.press("add");
         QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_ADDED});

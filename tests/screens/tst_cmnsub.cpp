@@ -345,7 +345,7 @@ private slots:
     void updateNeverWritesOverAColleaguesChange()
     {
         addWitness(QStringLiteral("Ali"), QStringLiteral("111"));
-        const auto other = core::DataConnections::openFile(m_folder->dataDir() + QStringLiteral("/velm.mdb"));
+        const auto other = m_folder->openOtherConnection();
         openWitnesses();
         m_form->shownField = QStringLiteral("TELEPHONE");
         QVERIFY(m_cmn->FINDREC(*m_form, {QStringLiteral("Ali")}));
@@ -398,7 +398,7 @@ private slots:
         QFETCH(QString, address);
         addWitness(QStringLiteral("Ali"), QStringLiteral("111"));
         addWitness(QStringLiteral("Omar"), QStringLiteral("333"));
-        const auto other = core::DataConnections::openFile(m_folder->dataDir() + QStringLiteral("/velm.mdb"));
+        const auto other = m_folder->openOtherConnection();
         openWitnesses();
         QVERIFY(m_cmn->FINDREC(*m_form, {QStringLiteral("Ali")}));
         for (const QString &sql : theirs.split(QLatin1Char(';'), Qt::SkipEmptyParts))

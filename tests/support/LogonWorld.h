@@ -50,9 +50,7 @@ struct LogonWorld {
     // Rows of users, read through a connection of the test's own.
     QVariant usersScalar(const QString &sql, const QVariantList &values = {}) const
     {
-        engine::Database db;
-        db.open(store.config().dbFile, core::passwordFromConnect(QLatin1String(core::kConnectString)));
-        return db.scalar(sql, values);
+        return folder.openOtherConnection()->scalar(sql, values);
     }
 };
 

@@ -24,14 +24,33 @@ TempDataFolder::TempDataFolder(bool writeDefaultDbPath)
     // tests with a database hash with few rounds (tst_passwords checks the
     // real cost).
     core::Passwords::setRounds(kTestPasswordRounds);
+    if (testOnServer())
+        m_server = std::make_unique<TempDatabase>();
     if (writeDefaultDbPath && m_dir.isValid())
-        writeDbPath(defaultDbPathLines());
+        writeDbPath(dbPathLines());
+}
+
+QStringList TempDataFolder::dbPathLines() const
+{
+    QStringList lines = defaultDbPathLines();
+    if (m_server)
+        lines << m_server->connectionString(m_server->facts().appUser, m_server->facts().appPassword);
+    return lines;
+}
+
+std::unique_ptr<engine::Database> TempDataFolder::openOtherConnection() const
+{
+    const QString dbFile = m_store ? m_store->config().dbFile : dataDir() + QStringLiteral("/velm.mdb");
+    if (m_server && (!m_store || m_store->config().onServer()))
+        return core::DataConnections::openServer(m_store ? m_store->config().server : dbPathLines().last());
+    return core::DataConnections::openFile(dbFile);
 }
 
 TempDataFolder::~TempDataFolder()
 {
-    // The connection goes before the files it holds.
+    // The connection goes before the files (or the server database) it holds.
     m_store.reset();
+    m_server.reset();
 }
 
 QString TempDataFolder::path(const QString &relative) const
@@ -45,7 +64,12 @@ void TempDataFolder::writeDbPath(const QStringList &lines, const QByteArray &lin
     QByteArray content;
     if (withBom)
         content += "\xEF\xBB\xBF";
-    for (const QString &line : lines)
+    // A server run keeps the office database on the server whatever
+    // folders the test names.
+    QStringList all = lines;
+    if (m_server && all.size() == 5)
+        all << dbPathLines().last();
+    for (const QString &line : all)
         content += line.toUtf8() + lineEnd;
     writeDbPathBytes(content);
 }
@@ -75,7 +99,9 @@ core::DataStore &TempDataFolder::store()
 
 core::DataStore &TempDataFolder::openStore()
 {
-    placeFirstDatabase();
+    // On the server the office database is made when first opened.
+    if (!m_server)
+        placeFirstDatabase();
     core::DataStore &s = store();
     if (!s.isOpen()) {
         s.READDBPATH();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/OpenDb.h"
+#include "support/TestDatabase.h"
 
 #include <QByteArray>
 #include <QList>
@@ -29,11 +30,22 @@ public:
     static QStringList defaultDbPathLines(); // "0", "\data", "\pictures", "\material", "\forms"
 
     // Makes the folder and writes db_path with the default lines (or none
-    // when writeDefaultDbPath is false).
+    // when writeDefaultDbPath is false). In a server run (VELM_TEST_BACKEND
+    // =server) the office database is a fresh database on the test server,
+    // dropped with the folder, and the default db_path names it on its
+    // sixth line.
     explicit TempDataFolder(bool writeDefaultDbPath = true);
     ~TempDataFolder();
 
     bool isValid() const { return m_dir.isValid(); }
+    // Whether the office database is on the test server.
+    bool onServer() const { return m_server != nullptr; }
+    // The default lines, with the test server's connection on the sixth in
+    // a server run.
+    QStringList dbPathLines() const;
+    // A connection of its own to the office database (a second
+    // workstation), on the file or the server. Throws engine::EngineError.
+    std::unique_ptr<engine::Database> openOtherConnection() const;
     // The program folder (no trailing slash).
     QString programDir() const { return m_dir.path(); }
     // programDir() + "/" + relative.
@@ -42,7 +54,8 @@ public:
     QString dataDir() const { return path(QStringLiteral("data")); }
 
     // Writes db_path from the given lines, each followed by lineEnd
-    // ("\n" or "\r\n"); withBom puts a UTF-8 byte order mark first.
+    // ("\n" or "\r\n"); withBom puts a UTF-8 byte order mark first. In a
+    // server run five lines get the test server's as the sixth.
     void writeDbPath(const QStringList &lines, const QByteArray &lineEnd = "\n",
                      bool withBom = false) const;
     // Writes db_path byte for byte.
@@ -74,6 +87,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<TempDatabase> m_server;
     std::unique_ptr<core::DataStore> m_store;
 };
 

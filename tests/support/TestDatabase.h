@@ -44,6 +44,8 @@ public:
     // The server database's connection string for a user (server only).
     QString connectionString(const QString &user, const QString &password) const;
     const ServerFacts &facts() const { return m_facts; }
+    // The server database's name (server only).
+    const QString &name() const { return m_name; }
 
 private:
     QTemporaryDir m_dir;
