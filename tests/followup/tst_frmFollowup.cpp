@@ -153,6 +153,37 @@ private slots:
         QCOMPARE(f.gridColumn(1).last(), QString::number(expected));
     }
 
+    // Two workstations show the same person's steps and both add: each add
+    // takes the next number free when it is saved, so both succeed with
+    // different numbers and no step is written twice.
+    void twoClerksAddTheNextStepOfOnePerson()
+    {
+        Fixture f;
+        f.open();
+        f.choose(QStringLiteral("12"));
+        core::DataStore storeB(f.folder.programDir());
+        QVERIFY(storeB.READDBPATH());
+        QVERIFY(storeB.OPENDATABASE().ok);
+        testsupport::RecordingMessageService messagesB;
+        core::CmnSub cmnB(storeB, messagesB);
+        core::AppContext ctxB{storeB, messagesB, f.input, f.files, f.logon, cmnB, &f.reports};
+        frmFollowup b(ctxB);
+        b.show();
+        typeIn(testsupport::control<core::PersonLookup>(&b, QStringLiteral("dbc_tamrel")), QStringLiteral("12"));
+
+        f.press("add");
+        testsupport::click(&b, QStringLiteral("add"));
+        QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_ADDED});
+        QCOMPARE(messagesB.shown(), QStringList{cmnB.msgs.MSG_ADDED});
+        QCOMPARE(f.box("txt_seq_no")->text(), QStringLiteral("6"));
+        QCOMPARE(testsupport::box(&b, QStringLiteral("txt_seq_no"))->text(), QStringLiteral("7"));
+        QCOMPARE(f.steps(), qint64(6));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT count(*) FROM followUp WHERE tamrel_no = ? AND seq_no IN (6, 7)"),
+                          {QStringLiteral("12")})
+                     .toLongLong(),
+                 qint64(2));
+    }
+
     void deletedLastNumberIsGivenAgain()
     {
         Fixture f;
