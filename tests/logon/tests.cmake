@@ -9,6 +9,5 @@ set_tests_properties(tst_server_session PROPERTIES
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELM_TEST_BACKEND=server;VELM_PG_ENV=${VELM_PG_ENV_FILE}"
   FIXTURES_REQUIRED pg_server)
 velm_server_test(tst_SECURITY)
-# tst_logon is not run on the server yet: the logon backup of a server
-# database is still to come, and its notice changes what the logon shows.
+velm_server_test(tst_logon)
 velm_server_test(tst_audit)
