@@ -2,6 +2,7 @@
 // SQLite on the same data.
 //
 //   bench_engine [--persons N] [--dir D] [--passes P] [--file F]
+//                [--server CONNECTION]
 //
 // Makes (once, in D, default /tmp/engine-bench) an encrypted register of N
 // persons (default 1,000,000) with all their related rows, or takes the
@@ -19,11 +20,17 @@
 //     the logon derived (after the logon has opened the file);
 //   - a heading sort of the million-person list: its time and the memory
 //     the process reaches.
+// With --server (a libpq connection string or service=NAME of a database
+// the program's role owns), the same register on a PostgreSQL server is a
+// third side: copied there from the file when the database holds no office
+// rows (the copy's time is printed), then measured in the same passes
+// through the same engine calls (cursor, scans, screen, sort).
 
 #include "bench/BenchSupport.h"
 #include "screens/DataGrid.h"
 #include "screens/LookupCombo.h"
 #include "data/OpenDb.h"
+#include "data/DatabaseCopy.h"
 #include "data/Schema.h"
 #include "synthetic/SyntheticData.h"
 #include "engine/Database.h"
@@ -130,11 +137,14 @@ QStringList personNumbers(int persons, int count, unsigned seed)
 }
 
 // The engine's table cursor: seeks, then steps forward and back from one person.
-int childCursorEngine(const QString &file, const QStringList &seeks, const QString &start)
+int childCursorEngine(const QString &file, const QString &server, const QStringList &seeks, const QString &start)
 {
     QElapsedTimer t;
     engine::Database db;
-    db.open(file, kKey);
+    if (server.isEmpty())
+        db.open(file, kKey);
+    else
+        db.openServer(server);
     engine::TableCursor c(db, QStringLiteral("tamrel"));
     c.setIndex(QStringLiteral("PRIMARYKEY"));
     int missed = 0;
@@ -211,11 +221,11 @@ int childCursorPlain(const QString &file, const QStringList &seeks, const QStrin
     return 0;
 }
 
-int childCursor(const QString &file, bool plain, int persons)
+int childCursor(const QString &file, const QString &server, bool plain, int persons)
 {
     const QStringList seeks = personNumbers(persons, kCursorOperations, 99);
     const QString start = personNumbers(persons, 1, 7).first();
-    return plain ? childCursorPlain(file, seeks, start) : childCursorEngine(file, seeks, start);
+    return plain ? childCursorPlain(file, seeks, start) : childCursorEngine(file, server, seeks, start);
 }
 
 struct Scan {
@@ -228,13 +238,13 @@ struct Scan {
 // The scans a search of the register and the reports make, with the values
 // of one person as the thirty criteria (a search right after a record was
 // shown).
-QList<Scan> scans(engine::Database &anyConnection, int persons)
+QList<Scan> scans(engine::Database &anyConnection, int persons, const QString &rowId = QStringLiteral("tamrel.rowid"))
 {
     const QString person = QString::number(persons / 2 + 1);
     engine::QueryCursor shown(anyConnection, QStringLiteral("SELECT * FROM tamrel WHERE tamrel_no = ?"), {person});
     if (!shown.next())
         fail(QStringLiteral("no person %1").arg(person));
-    QString thirty = QStringLiteral("SELECT tamrel.rowid, * FROM tamrel WHERE (1=1) ");
+    QString thirty = QStringLiteral("SELECT %1, * FROM tamrel WHERE (1=1) ").arg(rowId);
     QVariantList values;
     for (const QString &field : kCriteria) {
         const QString v = shown.value(field).toString();
@@ -245,7 +255,7 @@ QList<Scan> scans(engine::Database &anyConnection, int persons)
     }
     const QString name = shown.value(QStringLiteral("a_new_name")).toString();
     return {
-        {"search1", QStringLiteral("SELECT tamrel.rowid, * FROM tamrel WHERE (1=1)  and [a_new_name] like ? escape '\\'"),
+        {"search1", QStringLiteral("SELECT %1, * FROM tamrel WHERE (1=1)  and [a_new_name] like ? escape '\\'").arg(rowId),
          {QStringLiteral("%") + engine::escapeLike(name.left(4)) + QStringLiteral("%")}, false},
         {"search30", thirty, values, false},
         {"nationality", QStringLiteral("SELECT nationality, count(*) FROM tamrel GROUP BY nationality"), {}, false},
@@ -278,6 +288,51 @@ qint64 runScan(sqlite3 *db, const Scan &scan)
     sqlite3_finalize(s);
     g_bytesRead += bytes; // told at the end: the reading cannot be left out
     return rows;
+}
+
+// The same through the engine's query cursor (the server's side).
+qint64 runScan(engine::Database &db, const Scan &scan)
+{
+    engine::QueryCursor c(db, scan.sql, scan.values);
+    qint64 rows = 0;
+    qint64 bytes = 0;
+    while (c.next()) {
+        ++rows;
+        if (scan.readEveryField)
+            for (int i = 0; i < c.columnCount(); ++i)
+                bytes += c.value(i).toString().size();
+        else
+            bytes += c.value(0).toLongLong() & 1;
+    }
+    g_bytesRead += bytes;
+    return rows;
+}
+
+// The scans on the server, each on a connection of its own (the server's
+// shared buffers stay warm between them, as the system's file cache does
+// for the file).
+int childScansServer(const QString &server, int persons)
+{
+    engine::Database first;
+    first.openServer(server);
+    const QList<Scan> list = scans(first, persons, first.backend()->rowIdColumn(QStringLiteral("tamrel")));
+    first.close();
+    QElapsedTimer t;
+    for (const Scan &scan : list) {
+        engine::Database db;
+        db.openServer(server);
+        t.start();
+        const qint64 rows = runScan(db, scan);
+        emitValue(QStringLiteral("%1_first_ms").arg(QLatin1String(scan.name)).toUtf8().constData(), ms(t));
+        t.start();
+        runScan(db, scan);
+        emitValue(QStringLiteral("%1_again_ms").arg(QLatin1String(scan.name)).toUtf8().constData(), ms(t));
+        emitValue(QStringLiteral("%1_rows").arg(QLatin1String(scan.name)).toUtf8().constData(), double(rows));
+        if (scan.readEveryField)
+            emitValue("scans_rss_mb", bench::residentMegabytes());
+    }
+    emitValue("scans_bytes", double(g_bytesRead));
+    return 0;
 }
 
 int childScans(const QString &file, bool plain, int persons, const QString &encryptedFile)
@@ -333,19 +388,22 @@ int childScans(const QString &file, bool plain, int persons, const QString &encr
 // is reached as velm.mdb through a link.
 struct ProgramFolder {
     QTemporaryDir dir;
-    explicit ProgramFolder(const QString &file)
+    // With a server, db_path's sixth line names it.
+    ProgramFolder(const QString &file, const QString &server)
     {
         QDir().mkpath(dir.filePath(QStringLiteral("data")));
         QFile::link(QFileInfo(file).absoluteFilePath(), dir.filePath(QStringLiteral("data/velm.mdb")));
         QFile db(dir.filePath(QStringLiteral("db_path")));
         db.open(QIODevice::WriteOnly);
         db.write("0\n\\data\n\\pictures\n\\material\n\\forms\n");
+        if (!server.isEmpty())
+            db.write(server.toUtf8() + '\n');
     }
 };
 
-int childScreen(const QString &file, int persons)
+int childScreen(const QString &file, const QString &server, int persons)
 {
-    ProgramFolder folder(file);
+    ProgramFolder folder(file, server);
     core::DataStore store(folder.dir.path());
     store.READDBPATH();
     QElapsedTimer t;
@@ -392,9 +450,9 @@ int childScreen(const QString &file, int persons)
 }
 
 
-int childSort(const QString &file)
+int childSort(const QString &file, const QString &server)
 {
-    ProgramFolder folder(file);
+    ProgramFolder folder(file, server);
     core::DataStore store(folder.dir.path());
     store.READDBPATH();
     if (!store.OPENDATABASE().ok)
@@ -433,16 +491,20 @@ int child(const QStringList &args)
     const QString file = args.value(args.indexOf(QStringLiteral("--file")) + 1);
     const QString encrypted = args.value(args.indexOf(QStringLiteral("--encrypted")) + 1);
     const bool plain = args.contains(QStringLiteral("--plain"));
+    // The server is measured when the child is told --on-server.
+    const QString server = args.contains(QStringLiteral("--on-server"))
+                               ? args.value(args.indexOf(QStringLiteral("--server")) + 1)
+                               : QString();
     const int persons = args.value(args.indexOf(QStringLiteral("--persons")) + 1).toInt();
     try {
         if (what == QLatin1String("cursor"))
-            return childCursor(file, plain, persons);
+            return childCursor(file, server, plain, persons);
         if (what == QLatin1String("scans"))
-            return childScans(file, plain, persons, encrypted);
+            return server.isEmpty() ? childScans(file, plain, persons, encrypted) : childScansServer(server, persons);
         if (what == QLatin1String("screen"))
-            return childScreen(file, persons);
+            return childScreen(file, server, persons);
         if (what == QLatin1String("sort"))
-            return childSort(file);
+            return childSort(file, server);
     } catch (const engine::EngineError &e) {
         fail(QStringLiteral("%1 %2").arg(e.number()).arg(e.description()));
     }
@@ -523,62 +585,84 @@ void makeFiles(const QString &encrypted, const QString &plain, int persons)
 }
 
 using Values = QMap<QString, QList<double>>;
+enum Side { Encrypted, Plain, Server };
+struct Sides {
+    Values values[3];
+    bool server = false;
+};
 
 // Every measurement once per pass, each in a fresh process; the cursor and
-// the scans on both sides, which side goes first alternating.
+// the scans on every side, the screen and the sort on the file and the
+// server (plain SQLite has no screen), the order of the sides turning
+// from pass to pass.
 void runPasses(const QStringList &common, const QString &encrypted, const QString &plain, int passes,
-               const std::function<bool(const QString &)> &wanted, Values &enc, Values &pla)
+               const std::function<bool(const QString &)> &wanted, Sides &sides)
 {
     for (int pass = 0; pass < passes; ++pass) {
-        for (const QString &what : {QStringLiteral("cursor"), QStringLiteral("scans")}) {
+        for (const QString &what : {QStringLiteral("cursor"), QStringLiteral("scans"), QStringLiteral("screen"),
+                                    QStringLiteral("sort")}) {
             if (!wanted(what))
                 continue;
-            // Alternate which side goes first.
-            for (int side = 0; side < 2; ++side) {
-                const bool isPlain = (side + pass) % 2 == 1;
+            QList<Side> order{Encrypted};
+            if (what == QLatin1String("cursor") || what == QLatin1String("scans"))
+                order << Plain;
+            if (sides.server)
+                order << Server;
+            std::rotate(order.begin(), order.begin() + pass % order.size(), order.end());
+            for (const Side side : order) {
                 QStringList a = common;
-                a << QStringLiteral("--child") << what << QStringLiteral("--file") << (isPlain ? plain : encrypted);
-                if (isPlain)
+                a << QStringLiteral("--child") << what << QStringLiteral("--file") << (side == Plain ? plain : encrypted);
+                if (side == Plain)
                     a << QStringLiteral("--plain");
+                if (side == Server)
+                    a << QStringLiteral("--on-server");
                 const auto values = runChild(a);
                 for (auto it = values.begin(); it != values.end(); ++it)
-                    (isPlain ? pla : enc)[it.key()] << it.value();
+                    sides.values[side][it.key()] << it.value();
             }
-        }
-        for (const QString &what : {QStringLiteral("screen"), QStringLiteral("sort")}) {
-            if (!wanted(what))
-                continue;
-            QStringList a = common;
-            a << QStringLiteral("--child") << what << QStringLiteral("--file") << encrypted;
-            const auto values = runChild(a);
-            for (auto it = values.begin(); it != values.end(); ++it)
-                enc[it.key()] << it.value();
         }
         out << "pass " << pass + 1 << " done" << Qt::endl;
     }
 }
 
-void printTable(const Values &enc, const Values &pla)
+QString shown(const Values &side, const char *key)
 {
-    auto row = [&](const char *label, const char *key, const char *target) {
-        const bool hasEnc = enc.contains(QLatin1String(key));
-        const bool hasPlain = pla.contains(QLatin1String(key));
-        if (!hasEnc && !hasPlain)
+    if (!side.contains(QLatin1String(key)))
+        return QStringLiteral("-");
+    const double v = median(side.value(QLatin1String(key)));
+    return QString::number(v, 'f', v < 10 ? 2 : 0);
+}
+
+QString ratio(const Values &a, const Values &b, const char *key)
+{
+    const double over = median(b.value(QLatin1String(key)));
+    if (!a.contains(QLatin1String(key)) || !b.contains(QLatin1String(key)) || over <= 0)
+        return QStringLiteral("-");
+    return QString::number(median(a.value(QLatin1String(key))) / over, 'f', 2) + QLatin1Char('x');
+}
+
+void printTable(const Sides &sides)
+{
+    const Values &enc = sides.values[Encrypted];
+    const Values &pla = sides.values[Plain];
+    const Values &srv = sides.values[Server];
+    auto row = [&](const char *label, const char *key, const char *target, const char *serverTarget = "-") {
+        if (!enc.contains(QLatin1String(key)) && !pla.contains(QLatin1String(key)))
             return; // not measured in this run (--only)
-        const double e = median(enc.value(QLatin1String(key)));
-        const double p = median(pla.value(QLatin1String(key)));
-        auto shown = [](bool has, double v) { return has ? QString::number(v, 'f', v < 10 ? 2 : 0) : QStringLiteral("-"); };
         out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 |")
-                   .arg(QString::fromUtf8(label), shown(hasEnc, e), shown(hasPlain, p),
-                        hasEnc && hasPlain && p > 0 ? QString::number(e / p, 'f', 2) + QLatin1Char('x') : QStringLiteral("-"),
-                        QLatin1String(target))
-            << Qt::endl;
+                   .arg(QString::fromUtf8(label), shown(enc, key), shown(pla, key), ratio(enc, pla, key),
+                        QLatin1String(target));
+        if (sides.server)
+            out << QStringLiteral(" %1 | %2 | %3 |").arg(shown(srv, key), ratio(srv, enc, key), QLatin1String(serverTarget));
+        out << Qt::endl;
     };
-    out << Qt::endl << "| measurement (median) | encrypted | plain SQLite | ratio | target |" << Qt::endl
-        << "|---|---|---|---|---|" << Qt::endl;
-    row("cursor seek (µs)", "seek_us", "within 1.5x");
-    row("cursor next (µs)", "next_us", "within 1.5x");
-    row("cursor previous (µs)", "previous_us", "within 1.5x");
+    out << Qt::endl << "| measurement (median) | encrypted | plain SQLite | ratio | target |";
+    if (sides.server)
+        out << " server | server / encrypted | server target |";
+    out << Qt::endl << "|---|---|---|---|---|" << (sides.server ? "---|---|---|" : "") << Qt::endl;
+    row("cursor seek (µs)", "seek_us", "within 1.5x", "within 2x");
+    row("cursor next (µs)", "next_us", "within 1.5x", "within 2x");
+    row("cursor previous (µs)", "previous_us", "within 1.5x", "within 2x");
     row("search, 1 criterion, first (ms)", "search1_first_ms", "within 2x");
     row("search, 1 criterion, again (ms)", "search1_again_ms", "within 1.2x");
     row("search, 30 criteria, first (ms)", "search30_first_ms", "within 2x");
@@ -590,7 +674,7 @@ void printTable(const Values &enc, const Values &pla)
     row("memory after reading every person twice (MB)", "scans_rss_mb", "-");
     row("plain, SQLite's own LIKE, 30 criteria, again (ms)", "search30_sqlite_like_again_ms", "-");
     row("logon: open with key derivation (ms)", "logon_open_ms", "-");
-    row("screen: 8 look-ups + 3 grids (ms)", "screen_open_ms", "under 150");
+    row("screen: 8 look-ups + 3 grids (ms)", "screen_open_ms", "under 150", "under 300");
     row("person list: first rows (ms)", "list_first_rows_ms", "-");
     row("person list: every row id (ms)", "list_all_ids_ms", "-");
     row("person list: memory (MB)", "list_rss_mb", "-");
@@ -599,7 +683,33 @@ void printTable(const Values &enc, const Values &pla)
     out << "rows found: search1 " << qint64(median(enc.value(QStringLiteral("search1_rows")))) << ", search30 "
         << qint64(median(enc.value(QStringLiteral("search30_rows")))) << ", list "
         << qint64(median(enc.value(QStringLiteral("list_rows")))) << ", sorted "
-        << qint64(median(enc.value(QStringLiteral("sort_rows")))) << Qt::endl;
+        << qint64(median(enc.value(QStringLiteral("sort_rows"))));
+    if (sides.server)
+        out << "; on the server: search1 " << qint64(median(srv.value(QStringLiteral("search1_rows")))) << ", search30 "
+            << qint64(median(srv.value(QStringLiteral("search30_rows")))) << ", list "
+            << qint64(median(srv.value(QStringLiteral("list_rows"))));
+    out << Qt::endl;
+}
+
+// The register on the server: copied from the file when the server
+// database holds no office rows yet.
+void prepareServer(const QString &server, const QString &encrypted)
+{
+    engine::Database target;
+    target.openServer(server);
+    if (core::holdsOfficeData(target)) {
+        out << "Server " << target.serverName() << ": holds the register already" << Qt::endl;
+        return;
+    }
+    out << "Copying the register to the server " << target.serverName() << " ..." << Qt::endl;
+    engine::Database source;
+    source.open(encrypted, kKey);
+    QElapsedTimer t;
+    t.start();
+    const core::CopyResult copied = core::copyDatabase(source, target);
+    if (!copied.verified())
+        fail(QStringLiteral("the copy on the server does not match the file"));
+    out << "  copied and verified in " << t.elapsed() / 1000 << " s" << Qt::endl;
 }
 
 } // namespace
@@ -623,9 +733,12 @@ int main(int argc, char **argv)
     const QString encrypted = option("--file", QStringLiteral("%1/register-%2.mdb").arg(dir).arg(persons));
     const QString plain = encrypted + QStringLiteral(".plain");
     if (persons < 10)
-        fail(QStringLiteral("usage: bench_engine [--persons N>=10] [--dir D] [--passes P] [--file F]"));
+        fail(QStringLiteral("usage: bench_engine [--persons N>=10] [--dir D] [--passes P] [--file F] [--server CONNECTION]"));
+    const QString server = option("--server", QString());
     try {
         makeFiles(encrypted, plain, persons);
+        if (!server.isEmpty())
+            prepareServer(server, encrypted);
     } catch (const engine::EngineError &e) {
         fail(QStringLiteral("%1 %2").arg(e.number()).arg(e.description()));
     }
@@ -635,10 +748,12 @@ int main(int argc, char **argv)
     // --only cursor,scans,screen,sort runs some of them.
     const QStringList only = option("--only", QString()).split(QLatin1Char(','), Qt::SkipEmptyParts);
     auto wanted = [&only](const QString &what) { return only.isEmpty() || only.contains(what); };
-    Values enc;
-    Values pla;
-    const QStringList common = {QStringLiteral("--persons"), QString::number(persons), QStringLiteral("--encrypted"), encrypted};
-    runPasses(common, encrypted, plain, passes, wanted, enc, pla);
-    printTable(enc, pla);
+    Sides sides;
+    sides.server = !server.isEmpty();
+    QStringList common = {QStringLiteral("--persons"), QString::number(persons), QStringLiteral("--encrypted"), encrypted};
+    if (sides.server)
+        common << QStringLiteral("--server") << server;
+    runPasses(common, encrypted, plain, passes, wanted, sides);
+    printTable(sides);
     return 0;
 }

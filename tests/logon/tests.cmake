@@ -11,3 +11,4 @@ set_tests_properties(tst_server_session PROPERTIES
 velm_server_test(tst_SECURITY)
 velm_server_test(tst_logon)
 velm_server_test(tst_audit)
+velm_server_test(tst_logonbackup)

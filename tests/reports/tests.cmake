@@ -7,6 +7,9 @@ foreach(t tst_reportfiles tst_starterreports tst_frmPrint tst_listtable tst_frmR
   target_compile_definitions(${t} PRIVATE VELM_STARTER_REPORT_DIR="${VELM_STARTER_REPORT_DIR}")
   target_include_directories(${t} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/reports)
 endforeach()
+foreach(t tst_reportfiles tst_starterreports tst_frmPrint tst_frmRpts)
+  velm_server_test(${t})
+endforeach()
 # The shipped reports on the server, beside the file: only on the test cluster.
 velm_test(tst_reports_server reports/tst_reports_server.cpp LIBS velm_reports)
 target_compile_definitions(tst_reports_server PRIVATE VELM_STARTER_REPORT_DIR="${VELM_STARTER_REPORT_DIR}")

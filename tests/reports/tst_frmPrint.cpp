@@ -135,7 +135,9 @@ private slots:
     void theFirstReportAddsAMissingIndex()
     {
         Fixture f(5);
-        const QString indexCount = QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'tamrel_dateofislam_idx'");
+        const QString indexCount = testsupport::testOnServer()
+                                       ? QStringLiteral("SELECT count(*) FROM pg_indexes WHERE indexname = 'tamrel_dateofislam_idx'")
+                                       : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'tamrel_dateofislam_idx'");
         f.store.db().execute(QStringLiteral("DROP INDEX tamrel_dateofislam_idx"));
         QCOMPARE(f.scalar(indexCount).toInt(), 0);
         QVERIFY(f.show(QStringLiteral("regdates")));

@@ -132,7 +132,7 @@ private slots:
         QTest::newRow("nationality") << "chnation" << "SELECT nationality || ' ' || count(*) FROM tamrel GROUP BY nationality ORDER BY count(*) DESC, nationality";
         QTest::newRow("religion") << "chreligion" << "SELECT former_relgion || ' ' || count(*) FROM tamrel GROUP BY former_relgion ORDER BY count(*) DESC, former_relgion";
         QTest::newRow("month") << "chmonth" << "SELECT substr(dateofislam,1,4) || '/' || substr(dateofislam,5,2) || ' ' || count(*) FROM tamrel "
-                                               "GROUP BY substr(dateofislam,1,6) ORDER BY 1";
+                                               "GROUP BY substr(dateofislam,1,4), substr(dateofislam,5,2) ORDER BY 1";
     }
     void chartsOverAllPersons()
     {

@@ -50,7 +50,13 @@ private slots:
         QTest::newRow("statement") << "12; DROP TABLE tamrel" << "" << qint64(1);
         QTest::newRow("wildcards") << "1%" << "" << qint64(1);
         QTest::newRow("star and question mark") << "1*?" << "" << qint64(1);
-        QTest::newRow("Arabic-Indic digits") << "١٢" << "" << qint64(1);
+        // The file compares a key's characters as they are (letter case
+        // aside); the server's collation takes Arabic-Indic digits for the
+        // Latin ones they stand for.
+        if (testsupport::testOnServer())
+            QTest::newRow("Arabic-Indic digits") << "١٢" << "عبد الله" << qint64(6);
+        else
+            QTest::newRow("Arabic-Indic digits") << "١٢" << "" << qint64(1);
     }
     void namesAndNextNumber()
     {

@@ -776,13 +776,19 @@ void RelatedWriter::writeQuestionnaire(const PersonDraw &p, SyntheticCounts &cou
 // every way out.
 class ConnectionSetting {
 public:
+    // The settings are the file's own: a server keeps its configuration.
     ConnectionSetting(engine::Database &db, const QString &name, const QString &value)
-        : m_db(db), m_name(name), m_old(db.scalar(QStringLiteral("PRAGMA %1").arg(name)))
+        : m_db(db), m_name(name), m_active(!db.onServer())
     {
+        if (!m_active)
+            return;
+        m_old = db.scalar(QStringLiteral("PRAGMA %1").arg(name));
         m_db.execute(QStringLiteral("PRAGMA %1 = %2").arg(m_name, value));
     }
     ~ConnectionSetting()
     {
+        if (!m_active)
+            return;
         try {
             m_db.execute(QStringLiteral("PRAGMA %1 = %2").arg(m_name, m_old.toString()));
         } catch (const engine::EngineError &) {
@@ -794,6 +800,7 @@ public:
 private:
     engine::Database &m_db;
     QString m_name;
+    bool m_active;
     QVariant m_old;
 };
 
