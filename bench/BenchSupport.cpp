@@ -1,4 +1,6 @@
 #include "bench/BenchSupport.h"
+#include "data/DatabaseCopy.h"
+#include "engine/EngineError.h"
 
 #include "data/BackgroundQuery.h"
 
@@ -263,6 +265,16 @@ qint64 CommandLine::option(const char *name, qint64 fallback)
     return value;
 }
 
+QString CommandLine::text(const char *name, const QString &fallback)
+{
+    const qsizetype i = m_args.indexOf(QLatin1String(name));
+    if (i < 0 || i + 1 >= m_args.size())
+        return fallback;
+    const QString value = m_args.at(i + 1);
+    m_args.remove(i, 2);
+    return value;
+}
+
 ScreenBench::ScreenBench(const QString &folder) : m_folder(folder)
 {
     QDir().mkpath(folder);
@@ -293,6 +305,22 @@ bool ScreenBench::openPlain(engine::Database &db) const
     }
 }
 
+void ScreenBench::copyToServer()
+{
+    engine::Database target;
+    target.openServer(m_server);
+    if (core::holdsOfficeData(target))
+        return;
+    out() << "copying " << file() << " to the server " << target.serverName() << " ..." << Qt::endl;
+    engine::Database source;
+    source.open(file(), officeKey());
+    QElapsedTimer t;
+    t.start();
+    if (!core::copyDatabase(source, target).verified())
+        throw engine::EngineError(engine::ErrDamagedFile, QStringLiteral("the server's copy does not match the file"));
+    out() << "  copied and verified in " << t.elapsed() / 1000 << " s" << Qt::endl;
+}
+
 bool ScreenBench::prepare(const std::function<void(const QString &file)> &build)
 {
     try {
@@ -300,6 +328,8 @@ bool ScreenBench::prepare(const std::function<void(const QString &file)> &build)
             build(file());
         if (!QFileInfo::exists(plainFile()))
             makePlainCopy(file(), plainFile());
+        if (onServer())
+            copyToServer();
     } catch (const engine::EngineError &e) {
         std::fprintf(stderr, "cannot build %s: %d %s\n", qPrintable(file()), e.number(), e.what());
         return false;
@@ -320,6 +350,8 @@ bool ScreenBench::open(QString *error)
     }
     const QByteArray dir = QFileInfo(m_folder).absoluteFilePath().toUtf8();
     dbPath.write("0\n" + dir + "\n" + dir + "/pictures\n" + dir + "/material\n" + dir + "/forms\n");
+    if (onServer())
+        dbPath.write(m_server.toUtf8() + "\n");
     dbPath.close();
     m_store = std::make_unique<core::DataStore>(m_program.path());
     m_store->READDBPATH();

@@ -122,6 +122,7 @@ class CommandLine {
 public:
     explicit CommandLine(QStringList arguments) : m_args(std::move(arguments)) {}
     qint64 option(const char *name, qint64 fallback);
+    QString text(const char *name, const QString &fallback = {});
     QString folder(const QString &fallback) const { return m_args.value(0, fallback); }
     QString argument(int index, const QString &fallback = {}) const { return m_args.value(index, fallback); }
 
@@ -157,8 +158,13 @@ public:
 
     // Builds velm.mdb with `build` when it is missing, then the plain copy
     // when that is missing, and opens the database. False, after saying
-    // why, when one of these fails.
+    // why, when one of these fails. With a server (a libpq connection
+    // string or service=NAME), the screens work there instead: velm.mdb is
+    // copied into the server database when that holds no office rows, and
+    // db_path names the server on its sixth line.
     bool prepare(const std::function<void(const QString &file)> &build);
+    void setServer(const QString &connection) { m_server = connection; }
+    bool onServer() const { return !m_server.isEmpty(); }
 
     QString file() const;
     QString plainFile() const;
@@ -170,9 +176,11 @@ public:
 
 private:
     bool open(QString *error);
+    void copyToServer();
 
     QTemporaryDir m_program;
     QString m_folder;
+    QString m_server;
     std::unique_ptr<core::DataStore> m_store;
     PrintingMessages m_messages;
     NoInput m_input;

@@ -5,7 +5,7 @@
 // engine on the encrypted file and on a plain copy, side by side. Medians.
 //
 //   bench_person [FOLDER] [--persons N] [--runs R] [--cold C] [--warm W]
-//                [--audit A] [--audit-only 1]
+//                [--audit A] [--audit-only 1] [--server CONNECTION]
 //
 // FOLDER (default /tmp/velm-bench-tamrel) holds velm.mdb; when it is missing
 // it is built with N persons (default 1,000,000) and their related rows, and
@@ -22,6 +22,10 @@
 // filtered by a person's number, directly and through a list as the viewer
 // shows it. --audit-only 1 skips every other measurement. The saves leave
 // their audit rows behind (nothing removes them); the fields are put back.
+//
+// With --server, the screen works on that PostgreSQL database instead (the
+// register copied there when it holds no office rows): the same steps,
+// whose "encrypted" side is then the server; the plain copy stays a file.
 
 #include "bench/BenchSupport.h"
 #include "screens/DataGrid.h"
@@ -609,13 +613,15 @@ int main(int argc, char **argv)
     const int warmRuns = int(args.option("--warm", 5));
     const qint64 auditRows = args.option("--audit", 5000000);
     const bool auditOnly = args.option("--audit-only", 0) != 0;
+    const QString server = args.text("--server");
     bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-tamrel")));
+    world.setServer(server);
     if (!world.prepare([&](const QString &file) { build(file, persons); }))
         return 1;
     engine::Database &db = world.store().db();
     const qint64 registered = db.scalar(QStringLiteral("SELECT count(*) FROM tamrel")).toLongLong();
     out() << QStringLiteral("%1: %2 persons, %3 MB")
-                 .arg(world.file())
+                 .arg(db.onServer() ? QStringLiteral("server ") + db.serverName() : world.file())
                  .arg(registered)
                  .arg(QFileInfo(world.file()).size() / 1048576.0, 0, 'f', 0)
           << Qt::endl;
