@@ -40,6 +40,7 @@
 #include "registry/frmTamrel.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -204,7 +205,10 @@ OpenTimes openScreen(PersonBench &b, int runs)
         r.open.push_back(msSince(t));
         b.list = b.screen->findChild<core::DataSource *>(QStringLiteral("tamrel_data"));
         auto *grid = b.screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
-        r.listFirst.push_back(grid->rowCount() > 0 ? r.open.back() : -1);
+        // Until the list shows its first rows (at once when read inline).
+        while (grid->rowCount() == 0 && b.list->isRunning())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        r.listFirst.push_back(msSince(t));
         waitIdle(b.list);
         r.listWhole.push_back(msSince(t));
     }
@@ -247,8 +251,8 @@ void timeScreen(PersonBench &b, const CountingMessages &messages, qint64 registe
     out() << Qt::endl
           << "frmTamrel on " << registered << " persons, medians (open: " << runs << " runs; buttons: "
           << b.sample.size() << " persons)" << Qt::endl;
-    line(QStringLiteral("  open (target < 300 ms)"), median(o.open),
-         QStringLiteral("(first rows of the register shown: %1)").arg(median(o.listFirst) >= 0 ? "yes" : "no"));
+    line(QStringLiteral("  open: the screen shown"), median(o.open));
+    line(QStringLiteral("  open until the list's first rows show (target < 300 ms)"), median(o.listFirst));
     line(QStringLiteral("  open until every row id of the list is read"), median(o.listWhole));
     line(QStringLiteral("  find a number (target < 16 ms)"), median(r.find));
     line(QStringLiteral("  next (target < 16 ms)"), median(r.next));
@@ -344,6 +348,7 @@ struct SearchRun {
 // by run, so that none always meets the memory and file cache the one
 // before it left.
 void searchCold(PersonBench &b, const Search &search, const registry::SearchQuery &q, const QString &idSql,
+                const QString &plainIdSql,
                 qint64 cacheKiB, int coldRuns, SearchRun &r)
 {
     const std::function<void()> coldSearches[] = {
@@ -367,7 +372,7 @@ void searchCold(PersonBench &b, const Search &search, const registry::SearchQuer
             engine::Database freshPlain;
             freshPlain.openPlain(b.world.plainFile());
             freshPlain.setCacheSize(cacheKiB);
-            r.plainCold = runScan(freshPlain, idSql, q.values, r.plainCold);
+            r.plainCold = runScan(freshPlain, plainIdSql, q.values, r.plainCold);
         }};
     for (int i = 0; i < coldRuns; ++i) {
         for (int k = 0; k < 3; ++k)
@@ -416,20 +421,22 @@ void printSearch(const Search &search, const SearchRun &r)
 void timeSearch(PersonBench &b, const Search &search, qint64 cacheKiB, int coldRuns, int warmRuns)
 {
     const registry::SearchQuery q = registry::personSearch(search.criteria);
+    // Each backend names its row identity in its own way.
     const QString idSql = engine::planResult(b.db, q.sql, 256).idSql;
+    const QString plainIdSql = engine::planResult(b.plain, q.sql, 256).idSql;
     SearchRun r;
     b.grid = b.screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
-    searchCold(b, search, q, idSql, cacheKiB, coldRuns, r);
+    searchCold(b, search, q, idSql, plainIdSql, cacheKiB, coldRuns, r);
     engine::Database kept;
     kept.open(b.db.openSpec());
     kept.setCacheSize(cacheKiB);
     runScan(kept, idSql, q.values, {});
     b.plain.setCacheSize(cacheKiB);
-    runScan(b.plain, idSql, q.values, {});
+    runScan(b.plain, plainIdSql, q.values, {});
     for (int i = 0; i < warmRuns; ++i) {
         searchOnScreen(b, search, r.warm);
         r.directWarm = runScan(kept, idSql, q.values, r.directWarm);
-        r.plainWarm = runScan(b.plain, idSql, q.values, r.plainWarm);
+        r.plainWarm = runScan(b.plain, plainIdSql, q.values, r.plainWarm);
     }
     printSearch(search, r);
 }

@@ -11,6 +11,7 @@
 #include <QWaitCondition>
 
 #include <algorithm>
+#include <optional>
 #include <atomic>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -47,6 +48,15 @@ void checkForStop(engine::Database &db, Stopper *stopper, int steps = 0)
     else
         db.setStopCheck({}, 0);
 }
+
+// A statement on a server cannot be left early for nothing: the rows on
+// their way are read and dropped before the server hears of the stop. So
+// a brief moment's read of a list's row identities there asks for the
+// first ones only (a screenful, and one more to tell whether there are
+// others), which ends by itself; its budget gives the server's round trips
+// time to answer.
+constexpr int kServerInlineRows = 256;
+constexpr int kServerInlineMinMs = 50;
 
 // Steps through a select, `limit` rows at most (negative: all): the first
 // column as an identity, or whole rows.
@@ -179,20 +189,38 @@ int BackgroundQuery::start(const Request &request)
         engine::Database &db = *request.inlineDb;
         Stopper stopper;
         stopper.budgetMs = request.inlineBudgetMs.value_or(defaultInlineBudget());
+        // Only a brief moment's read of row identities (the program's own
+        // selects of them) is bounded; a longer one, or none, reads as on
+        // the file.
+        const bool server = db.onServer() && stopper.budgetMs >= 0 && stopper.budgetMs < kServerInlineMinMs
+                            && request.result == Result::Ids;
+        if (server)
+            stopper.budgetMs = qMax<qint64>(stopper.budgetMs, kServerInlineMinMs);
         stopper.clock.start();
         checkForStop(db, &stopper, 500);
         try {
             // Checks the select before anything runs (and names its columns).
-            engine::Statement select(db, request.sql);
-            engine::requireValueCount(select.handle(), request.values.size());
-            m_columns = engine::columnNames(select.handle());
+            engine::Statement check(db, request.sql);
+            engine::requireValueCount(check.handle(), request.values.size());
+            m_columns = engine::columnNames(check.handle());
+            std::optional<engine::Statement> firstRows;
+            if (server)
+                firstRows.emplace(db, QStringLiteral("SELECT * FROM (%1) AS velm_first LIMIT %2")
+                                          .arg(request.sql)
+                                          .arg(kServerInlineRows + 1));
+            engine::Statement &select = server ? *firstRows : check;
             select.bind(request.values);
+            qint64 read = 0;
             readAll(select, request.result, request.maxRows, [&](qint64 id, QVariantList *row) {
+                ++read;
                 if (row)
                     inlineRows.rows.append(std::move(*row));
                 else
                     inlineRows.ids.append(id);
             });
+            // Past the first rows the worker reads on, unless the cap was reached.
+            if (server && read > kServerInlineRows && (request.maxRows < 0 || read < request.maxRows))
+                complete = false;
         } catch (const engine::EngineError &e) {
             checkForStop(db, nullptr);
             if (!isInterrupt(e))

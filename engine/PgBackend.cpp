@@ -701,6 +701,8 @@ std::unique_ptr<BackendStatement> PgConnection::prepare(const QByteArray &utf8, 
     const QByteArray first = sql.sql.left(8).toUpper();
     const bool keep = first.startsWith("SELECT") || first.startsWith("INSERT") || first.startsWith("UPDATE")
                       || first.startsWith("DELETE") || first.startsWith("WITH") || first.startsWith("VALUES");
+    if (!keep)
+        forgetSchema(); // a table made, changed or dropped is read from the catalogue again
     return std::make_unique<PgStatement>(this, prepared(sql.sql, sql.parameters, keep), sql);
 }
 
@@ -780,14 +782,28 @@ void PgConnection::restrictToQueries()
     m_restricted = true;
 }
 
+void PgConnection::forgetSchema()
+{
+    m_rowIds.clear();
+    m_declared.clear();
+    m_tableNames.clear();
+    m_columns.clear();
+}
+
 QString PgConnection::tableName(const QString &anyCase)
 {
+    const QString lower = anyCase.toLower();
+    if (const auto it = m_tableNames.constFind(lower); it != m_tableNames.constEnd())
+        return *it;
     // The program's own spelling is kept as the table's comment.
-    return scalar("SELECT coalesce(obj_description(c.oid, 'pg_class'), c.relname) FROM pg_class c "
+    const QString name = scalar("SELECT coalesce(obj_description(c.oid, 'pg_class'), c.relname) FROM pg_class c "
                   "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p', 'v') "
                   "AND c.relname = lower($1)",
                   {anyCase.toUtf8()})
-        .toString();
+                             .toString();
+    if (!name.isEmpty()) // a table made later is looked for again
+        m_tableNames.insert(lower, name);
+    return name;
 }
 
 bool PgConnection::holdsTables()
@@ -800,6 +816,9 @@ bool PgConnection::holdsTables()
 
 QList<ColumnInfo> PgConnection::columns(const QString &table)
 {
+    const QString lower = table.toLower();
+    if (const auto it = m_columns.constFind(lower); it != m_columns.constEnd())
+        return *it;
     PGresult *r = exec("SELECT a.attname, coalesce(col_description(a.attrelid, a.attnum), a.attname), a.atttypid, "
                        "a.attidentity <> '', coalesce((SELECT i.indkey::text FROM pg_index i "
                        "WHERE i.indrelid = a.attrelid AND i.indisprimary), ''), a.attnum "
@@ -843,6 +862,8 @@ QList<ColumnInfo> PgConnection::columns(const QString &table)
         result << c;
     }
     PQclear(r);
+    if (!result.isEmpty())
+        m_columns.insert(lower, result);
     return result;
 }
 
@@ -1040,8 +1061,7 @@ void PgConnection::createTable(const TableDef &table)
     run("COMMENT ON TABLE " + name + " IS " + literal(table.name));
     for (const FieldDef &f : table.fields)
         run("COMMENT ON COLUMN " + name + "." + quotedName(f.name) + " IS " + literal(f.name));
-    m_rowIds.remove(table.name.toLower());
-    m_declared.clear();
+    forgetSchema();
     // The password hashes and the record of who did what are nobody
     // else's business (the report role reads every other table).
     if (table.name.compare(QLatin1String("users"), Qt::CaseInsensitive) == 0

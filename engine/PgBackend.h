@@ -118,6 +118,11 @@ private:
     std::atomic<bool> m_cancelSent{false};
     QHash<QString, QString> m_rowIds; // lower-case table -> identity column (quoted)
     QHash<unsigned, QHash<int, QString>> m_declared;
+    // What the catalogue said of each table (lower-case name), asked once:
+    // a screen opens its table's cursor at every button.
+    QHash<QString, QString> m_tableNames;
+    QHash<QString, QList<ColumnInfo>> m_columns;
+    void forgetSchema();
 };
 
 } // namespace engine

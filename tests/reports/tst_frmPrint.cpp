@@ -119,7 +119,7 @@ private slots:
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
         auto *panel = window.findChild<QFrame *>(QStringLiteral("busyPanel"));
         QVERIFY(panel);
-        QTRY_VERIFY(panel->isVisible());
+        QTRY_VERIFY2(panel->isVisible(), qPrintable(failed.isEmpty() ? QString() : failed.first().first().toString()));
         QTest::keyClick(&window, Qt::Key_Escape);
         QCOMPARE(failed.count(), 1);
         QCOMPARE(failed.first().first().toString(), QueryRunner::cancelledMessage());
