@@ -2,6 +2,7 @@
 
 #include "reports/ListTable.h"
 #include "reports/ReportPictures.h"
+#include "reports/TableDirection.h"
 
 #include <kainjow/mustache.hpp>
 
@@ -489,7 +490,7 @@ ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> 
         doc->setDefaultStyleSheet(kStyleSheet);
         for (auto it = images.begin(); it != images.end(); ++it)
             doc->addResource(QTextDocument::ImageResource, QUrl(it.key()), it.value());
-        doc->setHtml(piece.html);
+        doc->setHtml(rightToLeftTables(piece.html));
         if (showsNothing(*doc, piece.html))
             continue;
         placePictures(*doc, pictures);
