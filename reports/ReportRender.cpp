@@ -37,7 +37,8 @@ std::string u8(const QString &s)
     return s.toStdString();
 }
 
-// "14250309" -> "1425/03/09"; anything else as it stands.
+// "14250309" -> "1425/03/09"; a date never chosen ("00000000") -> "";
+// anything else as it stands.
 QString formatDate(const QString &text)
 {
     const QString t = text.trimmed();
@@ -46,14 +47,26 @@ QString formatDate(const QString &text)
     for (const QChar c : t)
         if (!c.isDigit())
             return text;
+    if (t == QLatin1String("00000000"))
+        return {};
     return t.left(4) + QLatin1Char('/') + t.mid(4, 2) + QLatin1Char('/') + t.mid(6, 2);
+}
+
+// A value as the layout sees it. One that is empty or only blanks (the
+// data keep an empty field as one blank) prints nothing and counts as
+// absent: {{#name}}...{{/name}} leaves out the words around it.
+mu::data layoutValue(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return mu::data(false);
+    return mu::data(u8(text));
 }
 
 mu::data rowObject(const QueryResult &r, const QStringList &row, int number)
 {
     mu::data object{mu::data::type::object};
     for (int c = 0; c < r.columns.size(); ++c)
-        object.set(u8(r.columns.at(c)), u8(row.at(c)));
+        object.set(u8(r.columns.at(c)), layoutValue(row.at(c)));
     if (r.column(QStringLiteral("row_no")) < 0)
         object.set("row_no", std::to_string(number));
     return object;
@@ -89,7 +102,7 @@ QString renderHtml(const ReportData &data, int rowLimit)
     root.set("title", u8(data.def.title));
     root.set("today", u8(data.today));
     for (auto it = data.parameters.begin(); it != data.parameters.end(); ++it) {
-        root.set(u8(it.key()), u8(it.value()));
+        root.set(u8(it.key()), layoutValue(it.value()));
         // Dates also as they are read: 1425/03/09.
         if (it.key() != QLatin1String(kCaller) && it.key() != QLatin1String(kPersonNo))
             root.set(u8(it.key() + QStringLiteral("_text")), u8(formatDate(it.value())));
@@ -141,7 +154,7 @@ QString renderHtml(const ReportData &data, int rowLimit)
                 for (; i < shown && r.rows.at(i).at(key) == value; ++i, ++count)
                     rows.push_back(rowObject(r, r.rows.at(i), count + 1));
                 mu::data group{mu::data::type::object};
-                group.set(u8(r.columns.at(key)), u8(value));
+                group.set(u8(r.columns.at(key)), layoutValue(value));
                 group.set("group", u8(value));
                 group.set("count", std::to_string(count));
                 group.set("rows", rows);

@@ -207,6 +207,27 @@ private slots:
         QVERIFY(!renderHtml(data, 1).contains(QStringLiteral("بلال")));
     }
 
+    // An empty or blank value prints nothing and counts as absent, so a
+    // line leaves out the words of a part it lacks; a date never chosen
+    // prints nothing either.
+    void blankValuesCountAsAbsent()
+    {
+        ReportWorld w;
+        for (const auto &[no, english, gregorian] : {std::tuple{"1", "Ali", "2004/05/01"}, std::tuple{"2", " ", ""}})
+            w.store.db().execute(QStringLiteral("INSERT INTO tamrel (tamrel_no, a_new_name, e_new_name, DateOfIslam_E, dateofislam) "
+                                                "VALUES (?, 'علي', ?, ?, ?)"),
+                                 {QString::fromUtf8(no), QString::fromUtf8(english), QString::fromUtf8(gregorian),
+                                  QStringLiteral("00000000")});
+        w.writeReport(QStringLiteral("blanks"), QStringLiteral(
+            "[report]\ntitle=T\nparameters = tamrel_no\n"
+            "[query rows]\nSELECT tamrel_no, a_new_name, e_new_name, DateOfIslam_E, dateofislam FROM tamrel ORDER BY tamrel_no\n"
+            "[layout]\n{{#rows}}[{{a_new_name}}{{#e_new_name}} - {{e_new_name}}{{/e_new_name}}"
+            "{{#DateOfIslam_E}}, {{DateOfIslam_E}} AD{{/DateOfIslam_E}}{{^DateOfIslam_E}} (no date){{/DateOfIslam_E}}"
+            "<{{#date}}{{dateofislam}}{{/date}}>]{{/rows}}{{^tamrel_no}}no person{{/tamrel_no}}\n"));
+        QCOMPARE(renderHtml(w.run(QStringLiteral("blanks"))).trimmed(),
+                 QStringLiteral("[علي - Ali, 2004/05/01 AD<>][علي (no date)<>]no person"));
+    }
+
     // A value past the bound or a row count past the cap stops the report
     // with a message; a file past the size bound is not read at all.
     void hugeReportsAreBounded()

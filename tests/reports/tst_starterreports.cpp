@@ -45,12 +45,47 @@ private slots:
             QVERIFY2(t.contains(step), qPrintable(step));
         QVERIFY(!t.contains(QStringLiteral("لا توجد صورة")));
 
+        // Labels stand to the right of their values, as the page is read.
+        const QString pdf = QDir::temp().filePath(QStringLiteral("velm-person-file-%1.pdf").arg(QCoreApplication::applicationPid()));
+        QVERIFY(ReportWorld::writePdf(data, pdf));
+        const QList<ReportWorld::PdfWord> words = ReportWorld::pdfWords(pdf);
+        QFile::remove(pdf);
+        const auto onFirstPage = [&words](const QString &text) {
+            for (const ReportWorld::PdfWord &w : words)
+                if (w.page == 1 && w.text == text)
+                    return w.box;
+            return QRectF();
+        };
+        const QRectF label = onFirstPage(QStringLiteral("Tamrel"));
+        const QRectF value = onFirstPage(no);
+        QVERIFY(!label.isNull() && !value.isNull());
+        QVERIFY(qAbs(label.center().y() - value.center().y()) < 4);
+        QVERIFY2(value.right() < label.left(), qPrintable(QStringLiteral("%1 %2").arg(value.right()).arg(label.left())));
+
         // Another person has no picture file: the file prints without one.
         const ReportData other = w->run(QStringLiteral("tamrel"), {{QStringLiteral("tamrel_no"), QStringLiteral("18")}});
         QVERIFY(other.picture.isNull());
         QVERIFY(ReportWorld::pdfText(other).contains(QStringLiteral("لا توجد صورة")));
         // An unknown number prints a file that says so.
         QVERIFY(text(QStringLiteral("tamrel"), {{QStringLiteral("tamrel_no"), QStringLiteral("99999")}}).contains(QStringLiteral("99999")));
+    }
+
+    // The parts of a composed line whose values are empty are left out
+    // with their words.
+    void emptyPartsOfALineAreLeftOut()
+    {
+        const QString no = QStringLiteral("21");
+        const auto islamLine = [this, &no] {
+            return text(QStringLiteral("tamrel"), {{QStringLiteral("tamrel_no"), no}});
+        };
+        const QString day = one(QStringLiteral("SELECT day_a FROM tamrel WHERE tamrel_no = ?"), {no});
+        QVERIFY(!day.trimmed().isEmpty());
+        QVERIFY(islamLine().contains(QStringLiteral("يوم ") + day));
+        w->store.db().execute(QStringLiteral("UPDATE tamrel SET DateOfIslam_E = ' ', day_a = '' WHERE tamrel_no = ?"), {no});
+        const QString t = islamLine();
+        const QString islam = one(QStringLiteral("SELECT dateofislam FROM tamrel WHERE tamrel_no = ?"), {no});
+        QVERIFY(t.contains(islam.left(4) + QLatin1Char('/') + islam.mid(4, 2) + QLatin1Char('/') + islam.mid(6, 2)));
+        QVERIFY2(!t.contains(QStringLiteral("يوم")) && !t.contains(QStringLiteral(" م ")), qPrintable(t));
     }
 
     void letterForOnePerson()
