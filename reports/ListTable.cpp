@@ -433,7 +433,8 @@ QList<qreal> columnWidths(const ListTable &table, const Measures &measures, qrea
 
 } // namespace
 
-void ListTable::layout(qreal available, const QFont &font, const QPaintDevice *device)
+bool ListTable::layout(qreal available, const QFont &font, const QPaintDevice *device,
+                       const std::function<bool()> &stopped)
 {
     m_device = device;
     QFont bold = font;
@@ -466,8 +467,12 @@ void ListTable::layout(qreal available, const QFont &font, const QPaintDevice *d
     m_headingHeight = heightOf(m_heading, true);
     m_heights.clear();
     m_heights.reserve(m_rows.size());
-    for (const Row &row : std::as_const(m_rows))
+    for (const Row &row : std::as_const(m_rows)) {
+        if (stopped && m_heights.size() % 512 == 0 && stopped())
+            return false;
         m_heights << heightOf(row, false);
+    }
+    return true;
 }
 
 // The tallest cell of the row laid out in its column.

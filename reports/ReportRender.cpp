@@ -96,8 +96,12 @@ QString layoutError(const QString &layout)
     return tmpl.is_valid() ? QString() : QString::fromStdString(tmpl.error_message());
 }
 
-QString renderHtml(const ReportData &data, int rowLimit)
+QString renderHtml(const ReportData &data, int rowLimit, const StopCheck &stopped)
 {
+    const auto checkStop = [&stopped](int row) {
+        if (stopped && row % 1024 == 0 && stopped())
+            throw LayoutStopped();
+    };
     mu::data root{mu::data::type::object};
     root.set("title", u8(data.def.title));
     root.set("today", u8(data.today));
@@ -137,8 +141,10 @@ QString renderHtml(const ReportData &data, int rowLimit)
     for (const QueryResult &r : data.results) {
         const int shown = rowLimit > 0 ? qMin<int>(rowLimit, r.rows.size()) : int(r.rows.size());
         mu::data list{mu::data::type::list};
-        for (int i = 0; i < shown; ++i)
+        for (int i = 0; i < shown; ++i) {
+            checkStop(i);
             list.push_back(rowObject(r, r.rows.at(i), i + 1));
+        }
         root.set(u8(r.name), list);
         root.set(u8(r.name + QStringLiteral("_count")), std::to_string(r.rows.size()));
 
@@ -151,8 +157,10 @@ QString renderHtml(const ReportData &data, int rowLimit)
                 const QString value = r.rows.at(i).at(key);
                 mu::data rows{mu::data::type::list};
                 int count = 0;
-                for (; i < shown && r.rows.at(i).at(key) == value; ++i, ++count)
+                for (; i < shown && r.rows.at(i).at(key) == value; ++i, ++count) {
+                    checkStop(i);
                     rows.push_back(rowObject(r, r.rows.at(i), count + 1));
+                }
                 mu::data group{mu::data::type::object};
                 group.set(u8(r.columns.at(key)), layoutValue(value));
                 group.set("group", u8(value));
@@ -471,7 +479,7 @@ void ReportDocument::Flow::addRichText(std::unique_ptr<QTextDocument> doc)
 }
 
 ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape,
-                               const QStringList &pictureFolders)
+                               const QStringList &pictureFolders, const StopCheck &stopped)
     : m_landscape(landscape)
 {
     // A4 in the layout's pixels (96 per inch).
@@ -489,8 +497,11 @@ ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> 
 
     LayoutPictures pictures{pictureFolders, QDeadlineTimer(kPictureReadMs), {}, {}};
     for (HtmlPiece &piece : splitHtml(html)) {
+        if (stopped && stopped())
+            throw LayoutStopped();
         if (piece.table) {
-            piece.table->layout(m_page.width() - 2 * kMargin, font, m_metrics.get());
+            if (!piece.table->layout(m_page.width() - 2 * kMargin, font, m_metrics.get(), stopped))
+                throw LayoutStopped();
             m_flow->addTable(std::move(*piece.table));
             continue;
         }
@@ -569,7 +580,8 @@ void ReportDocument::paintPage(QPainter &painter, int page, const QRectF &target
     const QRectF foot(kMargin, m_page.height() - kFooterSpace + 14, m_page.width() - 2 * kMargin, 24);
     painter.setLayoutDirection(Qt::RightToLeft);
     painter.drawText(foot, Qt::AlignCenter,
-                     QStringLiteral("صفحة %1 من %2").arg(page + 1).arg(m_pageCount));
+                     m_firstPagesOnly ? QStringLiteral("صفحة %1").arg(page + 1)
+                                      : QStringLiteral("صفحة %1 من %2").arg(page + 1).arg(m_pageCount));
     painter.restore();
 }
 
