@@ -112,6 +112,7 @@ void frmPrint::setReport(PreparedReport report)
 {
     ++m_layoutRun; // the whole layout of the report before is dropped
     m_layout.cancel();
+    m_wholeFailed = false;
     m_report = std::move(report);
     setWindowTitle(m_report.data->def.title);
     cr->setDocument(m_report.preview, m_report.previewPages);
@@ -123,6 +124,13 @@ void frmPrint::setReport(PreparedReport report)
 
 void frmPrint::layOutWholeReport()
 {
+    // The layout of the report before is stopping: this one starts after
+    // it rather than the window waiting for it.
+    if (m_layout.isRunning()) {
+        m_layoutWaits = true;
+        return;
+    }
+    m_layoutWaits = false;
     const quint64 run = m_layoutRun;
     auto data = m_report.data;
     const QMap<QString, QImage> images = reportImages(*data, m_report.charts);
@@ -140,8 +148,18 @@ void frmPrint::layOutWholeReport()
             }
         },
         [this, run, built] {
-            if (run != m_layoutRun || !*built)
+            if (m_layoutWaits) {
+                if (m_report.partial)
+                    layOutWholeReport();
                 return;
+            }
+            if (run != m_layoutRun)
+                return;
+            if (!*built) { // it could not be laid out again: the first pages stay
+                m_wholeFailed = true;
+                showStatus();
+                return;
+            }
             m_report.preview = *built;
             m_report.previewPages = m_report.preview->pageCount();
             m_report.partial = false;
@@ -154,12 +172,17 @@ void frmPrint::layOutWholeReport()
 
 bool frmPrint::isLayingOut() const
 {
-    return m_report.partial && m_layout.isRunning();
+    return m_report.partial && !m_wholeFailed;
 }
 
 void frmPrint::showStatus()
 {
-    if (m_report.partial)
+    if (m_report.partial && m_wholeFailed)
+        lblStatus->setText(QStringLiteral("تعرض المعاينة أول %1 صفحة من التقرير (%2 سطرا)؛ "
+                                          "الطباعة والحفظ يشملان التقرير كاملا")
+                               .arg(m_report.previewPages)
+                               .arg(m_report.data->rowCount()));
+    else if (m_report.partial)
         lblStatus->setText(QStringLiteral("تعرض المعاينة أول %1 صفحة من التقرير (%2 سطرا)، "
                                           "وتنسق بقية صفحاته الآن...")
                                .arg(m_report.previewPages)

@@ -83,6 +83,8 @@ private:
     // Before the report: the pages it lays out keep the fonts of its thread.
     core::BackgroundTask m_layout{this};
     quint64 m_layoutRun = 0; // the report whose whole layout is awaited
+    bool m_layoutWaits = false; // for the layout before to stop
+    bool m_wholeFailed = false; // the first pages are all the preview will have
     PreparedReport m_report;
 
     ReportPageView *cr = nullptr;

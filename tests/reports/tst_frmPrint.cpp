@@ -306,6 +306,17 @@ private slots:
         QCOMPARE(complete.count(), 0);
         QCOMPARE(f.viewer()->windowTitle(), QStringLiteral("المهتدون حسب الجنسية"));
         QCOMPARE(f.viewer()->previewPageCount(), f.viewer()->report().preview->pageCount());
+
+        // Two long reports one after the other: the second's pages wait for
+        // the first's layout to stop, and only they show.
+        QVERIFY(f.show(QStringLiteral("regdates")));
+        QVERIFY(f.show(QStringLiteral("bycaller")));
+        QVERIFY(f.viewer()->report().partial);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.viewer()->isLayingOut(), 60000);
+        QCOMPARE(complete.count(), 1);
+        QVERIFY(!f.viewer()->report().partial);
+        QCOMPARE(f.viewer()->report().data->def.name, QStringLiteral("bycaller"));
+        QCOMPARE(f.viewer()->previewPageCount(), f.viewer()->report().preview->pageCount());
     }
 };
 
