@@ -5,6 +5,7 @@
 #include "shell/MAINMENU.h"
 #include "screens/CmnSub.h"
 #include "screens/ScreenHost.h"
+#include "screens/UserGuide.h"
 #include "shell/frmMain.h"
 
 #include <QAbstractButton>
@@ -147,7 +148,8 @@ QString screenshotUsage()
         "  window that size (e.g. 1366x768, the display the screen must fit).\n"
         "  frmPrint --report NAME shows that report in its viewer once all its pages\n"
         "  are laid out; --set then gives its parameters (e.g. tamrel_no=17), --press\n"
-        "  the viewer's buttons (e.g. cmdLast) and --size the viewer's size.");
+        "  the viewer's buttons (e.g. cmdLast) and --size the viewer's size.\n"
+        "  frmGuide shows the user guide as F1 on the main menu opens it.");
 }
 
 namespace {
@@ -331,6 +333,18 @@ int windowAfterLogon(const ScreenshotRequest &request, shell::frmMain &frame, QW
     }
     if (named(name, "frmPrint"))
         return reportViewer(request, frame, target);
+    if (named(name, "frmGuide")) {
+        // As F1 on the menu opens it.
+        if (auto *button = frame.mainMenu()->findChild<QAbstractButton *>(QStringLiteral("guidex")))
+            button->click();
+        settle();
+        auto *guide = dynamic_cast<core::UserGuide *>(frame.context().guide);
+        *target = guide ? guide->window() : nullptr;
+        if (*target && request.frameSize.isValid())
+            (*target)->resize(request.frameSize);
+        settle();
+        return *target ? kOk : fail(kNoSuchScreen, QStringLiteral("the program has no user guide"));
+    }
     QStringList seen;
     *target = windowOf(openNamedScreen(frame, name, &seen));
     if (!*target)

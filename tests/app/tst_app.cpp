@@ -5,9 +5,13 @@
 #include "app/Screenshot.h"
 #include "reports/ReportLauncher.h"
 #include "app/Startup.h"
+#include "screens/ScreenKeys.h"
+#include "screens/UserGuide.h"
 #include "support/TestMain.h"
 
 #include <QCommandLineParser>
+#include <QDialog>
+#include <QPushButton>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -239,6 +243,17 @@ void TestApp::everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack()
     QTRY_COMPARE(QApplication::focusWidget(), opened->findChild<QWidget *>(firstField));
     if (auto *grid = opened->findChild<core::DataGrid *>(QStringLiteral("DBGrid1")))
         QCOMPARE(grid->heading(0), firstHeading);
+
+    // F1: the screen's keys, linking to its own part of the user guide.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    auto *help = opened->findChild<QDialog *>(core::ScreenKeys::kHelpName);
+    QVERIFY(help && help->isVisible());
+    help->findChild<QPushButton *>(core::ScreenKeys::kGuideLinkName)->click();
+    QCOMPARE(w.guide.sections(), QStringList{screen});
+    QVERIFY(core::UserGuide::sections().contains(screen));
+    help->close();
+    opened->activateWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), opened->findChild<QWidget *>(firstField));
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTRY_VERIFY(frame.mainMenu());
