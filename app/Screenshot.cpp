@@ -1,14 +1,17 @@
 #include "app/Screenshot.h"
 
 #include "logon/LOGON.h"
+#include "reports/ReportLauncher.h"
 #include "shell/MAINMENU.h"
 #include "screens/CmnSub.h"
 #include "screens/ScreenHost.h"
+#include "screens/UserGuide.h"
 #include "shell/frmMain.h"
 
 #include <QAbstractButton>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -142,7 +145,11 @@ QString screenshotUsage()
         "  then clicks a button of the screen (by its name, e.g. list); --tab shows\n"
         "  page N (from 0) of the screen's tabs before the picture is taken;\n"
         "  --message renders the last message box instead. --size makes the frame\n"
-        "  window that size (e.g. 1366x768, the display the screen must fit).");
+        "  window that size (e.g. 1366x768, the display the screen must fit).\n"
+        "  frmPrint --report NAME shows that report in its viewer once all its pages\n"
+        "  are laid out; --set then gives its parameters (e.g. tamrel_no=17), --press\n"
+        "  the viewer's buttons (e.g. cmdLast) and --size the viewer's size.\n"
+        "  frmGuide shows the user guide as F1 on the main menu opens it.");
 }
 
 namespace {
@@ -155,6 +162,7 @@ const QString kMessage = QStringLiteral("message");
 const QString kSet = QStringLiteral("set");
 const QString kTab = QStringLiteral("tab");
 const QString kSize = QStringLiteral("size");
+const QString kReport = QStringLiteral("report");
 
 } // namespace
 
@@ -183,6 +191,8 @@ void addCommandLineOptions(QCommandLineParser &parser)
                       QStringLiteral("N")});
     parser.addOption({kSize, QStringLiteral("Screenshot mode: the frame window's size, such as 1366x768."),
                       QStringLiteral("WxH")});
+    parser.addOption({kReport, QStringLiteral("Screenshot mode, frmPrint: the report to show."),
+                      QStringLiteral("NAME")});
     parser.addPositionalArgument(QStringLiteral("SCREEN"),
                                  QStringLiteral("Screenshot mode: the window to render (LOGON, "
                                                 "MAINMENU, frmMain, frmWitnesses, ...)."),
@@ -193,7 +203,7 @@ std::optional<ScreenshotRequest> screenshotRequest(const QCommandLineParser &par
 {
     const QStringList positional = parser.positionalArguments();
     if (!parser.isSet(kScreenshot)) {
-        for (const QString &option : {kUser, kPassword, kPress, kMessage, kSet, kTab, kSize}) {
+        for (const QString &option : {kUser, kPassword, kPress, kMessage, kSet, kTab, kSize, kReport}) {
             if (parser.isSet(option)) {
                 *error = QStringLiteral("--%1 belongs to the screenshot mode").arg(option);
                 return std::nullopt;
@@ -234,6 +244,11 @@ std::optional<ScreenshotRequest> screenshotRequest(const QCommandLineParser &par
     if (positional.size() > 1)
         *error = QStringLiteral("unexpected argument \"%1\"").arg(positional.at(1));
     request.screen = positional.isEmpty() ? QStringLiteral("LOGON") : positional.first();
+    request.report = parser.value(kReport);
+    const bool viewer = request.screen.compare(QLatin1String("frmPrint"), Qt::CaseInsensitive) == 0;
+    if (viewer != !request.report.isEmpty())
+        *error = viewer ? QStringLiteral("frmPrint wants --report NAME")
+                        : QStringLiteral("--report belongs to frmPrint");
     return request;
 }
 
@@ -256,6 +271,48 @@ int splashWindow(const QString &name, shell::frmMain &frame, QWidget **target)
     return kOk;
 }
 
+// Runs the event loop until `done` says yes or ten minutes have passed.
+bool waitFor(const std::function<bool()> &done)
+{
+    QDeadlineTimer deadline(10 * 60 * 1000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return true;
+}
+
+// frmPrint: the report shown through the program's report service, once
+// all its pages are laid out.
+int reportViewer(const ScreenshotRequest &request, shell::frmMain &frame, QWidget **target)
+{
+    auto *launcher = dynamic_cast<reports::ReportLauncher *>(frame.context().reports);
+    if (!launcher)
+        return fail(kNoSuchScreen, QStringLiteral("the program has no report viewer"));
+    core::ReportValues values;
+    for (const auto &[name, value] : request.settings)
+        values.insert(name, value);
+    bool failed = false;
+    QObject::connect(launcher, &reports::ReportLauncher::reportFailed, launcher, [&failed] { failed = true; });
+    if (!launcher->showReport(request.report, values))
+        return fail(kNoSuchScreen, QStringLiteral("report \"%1\" was not shown (see the message above)").arg(request.report));
+    reports::frmPrint *viewer = nullptr;
+    const bool ready = waitFor([&] {
+        viewer = launcher->isBusy() ? nullptr : launcher->viewer();
+        return failed || (viewer && !viewer->isLayingOut());
+    });
+    if (failed || !ready)
+        return fail(kNoSuchScreen, QStringLiteral("report \"%1\" was not shown (see the message above)").arg(request.report));
+    if (request.frameSize.isValid()) {
+        viewer->showNormal();
+        viewer->resize(request.frameSize);
+    }
+    settle();
+    *target = viewer;
+    return kOk;
+}
+
 // A window shown after the logon: the menu, the frame or a screen of the menu.
 int windowAfterLogon(const ScreenshotRequest &request, shell::frmMain &frame, QWidget **target)
 {
@@ -273,6 +330,20 @@ int windowAfterLogon(const ScreenshotRequest &request, shell::frmMain &frame, QW
     if (named(name, "frmMain")) {
         *target = &frame;
         return kOk;
+    }
+    if (named(name, "frmPrint"))
+        return reportViewer(request, frame, target);
+    if (named(name, "frmGuide")) {
+        // As F1 on the menu opens it.
+        if (auto *button = frame.mainMenu()->findChild<QAbstractButton *>(QStringLiteral("guidex")))
+            button->click();
+        settle();
+        auto *guide = dynamic_cast<core::UserGuide *>(frame.context().guide);
+        *target = guide ? guide->window() : nullptr;
+        if (*target && request.frameSize.isValid())
+            (*target)->resize(request.frameSize);
+        settle();
+        return *target ? kOk : fail(kNoSuchScreen, QStringLiteral("the program has no user guide"));
     }
     QStringList seen;
     *target = windowOf(openNamedScreen(frame, name, &seen));
@@ -305,9 +376,11 @@ int requestedWindow(const ScreenshotRequest &request, shell::frmMain &frame, QWi
     return kOk;
 }
 
-// --set: the texts of the named controls.
+// --set: the texts of the named controls (the viewer's are its report's values).
 int setControls(const ScreenshotRequest &request, QWidget *target)
 {
+    if (!request.report.isEmpty())
+        return kOk;
     for (const auto &[name, text] : request.settings) {
         auto *field = target->findChild<QWidget *>(name);
         if (!field)

@@ -33,6 +33,12 @@ namespace app {
 // rendered; with --message the last message box they raised is rendered
 // instead of the screen. --size gives the frame window's size (the size of
 // the display the screen must fit).
+//
+// `velm --screenshot FILE frmPrint --report NAME [--set PARAMETER=VALUE]...
+// [--press BUTTON]... [--size WxH]` shows the report NAME in its viewer,
+// with the values of its parameters (tamrel_no, from_date ...) given by
+// --set, waits until every page is laid out, clicks the viewer's buttons
+// (cmdLast, cmdFitPage ...) and renders the viewer, of the size given.
 struct ScreenshotRequest {
     QString file;
     QString screen; // LOGON when empty
@@ -43,6 +49,7 @@ struct ScreenshotRequest {
     int tab = -1;
     QSize frameSize;
     bool message = false;
+    QString report; // frmPrint: the report to show
 };
 
 // The program's options: --help, --version and the screenshot mode.

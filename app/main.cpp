@@ -7,6 +7,7 @@
 #include "app/Screens.h"
 #include "app/Screenshot.h"
 #include "screens/Services.h"
+#include "screens/UserGuide.h"
 #include "app/Startup.h"
 #include "shell/frmMain.h"
 
@@ -117,6 +118,8 @@ int main(int argc, char **argv)
 
     shell::frmMain frame(ctx, app::menuScreens());
     launcher.setWindow(&frame);
+    core::UserGuide guide(&frame);
+    ctx.guide = &guide;
     if (screenshot)
         return app::runScreenshot(*screenshot, frame);
 

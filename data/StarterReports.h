@@ -25,9 +25,15 @@ const QList<StarterReport> &starterReports();
 // The folder beside the program that holds the shipped report files.
 QString starterReportsDir(const QString &programDir);
 
+// The list, beside the shipped reports, of the versions shipped before:
+// lines "<SHA-256 in hex>  <file name>".
+inline constexpr const char *kShippedBeforeFile = "shipped-before.sha256";
+
 // Copies every shipped report file into the report folder where a file of
-// that name is missing. A file already there - the office may have changed
-// it - is never replaced. Failures are skipped. Returns the files copied.
+// that name is missing. A file already there is replaced only when it is
+// exactly a version shipped before (the office left it as it came), so it
+// gets the mends of the new one; a file the office changed is never
+// replaced. Failures are skipped. Returns the files copied.
 int installStarterReports(const core::DataStore &store);
 
 // Adds the catalogue rows of the shipped reports that the table rpts does

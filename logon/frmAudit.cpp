@@ -155,6 +155,7 @@ frmAudit::frmAudit(core::AppContext &ctx, QWidget *parent) : QWidget(parent), m_
 
     // The keys of every screen, for the buttons this one has.
     auto *keys = new core::ScreenKeys(this);
+    keys->setGuide(ctx.guide);
     keys->bind(core::keys::kFind, m_search, QStringLiteral("بحث بعوامل التصفية"));
     keys->bind(core::keys::kRefresh, m_search, QStringLiteral("قراءة السجل من جديد"));
     keys->bind(core::keys::kClear, m_clear, QStringLiteral("مسح عوامل التصفية"));

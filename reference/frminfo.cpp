@@ -108,6 +108,7 @@ void frminfo::buildUi()
     connect(m_close, &QPushButton::clicked, this, [this] { core::unloadScreen(this); });
     // The same keys as on the record screens.
     auto *keys = new core::ScreenKeys(this);
+    keys->setGuide(m_ctx.guide);
     keys->bind(core::keys::kUpdate, m_update);
     keys->bind(core::keys::kClose, m_close);
 

@@ -1,5 +1,7 @@
 #include "reports/ListTable.h"
 
+#include "reports/HtmlScanner.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHash>
@@ -32,116 +34,8 @@ const QColor kCellRule(0x99, 0x99, 0x99);
 
 // ---- reading the table's HTML
 
-struct Token {
-    enum Kind { Text, Start, End, EndOfInput } kind = EndOfInput;
-    QString name; // tags: lower case
-    QStringView text;
-    QHash<QString, QString> attributes;
-};
-
-class Scanner {
-public:
-    explicit Scanner(QStringView html) : m_html(html) {}
-
-    Token next()
-    {
-        Token t;
-        while (m_pos < m_html.size()) {
-            if (m_html.at(m_pos) != QLatin1Char('<')) {
-                const qsizetype start = m_pos;
-                while (m_pos < m_html.size() && m_html.at(m_pos) != QLatin1Char('<'))
-                    ++m_pos;
-                t.kind = Token::Text;
-                t.text = m_html.mid(start, m_pos - start);
-                return t;
-            }
-            if (m_html.mid(m_pos).startsWith(QLatin1String("<!--"))) {
-                const qsizetype end = m_html.indexOf(QLatin1String("-->"), m_pos + 4);
-                m_pos = end < 0 ? m_html.size() : end + 3;
-                continue;
-            }
-            const qsizetype close = tagEnd(m_pos);
-            if (close < 0) { // a lone '<' is text
-                t.kind = Token::Text;
-                t.text = m_html.mid(m_pos);
-                m_pos = m_html.size();
-                return t;
-            }
-            readTag(m_html.mid(m_pos + 1, close - m_pos - 1), t);
-            m_pos = close + 1;
-            return t;
-        }
-        return t;
-    }
-
-private:
-    // The '>' closing the tag at `from`, quotes respected; -1 when none.
-    qsizetype tagEnd(qsizetype from) const
-    {
-        QChar quote;
-        for (qsizetype i = from + 1; i < m_html.size(); ++i) {
-            const QChar c = m_html.at(i);
-            if (!quote.isNull()) {
-                if (c == quote)
-                    quote = QChar();
-            } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-                quote = c;
-            } else if (c == QLatin1Char('>')) {
-                return i;
-            }
-        }
-        return -1;
-    }
-
-    static void readTag(QStringView inside, Token &t)
-    {
-        qsizetype i = 0;
-        t.kind = Token::Start;
-        if (i < inside.size() && inside.at(i) == QLatin1Char('/')) {
-            t.kind = Token::End;
-            ++i;
-        }
-        const qsizetype nameStart = i;
-        while (i < inside.size() && (inside.at(i).isLetterOrNumber()))
-            ++i;
-        t.name = inside.mid(nameStart, i - nameStart).toString().toLower();
-        while (i < inside.size()) {
-            while (i < inside.size() && (inside.at(i).isSpace() || inside.at(i) == QLatin1Char('/')))
-                ++i;
-            const qsizetype keyStart = i;
-            while (i < inside.size() && !inside.at(i).isSpace() && inside.at(i) != QLatin1Char('=')
-                   && inside.at(i) != QLatin1Char('/'))
-                ++i;
-            const QString key = inside.mid(keyStart, i - keyStart).toString().toLower();
-            QString value;
-            while (i < inside.size() && inside.at(i).isSpace())
-                ++i;
-            if (i < inside.size() && inside.at(i) == QLatin1Char('=')) {
-                ++i;
-                while (i < inside.size() && inside.at(i).isSpace())
-                    ++i;
-                if (i < inside.size() && (inside.at(i) == QLatin1Char('"') || inside.at(i) == QLatin1Char('\''))) {
-                    const QChar quote = inside.at(i++);
-                    const qsizetype valueStart = i;
-                    while (i < inside.size() && inside.at(i) != quote)
-                        ++i;
-                    value = inside.mid(valueStart, i - valueStart).toString();
-                    ++i;
-                } else {
-                    const qsizetype valueStart = i;
-                    while (i < inside.size() && !inside.at(i).isSpace())
-                        ++i;
-                    value = inside.mid(valueStart, i - valueStart).toString();
-                }
-            }
-            if (!key.isEmpty())
-                t.attributes.insert(key, value);
-        }
-    }
-
-    QStringView m_html;
-    qsizetype m_pos = 0;
-};
+using html::Scanner;
+using html::Token;
 
 // Text of the HTML source as a reader sees it: entities decoded, runs of
 // white space one blank.
@@ -539,7 +433,8 @@ QList<qreal> columnWidths(const ListTable &table, const Measures &measures, qrea
 
 } // namespace
 
-void ListTable::layout(qreal available, const QFont &font, const QPaintDevice *device)
+bool ListTable::layout(qreal available, const QFont &font, const QPaintDevice *device,
+                       const std::function<bool()> &stopped)
 {
     m_device = device;
     QFont bold = font;
@@ -572,8 +467,12 @@ void ListTable::layout(qreal available, const QFont &font, const QPaintDevice *d
     m_headingHeight = heightOf(m_heading, true);
     m_heights.clear();
     m_heights.reserve(m_rows.size());
-    for (const Row &row : std::as_const(m_rows))
+    for (const Row &row : std::as_const(m_rows)) {
+        if (stopped && m_heights.size() % 512 == 0 && stopped())
+            return false;
         m_heights << heightOf(row, false);
+    }
+    return true;
 }
 
 // The tallest cell of the row laid out in its column.

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 class QFont;
@@ -52,7 +53,9 @@ public:
     // Column widths and row heights for a page area `available` pixels
     // wide, measured with `font` on `device` (the report's fixed 96-dpi
     // device). Right to left: the first column stands on the right.
-    void layout(qreal available, const QFont &font, const QPaintDevice *device);
+    // `stopped` is asked every so many rows; false when it said yes.
+    bool layout(qreal available, const QFont &font, const QPaintDevice *device,
+                const std::function<bool()> &stopped = {});
 
     qreal width() const { return m_width; }
     qreal left() const { return m_left; } // from the left edge of the area

@@ -4,12 +4,17 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QFontMetricsF>
+#include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QLineSeries>
 #include <QPainter>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QTextLayout>
 #include <QValueAxis>
+
+#include <cmath>
 
 namespace reports {
 
@@ -24,6 +29,48 @@ QFont chartFont(int pixels, bool bold = false)
 }
 
 const QColor kSeriesColour(0x2e, 0x7d, 0x4f);
+constexpr int kChartMargin = 16;
+constexpr int kMaxLabelLines = 3;
+constexpr qreal kLabelGap = 10;       // between the plot's foot and its labels
+constexpr qreal kLabelRoomShare = 0.3; // of the chart's height, at most
+const QColor kLabelColour(0x33, 0x33, 0x33);
+
+// `text` in lines of at most `width`, broken between words, at most
+// `maxLines` of them; a line still too long (a long word, or the text left
+// for the last line) is shortened with an ellipsis.
+QStringList wrapped(const QString &text, qreal width, const QFont &font, int maxLines)
+{
+    QStringList lines;
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (lines.size() == maxLines - 1) {
+            lines << text.mid(line.textStart()).trimmed(); // the rest, shortened below
+            break;
+        }
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    const QFontMetricsF metrics(font);
+    for (QString &line : lines)
+        if (metrics.horizontalAdvance(line) > width)
+            line = metrics.elidedText(line, Qt::ElideRight, width);
+    return lines;
+}
+
+// True when every word of the labels fits the width.
+bool wordsFit(const QStringList &labels, qreal width, const QFontMetricsF &metrics)
+{
+    for (const QString &label : labels)
+        for (const QString &word : label.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            if (metrics.horizontalAdvance(word) > width)
+                return false;
+    return true;
+}
 
 // What a chart shows: one label and one value per row.
 struct ChartPoints {
@@ -80,14 +127,13 @@ void addPie(QChart *chart, const ChartPoints &points)
     chart->legend()->setAlignment(Qt::AlignLeft);
 }
 
-// The categories along the bottom, the values on the right.
+// The categories along the bottom (their labels are drawn apart, see
+// drawCategoryLabels), the values on the right.
 std::pair<QBarCategoryAxis *, QValueAxis *> addAxes(QChart *chart, const QStringList &labels, qreal top)
 {
     auto *axisX = new QBarCategoryAxis;
     axisX->append(labels);
-    axisX->setLabelsFont(chartFont(labels.size() > 12 ? 17 : 22));
-    if (labels.size() > 8)
-        axisX->setLabelsAngle(-90);
+    axisX->setLabelsVisible(false);
     auto *axisY = new QValueAxis;
     axisY->setLabelFormat(QStringLiteral("%d"));
     axisY->setLabelsFont(chartFont(22));
@@ -96,6 +142,46 @@ std::pair<QBarCategoryAxis *, QValueAxis *> addAxes(QChart *chart, const QString
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignRight);
     return {axisX, axisY};
+}
+
+QFont labelFont(qsizetype categories)
+{
+    return chartFont(categories > 12 ? 18 : 22);
+}
+
+// The labels under the plot, each centred on its category.
+void drawCategoryLabels(QPainter &painter, const CategoryLabels &labels, const QRectF &plot, const QFont &font)
+{
+    if (labels.lines.isEmpty())
+        return;
+    const qreal slot = plot.width() / labels.lines.size();
+    const qreal lineHeight = QFontMetricsF(font).height();
+    const qreal top = plot.bottom() + kLabelGap;
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(kLabelColour);
+    painter.setLayoutDirection(Qt::RightToLeft);
+    for (int i = 0; i < labels.lines.size(); ++i) {
+        const QStringList &lines = labels.lines.at(i);
+        const qreal centre = plot.left() + (i + 0.5) * slot;
+        if (!labels.upright) {
+            for (int j = 0; j < lines.size(); ++j)
+                painter.drawText(QRectF(centre - slot / 2, top + j * lineHeight, slot, lineHeight),
+                                 Qt::AlignHCenter | Qt::AlignTop, lines.at(j));
+            continue;
+        }
+        // Turned a quarter to the left: the start of the label at the plot.
+        const qreal length = labels.room - kLabelGap;
+        const qreal across = lines.size() * lineHeight;
+        painter.save();
+        painter.translate(centre, top);
+        painter.rotate(-90);
+        for (int j = 0; j < lines.size(); ++j)
+            painter.drawText(QRectF(-length, -across / 2 + j * lineHeight, length, lineHeight),
+                             Qt::AlignRight | Qt::AlignVCenter, lines.at(j));
+        painter.restore();
+    }
+    painter.restore();
 }
 
 QAbstractSeries *barSeries(const ChartDef &def, const QList<qreal> &values)
@@ -127,8 +213,8 @@ QAbstractSeries *lineSeries(const QList<qreal> &values)
     return series;
 }
 
-// Bars or a line over the categories.
-void addSeriesOnAxes(QChart *chart, const ChartDef &def, const ChartPoints &points)
+// Bars or a line over the categories; returns the categories from the left.
+QStringList addSeriesOnAxes(QChart *chart, const ChartDef &def, const ChartPoints &points)
 {
     // The charts toolkit draws left to right: the categories go in reverse
     // so that the first stands on the right.
@@ -144,34 +230,93 @@ void addSeriesOnAxes(QChart *chart, const ChartDef &def, const ChartPoints &poin
     series->attachAxis(axisX);
     series->attachAxis(axisY);
     chart->legend()->hide();
+    return labels;
 }
 
-QImage render(QChart *chart, int width, int height)
+// The chart drawn, with the labels of `categories` (from the left) under
+// its plot in the room kept free for them.
+QImage render(QChart *chart, int width, int height, const QStringList &categories = {})
 {
     QGraphicsScene scene;
     scene.addItem(chart); // the scene owns the chart from here
+    const QFont font = labelFont(categories.size());
+    qreal room = 0;
+    if (!categories.isEmpty()) {
+        // From a narrow guess at the plot's width (the value axis takes
+        // some), so the labels surely fit the room kept for them.
+        const qreal plotGuess = 0.9 * (width - 2 * kChartMargin) - 120;
+        room = layOutCategoryLabels(categories, plotGuess / categories.size(), font, height * kLabelRoomShare).room;
+        chart->setMargins(QMargins(kChartMargin, kChartMargin, kChartMargin, kChartMargin + int(std::ceil(room))));
+    }
     chart->resize(width, height);
+    if (chart->layout())
+        chart->layout()->activate();
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     scene.render(&painter, QRectF(0, 0, width, height), QRectF(0, 0, width, height));
+    if (!categories.isEmpty()) {
+        const QRectF plot = chart->plotArea();
+        drawCategoryLabels(painter, layOutCategoryLabels(categories, plot.width() / categories.size() - 6, font, room),
+                           plot, font);
+    }
     painter.end();
     return image;
 }
 
 } // namespace
 
+CategoryLabels layOutCategoryLabels(const QStringList &labels, qreal width, const QFont &font, qreal maxRoom)
+{
+    const QFontMetricsF metrics(font);
+    const qreal lineHeight = metrics.height();
+    CategoryLabels out;
+    const int linesInRoom = qMax(1, int((maxRoom - kLabelGap) / lineHeight));
+    const int across = qMin(kMaxLabelLines, linesInRoom);
+    bool fitAcross = wordsFit(labels, width, metrics);
+    for (const QString &label : labels) {
+        if (!fitAcross)
+            break;
+        out.lines << wrapped(label, width, font, across);
+        fitAcross = out.lines.last().size() < across || wrapped(label, width, font, across + 1).size() <= across;
+    }
+    if (fitAcross) {
+        int most = 1;
+        for (const QStringList &l : std::as_const(out.lines))
+            most = qMax(most, int(l.size()));
+        out.room = kLabelGap + most * lineHeight;
+        return out;
+    }
+    // Upright: as long as the room allows, as many lines as the width
+    // holds. Categories too narrow even for that label every so many.
+    out.upright = true;
+    out.lines.clear();
+    const qreal length = qMax(lineHeight, maxRoom - kLabelGap);
+    const int lines = qBound(1, int(width / lineHeight), 2);
+    // Upright labels closer than most of a line's height would touch.
+    const qreal closest = 0.7 * lineHeight;
+    const int every = width >= closest ? 1 : int(std::ceil(closest / qMax<qreal>(width, 1)));
+    qreal longest = 0;
+    for (int i = 0; i < labels.size(); ++i) {
+        out.lines << (i % every == 0 ? wrapped(labels.at(i), length, font, lines) : QStringList());
+        for (const QString &line : std::as_const(out.lines.last()))
+            longest = qMax(longest, metrics.horizontalAdvance(line));
+    }
+    out.room = kLabelGap + qMin(length, longest);
+    return out;
+}
+
 QImage drawChart(const ChartDef &def, const QueryResult &rows)
 {
     const ChartPoints points = chartPoints(def, rows);
     QChart *chart = newChart(def);
-    if (def.type == ChartDef::Type::Pie)
+    if (def.type == ChartDef::Type::Pie) {
         addPie(chart, points);
-    else
-        addSeriesOnAxes(chart, def, points);
-    return render(chart, def.width, def.height);
+        return render(chart, def.width, def.height);
+    }
+    return render(chart, def.width, def.height, addSeriesOnAxes(chart, def, points));
 }
 
 QMap<QString, QImage> drawCharts(const ReportData &data)

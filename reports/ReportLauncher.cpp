@@ -217,6 +217,7 @@ void ReportLauncher::chartsAndLayout(std::shared_ptr<ReportData> data)
                 auto built = std::make_shared<ReportDocument>(renderHtml(*data, partial ? kPreviewRows : 0),
                                                               reportImages(*data, charts), data->def.landscape,
                                                               data->pictureFolders);
+                built->setFirstPagesOnly(partial);
                 built->handToApplicationThread();
                 *doc = built;
             } catch (const ReportError &e) {

@@ -22,8 +22,9 @@ namespace reports {
 
 class ReportDialogs;
 
-// Rows per list the preview lays out: enough for the first pages of a long
-// report, few enough to show them at once. Printing and saving take all rows.
+// Rows per list the preview lays out first: enough for the first pages of a
+// long report, few enough to show them at once. The viewer then lays out
+// every row for the preview; printing and saving take all rows.
 inline constexpr int kPreviewRows = 400;
 
 // Shows the reports of the report folder: the catalogue screen and the

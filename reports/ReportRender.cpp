@@ -2,6 +2,7 @@
 
 #include "reports/ListTable.h"
 #include "reports/ReportPictures.h"
+#include "reports/TableDirection.h"
 
 #include <kainjow/mustache.hpp>
 
@@ -36,7 +37,8 @@ std::string u8(const QString &s)
     return s.toStdString();
 }
 
-// "14250309" -> "1425/03/09"; anything else as it stands.
+// "14250309" -> "1425/03/09"; a date never chosen ("00000000") -> "";
+// anything else as it stands.
 QString formatDate(const QString &text)
 {
     const QString t = text.trimmed();
@@ -45,14 +47,26 @@ QString formatDate(const QString &text)
     for (const QChar c : t)
         if (!c.isDigit())
             return text;
+    if (t == QLatin1String("00000000"))
+        return {};
     return t.left(4) + QLatin1Char('/') + t.mid(4, 2) + QLatin1Char('/') + t.mid(6, 2);
+}
+
+// A value as the layout sees it. One that is empty or only blanks (the
+// data keep an empty field as one blank) prints nothing and counts as
+// absent: {{#name}}...{{/name}} leaves out the words around it.
+mu::data layoutValue(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return mu::data(false);
+    return mu::data(u8(text));
 }
 
 mu::data rowObject(const QueryResult &r, const QStringList &row, int number)
 {
     mu::data object{mu::data::type::object};
     for (int c = 0; c < r.columns.size(); ++c)
-        object.set(u8(r.columns.at(c)), u8(row.at(c)));
+        object.set(u8(r.columns.at(c)), layoutValue(row.at(c)));
     if (r.column(QStringLiteral("row_no")) < 0)
         object.set("row_no", std::to_string(number));
     return object;
@@ -82,13 +96,17 @@ QString layoutError(const QString &layout)
     return tmpl.is_valid() ? QString() : QString::fromStdString(tmpl.error_message());
 }
 
-QString renderHtml(const ReportData &data, int rowLimit)
+QString renderHtml(const ReportData &data, int rowLimit, const StopCheck &stopped)
 {
+    const auto checkStop = [&stopped](int row) {
+        if (stopped && row % 1024 == 0 && stopped())
+            throw LayoutStopped();
+    };
     mu::data root{mu::data::type::object};
     root.set("title", u8(data.def.title));
     root.set("today", u8(data.today));
     for (auto it = data.parameters.begin(); it != data.parameters.end(); ++it) {
-        root.set(u8(it.key()), u8(it.value()));
+        root.set(u8(it.key()), layoutValue(it.value()));
         // Dates also as they are read: 1425/03/09.
         if (it.key() != QLatin1String(kCaller) && it.key() != QLatin1String(kPersonNo))
             root.set(u8(it.key() + QStringLiteral("_text")), u8(formatDate(it.value())));
@@ -123,8 +141,10 @@ QString renderHtml(const ReportData &data, int rowLimit)
     for (const QueryResult &r : data.results) {
         const int shown = rowLimit > 0 ? qMin<int>(rowLimit, r.rows.size()) : int(r.rows.size());
         mu::data list{mu::data::type::list};
-        for (int i = 0; i < shown; ++i)
+        for (int i = 0; i < shown; ++i) {
+            checkStop(i);
             list.push_back(rowObject(r, r.rows.at(i), i + 1));
+        }
         root.set(u8(r.name), list);
         root.set(u8(r.name + QStringLiteral("_count")), std::to_string(r.rows.size()));
 
@@ -137,10 +157,12 @@ QString renderHtml(const ReportData &data, int rowLimit)
                 const QString value = r.rows.at(i).at(key);
                 mu::data rows{mu::data::type::list};
                 int count = 0;
-                for (; i < shown && r.rows.at(i).at(key) == value; ++i, ++count)
+                for (; i < shown && r.rows.at(i).at(key) == value; ++i, ++count) {
+                    checkStop(i);
                     rows.push_back(rowObject(r, r.rows.at(i), count + 1));
+                }
                 mu::data group{mu::data::type::object};
-                group.set(u8(r.columns.at(key)), u8(value));
+                group.set(u8(r.columns.at(key)), layoutValue(value));
                 group.set("group", u8(value));
                 group.set("count", std::to_string(count));
                 group.set("rows", rows);
@@ -457,7 +479,7 @@ void ReportDocument::Flow::addRichText(std::unique_ptr<QTextDocument> doc)
 }
 
 ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape,
-                               const QStringList &pictureFolders)
+                               const QStringList &pictureFolders, const StopCheck &stopped)
     : m_landscape(landscape)
 {
     // A4 in the layout's pixels (96 per inch).
@@ -475,8 +497,11 @@ ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> 
 
     LayoutPictures pictures{pictureFolders, QDeadlineTimer(kPictureReadMs), {}, {}};
     for (HtmlPiece &piece : splitHtml(html)) {
+        if (stopped && stopped())
+            throw LayoutStopped();
         if (piece.table) {
-            piece.table->layout(m_page.width() - 2 * kMargin, font, m_metrics.get());
+            if (!piece.table->layout(m_page.width() - 2 * kMargin, font, m_metrics.get(), stopped))
+                throw LayoutStopped();
             m_flow->addTable(std::move(*piece.table));
             continue;
         }
@@ -489,7 +514,7 @@ ReportDocument::ReportDocument(const QString &html, const QMap<QString, QImage> 
         doc->setDefaultStyleSheet(kStyleSheet);
         for (auto it = images.begin(); it != images.end(); ++it)
             doc->addResource(QTextDocument::ImageResource, QUrl(it.key()), it.value());
-        doc->setHtml(piece.html);
+        doc->setHtml(rightToLeftTables(piece.html));
         if (showsNothing(*doc, piece.html))
             continue;
         placePictures(*doc, pictures);
@@ -555,7 +580,8 @@ void ReportDocument::paintPage(QPainter &painter, int page, const QRectF &target
     const QRectF foot(kMargin, m_page.height() - kFooterSpace + 14, m_page.width() - 2 * kMargin, 24);
     painter.setLayoutDirection(Qt::RightToLeft);
     painter.drawText(foot, Qt::AlignCenter,
-                     QStringLiteral("صفحة %1 من %2").arg(page + 1).arg(m_pageCount));
+                     m_firstPagesOnly ? QStringLiteral("صفحة %1").arg(page + 1)
+                                      : QStringLiteral("صفحة %1 من %2").arg(page + 1).arg(m_pageCount));
     painter.restore();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reports/ReportData.h"
+#include "reports/ReportDefinition.h"
 
 #include <QImage>
 #include <QMap>
@@ -16,6 +17,14 @@ class QRectF;
 
 namespace reports {
 
+// Asked now and then by long work on a report's pages; true when the work
+// is to stop, which it then does by throwing LayoutStopped.
+using StopCheck = std::function<bool()>;
+class LayoutStopped : public ReportError {
+public:
+    LayoutStopped() : ReportError(QStringLiteral("stopped")) {}
+};
+
 // Checks the Mustache tags of a layout; empty when they are well formed,
 // otherwise what is wrong.
 QString layoutError(const QString &layout);
@@ -24,7 +33,7 @@ QString layoutError(const QString &layout);
 // every query (each list cut to rowLimit rows when rowLimit > 0), groups,
 // counts, charts and pictures. Values are HTML-escaped unless the layout
 // asks otherwise with {{{...}}}. Throws ReportError for a broken layout.
-QString renderHtml(const ReportData &data, int rowLimit = 0);
+QString renderHtml(const ReportData &data, int rowLimit = 0, const StopCheck &stopped = {});
 
 // Resource names the HTML uses for the images.
 QString chartResource(const QString &chartName);
@@ -42,13 +51,19 @@ public:
     // `pictureFolders` only (see readPicture); one that cannot be is left
     // out with a note in its place. Nothing else is ever read from a file.
     ReportDocument(const QString &html, const QMap<QString, QImage> &images, bool landscape,
-                   const QStringList &pictureFolders = {});
+                   const QStringList &pictureFolders = {}, const StopCheck &stopped = {});
     ~ReportDocument();
     ReportDocument(const ReportDocument &) = delete;
     ReportDocument &operator=(const ReportDocument &) = delete;
 
     int pageCount() const { return m_pageCount; }
     bool landscape() const { return m_landscape; }
+    // A page in the layout's pixels (96 to the inch).
+    QSizeF pageSize() const { return m_page; }
+    // The first pages of a longer report (its lists cut short): the foot of
+    // a page then gives its number alone, not a count that would be wrong.
+    void setFirstPagesOnly(bool firstPagesOnly) { m_firstPagesOnly = firstPagesOnly; }
+    bool firstPagesOnly() const { return m_firstPagesOnly; }
     // Paints page `page` (0-based) into `target`, given in the painter's
     // device pixels, scaled to fill it.
     void paintPage(QPainter &painter, int page, const QRectF &target) const;
@@ -71,6 +86,7 @@ private:
     std::unique_ptr<Flow> m_flow;
     QSizeF m_page;
     bool m_landscape = false;
+    bool m_firstPagesOnly = false;
     int m_pageCount = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "reports/frmPrint.h"
 
 #include "screens/BusyFeedback.h"
+#include "reports/PageView.h"
 #include "reports/ReportDialogs.h"
 #include "screens/Services.h"
 
@@ -9,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPdfWriter>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
@@ -40,9 +40,6 @@ frmPrint::frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidg
     setLayoutDirection(Qt::RightToLeft);
     setWindowTitle(QStringLiteral("التقرير"));
 
-    m_previewPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    m_previewPrinter->setFullPage(true);
-
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 4);
     auto *bar = new QHBoxLayout;
@@ -70,15 +67,14 @@ frmPrint::frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidg
     bar->addStretch(1);
     cmdClose = button(this, bar, "cmdClose", QStringLiteral("إغلاق"));
 
-    cr = new QPrintPreviewWidget(m_previewPrinter.get(), this);
+    cr = new ReportPageView(this);
     cr->setObjectName(QStringLiteral("cr"));
     outer->addWidget(cr, 1);
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     outer->addWidget(lblStatus);
 
-    connect(cr, &QPrintPreviewWidget::paintRequested, this, &frmPrint::paintPreview);
-    connect(cr, &QPrintPreviewWidget::previewChanged, this, &frmPrint::updatePageControls);
+    connect(cr, &ReportPageView::currentPageChanged, this, &frmPrint::updatePageControls);
     connect(cmdFirst, &QPushButton::clicked, this, [this] { cr->setCurrentPage(1); updatePageControls(); });
     connect(cmdPrev, &QPushButton::clicked, this, [this] { cr->setCurrentPage(cr->currentPage() - 1); updatePageControls(); });
     connect(cmdNext, &QPushButton::clicked, this, [this] { cr->setCurrentPage(cr->currentPage() + 1); updatePageControls(); });
@@ -89,8 +85,8 @@ frmPrint::frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidg
     });
     connect(cmdZoomIn, &QPushButton::clicked, cr, [this] { cr->zoomIn(); });
     connect(cmdZoomOut, &QPushButton::clicked, cr, [this] { cr->zoomOut(); });
-    connect(cmdFitWidth, &QPushButton::clicked, cr, &QPrintPreviewWidget::fitToWidth);
-    connect(cmdFitPage, &QPushButton::clicked, cr, &QPrintPreviewWidget::fitInView);
+    connect(cmdFitWidth, &QPushButton::clicked, cr, &ReportPageView::fitToWidth);
+    connect(cmdFitPage, &QPushButton::clicked, cr, &ReportPageView::fitInView);
     connect(cmdPrint, &QPushButton::clicked, this, &frmPrint::onPrint);
     connect(cmdPdf, &QPushButton::clicked, this, &frmPrint::onSavePdf);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
@@ -106,29 +102,93 @@ frmPrint::frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidg
 
 frmPrint::~frmPrint()
 {
+    m_layout.cancel();
     m_work.cancel();
     m_work.wait();
+    m_layout.wait();
 }
 
 void frmPrint::setReport(PreparedReport report)
 {
+    ++m_layoutRun; // the whole layout of the report before is dropped
+    m_layout.cancel();
+    m_wholeFailed = false;
     m_report = std::move(report);
-    const ReportData &data = *m_report.data;
-    setWindowTitle(data.def.title);
-    if (m_report.preview)
-        m_report.preview->prepareDevice(*m_previewPrinter);
+    setWindowTitle(m_report.data->def.title);
+    cr->setDocument(m_report.preview, m_report.previewPages);
     if (m_report.partial)
+        layOutWholeReport();
+    showStatus();
+    updatePageControls();
+}
+
+void frmPrint::layOutWholeReport()
+{
+    // The layout of the report before is stopping: this one starts after
+    // it rather than the window waiting for it.
+    if (m_layout.isRunning()) {
+        m_layoutWaits = true;
+        return;
+    }
+    m_layoutWaits = false;
+    const quint64 run = m_layoutRun;
+    auto data = m_report.data;
+    const QMap<QString, QImage> images = reportImages(*data, m_report.charts);
+    auto built = std::make_shared<std::shared_ptr<ReportDocument>>();
+    m_layout.start(
+        [data, images, built](const core::BackgroundTask::Control &control) {
+            const StopCheck stopped = [&control] { return control.stopRequested(); };
+            try {
+                auto doc = std::make_shared<ReportDocument>(renderHtml(*data, 0, stopped), images, data->def.landscape,
+                                                            data->pictureFolders, stopped);
+                doc->handToApplicationThread();
+                *built = std::move(doc);
+            } catch (const ReportError &) {
+                // Stopped by the next report: the first pages were enough.
+            }
+        },
+        [this, run, built] {
+            if (m_layoutWaits) {
+                if (m_report.partial)
+                    layOutWholeReport();
+                return;
+            }
+            if (run != m_layoutRun)
+                return;
+            if (!*built) { // it could not be laid out again: the first pages stay
+                m_wholeFailed = true;
+                showStatus();
+                return;
+            }
+            m_report.preview = *built;
+            m_report.previewPages = m_report.preview->pageCount();
+            m_report.partial = false;
+            cr->setDocument(m_report.preview, m_report.previewPages, true);
+            showStatus();
+            updatePageControls();
+            emit previewComplete();
+        });
+}
+
+bool frmPrint::isLayingOut() const
+{
+    return m_report.partial && !m_wholeFailed;
+}
+
+void frmPrint::showStatus()
+{
+    if (m_report.partial && m_wholeFailed)
         lblStatus->setText(QStringLiteral("تعرض المعاينة أول %1 صفحة من التقرير (%2 سطرا)؛ "
                                           "الطباعة والحفظ يشملان التقرير كاملا")
                                .arg(m_report.previewPages)
-                               .arg(data.rowCount()));
+                               .arg(m_report.data->rowCount()));
+    else if (m_report.partial)
+        lblStatus->setText(QStringLiteral("تعرض المعاينة أول %1 صفحة من التقرير (%2 سطرا)، "
+                                          "وتنسق بقية صفحاته الآن...")
+                               .arg(m_report.previewPages)
+                               .arg(m_report.data->rowCount()));
     else
         lblStatus->setText(QStringLiteral("%1 صفحة").arg(m_report.previewPages));
-    cr->setOrientation(m_report.preview && m_report.preview->landscape() ? QPageLayout::Landscape
-                                                                          : QPageLayout::Portrait);
-    cr->updatePreview();
-    cr->setCurrentPage(1);
-    updatePageControls();
 }
 
 int frmPrint::currentPage() const
@@ -144,12 +204,6 @@ int frmPrint::previewPageCount() const
 bool frmPrint::isBusy() const
 {
     return m_work.isRunning() || m_busy->isActive();
-}
-
-void frmPrint::paintPreview(QPrinter *printer)
-{
-    if (m_report.preview)
-        m_report.preview->print(*printer, m_report.previewPages);
 }
 
 void frmPrint::updatePageControls()
@@ -185,8 +239,10 @@ void frmPrint::produce(const QString &activity,
     core::BusyFeedback *busy = m_busy;
     m_work.start(
         [data, images, output, ok, busy](const core::BackgroundTask::Control &control) {
+            const StopCheck stopped = [&control] { return control.stopRequested(); };
             try {
-                const ReportDocument doc(renderHtml(*data), images, data->def.landscape, data->pictureFolders);
+                const ReportDocument doc(renderHtml(*data, 0, stopped), images, data->def.landscape,
+                                         data->pictureFolders, stopped);
                 *ok = output(doc, [&control, busy](int page, int count) {
                     // Carried to the window's thread by the panel itself.
                     busy->setDetail(QStringLiteral("الصفحة %1 من %2").arg(page + 1).arg(count));

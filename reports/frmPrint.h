@@ -11,7 +11,6 @@
 #include <memory>
 
 class QLabel;
-class QPrintPreviewWidget;
 class QPrinter;
 class QPushButton;
 class QSpinBox;
@@ -24,6 +23,7 @@ class MessageService;
 namespace reports {
 
 class ReportDialogs;
+class ReportPageView;
 
 // A report ready to be shown: its data, its drawn charts and the laid-out
 // pages of the preview.
@@ -35,10 +35,13 @@ struct PreparedReport {
     bool partial = false;   // the preview holds only the first rows
 };
 
-// The report viewer: the pages in a print preview with page navigation and
-// zoom, printing through the system's print dialog, and saving as PDF.
-// Printing and saving lay the whole report out again off the window's
-// thread, with the page being written shown and a stop button (Esc).
+// The report viewer: the pages with page navigation and zoom, printing
+// through the system's print dialog, and saving as PDF. A long report
+// comes with its first pages only; the viewer shows them at once and lays
+// the whole report out off the window's thread meanwhile, then shows every
+// page, on the page the user has reached. Printing and saving lay the whole
+// report out again off the window's thread, with the page being written
+// shown and a stop button (Esc).
 class frmPrint : public QWidget {
     Q_OBJECT
 public:
@@ -52,6 +55,8 @@ public:
     int currentPage() const;
     int previewPageCount() const;
     bool isBusy() const;
+    // The whole report is being laid out for the preview.
+    bool isLayingOut() const;
 
     // Writes the whole report as PDF to `path` off the window's thread;
     // `done(ok)` follows on the window's thread. A failure leaves no file.
@@ -60,11 +65,14 @@ public:
 
 signals:
     void outputFinished(bool ok);
+    // The preview shows every page of the report.
+    void previewComplete();
 
 private:
     void onPrint();
     void onSavePdf();
-    void paintPreview(QPrinter *printer);
+    void layOutWholeReport();
+    void showStatus();
     void updatePageControls();
     // Lays the whole report out and prints it on the device `open` gives.
     void produce(const QString &activity, std::function<bool(const ReportDocument &, const std::function<bool(int, int)> &)> output,
@@ -72,10 +80,14 @@ private:
 
     core::MessageService &m_messages;
     ReportDialogs &m_dialogs;
+    // Before the report: the pages it lays out keep the fonts of its thread.
+    core::BackgroundTask m_layout{this};
+    quint64 m_layoutRun = 0; // the report whose whole layout is awaited
+    bool m_layoutWaits = false; // for the layout before to stop
+    bool m_wholeFailed = false; // the first pages are all the preview will have
     PreparedReport m_report;
-    std::unique_ptr<QPrinter> m_previewPrinter;
 
-    QPrintPreviewWidget *cr = nullptr;
+    ReportPageView *cr = nullptr;
     QPushButton *cmdPrint = nullptr;
     QPushButton *cmdPdf = nullptr;
     QPushButton *cmdFirst = nullptr;

@@ -37,6 +37,8 @@ struct AppContext {
     CmnSub &cmn;
     // Set once the report viewer exists (the program's start, the tests).
     ReportService *reports = nullptr;
+    // The user guide; none in tests that do not look at it.
+    GuideService *guide = nullptr;
 };
 
 } // namespace core

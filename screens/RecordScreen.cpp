@@ -32,6 +32,7 @@ RecordScreen::RecordScreen(AppContext &ctx, const QString &formName, const QStri
     setWindowTitle(caption);
     setLayoutDirection(Qt::RightToLeft);
     m_keys = new ScreenKeys(this);
+    m_keys->setGuide(ctx.guide);
     buildLayout();
     m_keys->setFocusArea(m_formArea);
     bindKeys();

@@ -1,6 +1,7 @@
 #include "screens/ScreenKeys.h"
 
 #include "screens/GridDelegate.h"
+#include "screens/Services.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -23,6 +24,7 @@ const QString kKeyHeading = QStringLiteral("المفتاح");
 const QString kActionHeading = QStringLiteral("العمل");
 const QString kHelpAction = QStringLiteral("عرض هذه القائمة");
 const QString kCloseHelp = QStringLiteral("إغلاق");
+const QString kGuideLink = QStringLiteral("شرح هذه الشاشة في دليل الاستخدام");
 
 } // namespace
 
@@ -67,6 +69,12 @@ void ScreenKeys::bind(const QKeySequence &key, QAbstractButton *button, const QS
 void ScreenKeys::describe(const QString &keyText, const QString &description)
 {
     m_entries.insert(m_entries.size() - 1, {keyText, description});
+}
+
+void ScreenKeys::setGuide(GuideService *guide, const QString &section)
+{
+    m_guide = guide;
+    m_guideSection = section;
 }
 
 bool ScreenKeys::press(QAbstractButton *button, const QWidget *screen)
@@ -146,6 +154,17 @@ QDialog *ScreenKeys::showHelp()
 
         auto *layout = new QVBoxLayout(dialog);
         layout->addWidget(table);
+        if (m_guide) {
+            auto *link = new QPushButton(kGuideLink, dialog);
+            link->setObjectName(kGuideLinkName);
+            link->setFlat(true);
+            link->setCursor(Qt::PointingHandCursor);
+            link->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); text-decoration: underline; }"));
+            connect(link, &QPushButton::clicked, this, [this] {
+                m_guide->showGuide(m_guideSection.isEmpty() ? m_screen->objectName() : m_guideSection, m_screen);
+            });
+            layout->addWidget(link, 0, Qt::AlignCenter);
+        }
         layout->addWidget(close, 0, Qt::AlignCenter);
         m_help = dialog;
     }

@@ -12,6 +12,8 @@ class QWidget;
 
 namespace core {
 
+class GuideService;
+
 // The keys every screen shares. None of them is a text-editing key of a
 // text box (Ctrl+Z/X/C/V/A, Ctrl+Delete, Home/End, Ctrl+Home/End), so typing
 // is never taken over; Page Up/Down mean previous/next whatever the
@@ -34,7 +36,8 @@ inline const QKeySequence kHelp{Qt::Key_F1};
 
 // The keyboard of one screen: keys that press the screen's own buttons
 // while the focus is anywhere in the screen, the first field focused when
-// the screen opens, and F1 for a small window listing the keys.
+// the screen opens, and F1 for a small window listing the keys, with a
+// link to the screen's part of the user guide.
 //
 //     auto *keys = new core::ScreenKeys(this);   // owned by the screen
 //     keys->bind(core::keys::kUpdate, m_update);
@@ -49,6 +52,7 @@ class ScreenKeys : public QObject {
 public:
     static inline const QString kHelpName = QStringLiteral("keyboardHelp");
     static inline const QString kHelpTableName = QStringLiteral("keyboardHelpTable");
+    static inline const QString kGuideLinkName = QStringLiteral("guideLink");
 
     explicit ScreenKeys(QWidget *screen);
 
@@ -59,6 +63,10 @@ public:
     void bind(const QKeySequence &key, QAbstractButton *button, const QString &description = {});
     // A help line for a key handled elsewhere (Enter on the list).
     void describe(const QString &keys, const QString &description);
+    // The user guide the keyboard help links to, at the section named as
+    // the screen (its object name) unless told otherwise. Without one the
+    // help has no link.
+    void setGuide(GuideService *guide, const QString &section = {});
 
     // Clicks the button as its key would: only when it is enabled and not
     // hidden. True when it was clicked.
@@ -93,6 +101,8 @@ private:
     QPointer<QWidget> m_firstFocus;
     QPointer<QWidget> m_focusArea;
     QPointer<QDialog> m_help;
+    GuideService *m_guide = nullptr;
+    QString m_guideSection;
     QList<Entry> m_entries;
     bool m_shown = false;
 };

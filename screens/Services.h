@@ -80,6 +80,16 @@ public:
     }
 };
 
+// The user guide that comes with the program, opened at one of its
+// sections: the name of a screen (frmTamrel, frmRpts ...) or a topic
+// (start, backup, workstations); the beginning for an empty or unknown one.
+// It stands beside the screens and asks nothing.
+class GuideService {
+public:
+    virtual ~GuideService() = default;
+    virtual void showGuide(const QString &section = {}, QWidget *parent = nullptr) = 0;
+};
+
 // The boxes QtMessageService runs, built but not shown: right to left, with
 // Arabic buttons wide enough for their captions. The plain box has one OK
 // button; the question Yes and No, No being also the Escape answer.

@@ -5,6 +5,8 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
 #include <QToolButton>
 
 namespace shell {
@@ -100,6 +102,26 @@ MAINMENU::MAINMENU(const core::LogonState &logon, const core::MenuScreens &scree
         }
     }
     first->setFocus();
+    addGuideButton();
+}
+
+void MAINMENU::addGuideButton()
+{
+    auto *guide = new QPushButton(QStringLiteral("دليل الاستخدام (F1)"), this);
+    guide->setObjectName(QStringLiteral("guidex"));
+    guide->setToolTip(QStringLiteral("شرح مختصر للبرنامج: أول تشغيل، المهتدون، المتابعة، التقارير، "
+                                     "النسخ الاحتياطية، العمل من عدة أجهزة"));
+    guide->setFlat(true);
+    guide->setCursor(Qt::PointingHandCursor);
+    guide->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); text-decoration: underline; }"));
+    guide->setAutoDefault(false);
+    guide->setFocusPolicy(Qt::TabFocus);
+    auto *grid = static_cast<QGridLayout *>(layout());
+    grid->addWidget(guide, grid->rowCount(), 0, 1, grid->columnCount(), Qt::AlignLeft);
+    connect(guide, &QPushButton::clicked, this, &MAINMENU::guideRequested);
+    auto *f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    f1->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(f1, &QShortcut::activated, this, &MAINMENU::guideRequested);
 }
 
 QToolButton *MAINMENU::button(int number) const

@@ -42,7 +42,8 @@ inline constexpr int kAuditPermission = 8;
 
 // The main menu: one button per screen, enabled by the logon permissions.
 // A disabled button says in its tooltip why: its screen is not part of this
-// version, or the user has no permission for it. The focus starts on the
+// version, or the user has no permission for it. F1, or the button under
+// the others, asks for the user guide. The focus starts on the
 // first enabled button and is drawn as a frame around the button; Enter or
 // Space presses it.
 class MAINMENU : public QWidget {
@@ -66,9 +67,12 @@ signals:
     void screenChosen(int number);
     // "خروج": the program ends.
     void closeRequested();
+    // F1, or the guide's button: the user guide.
+    void guideRequested();
 
 private:
     void applyPermissions(const core::LogonState &logon, const core::MenuScreens &screens);
+    void addGuideButton();
 
     std::array<QToolButton *, core::kPermissionCount> m_buttons{};
     QToolButton *m_audit = nullptr;

@@ -200,6 +200,10 @@ void frmMain::showMainMenu()
     auto *menu = new MAINMENU(m_ctx.logon, m_screens);
     connect(menu, &MAINMENU::screenChosen, this, &frmMain::openScreen);
     connect(menu, &MAINMENU::closeRequested, this, [this] { endProgram(0); });
+    connect(menu, &MAINMENU::guideRequested, this, [this] {
+        if (m_ctx.guide)
+            m_ctx.guide->showGuide(QString(), this);
+    });
     // No close box: the menu is left through its buttons.
     QMdiSubWindow *window =
         place(menu, Qt::CustomizeWindowHint | Qt::WindowTitleHint);

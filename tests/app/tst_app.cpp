@@ -3,10 +3,15 @@
 #include "screens/DataGrid.h"
 #include "app/Screens.h"
 #include "app/Screenshot.h"
+#include "reports/ReportLauncher.h"
 #include "app/Startup.h"
+#include "screens/ScreenKeys.h"
+#include "screens/UserGuide.h"
 #include "support/TestMain.h"
 
 #include <QCommandLineParser>
+#include <QDialog>
+#include <QPushButton>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -88,6 +93,12 @@ void TestApp::screenshotRequest_data()
     QTest::newRow("two screens") << QStringList{"--screenshot", "a.png", "A", "B"} << true << "A"
                                  << QStringList{} << true;
     QTest::newRow("stray word") << QStringList{"MAINMENU"} << false << QString() << QStringList{} << true;
+    QTest::newRow("a report") << QStringList{"--screenshot", "a.png", "frmPrint", "--report", "regdates", "--press", "cmdLast"}
+                              << true << "frmPrint" << QStringList{"cmdLast"} << false;
+    QTest::newRow("viewer without a report") << QStringList{"--screenshot", "a.png", "frmPrint"} << true << "frmPrint"
+                                             << QStringList{} << true;
+    QTest::newRow("report without the viewer") << QStringList{"--screenshot", "a.png", "MAINMENU", "--report", "x"} << true
+                                               << "MAINMENU" << QStringList{} << true;
 }
 
 void TestApp::screenshotRequest()
@@ -142,6 +153,10 @@ void TestApp::screenshotRunsItsSteps_data()
     QTest::newRow("message of a refused logon")
         << QStringList{"--set", "USERID_TEXT=nobody", "--press", "ok", "--message"} << shot << 0;
     QTest::newRow("folder missing") << QStringList{} << QStringLiteral("missing/shot.png") << 6;
+    QTest::newRow("a report's last page")
+        << QStringList{"frmPrint", "--report", "people", "--set", "tamrel_no=7", "--press", "cmdLast"} + admin << shot << 0;
+    QTest::newRow("no such report") << QStringList{"frmPrint", "--report", "nowhere"} + admin << shot << 5;
+    QTest::newRow("a report that fails") << QStringList{"frmPrint", "--report", "broken"} + admin << shot << 5;
 }
 
 void TestApp::screenshotRunsItsSteps()
@@ -159,6 +174,16 @@ void TestApp::screenshotRunsItsSteps()
     core::LogonState logon;
     core::CmnSub cmn(store, messages);
     core::AppContext ctx{store, messages, input, files, logon, cmn};
+    reports::ReportLauncher launcher(ctx);
+    ctx.reports = &launcher;
+    const auto writeReport = [&folder](const char *name, const QString &text) {
+        QFile file(QDir(folder.dataDir()).filePath(QLatin1String(name) + QStringLiteral(".rpt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+    };
+    writeReport("people", QStringLiteral("[report]\ntitle = T\nparameters = tamrel_no\n[query rows]\n"
+                                         "SELECT :tamrel_no AS n\n[layout]\n<p>{{#rows}}{{n}}{{/rows}}</p>\n"));
+    writeReport("broken", QStringLiteral("[report]\ntitle = T\n[query rows]\nSELECT nothing FROM tamrel\n[layout]\nx\n"));
 
     QCommandLineParser parser;
     app::addCommandLineOptions(parser);
@@ -218,6 +243,17 @@ void TestApp::everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack()
     QTRY_COMPARE(QApplication::focusWidget(), opened->findChild<QWidget *>(firstField));
     if (auto *grid = opened->findChild<core::DataGrid *>(QStringLiteral("DBGrid1")))
         QCOMPARE(grid->heading(0), firstHeading);
+
+    // F1: the screen's keys, linking to its own part of the user guide.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    auto *help = opened->findChild<QDialog *>(core::ScreenKeys::kHelpName);
+    QVERIFY(help && help->isVisible());
+    help->findChild<QPushButton *>(core::ScreenKeys::kGuideLinkName)->click();
+    QCOMPARE(w.guide.sections(), QStringList{screen});
+    QVERIFY(core::UserGuide::sections().contains(screen));
+    help->close();
+    opened->activateWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), opened->findChild<QWidget *>(firstField));
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTRY_VERIFY(frame.mainMenu());

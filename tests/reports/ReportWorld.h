@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QRectF>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -43,25 +44,58 @@ struct ReportWorld : testsupport::ScreenWorld {
                           {store.config().pictureDir, {}, QStringLiteral("1445/09/01")});
     }
 
-    // The report's whole text as a PDF reader extracts it.
-    static QString pdfText(const reports::ReportData &data, int *pages = nullptr)
+    // Writes the report as a PDF file.
+    static bool writePdf(const reports::ReportData &data, const QString &path, int *pages = nullptr)
     {
         const reports::ReportDocument doc(reports::renderHtml(data),
                                           reports::reportImages(data, reports::drawCharts(data)),
                                           data.def.landscape);
         if (pages)
             *pages = doc.pageCount();
+        QPdfWriter writer(path);
+        writer.setResolution(300);
+        doc.prepareDevice(writer);
+        return doc.print(writer);
+    }
+
+    // The report's whole text as a PDF reader extracts it.
+    static QString pdfText(const reports::ReportData &data, int *pages = nullptr)
+    {
         const QString path = QDir::temp().filePath(QStringLiteral("velm-report-%1.pdf").arg(data.def.name));
-        {
-            QPdfWriter writer(path);
-            writer.setResolution(300);
-            doc.prepareDevice(writer);
-            if (!doc.print(writer))
-                return QStringLiteral("<print failed>");
-        }
+        if (!writePdf(data, path, pages))
+            return QStringLiteral("<print failed>");
         const QString text = pdfToText(path);
         QFile::remove(path);
         return text;
+    }
+
+    // A word of a PDF page where a reader finds it (points from the top left).
+    struct PdfWord {
+        QString text;
+        QRectF box;
+        int page = 0;
+    };
+    static QList<PdfWord> pdfWords(const QString &path)
+    {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), path,
+                                              QStringLiteral("-")});
+        p.waitForFinished(60000);
+        const QString html = QString::fromUtf8(p.readAllStandardOutput());
+        static const QRegularExpression word(QStringLiteral("<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" "
+                                                            "xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+        QList<PdfWord> words;
+        int page = 0;
+        for (const QRegularExpressionMatch &m : word.globalMatch(html)) {
+            if (m.captured(0).startsWith(QLatin1String("<page"))) {
+                ++page;
+                continue;
+            }
+            const QPointF from(m.captured(1).toDouble(), m.captured(2).toDouble());
+            const QPointF to(m.captured(3).toDouble(), m.captured(4).toDouble());
+            words.append({m.captured(5).normalized(QString::NormalizationForm_KC), QRectF(from, to), page});
+        }
+        return words;
     }
 
     // A number standing alone in the text (not part of a longer number or date).

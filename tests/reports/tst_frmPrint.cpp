@@ -2,6 +2,7 @@
 #include "support/TestMain.h"
 #include "reports/ReportDialogs.h"
 #include "reports/ReportLauncher.h"
+#include "reports/PageView.h"
 #include "reports/frmPrint.h"
 
 #include <QFrame>
@@ -10,7 +11,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QPrintPreviewWidget>
 
 using namespace reports;
 
@@ -155,7 +155,7 @@ private slots:
         QVERIFY(v->windowState() & Qt::WindowMaximized);
         QCOMPARE(v->layoutDirection(), Qt::RightToLeft);
         QCOMPARE(v->windowTitle(), QStringLiteral("ملف المهتدي"));
-        QVERIFY(f.find<QPrintPreviewWidget>("cr")->pageCount() >= 1);
+        QVERIFY(f.find<ReportPageView>("cr")->pageCount() >= 1);
         QCOMPARE(f.launcher.reportParameters(QStringLiteral("tamrel")), QStringList{QStringLiteral("tamrel_no")});
 
         // Save as PDF: cancelled writes nothing; chosen writes the file.
@@ -207,40 +207,118 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("dev/zero")) && !text.contains(QStringLiteral("stamp.png")), qPrintable(text));
     }
 
-    void longListPreviewNavigationAndWholePdf()
+    // A long list: the preview shows its first pages at once, then every
+    // page, each numbered against the whole report, on the page the user
+    // had reached; navigation moves through all of them; saving writes
+    // every row.
+    void longListPreviewShowsTheWholeReport()
     {
-        Fixture f(kPreviewRows + 150);
+        const int rows = kPreviewRows * 3;
+        Fixture f(rows);
         QVERIFY(f.show(QStringLiteral("regdates")));
-        const PreparedReport &r = f.viewer()->report();
-        QVERIFY(r.partial);
-        QVERIFY(r.previewPages > 2);
-        QCOMPARE(f.viewer()->previewPageCount(), r.previewPages);
-        auto *page = f.find<QSpinBox>("txtPage");
-        QCOMPARE(page->value(), 1);
-        QVERIFY(!f.find<QPushButton>("cmdPrev")->isEnabled());
-        testsupport::click(f.viewer(), QStringLiteral("cmdNext"));
-        QCOMPARE(f.viewer()->currentPage(), 2);
-        testsupport::click(f.viewer(), QStringLiteral("cmdLast"));
-        QCOMPARE(f.viewer()->currentPage(), r.previewPages);
-        QCOMPARE(page->value(), r.previewPages);
-        QVERIFY(!f.find<QPushButton>("cmdNext")->isEnabled());
-        page->setValue(2);
-        QCOMPARE(f.viewer()->currentPage(), 2);
-        QVERIFY(f.find<QLabel>("lblStatus")->text().contains(QString::number(kPreviewRows + 150)));
+        frmPrint *v = f.viewer();
+        auto *view = f.find<ReportPageView>("cr");
+        QVERIFY(v->report().partial);
+        QVERIFY(v->report().preview->firstPagesOnly());
+        const int first = v->report().previewPages;
+        QVERIFY(first > 2);
+        QCOMPARE(view->pageCount(), first);
+        QVERIFY(f.find<QLabel>("lblStatus")->text().contains(QString::number(rows)));
+        // Their feet give their numbers alone: the count is not known yet.
+        const QString firstPdf = f.folder.path(QStringLiteral("first.pdf"));
+        {
+            QPdfWriter writer(firstPdf);
+            v->report().preview->prepareDevice(writer);
+            QVERIFY(v->report().preview->print(writer, 1));
+        }
+        QStringList footOfFirst;
+        const QList<ReportWorld::PdfWord> firstWords = ReportWorld::pdfWords(firstPdf);
+        qreal lowest = 0;
+        for (const ReportWorld::PdfWord &w : firstWords)
+            lowest = qMax(lowest, w.box.top());
+        for (const ReportWorld::PdfWord &w : firstWords)
+            if (w.box.top() >= lowest - 2)
+                footOfFirst << w.text;
+        QVERIFY2(footOfFirst.contains(QStringLiteral("1")) && footOfFirst.filter(QRegularExpression(QStringLiteral("^\\d+$"))).size() == 1,
+                 qPrintable(footOfFirst.join(QLatin1Char(' '))));
+        testsupport::click(v, QStringLiteral("cmdNext"));
+        QCOMPARE(v->currentPage(), 2);
 
+        QTRY_VERIFY_WITH_TIMEOUT(!v->report().partial, 60000);
+        QVERIFY(!v->isLayingOut());
+        const int pages = v->report().previewPages;
+        QVERIFY(pages > first * 2);
+        QCOMPARE(view->pageCount(), pages);
+        QCOMPARE(v->previewPageCount(), pages);
+        QCOMPARE(v->currentPage(), 2); // where the user was
+        QVERIFY(!v->report().preview->firstPagesOnly());
+        QCOMPARE(f.find<QLabel>("lblPages")->text(), QStringLiteral("من %1").arg(pages));
+
+        auto *page = f.find<QSpinBox>("txtPage");
+        testsupport::click(v, QStringLiteral("cmdLast"));
+        QCOMPARE(v->currentPage(), pages);
+        QCOMPARE(page->value(), pages);
+        QVERIFY(!f.find<QPushButton>("cmdNext")->isEnabled());
+        QVERIFY(!view->pageImage(pages).isNull());
+        page->setValue(3);
+        QCOMPARE(v->currentPage(), 3);
+        testsupport::click(v, QStringLiteral("cmdFirst"));
+        QCOMPARE(v->currentPage(), 1);
+        QVERIFY(!f.find<QPushButton>("cmdPrev")->isEnabled());
+
+        // The preview's pages are those printed: the same count, each page
+        // numbered against the whole.
         f.dialogs.pdfPath = f.folder.path(QStringLiteral("all.pdf"));
         QVERIFY(f.output("cmdPdf"));
+        const QList<ReportWorld::PdfWord> words = ReportWorld::pdfWords(f.dialogs.pdfPath);
+        QCOMPARE(words.isEmpty() ? 0 : words.last().page, pages);
+        // The foot of every page (its lowest line) counts them all.
+        QMap<int, qreal> foot;
+        for (const ReportWorld::PdfWord &w : words)
+            foot[w.page] = qMax(foot.value(w.page), w.box.top());
+        QSet<int> counted;
+        for (const ReportWorld::PdfWord &w : words)
+            if (w.text == QString::number(pages) && w.box.top() >= foot.value(w.page) - 2)
+                counted.insert(w.page);
+        QCOMPARE(counted.size(), pages);
         const QString text = ReportWorld::pdfToText(f.dialogs.pdfPath);
-        QVERIFY(ReportWorld::hasNumber(text, QString::number(kPreviewRows + 150)));
+        QVERIFY(ReportWorld::hasNumber(text, QString::number(rows)));
         const QString last = f.scalar(QStringLiteral("SELECT e_new_name FROM tamrel ORDER BY dateofislam DESC, CAST(tamrel_no AS INTEGER) DESC")).toString();
         QVERIFY(text.contains(last));
 
-        // The same viewer takes the next report.
-        frmPrint *viewer = f.viewer();
+        // The same viewer takes the next report, from its first page.
         QVERIFY(f.show(QStringLiteral("chnation")));
-        QCOMPARE(f.viewer(), viewer);
-        QCOMPARE(viewer->windowTitle(), QStringLiteral("المهتدون حسب الجنسية"));
-        QVERIFY(!viewer->report().partial);
+        QCOMPARE(f.viewer(), v);
+        QCOMPARE(v->windowTitle(), QStringLiteral("المهتدون حسب الجنسية"));
+        QVERIFY(!v->report().partial);
+        QCOMPARE(v->currentPage(), 1);
+    }
+
+    // A report replaced while its pages are still being laid out: the
+    // layout of the first is dropped and never shows over the second.
+    void aNewReportDropsTheLayoutOfTheOneBefore()
+    {
+        Fixture f(kPreviewRows * 3);
+        QVERIFY(f.show(QStringLiteral("regdates")));
+        QVERIFY(f.viewer()->report().partial);
+        QSignalSpy complete(f.viewer(), &frmPrint::previewComplete);
+        QVERIFY(f.show(QStringLiteral("chnation")));
+        QTest::qWait(300);
+        QTRY_VERIFY(!f.viewer()->isLayingOut());
+        QCOMPARE(complete.count(), 0);
+        QCOMPARE(f.viewer()->windowTitle(), QStringLiteral("المهتدون حسب الجنسية"));
+        QCOMPARE(f.viewer()->previewPageCount(), f.viewer()->report().preview->pageCount());
+
+        // Two long reports one after the other: the second's pages wait for
+        // the first's layout to stop, and only they show.
+        QVERIFY(f.show(QStringLiteral("regdates")));
+        QVERIFY(f.show(QStringLiteral("bycaller")));
+        QVERIFY(f.viewer()->report().partial);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.viewer()->isLayingOut(), 60000);
+        QCOMPARE(complete.count(), 1);
+        QVERIFY(!f.viewer()->report().partial);
+        QCOMPARE(f.viewer()->report().data->def.name, QStringLiteral("bycaller"));
+        QCOMPARE(f.viewer()->previewPageCount(), f.viewer()->report().preview->pageCount());
     }
 };
 

@@ -1,6 +1,13 @@
 #include "reports/ListTable.h"
+#include "reports/TableDirection.h"
 #include "ReportWorld.h"
 #include "support/TestMain.h"
+
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+
+#include <functional>
 
 using namespace reports;
 
@@ -19,6 +26,37 @@ int linesWith(const QString &text, const QString &word)
     for (const QString &line : text.split(QLatin1Char('\n')))
         n += line.contains(word);
     return n;
+}
+
+// Every table of the HTML as the rich text lays it out, in document order:
+// "row ; row // next table", each row its cells from the left, "^" where a
+// cell spanning rows or columns covers the place.
+QString tablesAsLaidOut(const QString &html)
+{
+    QTextDocument doc;
+    doc.setHtml(html);
+    QStringList tables;
+    std::function<void(QTextFrame *)> visit = [&](QTextFrame *frame) {
+        for (QTextFrame *child : frame->childFrames()) {
+            if (auto *t = qobject_cast<QTextTable *>(child)) {
+                QStringList rows;
+                for (int r = 0; r < t->rows(); ++r) {
+                    QStringList cells;
+                    for (int c = 0; c < t->columns(); ++c) {
+                        const QTextTableCell cell = t->cellAt(r, c);
+                        cells << (cell.row() != r || cell.column() != c
+                                      ? QStringLiteral("^")
+                                      : doc.findBlock(cell.firstPosition()).text().trimmed());
+                    }
+                    rows << cells.join(QLatin1Char('|'));
+                }
+                tables << rows.join(QStringLiteral(" ; "));
+            }
+            visit(child);
+        }
+    };
+    visit(doc.rootFrame());
+    return tables.join(QStringLiteral(" // "));
 }
 
 } // namespace
@@ -54,6 +92,53 @@ private slots:
         QFETCH(int, rows);
         const std::optional<ListTable> t = ListTable::parse(html);
         QCOMPARE(t ? t->rowCount() : -1, rows);
+    }
+
+    // The other tables read right to left as on a right-to-left page in a
+    // browser: a label written before its value stands to its right.
+    void richTablesReadRightToLeft_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("laidOut");
+        const auto t = [](const QString &rows) { return QStringLiteral("<table>%1</table>").arg(rows); };
+        QTest::newRow("label and value") << t("<tr><th>L</th><td>V</td></tr>") << "V|L";
+        QTest::newRow("two pairs") << t("<tr><th>L1</th><td>V1</td><th>L2</th><td>V2</td></tr>") << "V2|L2|V1|L1";
+        QTest::newRow("column span") << t("<tr><th>A</th><td colspan=\"3\">B</td></tr><tr><td>1</td><td>2</td><td>3</td><td>4</td></tr>")
+                                     << "B|^|^|A ; 4|3|2|1";
+        QTest::newRow("row span") << t("<tr><td rowspan=\"2\">A</td><td>B</td><td>C</td></tr><tr><td>D</td><td>E</td></tr>")
+                                  << "C|B|A ; E|D|^";
+        QTest::newRow("row span in the middle") << t("<tr><td>A</td><td rowspan=2>B</td><td>C</td></tr><tr><td>D</td><td>E</td></tr>")
+                                                << "C|B|A ; E|^|D";
+        QTest::newRow("short row") << t("<tr><td>a</td><td>b</td><td>c</td></tr><tr><td>d</td></tr>") << "c|b|a ; ||d";
+        QTest::newRow("end tags left out") << QStringLiteral("<TABLE><TR><TD>a<TD>b<TR><TH>c<TD>d</TABLE>") << "b|a ; d|c";
+        QTest::newRow("sections") << t("<thead><tr><th>H1</th><th>H2</th></tr></thead><tbody><tr><td>a</td><td>b</td></tr></tbody>")
+                                  << "H2|H1 ; b|a";
+        QTest::newRow("comment and quoted >") << t("<tr><td title=\"x>y\">a</td><!-- <td>z</td> --><td>b</td></tr>") << "b|a";
+        QTest::newRow("nested") << t("<tr><td>X<table><tr><td>i1</td><td>i2</td></tr></table></td><td>Y</td></tr>")
+                                << "Y|X // i2|i1";
+        QTest::newRow("table marked ltr") << QStringLiteral("<table dir=\"ltr\"><tr><td>a</td><td>b</td></tr></table>") << "a|b";
+        QTest::newRow("ltr inherited, rtl again") << QStringLiteral("<table dir='ltr'><tr><td>a<table><tr><td>1</td><td>2</td></tr></table>"
+                                                                    "<table dir=rtl><tr><td>3</td><td>4</td></tr></table></td><td>b</td></tr></table>")
+                                                  << "a|b // 1|2 // 4|3";
+        QTest::newRow("body marked ltr") << QStringLiteral("<html><body dir=\"ltr\"><table><tr><td>a</td><td>b</td></tr></table></body></html>")
+                                         << "a|b";
+        QTest::newRow("text around kept") << QStringLiteral("<p>x < y</p><table><tr><td>a</td><td>b</td></tr></table><p>after</p>") << "b|a";
+    }
+    void richTablesReadRightToLeft()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, laidOut);
+        const QString turned = rightToLeftTables(html);
+        QCOMPARE(tablesAsLaidOut(turned), laidOut);
+        // Nothing of the text is lost or added, only moved.
+        const auto letters = [](const QString &html) {
+            QTextDocument doc;
+            doc.setHtml(html);
+            QString text = doc.toPlainText().remove(QRegularExpression(QStringLiteral("\\s")));
+            std::sort(text.begin(), text.end());
+            return text;
+        };
+        QCOMPARE(letters(turned), letters(html));
     }
 
     void cellsReadAsThePageShowsThem()

@@ -3,6 +3,7 @@
 
 #include "reports/ReportPictures.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -207,6 +208,27 @@ private slots:
         QVERIFY(!renderHtml(data, 1).contains(QStringLiteral("بلال")));
     }
 
+    // An empty or blank value prints nothing and counts as absent, so a
+    // line leaves out the words of a part it lacks; a date never chosen
+    // prints nothing either.
+    void blankValuesCountAsAbsent()
+    {
+        ReportWorld w;
+        for (const auto &[no, english, gregorian] : {std::tuple{"1", "Ali", "2004/05/01"}, std::tuple{"2", " ", ""}})
+            w.store.db().execute(QStringLiteral("INSERT INTO tamrel (tamrel_no, a_new_name, e_new_name, DateOfIslam_E, dateofislam) "
+                                                "VALUES (?, 'علي', ?, ?, ?)"),
+                                 {QString::fromUtf8(no), QString::fromUtf8(english), QString::fromUtf8(gregorian),
+                                  QStringLiteral("00000000")});
+        w.writeReport(QStringLiteral("blanks"), QStringLiteral(
+            "[report]\ntitle=T\nparameters = tamrel_no\n"
+            "[query rows]\nSELECT tamrel_no, a_new_name, e_new_name, DateOfIslam_E, dateofislam FROM tamrel ORDER BY tamrel_no\n"
+            "[layout]\n{{#rows}}[{{a_new_name}}{{#e_new_name}} - {{e_new_name}}{{/e_new_name}}"
+            "{{#DateOfIslam_E}}, {{DateOfIslam_E}} AD{{/DateOfIslam_E}}{{^DateOfIslam_E}} (no date){{/DateOfIslam_E}}"
+            "<{{#date}}{{dateofislam}}{{/date}}>]{{/rows}}{{^tamrel_no}}no person{{/tamrel_no}}\n"));
+        QCOMPARE(renderHtml(w.run(QStringLiteral("blanks"))).trimmed(),
+                 QStringLiteral("[علي - Ali, 2004/05/01 AD<>][علي (no date)<>]no person"));
+    }
+
     // A value past the bound or a row count past the cap stops the report
     // with a message; a file past the size bound is not read at all.
     void hugeReportsAreBounded()
@@ -369,6 +391,43 @@ private slots:
         QVERIFY(changed.open(QIODevice::ReadOnly));
         QCOMPARE(changed.readAll(), QByteArray("office's own"));
         QCOMPARE(installStarterReports(w.store), 0);
+
+        // A copy left exactly as an earlier version shipped gets the new
+        // version; one the office changed keeps its own.
+        const auto sha = [](const QByteArray &bytes) {
+            return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+        };
+        const QString program = w.folder.path(QStringLiteral("reports"));
+        QFile list(program + QLatin1Char('/') + QLatin1String(kShippedBeforeFile));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(sha("as shipped once") + "  tamrel.rpt\n" + sha("office's own") + "  letter.rpt\n");
+        list.close();
+        w.writeReport(QStringLiteral("tamrel"), QStringLiteral("as shipped once"));
+        QCOMPARE(installStarterReports(w.store), 1);
+        QFile current(QStringLiteral(VELM_STARTER_REPORT_DIR "/tamrel.rpt"));
+        QVERIFY(current.open(QIODevice::ReadOnly));
+        QFile updated(w.reportFile(QStringLiteral("tamrel")));
+        QVERIFY(updated.open(QIODevice::ReadOnly));
+        QCOMPARE(updated.readAll(), current.readAll());
+        QVERIFY(changed.seek(0));
+        QCOMPARE(changed.readAll(), QByteArray("office's own")); // regdates: not listed
+        QCOMPARE(installStarterReports(w.store), 0);
+
+        // The list shipped names shipped files, none in its present version.
+        QFile shipped(QStringLiteral(VELM_STARTER_REPORT_DIR "/") + QLatin1String(kShippedBeforeFile));
+        QVERIFY(shipped.open(QIODevice::ReadOnly | QIODevice::Text));
+        int versions = 0;
+        for (const QByteArray &line : shipped.readAll().split('\n')) {
+            const QList<QByteArray> parts = line.simplified().split(' ');
+            if (line.trimmed().isEmpty())
+                continue;
+            QCOMPARE(parts.size(), 2);
+            QFile now(QStringLiteral(VELM_STARTER_REPORT_DIR "/") + QString::fromUtf8(parts.at(1)));
+            QVERIFY2(now.open(QIODevice::ReadOnly), parts.at(1).constData());
+            QVERIFY(sha(now.readAll()) != parts.at(0));
+            ++versions;
+        }
+        QVERIFY(versions >= 3);
 
         addStarterCatalogue(w.store.db());
         addStarterCatalogue(w.store.db()); // twice changes nothing

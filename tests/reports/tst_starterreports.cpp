@@ -1,6 +1,8 @@
 #include "ReportWorld.h"
 #include "support/TestMain.h"
 
+#include <QFontMetricsF>
+
 using namespace reports;
 
 // Every shipped report, rendered on a synthetic register into a PDF and
@@ -45,12 +47,47 @@ private slots:
             QVERIFY2(t.contains(step), qPrintable(step));
         QVERIFY(!t.contains(QStringLiteral("لا توجد صورة")));
 
+        // Labels stand to the right of their values, as the page is read.
+        const QString pdf = QDir::temp().filePath(QStringLiteral("velm-person-file-%1.pdf").arg(QCoreApplication::applicationPid()));
+        QVERIFY(ReportWorld::writePdf(data, pdf));
+        const QList<ReportWorld::PdfWord> words = ReportWorld::pdfWords(pdf);
+        QFile::remove(pdf);
+        const auto onFirstPage = [&words](const QString &text) {
+            for (const ReportWorld::PdfWord &w : words)
+                if (w.page == 1 && w.text == text)
+                    return w.box;
+            return QRectF();
+        };
+        const QRectF label = onFirstPage(QStringLiteral("Tamrel"));
+        const QRectF value = onFirstPage(no);
+        QVERIFY(!label.isNull() && !value.isNull());
+        QVERIFY(qAbs(label.center().y() - value.center().y()) < 4);
+        QVERIFY2(value.right() < label.left(), qPrintable(QStringLiteral("%1 %2").arg(value.right()).arg(label.left())));
+
         // Another person has no picture file: the file prints without one.
         const ReportData other = w->run(QStringLiteral("tamrel"), {{QStringLiteral("tamrel_no"), QStringLiteral("18")}});
         QVERIFY(other.picture.isNull());
         QVERIFY(ReportWorld::pdfText(other).contains(QStringLiteral("لا توجد صورة")));
         // An unknown number prints a file that says so.
         QVERIFY(text(QStringLiteral("tamrel"), {{QStringLiteral("tamrel_no"), QStringLiteral("99999")}}).contains(QStringLiteral("99999")));
+    }
+
+    // The parts of a composed line whose values are empty are left out
+    // with their words.
+    void emptyPartsOfALineAreLeftOut()
+    {
+        const QString no = QStringLiteral("21");
+        const auto islamLine = [this, &no] {
+            return text(QStringLiteral("tamrel"), {{QStringLiteral("tamrel_no"), no}});
+        };
+        const QString day = one(QStringLiteral("SELECT day_a FROM tamrel WHERE tamrel_no = ?"), {no});
+        QVERIFY(!day.trimmed().isEmpty());
+        QVERIFY(islamLine().contains(QStringLiteral("يوم ") + day));
+        w->store.db().execute(QStringLiteral("UPDATE tamrel SET DateOfIslam_E = ' ', day_a = '' WHERE tamrel_no = ?"), {no});
+        const QString t = islamLine();
+        const QString islam = one(QStringLiteral("SELECT dateofislam FROM tamrel WHERE tamrel_no = ?"), {no});
+        QVERIFY(t.contains(islam.left(4) + QLatin1Char('/') + islam.mid(4, 2) + QLatin1Char('/') + islam.mid(6, 2)));
+        QVERIFY2(!t.contains(QStringLiteral("يوم")) && !t.contains(QStringLiteral(" م ")), qPrintable(t));
     }
 
     void letterForOnePerson()
@@ -151,6 +188,72 @@ private slots:
         const QString t = ReportWorld::pdfText(data).simplified();
         const QStringList top = one(topSql).split(QLatin1Char(' '));
         QVERIFY2(t.contains(top.first()) && ReportWorld::hasNumber(t, top.last()), qPrintable(t.left(600)));
+    }
+
+    // The labels under a chart are never cut: each keeps to its category's
+    // width (or, upright, to the room below the plot), wrapped between
+    // words, and what still does not fit is shortened with an ellipsis.
+    void chartLabelsWrapOrShortenButAreNeverCut_data()
+    {
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<qreal>("width");
+        QTest::addColumn<bool>("upright");
+        QTest::addColumn<bool>("whole"); // every label shown in full
+        const QString congo = QStringLiteral("جمهورية الكونغو الديمقراطية الشعبية");
+        QTest::newRow("short, across") << QStringList{"هندي", "فلبيني", "مصري"} << 200.0 << false << true;
+        QTest::newRow("long, wrapped across") << QStringList{congo, "Bosnia and Herzegovina", "هندي"} << 200.0 << false << true;
+        QTest::newRow("longer than three lines: upright") << QStringList{congo + QLatin1Char(' ') + congo + QLatin1Char(' ') + congo, "هندي"}
+                                                          << 120.0 << true << false;
+        QTest::newRow("narrow, upright") << QStringList{"بنغلاديشي", "1445/09", "سريلانكي"} << 40.0 << true << true;
+        QTest::newRow("narrow and long, upright") << QStringList{congo + QLatin1Char(' ') + congo, "Supercalifragilisticexpialidocious"}
+                                                  << 40.0 << true << false;
+        QStringList crowd;
+        for (int i = 0; i < 12; ++i)
+            crowd << QStringLiteral("بلد %1").arg(i);
+        QTest::newRow("too crowded: every few labelled") << crowd << 8.0 << true << false;
+    }
+    void chartLabelsWrapOrShortenButAreNeverCut()
+    {
+        QFETCH(QStringList, labels);
+        QFETCH(qreal, width);
+        QFETCH(bool, upright);
+        QFETCH(bool, whole);
+        QFont font(QStringLiteral("Noto Sans Arabic"));
+        font.setPixelSize(22);
+        const QFontMetricsF metrics(font);
+        const qreal maxRoom = 240;
+        const CategoryLabels out = layOutCategoryLabels(labels, width, font, maxRoom);
+        QCOMPARE(out.upright, upright);
+        QCOMPARE(out.lines.size(), labels.size());
+        QVERIFY(out.room <= maxRoom);
+        const qreal length = upright ? out.room : width;
+        bool allWhole = true;
+        int labelled = 0;
+        for (int i = 0; i < labels.size(); ++i) {
+            const QStringList &lines = out.lines.at(i);
+            labelled += !lines.isEmpty();
+            if (lines.isEmpty()) {
+                allWhole = false;
+                continue;
+            }
+            QVERIFY(upright ? lines.size() * metrics.height() <= width + 1 || lines.size() == 1 : lines.size() <= 3);
+            for (const QString &line : lines)
+                QVERIFY2(metrics.horizontalAdvance(line) <= length + 0.5, qPrintable(line));
+            const QString shown = lines.join(QLatin1Char(' '));
+            if (shown == labels.at(i))
+                continue;
+            allWhole = false;
+            // Shortened at its end: what is shown is the label's beginning.
+            QString start = shown;
+            start.remove(QChar(0x200D)); // the joiner that keeps the last letter's form
+            QVERIFY2(start.endsWith(QChar(0x2026)) || start.endsWith(QLatin1String("...")), qPrintable(shown));
+            while (start.endsWith(QChar(0x2026)) || start.endsWith(QLatin1Char('.')))
+                start.chop(1);
+            QVERIFY(labels.at(i).startsWith(start.trimmed()));
+        }
+        QCOMPARE(allWhole, whole);
+        QVERIFY(!out.lines.first().isEmpty());
+        QVERIFY(labelled >= labels.size() / 6);
     }
 };
 

@@ -82,6 +82,7 @@ private slots:
     void statusBarNamesUserDateAndDataFile_data();
     void statusBarNamesUserDateAndDataFile();
     void aLargeScreenScrollsInASmallFrame();
+    void f1OpensTheUserGuide();
     void menuCloseEndsTheProgram();
     void closingTheFrameEndsTheProgram();
     void logonCloseEndsTheProgram();
@@ -370,6 +371,21 @@ void TestMainMenu::aLargeScreenScrollsInASmallFrame()
     QVERIFY(window->geometry().right() < frame.mdiArea()->viewport()->width());
     QVERIFY(window->geometry().right() > frame.mdiArea()->viewport()->width() - 40);
     QCOMPARE(window->y(), 0);
+}
+
+void TestMainMenu::f1OpensTheUserGuide()
+{
+    FrameWorld w;
+    QVERIFY(w.reachMenu(screensFor(allNumbers()), QStringLiteral("admin"), QStringLiteral("pw")));
+    shell::MAINMENU *menu = w.frame->mainMenu();
+    QTRY_VERIFY(menu->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    QCOMPARE(w.guide.sections(), QStringList{QString()}); // at its beginning
+    auto *button = menu->findChild<QPushButton *>(QStringLiteral("guidex"));
+    QVERIFY(button && button->isVisible() && button->text().contains(QStringLiteral("F1")));
+    button->click();
+    QCOMPARE(w.guide.shownCount(), 2);
+    QVERIFY(w.frame->mainMenu()); // the menu stays
 }
 
 void TestMainMenu::menuCloseEndsTheProgram()

@@ -78,4 +78,9 @@ bool RecordingReportService::showReport(const QString &reportName, const core::R
     return true;
 }
 
+void RecordingGuideService::showGuide(const QString &section, QWidget *)
+{
+    m_sections.append(section);
+}
+
 } // namespace testsupport

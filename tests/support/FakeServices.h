@@ -131,4 +131,16 @@ private:
     QList<Request> m_requests;
 };
 
+// Records the sections of the user guide asked for.
+class RecordingGuideService : public core::GuideService {
+public:
+    void showGuide(const QString &section = {}, QWidget *parent = nullptr) override;
+    const QStringList &sections() const { return m_sections; }
+    int shownCount() const { return int(m_sections.size()); }
+    void clear() { m_sections.clear(); }
+
+private:
+    QStringList m_sections;
+};
+
 } // namespace testsupport

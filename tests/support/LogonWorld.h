@@ -21,12 +21,16 @@ struct LogonWorld {
     testsupport::RecordingMessageService messages;
     testsupport::RecordingInputService input;
     testsupport::RecordingFileOpener files;
+    testsupport::RecordingGuideService guide;
     core::LogonState logon;
     core::DataStore &store;
     core::CmnSub cmn;
     core::AppContext ctx;
 
-    LogonWorld() : store(folder.store()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn} {}
+    LogonWorld()
+        : store(folder.store()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn, nullptr, &guide}
+    {
+    }
 
     // Places the database in the data folder, lets `fill` write into it and
     // closes the connection again, as it is when the program starts.

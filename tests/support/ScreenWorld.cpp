@@ -53,13 +53,13 @@ void typeIn(QComboBox *list, const QString &text)
 }
 
 ScreenWorld::ScreenWorld()
-    : store(folder.openStore()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn, &reports}
+    : store(folder.openStore()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn, &reports, &guide}
 {
 }
 
 ScreenWorld::ScreenWorld(const QStringList &dbPathLines)
     : store(openWith(folder, dbPathLines)), cmn(store, messages),
-      ctx{store, messages, input, files, logon, cmn, &reports}
+      ctx{store, messages, input, files, logon, cmn, &reports, &guide}
 {
 }
 

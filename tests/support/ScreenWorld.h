@@ -65,6 +65,7 @@ struct ScreenWorld {
     RecordingInputService input;
     RecordingFileOpener files;
     RecordingReportService reports;
+    RecordingGuideService guide;
     core::LogonState logon;
     core::CmnSub cmn;
     core::AppContext ctx;
