@@ -2,6 +2,7 @@
 
 #include "data/HijraDate.h"
 #include "logon/LOGON.h"
+#include "logon/frmRestore.h"
 #include "shell/MAINMENU.h"
 #include "shell/MenuIcons.h"
 #include "engine/EngineError.h"
@@ -118,9 +119,14 @@ bool frmMain::startUp()
     // Let the frame be laid out and painted before the first window opens.
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
+    return showLogon(true);
+}
 
+bool frmMain::showLogon(bool withSplashes)
+{
     m_logon = new logon::LOGON(m_ctx, this);
-    connect(m_logon, &logon::LOGON::splashesWanted, this, &frmMain::showSplashes);
+    if (withSplashes)
+        connect(m_logon, &logon::LOGON::splashesWanted, this, &frmMain::showSplashes);
     connect(m_logon, &logon::LOGON::loggedOn, this, &frmMain::logonSucceeded);
     connect(m_logon, &logon::LOGON::closeRequested, this, [this] { endProgram(0); });
     connect(m_logon, &logon::LOGON::programEnds, this, &frmMain::endProgram);
@@ -236,6 +242,9 @@ bool frmMain::openScreen(int number)
         showMainMenu();
         return false;
     }
+    // A restored backup may hold other users: everybody logs on again.
+    if (auto *restore = qobject_cast<logon::frmRestore *>(screen))
+        connect(restore, &logon::frmRestore::restored, this, &frmMain::returnToLogon, Qt::QueuedConnection);
     QMdiSubWindow *window = place(screen, Qt::WindowFlags());
     centre(window, 0);
     m_mdi->setActiveSubWindow(window);
@@ -246,6 +255,28 @@ bool frmMain::openScreen(int number)
         QMetaObject::invokeMethod(this, &frmMain::showMainMenu, Qt::QueuedConnection);
     });
     return true;
+}
+
+void frmMain::returnToLogon()
+{
+    if (m_ended || m_logon)
+        return;
+    // The screen that asked goes without bringing the menu back.
+    if (m_screenWindow) {
+        disconnect(m_screenWindow, &QObject::destroyed, this, nullptr);
+        m_screenWindow->close();
+        m_screenWindow = nullptr;
+    }
+    unloadMenu();
+    m_ctx.logon = core::LogonState();
+    m_ctx.store.setActor(QString());
+    m_ctx.store.closeEveryConnection();
+    for (QLabel *part : {m_statusUser, m_statusDate, m_statusDataFile}) {
+        part->clear();
+        part->setToolTip(QString());
+        part->setStyleSheet(QString());
+    }
+    showLogon(false);
 }
 
 void frmMain::endProgram(int exitCode)

@@ -44,6 +44,10 @@ public:
     bool openScreen(int number);
     // Ends the program, writing nothing.
     void endProgram(int exitCode);
+    // Back to the logon after the database was replaced (a restore): the
+    // screen and the menu go, the logon state is emptied, every connection
+    // is closed and the logon screen is loaded anew.
+    void returnToLogon();
 
     // The status bar after the logon: who works, on which day, in which
     // data file (another database than the usual one stands out).
@@ -62,6 +66,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Makes, loads and shows the logon screen; false when the program ends.
+    bool showLogon(bool withSplashes);
     void showSplashes(bool logo2);
     void logonSucceeded();
     void unloadMenu();
