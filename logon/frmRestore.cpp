@@ -64,9 +64,10 @@ frmRestore::frmRestore(core::AppContext &ctx, QWidget *parent) : QWidget(parent)
     m_note->setObjectName(QStringLiteral("lblNote"));
     m_note->setWordWrap(true);
     m_note->setText(QStringLiteral(
-        "اختر النسخة التي تحل محل قاعدة البيانات الحالية. تحفظ قاعدة البيانات الحالية أولاً باسم "
-        "velm-before-restore-<التاريخ>.mdb في مجلد البيانات، ثم يعود البرنامج إلى شاشة الدخول. "
-        "كل ما أدخل بعد أخذ النسخة لا يكون فيها. لا تتم الاستعادة والبرنامج مفتوح على جهاز آخر."));
+                        "اختر النسخة التي تحل محل قاعدة البيانات الحالية. تحفظ قاعدة البيانات الحالية أولاً باسم "
+                        "%1 في مجلد البيانات، ثم يعود البرنامج إلى شاشة الدخول. "
+                        "كل ما أدخل بعد أخذ النسخة لا يكون فيها. لا تتم الاستعادة والبرنامج مفتوح على جهاز آخر.")
+                        .arg(isolated(QStringLiteral("velm-before-restore-YYYY-MM-DD.mdb"))));
     buildList();
 
     m_restore = new QPushButton(QStringLiteral("استعادة"), this);
@@ -91,7 +92,8 @@ frmRestore::frmRestore(core::AppContext &ctx, QWidget *parent) : QWidget(parent)
     layout->addWidget(m_note);
     layout->addWidget(m_list, 1);
     layout->addLayout(buttons);
-    resize(880, 480);
+    // The frame sizes a screen to its hint: the list needs room for its columns.
+    setMinimumSize(860, 420);
 
     m_busy = new core::BusyFeedback(this);
     connect(m_busy, &core::BusyFeedback::stopRequested, this, [this] { m_work.cancel(); });
