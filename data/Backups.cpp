@@ -272,6 +272,16 @@ QStringList rotate(const QString &folder, const Retention &rule)
     return removed;
 }
 
+CopyFacts takeDatedCopy(engine::Database &source, const QString &folder, const Retention &rule, const QDate &today,
+                        const Progress &progress, const StopCheck &stop, QStringList *removed)
+{
+    const CopyFacts facts = takeCopy(source, folder + QLatin1Char('/') + datedName(today), progress, stop);
+    const QStringList gone = rotate(folder, rule);
+    if (removed)
+        *removed = gone;
+    return facts;
+}
+
 void copyRights(const QString &from, const QString &to)
 {
     struct stat st {};

@@ -85,6 +85,12 @@ struct CopyFacts {
 CopyFacts takeCopy(engine::Database &source, const QString &destination, const Progress &progress = {},
                    const StopCheck &stop = {});
 
+// Today's dated copy (takeCopy into <folder>/velm-YYYY-MM-DD.mdb, replacing
+// a copy of the same day), then the rotation of the folder. The caller holds
+// the folder's lock. Throws as takeCopy; nothing is rotated then.
+CopyFacts takeDatedCopy(engine::Database &source, const QString &folder, const Retention &rule, const QDate &today,
+                        const Progress &progress = {}, const StopCheck &stop = {}, QStringList *removed = nullptr);
+
 // Gives `to` the permissions of `from` (a copy may be read and written by
 // those who may read and write the database, the office's group).
 void copyRights(const QString &from, const QString &to);

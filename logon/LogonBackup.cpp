@@ -19,10 +19,10 @@ namespace {
 
 constexpr int kProgressPollMs = 50;
 
-// A copy still to be made: its file, and whether it is a dated one.
+// A copy still to be made: its file, and the day of a dated one.
 struct WantedCopy {
     QString path;
-    bool dated = false;
+    QDate day; // invalid for the one-time copy
 };
 
 // What failed, for the user: the copy's error number is set on the worker
@@ -66,10 +66,11 @@ int makeCopies(const engine::OpenSpec &openSpec, const QString &dbFile, const QL
         }
         const int share = 100 / int(wanted.size());
         for (int i = 0; i < wanted.size(); ++i) {
-            core::backups::takeCopy(
-                *source, wanted[i].path, [&](int p) { percent = i * share + p * share / 100; }, stop);
-            if (wanted[i].dated)
-                core::backups::rotate(QFileInfo(wanted[i].path).path(), rule);
+            const auto told = [&](int p) { percent = i * share + p * share / 100; };
+            if (wanted[i].day.isValid())
+                core::backups::takeDatedCopy(*source, QFileInfo(wanted[i].path).path(), rule, wanted[i].day, told, stop);
+            else
+                core::backups::takeCopy(*source, wanted[i].path, told, stop);
         }
         percent = 100;
     } catch (const engine::EngineError &e) {
@@ -130,6 +131,11 @@ QString datedBackupPath(const core::DataStore &store, const QDate &day)
     return core::backups::folderOf(store.config().dataDir) + QLatin1Char('/') + core::backups::datedName(day);
 }
 
+bool datedCopyAtLogon(core::DataStore &store)
+{
+    return store.isOpen() && !store.db().onServer() && store.db().journal() == engine::Journal::Rollback;
+}
+
 BackupOutcome LOGONBACKUP(core::DataStore &store, const BackupProgress &progress, const QDate &today)
 {
     const QString dataDir = store.config().dataDir;
@@ -137,9 +143,9 @@ BackupOutcome LOGONBACKUP(core::DataStore &store, const BackupProgress &progress
     const core::backups::Retention rule = core::backups::readRetention(dataDir);
     QList<WantedCopy> wanted;
     if (!QFileInfo::exists(backupFilePath(store)))
-        wanted.append({backupFilePath(store), false});
-    if (rule.takesCopies() && !QFileInfo::exists(datedBackupPath(store, today)))
-        wanted.append({datedBackupPath(store, today), true});
+        wanted.append({backupFilePath(store), QDate()});
+    if (rule.takesCopies() && !QFileInfo::exists(datedBackupPath(store, today)) && datedCopyAtLogon(store))
+        wanted.append({datedBackupPath(store, today), today});
     core::backups::FolderLock lock(folder);
     const bool mine = lock.tryLock(0);
     BackupOutcome outcome;
@@ -163,6 +169,66 @@ BackupOutcome LOGONBACKUP(core::DataStore &store, const BackupProgress &progress
     }
     static_cast<core::OpenResult &>(outcome) = store.OPENDATABASE();
     return outcome;
+}
+
+DailyBackup::DailyBackup(QObject *parent) : QObject(parent) {}
+
+DailyBackup::~DailyBackup()
+{
+    cancel();
+}
+
+bool DailyBackup::start(core::DataStore &store, const QDate &today)
+{
+    if (m_task.isRunning() || !store.isOpen() || datedCopyAtLogon(store))
+        return false;
+    const QString dataDir = store.config().dataDir;
+    const core::backups::Retention rule = core::backups::readRetention(dataDir);
+    if (!rule.takesCopies() || QFileInfo::exists(datedBackupPath(store, today)))
+        return false;
+    // Held by another workstation, the lock means that one copies now.
+    auto lock = std::make_unique<core::backups::FolderLock>(core::backups::folderOf(dataDir));
+    if (!lock->tryLock(0)) {
+        if (lock->heldElsewhere())
+            return false;
+        emit finished(told(QStringLiteral("مجلد النسخ الاحتياطي غير موجود أو لا تمكن الكتابة فيه")));
+        return true;
+    }
+    m_lock = std::move(lock);
+    m_failure = 0;
+    const engine::OpenSpec spec = store.db().openSpec(); // the key is known: no derivation
+    const QString folder = core::backups::folderOf(dataDir);
+    m_task.start(
+        [this, spec, folder, rule, today](const core::BackgroundTask::Control &control) {
+            try {
+                engine::Database source;
+                source.open(spec);
+                int told = -1;
+                core::backups::takeDatedCopy(
+                    source, folder, rule, today,
+                    [&](int percent) {
+                        if (percent != told)
+                            control.post([this, percent] { emit progress(percent); });
+                        told = percent;
+                    },
+                    [&control] { return control.stopRequested(); });
+            } catch (const engine::EngineError &e) {
+                if (e.number() != engine::ErrOperationCanceled)
+                    m_failure = e.number();
+            }
+        },
+        [this] {
+            m_lock.reset();
+            emit finished(m_failure ? told(whyCopyFailed(m_failure)) : QString());
+        });
+    return true;
+}
+
+void DailyBackup::cancel()
+{
+    m_task.cancel();
+    m_task.wait();
+    m_lock.reset();
 }
 
 } // namespace logon

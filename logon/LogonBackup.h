@@ -1,11 +1,15 @@
 #pragma once
 
+#include "data/BackgroundTask.h"
+#include "data/Backups.h"
 #include "data/OpenDb.h"
 
 #include <QDate>
+#include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace logon {
 
@@ -24,14 +28,18 @@ struct BackupOutcome : core::OpenResult {
     QString failure;
 };
 
-// LOGONBACKUP: when the backup file is missing, or today has no dated copy
-// yet, closes the connection, copies the database in use (db_file) to the
-// backup file and to today's dated copy (whichever is missing), lets the
-// dated copies of days gone by go as the data folder's backup.conf says
-// (data/Backups.h), and opens the connection again, whether or not the
-// copies were made. The backup folder is made when it is missing (the first
-// start). A copy that could not be made or was refused is told in the
-// outcome; showing it is the caller's.
+// Whether the day's dated copy is taken at the logon rather than beside the
+// work: a file on a network share keeps the rollback journal, where a copy
+// reading for a minute would keep everybody else from saving meanwhile.
+bool datedCopyAtLogon(core::DataStore &store);
+
+// LOGONBACKUP: when the backup file is missing, closes the connection,
+// copies the database in use (db_file) to the backup file and opens the
+// connection again, whether or not the copy was made. Where datedCopyAtLogon()
+// says so, today's dated copy is taken the same way when it is missing (and
+// the copies of days gone by go as backup.conf says). The backup folder is
+// made when it is missing (the first start). A copy that could not be made
+// or was refused is told in the outcome; showing it is the caller's.
 //
 // The copies run on a thread of their own, a few megabytes a step, while the
 // caller's thread keeps handling events (the window stays alive) and hears
@@ -43,5 +51,37 @@ struct BackupOutcome : core::OpenResult {
 // killed halfway left behind (*.part-* with their journal files).
 BackupOutcome LOGONBACKUP(core::DataStore &store, const BackupProgress &progress = {},
                           const QDate &today = QDate::currentDate());
+
+// The day's dated copy, taken after the logon beside the clerk's work: on a
+// connection of its own, from one snapshot (others save meanwhile), checked
+// before it takes its name; then the copies of days gone by go as the data
+// folder's backup.conf says. Progress and the end come on the owner's thread.
+class DailyBackup : public QObject {
+    Q_OBJECT
+public:
+    explicit DailyBackup(QObject *parent = nullptr);
+    ~DailyBackup() override;
+
+    // Starts today's copy when it is due here; false when there is nothing
+    // to do (taken already, dated copies off, taken at the logon, another
+    // workstation copying now, the database closed). After true, finished()
+    // comes (at once when the backup folder cannot be made or written).
+    bool start(core::DataStore &store, const QDate &today = QDate::currentDate());
+    // Stops a copy under way and waits for it; nothing of it is left, and
+    // the next logon of the day takes it again.
+    void cancel();
+    bool isRunning() const { return m_task.isRunning(); }
+
+signals:
+    void progress(int percent);
+    // The copy ended: empty when it is in place (or was stopped), else what
+    // to tell the user.
+    void finished(const QString &failure);
+
+private:
+    std::unique_ptr<core::backups::FolderLock> m_lock;
+    int m_failure = 0; // written by the work, read after it
+    core::BackgroundTask m_task{this}; // last: it waits for the work before the rest goes
+};
 
 } // namespace logon

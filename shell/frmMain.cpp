@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QStyle>
 
@@ -50,6 +51,21 @@ frmMain::frmMain(core::AppContext &ctx, core::MenuScreens screens, QWidget *pare
     statusBar()->addWidget(m_statusUser);
     statusBar()->addWidget(m_statusDate);
     statusBar()->addWidget(m_statusDataFile, 1);
+    // The day's copy says that it runs, and how far it is.
+    m_statusBackup = statusLabel("statusBackup");
+    m_statusBackup->setText(kDailyBackupText);
+    m_backupBar = new QProgressBar(this);
+    m_backupBar->setObjectName(QStringLiteral("dailyBackupProgress"));
+    m_backupBar->setRange(0, 100);
+    m_backupBar->setTextVisible(false);
+    m_backupBar->setMaximumWidth(160);
+    statusBar()->addPermanentWidget(m_statusBackup);
+    statusBar()->addPermanentWidget(m_backupBar);
+    m_statusBackup->hide();
+    m_backupBar->hide();
+    m_dailyBackup = new logon::DailyBackup(this);
+    connect(m_dailyBackup, &logon::DailyBackup::progress, m_backupBar, &QProgressBar::setValue);
+    connect(m_dailyBackup, &logon::DailyBackup::finished, this, &frmMain::dailyBackupEnded);
     resize(1024, 768);
 }
 
@@ -197,6 +213,25 @@ void frmMain::logonSucceeded()
     showMainMenu();
     // The keyboard comes back to the frame the logon window stood over.
     activateWindow();
+    startDailyBackup();
+}
+
+void frmMain::startDailyBackup()
+{
+    m_backupBar->setValue(0);
+    m_statusBackup->show();
+    m_backupBar->show();
+    if (!m_dailyBackup->start(m_ctx.store))
+        dailyBackupEnded(QString());
+}
+
+void frmMain::dailyBackupEnded(const QString &failure)
+{
+    m_statusBackup->hide();
+    m_backupBar->hide();
+    // Told once; work goes on without the copy.
+    if (!failure.isEmpty() && !m_ended)
+        m_ctx.messages.show(failure, this);
 }
 
 void frmMain::showMainMenu()
@@ -231,6 +266,10 @@ bool frmMain::openScreen(int number)
     if (!factory || m_screenWindow || m_ended)
         return false;
     unloadMenu();
+    // Putting a backup back needs the file to itself: the day's copy gives
+    // way (the next logon of the day takes it again).
+    if (number == kRestoreButton.number)
+        m_dailyBackup->cancel();
 
     QWidget *screen = nullptr;
     try {
@@ -268,6 +307,7 @@ void frmMain::returnToLogon()
         m_screenWindow = nullptr;
     }
     unloadMenu();
+    m_dailyBackup->cancel();
     m_ctx.logon = core::LogonState();
     m_ctx.store.setActor(QString());
     m_ctx.store.closeEveryConnection();

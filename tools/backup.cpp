@@ -86,14 +86,16 @@ int main(int argc, char **argv)
 
     QElapsedTimer timer;
     timer.start();
-    const QString destination = folder + QLatin1Char('/') + core::backups::datedName(QDate::currentDate());
+    const QDate today = QDate::currentDate();
+    const QString destination = folder + QLatin1Char('/') + core::backups::datedName(today);
     try {
         const QStringList office{QStringLiteral("users")};
         const std::unique_ptr<engine::Database> source = config->onServer()
                                                              ? core::DataConnections::openServer(config->server, office)
                                                              : core::DataConnections::openFile(config->dbFile, office);
-        const core::backups::CopyFacts facts = core::backups::takeCopy(*source, destination);
-        const QStringList removed = core::backups::rotate(folder, core::backups::readRetention(config->dataDir));
+        QStringList removed;
+        const core::backups::CopyFacts facts = core::backups::takeDatedCopy(
+            *source, folder, core::backups::readRetention(config->dataDir), today, {}, {}, &removed);
         std::printf("velm-backup: %s, %.1f MB, %lld persons, checked, %.1f s; %lld older copies removed\n",
                     qPrintable(destination), facts.bytes / 1048576.0, facts.persons, timer.elapsed() / 1000.0,
                     qint64(removed.size()));

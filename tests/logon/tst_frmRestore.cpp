@@ -44,6 +44,10 @@ struct RestoreWorld : FrameWorld {
         });
         if (!startFrame(restoreScreens()) || !logOnAs(QStringLiteral("admin"), QStringLiteral("pw")))
             return false;
+        // The day's copy, taken beside the work after the logon.
+        const QString dated = logon::datedBackupPath(store, QDate::currentDate());
+        if (!QTest::qWaitFor([&] { return QFileInfo::exists(dated) && !frame->dailyBackup().isRunning(); }, 60000))
+            return false;
         TempDataFolder::addPerson(store.db(), QStringLiteral("4"));
         return true;
     }

@@ -1,4 +1,4 @@
-#include "support/LogonWorld.h"
+#include "support/FrameWorld.h"
 
 #include "data/Backups.h"
 #include "logon/LogonBackup.h"
@@ -57,6 +57,19 @@ bool fileOnly()
     return testsupport::testOnServer();
 }
 
+// The day's copy as the frame takes it after a logon; what it told (empty
+// when it is in place), or "not started".
+QString takeDailyCopy(core::DataStore &store, const QDate &day = QDate::currentDate())
+{
+    logon::DailyBackup daily;
+    QSignalSpy ended(&daily, &logon::DailyBackup::finished);
+    if (!daily.start(store, day))
+        return QStringLiteral("not started");
+    if (ended.isEmpty() && !ended.wait(60000))
+        return QStringLiteral("no end");
+    return ended.first().first().toString();
+}
+
 // One start of the program up to a logon through the screen's controls.
 bool startAndLogOn(LogonWorld &w, const QString &id, const QString &password)
 {
@@ -84,6 +97,9 @@ private slots:
     void progressAndWhatAKilledCopyLeaves();
     void aFailedBackupIsToldOnceAndWorkGoesOn_data();
     void aFailedBackupIsToldOnceAndWorkGoesOn();
+    void aDamagedDatedCopyIsNeverKept();
+    void onANetworkShareTheLogonTakesTheDatedCopy();
+    void theFrameTakesTheDaysCopyAfterTheLogon();
 };
 
 void TestLogonBackup::backupIsTakenOnceAndNotRefreshed()
@@ -126,6 +142,8 @@ void TestLogonBackup::backupIsAnEncryptedCompleteCopy()
     QVERIFY(result.failure.isEmpty());
     QVERIFY(w.store.isOpen());
     const QString backup = logon::backupFilePath(w.store);
+    QCOMPARE(copiesIn(QFileInfo(backup).path()), QStringList{QStringLiteral("velm.mdb")});
+    QCOMPARE(takeDailyCopy(w.store), QString());
 
     // The one-time copy and today's dated copy, each written under a
     // temporary name and renamed: nothing else is left.
@@ -165,15 +183,13 @@ void TestLogonBackup::theFirstUsersLogonTakesTheBackup()
     QCOMPARE(loggedOn.count(), 1);
     QVERIFY2(w.messages.shownCount() == 0, qPrintable(w.messages.lastShown()));
     QVERIFY(w.store.isOpen());
-    QCOMPARE(copiesIn(backupDir), (QStringList{today(), QStringLiteral("velm.mdb")}));
+    QCOMPARE(copiesIn(backupDir), QStringList{QStringLiteral("velm.mdb")});
     QCOMPARE(usersIn(backupDir + QStringLiteral("/velm.mdb")), 1);
-    QCOMPARE(usersIn(backupDir + QLatin1Char('/') + today()), 1);
 
     // The next start's logon leaves both as they are.
     TempDataFolder::addUser(w.store.db(), QStringLiteral("second"), QStringLiteral("pw"));
     QVERIFY(startAndLogOn(w, QStringLiteral("admin"), QStringLiteral("pw")));
     QCOMPARE(usersIn(backupDir + QStringLiteral("/velm.mdb")), 1);
-    QCOMPARE(usersIn(backupDir + QLatin1Char('/') + today()), 1);
     QCOMPARE(w.messages.shownCount(), 0);
 }
 
@@ -205,11 +221,12 @@ void TestLogonBackup::datedCopiesOverSimulatedDays()
         const logon::BackupOutcome outcome = logon::LOGONBACKUP(w.store, {}, day);
         QVERIFY(outcome.ok);
         QVERIFY2(outcome.failure.isEmpty(), qPrintable(outcome.failure));
+        QCOMPARE(takeDailyCopy(w.store, day), QString());
         QCOMPARE(personsIn(logon::datedBackupPath(w.store, day)), added);
     }
     // A second logon on the last day leaves its copy as it was.
     TempDataFolder::addPerson(w.store.db(), QStringLiteral("late"));
-    QVERIFY(logon::LOGONBACKUP(w.store, {}, days.last()).ok);
+    QCOMPARE(takeDailyCopy(w.store, days.last()), QStringLiteral("not started"));
     QCOMPARE(personsIn(logon::datedBackupPath(w.store, days.last())), added);
 
     // 12 January 2025 is a Sunday: its day and the one before, the newest
@@ -225,7 +242,7 @@ void TestLogonBackup::datedCopiesOverSimulatedDays()
     QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
     settings.write("daily = 0\nweekly = 0\nmonthly = 0\n");
     settings.close();
-    QVERIFY(logon::LOGONBACKUP(w.store, {}, QDate(2025, 1, 13)).ok);
+    QCOMPARE(takeDailyCopy(w.store, QDate(2025, 1, 13)), QStringLiteral("not started"));
     QVERIFY(!QFileInfo::exists(logon::datedBackupPath(w.store, QDate(2025, 1, 13))));
 }
 
@@ -308,8 +325,7 @@ void TestLogonBackup::progressAndWhatAKilledCopyLeaves()
     QVERIFY(!seen.isEmpty());
     QCOMPARE(seen.last(), 100);
     QVERIFY(std::is_sorted(seen.begin(), seen.end()));
-    QCOMPARE(copiesIn(backupDir.path()), (QStringList{today(), QStringLiteral("velm.mdb")}));
-    QCOMPARE(personsIn(backupDir.filePath(today())), 3000);
+    QCOMPARE(copiesIn(backupDir.path()), QStringList{QStringLiteral("velm.mdb")});
     engine::Database copy;
     copy.open(backup, kKey);
     QCOMPARE(copy.pageSize(), engine::kPageSize);
@@ -326,8 +342,6 @@ void TestLogonBackup::aFailedBackupIsToldOnceAndWorkGoesOn_data()
     // A page of the persons that no longer decrypts: the users still read,
     // the logon works, but the copy is refused.
     QTest::newRow("damaged database") << "damaged" << "لم تجتز الفحص";
-    // The same for the dated copy alone: yesterday's stays, today's is never kept.
-    QTest::newRow("damaged database, dated copy") << "damagedDated" << "لم تجتز الفحص";
 }
 
 void TestLogonBackup::aFailedBackupIsToldOnceAndWorkGoesOn()
@@ -348,12 +362,6 @@ void TestLogonBackup::aFailedBackupIsToldOnceAndWorkGoesOn()
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.write("not a folder");
     } else {
-        if (fault == QLatin1String("damagedDated")) {
-            w.store.READDBPATH();
-            QVERIFY(w.store.OPENDATABASE().ok);
-            QVERIFY(logon::LOGONBACKUP(w.store, {}, QDate::currentDate().addDays(-1)).ok);
-            w.store.CLOSEDATABASE();
-        }
         QFile db(w.store.config().dbFile);
         QVERIFY(db.open(QIODevice::ReadWrite));
         QVERIFY(db.seek(db.size() - 3 * engine::kPageSize + 300));
@@ -368,16 +376,70 @@ void TestLogonBackup::aFailedBackupIsToldOnceAndWorkGoesOn()
     QFETCH(QString, why);
     QVERIFY2(text.contains(why), qPrintable(text));
     QVERIFY(text.contains(QStringLiteral("يمكنك متابعة العمل")));
-    if (fault != QLatin1String("damagedDated"))
-        QVERIFY(!QFileInfo(backup).exists());
+    QVERIFY(!QFileInfo(backup).exists());
     if (fault == QLatin1String("damaged"))
         QCOMPARE(copiesIn(backupDir), QStringList());
-    else if (fault == QLatin1String("damagedDated"))
-        QCOMPARE(copiesIn(backupDir),
-                 (QStringList{core::backups::datedName(QDate::currentDate().addDays(-1)), QStringLiteral("velm.mdb")}));
     else
         QVERIFY(QFileInfo(backupDir).isFile());
-    QVERIFY(!QFileInfo::exists(backupDir + QLatin1Char('/') + today()));
+}
+
+// A page that no longer decrypts: the day's copy is refused and removed,
+// the user told, and yesterday's copy (the rotation does not run) stays.
+void TestLogonBackup::aDamagedDatedCopyIsNeverKept()
+{
+    if (fileOnly())
+        QSKIP("about the file: a page of the file made unusable");
+    LogonWorld w;
+    w.prepare([](engine::Database &db) { core::fillSynthetic(db, 1500, 3); });
+    w.store.READDBPATH();
+    QVERIFY(w.store.OPENDATABASE().ok);
+    const QDate yesterday = QDate::currentDate().addDays(-1);
+    QCOMPARE(takeDailyCopy(w.store, yesterday), QString());
+    w.store.CLOSEDATABASE();
+    {
+        QFile db(w.store.config().dbFile);
+        QVERIFY(db.open(QIODevice::ReadWrite));
+        QVERIFY(db.seek(db.size() - 3 * engine::kPageSize + 300));
+        db.write(QByteArray(64, '\x5a'));
+    }
+    QVERIFY(w.store.OPENDATABASE().ok);
+    const QString told = takeDailyCopy(w.store);
+    QVERIFY2(told.startsWith(QStringLiteral("لم تؤخذ النسخة الاحتياطية")), qPrintable(told));
+    QVERIFY(told.contains(QStringLiteral("لم تجتز الفحص")));
+    QCOMPARE(copiesIn(core::backups::folderOf(w.store.config().dataDir)),
+             QStringList{core::backups::datedName(yesterday)});
+}
+
+// A file on a network share keeps the rollback journal: a copy reading
+// beside the work would keep others from saving, so the logon takes it.
+void TestLogonBackup::onANetworkShareTheLogonTakesTheDatedCopy()
+{
+    if (fileOnly())
+        QSKIP("about the file: a file on a network share");
+    LogonWorld w;
+    w.prepare([](engine::Database &db) { TempDataFolder::addPerson(db, QStringLiteral("1")); });
+    w.store.setNetworkCheck([](const QString &) { return true; });
+    w.store.READDBPATH();
+    QVERIFY(w.store.OPENDATABASE().ok);
+    QVERIFY(logon::datedCopyAtLogon(w.store));
+    QVERIFY(logon::LOGONBACKUP(w.store).failure.isEmpty());
+    QCOMPARE(copiesIn(core::backups::folderOf(w.store.config().dataDir)), (QStringList{today(), QStringLiteral("velm.mdb")}));
+    QCOMPARE(takeDailyCopy(w.store), QStringLiteral("not started"));
+}
+
+// After a logon the menu is there at once; the day's copy follows in the
+// background, its progress in the status bar, and nobody is told anything.
+void TestLogonBackup::theFrameTakesTheDaysCopyAfterTheLogon()
+{
+    FrameWorld w;
+    QVERIFY(w.reachMenu({}, QStringLiteral("admin"), QStringLiteral("pw")));
+    QVERIFY(QFileInfo::exists(logon::backupFilePath(w.store)));
+    const QString dated = logon::datedBackupPath(w.store, QDate::currentDate());
+    QTRY_VERIFY(QFileInfo::exists(dated));
+    QTRY_VERIFY(control<QWidget>(w.frame.get(), "dailyBackupProgress")->isHidden());
+    QCOMPARE(usersIn(dated), 1);
+    QCOMPARE(w.messages.shownCount(), 0);
+    QVERIFY(w.store.isOpen());
 }
 
 VELM_TEST_MAIN(TestLogonBackup)
