@@ -59,6 +59,7 @@ frmMain::frmMain(core::AppContext &ctx, core::MenuScreens screens, QWidget *pare
     m_backupBar->setRange(0, 100);
     m_backupBar->setTextVisible(false);
     m_backupBar->setMaximumWidth(160);
+    m_backupBar->setMaximumHeight(14);
     statusBar()->addPermanentWidget(m_statusBackup);
     statusBar()->addPermanentWidget(m_backupBar);
     m_statusBackup->hide();
