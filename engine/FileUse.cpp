@@ -69,6 +69,29 @@ bool stillNamed(int fd, const QByteArray &lock)
            && opened.st_ino == named.st_ino;
 }
 
+// The lock file opened and locked, the name still leading to it; -1 with
+// the error otherwise (0: there is nothing to lock with here).
+int lockedFile(const QByteArray &lock, const QByteArray &db, short type, int *error)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int fd = openLockFile(lock, db);
+        if (fd < 0) {
+            *error = 0;
+            return -1;
+        }
+        if (!lockWhole(fd, type)) {
+            *error = errno;
+            ::close(fd);
+            return -1;
+        }
+        if (stillNamed(fd, lock))
+            return fd;
+        ::close(fd);
+    }
+    *error = EAGAIN;
+    return -1;
+}
+
 } // namespace
 
 FileUse::FileUse(int fd, QString lockPath, bool exclusive)
@@ -94,23 +117,14 @@ QString FileUse::lockPath(const QString &dbPath)
 std::shared_ptr<FileUse> FileUse::share(const QString &dbPath)
 {
     const QString path = lockPath(dbPath);
-    const QByteArray lock = QFile::encodeName(path);
-    const QByteArray db = QFile::encodeName(dbPath);
     for (int attempt = 0; attempt < kShareAttempts; ++attempt) {
-        const int fd = openLockFile(lock, db);
-        if (fd < 0)
-            return nullptr;
-        if (!lockWhole(fd, F_RDLCK)) {
-            const int error = errno;
-            ::close(fd);
-            if (!conflicts(error))
-                return nullptr; // no locks on this file system
-            QThread::msleep(kShareWaitMs);
-            continue;
-        }
-        if (stillNamed(fd, lock))
+        int error = 0;
+        const int fd = lockedFile(QFile::encodeName(path), QFile::encodeName(dbPath), F_RDLCK, &error);
+        if (fd >= 0)
             return std::shared_ptr<FileUse>(new FileUse(fd, path, false));
-        ::close(fd);
+        if (!conflicts(error))
+            return nullptr; // no locks on this file system
+        QThread::msleep(kShareWaitMs);
     }
     throw EngineError(ErrFileLocked,
                       QStringLiteral("The database '%1' is being replaced by another user.").arg(dbPath));
@@ -119,27 +133,15 @@ std::shared_ptr<FileUse> FileUse::share(const QString &dbPath)
 std::unique_ptr<FileUse> FileUse::claim(const QString &dbPath, Claim *why)
 {
     const QString path = lockPath(dbPath);
-    const QByteArray lock = QFile::encodeName(path);
-    const QByteArray db = QFile::encodeName(dbPath);
-    *why = Claim::Unknown;
-    for (int attempt = 0; attempt < kShareAttempts; ++attempt) {
-        const int fd = openLockFile(lock, db);
-        if (fd < 0)
-            return nullptr;
-        if (!lockWhole(fd, F_WRLCK)) {
-            const int error = errno;
-            ::close(fd);
-            // A lock file opened only for reading cannot be locked alone.
-            *why = conflicts(error) ? Claim::InUse : Claim::Unknown;
-            return nullptr;
-        }
-        if (stillNamed(fd, lock)) {
-            *why = Claim::Granted;
-            return std::unique_ptr<FileUse>(new FileUse(fd, path, true));
-        }
-        ::close(fd);
+    int error = 0;
+    const int fd = lockedFile(QFile::encodeName(path), QFile::encodeName(dbPath), F_WRLCK, &error);
+    if (fd < 0) {
+        // A lock file opened only for reading cannot be locked alone.
+        *why = conflicts(error) ? Claim::InUse : Claim::Unknown;
+        return nullptr;
     }
-    return nullptr;
+    *why = Claim::Granted;
+    return std::unique_ptr<FileUse>(new FileUse(fd, path, true));
 }
 
 } // namespace engine
