@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= 2
 
-.PHONY: run test build deps clean
+.PHONY: run test build deps deb clean
 
 deps:
 	@scripts/install-deps.sh
@@ -16,6 +16,10 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package velm_<version>_amd64.deb, in the build folder.
+deb: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

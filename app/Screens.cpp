@@ -3,6 +3,7 @@
 #include "screens/AppContext.h"
 #include "logon/SECURITY.h"
 #include "logon/frmAudit.h"
+#include "logon/frmRestore.h"
 #include "shell/MAINMENU.h"
 #include "education/frmCourseMaterial.h"
 #include "education/frmForms.h"
@@ -51,6 +52,9 @@ core::MenuScreens menuScreens()
     // The audit trail's viewer opens only for those the users screen admits.
     screens.insert(shell::kAuditButton.number, [](core::AppContext &ctx, QWidget *parent) -> QWidget * {
         return logon::frmAudit::open(ctx, parent);
+    });
+    screens.insert(shell::kRestoreButton.number, [](core::AppContext &ctx, QWidget *parent) -> QWidget * {
+        return logon::frmRestore::open(ctx, parent);
     });
     screens.insert(9, factory<reference::frmcodes>());
     screens.insert(10, factory<reports::frmRpts>());

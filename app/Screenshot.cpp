@@ -111,7 +111,7 @@ QWidget *openNamedScreen(shell::frmMain &frame, const QString &name, QStringList
         return frame.currentScreen();
     };
     QList<shell::MenuButton> buttons(shell::kMenuButtons.begin(), shell::kMenuButtons.end());
-    buttons << shell::kAuditButton;
+    buttons << shell::kAuditButton << shell::kRestoreButton;
     for (const shell::MenuButton &b : std::as_const(buttons)) {
         if (name.compare(QLatin1String(b.name), Qt::CaseInsensitive) == 0)
             return press(b.number);

@@ -209,6 +209,12 @@ std::shared_ptr<engine::Database> DataConnections::sharedView(const QString &dbF
     return m_sharedView;
 }
 
+void DataConnections::releaseSharedView()
+{
+    m_sharedView.reset();
+    m_sharedViewPath.clear();
+}
+
 std::unique_ptr<engine::Database> DataConnections::openServer(const QString &server,
                                                               const QStringList &requiredTables)
 {

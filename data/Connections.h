@@ -82,6 +82,10 @@ public:
     // use and again when the database changes or it was closed. Throws EngineError.
     std::shared_ptr<engine::Database> sharedView(const QString &dbFile, const QString &server = {});
 
+    // Lets the shared view connection go (those who hold it keep it until
+    // they let go too); the next sharedView() opens a new one.
+    void releaseSharedView();
+
     // A connection of its own on any office file (another database, a
     // look before the logon), with the office key. Throws EngineError.
     static std::unique_ptr<engine::Database> openFile(const QString &dbFile,

@@ -46,6 +46,12 @@ void DataStore::CLOSEDATABASE()
     m_connections.closeMain();
 }
 
+void DataStore::closeEveryConnection()
+{
+    CLOSEDATABASE();
+    m_connections.releaseSharedView();
+}
+
 std::unique_ptr<engine::Database> DataStore::openViewConnection() const
 {
     return m_connections.openView(m_config.dbFile, m_config.server);

@@ -40,6 +40,9 @@ public:
     // With a server in db_path, opens that instead (no file checks).
     OpenResult OPENDATABASE();
     void CLOSEDATABASE();
+    // CLOSEDATABASE, and the shared view connection let go as well: what a
+    // restore needs before it may replace the file.
+    void closeEveryConnection();
     // How OPENDATABASE tells a network file system (tests replace it).
     void setNetworkCheck(NetworkCheck check) { m_connections.setNetworkCheck(std::move(check)); }
     // True once per run after the database was opened on a network share:

@@ -1,5 +1,6 @@
 #include "engine/Database.h"
 
+#include "engine/FileUse.h"
 #include "engine/PgBackend.h"
 #include "engine/QueryCursor.h"
 #include "engine/SqlCipherBackend.h"
@@ -42,6 +43,20 @@ void syncFolderOf(const QString &path)
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+// A connection to a file holds it in use (engine/FileUse.h) from before it
+// reads the file until SQLite has let it go.
+std::unique_ptr<SqlCipherConnection> held(std::unique_ptr<SqlCipherConnection> connection,
+                                          std::shared_ptr<FileUse> hold)
+{
+    connection->holdWhileOpen(std::move(hold));
+    return connection;
+}
+
+std::shared_ptr<FileUse> holdExisting(const QString &path)
+{
+    return QFileInfo::exists(path) ? FileUse::share(path) : nullptr;
 }
 
 void removeCopy(const QString &file)
@@ -148,7 +163,8 @@ void Database::open(const QString &path, const QString &password, const QStringL
 {
     close();
     requireUsablePath(path);
-    accept(SqlCipherConnection::open(path, password), path, requiredTables, true, journal);
+    std::shared_ptr<FileUse> hold = holdExisting(path);
+    accept(held(SqlCipherConnection::open(path, password), std::move(hold)), path, requiredTables, true, journal);
 }
 
 void Database::openServer(const QString &connectionString, const QStringList &requiredTables)
@@ -181,8 +197,9 @@ void Database::open(const OpenSpec &openSpec)
     }
     requireUsablePath(openSpec.path);
     // A plain file is the benchmark's: taken as it is.
-    accept(SqlCipherConnection::open(openSpec), openSpec.path, openSpec.requiredTables, !openSpec.plain,
-           openSpec.journal);
+    std::shared_ptr<FileUse> hold = openSpec.plain ? nullptr : holdExisting(openSpec.path);
+    accept(held(SqlCipherConnection::open(openSpec), std::move(hold)), openSpec.path, openSpec.requiredTables,
+           !openSpec.plain, openSpec.journal);
 }
 
 OpenSpec Database::openSpec() const
@@ -200,7 +217,8 @@ void Database::create(const QString &path, const QString &password)
 {
     close();
     requireUsablePath(path);
-    accept(SqlCipherConnection::create(path, password), path, {}, false);
+    std::unique_ptr<SqlCipherConnection> made = SqlCipherConnection::create(path, password);
+    accept(held(std::move(made), FileUse::share(path)), path, {}, false);
 }
 
 void Database::openPlain(const QString &path)

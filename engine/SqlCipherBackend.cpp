@@ -116,8 +116,13 @@ bool isForeignFormat(const QByteArray &head)
     return jetArea == "Standard Jet DB" || jetArea == "Standard ACE DB";
 }
 
-// The first bytes of a regular file, read without ever blocking: a named
-// pipe, a device or a link to one is refused before it is opened.
+// The first bytes of a regular file; a named pipe, a device or a link to
+// one is refused before it is opened. They are read through SQLite's own
+// file layer: closing a descriptor of a file drops every lock the process
+// holds on it, and the connections this process has open on the file hold
+// theirs (SQLite keeps such a descriptor open until its locks are gone).
+// Without them another program ending would take itself for the file's last
+// user and remove the write-ahead log under this one.
 QByteArray fileHead(const QString &path, int bytes)
 {
     const QByteArray native = nativePath(path);
@@ -129,18 +134,27 @@ QByteArray fileHead(const QString &path, int bytes)
     }
     if (!S_ISREG(st.st_mode))
         throw EngineError(ErrCannotOpenFile, QStringLiteral("'%1' is not a database file.").arg(path));
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
         throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not open '%1'.").arg(path));
+    }
     QByteArray head(bytes, '\0');
-    struct stat opened {};
-    ssize_t got = -1;
-    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode))
-        got = ::read(fd, head.data(), size_t(bytes));
-    ::close(fd);
-    if (got < 0)
+    sqlite3_int64 size = -1;
+    sqlite3_file *file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file && file->pMethods
+        && file->pMethods->xFileSize(file, &size) == SQLITE_OK) {
+        const int got = int(qMin<sqlite3_int64>(bytes, size));
+        // A short read fills the rest with zeros and says so; the size says how much is there.
+        if (got > 0 && (file->pMethods->xRead(file, head.data(), got, 0) & 0xff) != SQLITE_OK)
+            size = -1;
+        head.truncate(qMax(0, got));
+    }
+    sqlite3_close(db);
+    if (size < 0)
         throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not read '%1'.").arg(path));
-    head.truncate(int(got));
+    if (!QFileInfo(path).isFile()) // replaced by something else meanwhile
+        throw EngineError(ErrCannotOpenFile, QStringLiteral("'%1' is not a database file.").arg(path));
     return head;
 }
 
@@ -256,7 +270,7 @@ BackendFailure failureOn(sqlite3 *db, int rc)
 
 class SqlCipherStatement final : public BackendStatement {
 public:
-    explicit SqlCipherStatement(sqlite3_stmt *stmt) : m_stmt(stmt) {}
+    SqlCipherStatement(sqlite3_stmt *stmt, std::shared_ptr<FileUse> hold) : m_stmt(stmt), m_hold(std::move(hold)) {}
     ~SqlCipherStatement() override { sqlite3_finalize(m_stmt); }
     SqlCipherStatement(const SqlCipherStatement &) = delete;
     SqlCipherStatement &operator=(const SqlCipherStatement &) = delete;
@@ -302,6 +316,7 @@ public:
 
 private:
     sqlite3_stmt *m_stmt;
+    std::shared_ptr<FileUse> m_hold; // let go after the finalize
 };
 
 // The functions a restricted connection may call: SQL's ordinary scalar,
@@ -556,7 +571,7 @@ std::unique_ptr<BackendStatement> SqlCipherConnection::prepare(const QByteArray 
         throw BackendFailure{BackendFailure::Kind::NotAuthorized, QStringLiteral("access to users or audit is prohibited"),
                              QString::fromUtf8(sqlite3_errstr(SQLITE_AUTH))};
     }
-    return std::make_unique<SqlCipherStatement>(stmt);
+    return std::make_unique<SqlCipherStatement>(stmt, m_hold);
 }
 
 // Whether the statement opens a table or index that a restricted connection

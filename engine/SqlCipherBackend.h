@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/FileUse.h"
 
 #include <QSet>
 
@@ -61,6 +62,10 @@ public:
     void createTable(const TableDef &table) override;
 
     sqlite3 *handle() const { return m_db; }
+    // The hold on the file (engine/FileUse.h), kept by the connection and
+    // by every statement it prepares, so that it lasts as long as SQLite
+    // has the file open.
+    void holdWhileOpen(std::shared_ptr<FileUse> hold) { m_hold = std::move(hold); }
 
 private:
     SqlCipherConnection(sqlite3 *db, const QByteArray &rawKey, const QByteArray &salt, int pageSize, bool plain);
@@ -81,6 +86,7 @@ private:
     bool m_plain = false;
     std::function<bool()> m_stopCheck;
     QSet<int> m_hiddenPages; // restricted: root pages never opened
+    std::shared_ptr<FileUse> m_hold;
 };
 
 // SQLite's own connection under an open Database, or null when the database

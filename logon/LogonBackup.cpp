@@ -1,15 +1,13 @@
 #include "logon/LogonBackup.h"
 
 #include "data/BackgroundTask.h"
-#include "data/DatabaseCopy.h"
+#include "data/Backups.h"
 #include "engine/Database.h"
 #include "engine/EngineError.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QTimer>
 
 #include <atomic>
@@ -19,64 +17,14 @@ namespace logon {
 
 namespace {
 
-// A copy takes about a minute for the largest register; a lock older than
-// this is taken to be left by a workstation that stopped.
-constexpr int kStaleLockMs = 30 * 60 * 1000;
 constexpr int kProgressPollMs = 50;
 
-// Left by a copy that was killed halfway (the lock shows nobody copies now).
-void removeLeftovers(const QString &destination)
-{
-    const QFileInfo info(destination);
-    QDir folder(info.path());
-    const QStringList parts = folder.entryList({info.fileName() + QStringLiteral(".part-*")},
-                                               QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : parts)
-        folder.remove(name);
-}
+// A copy still to be made: its file, and the day of a dated one.
+struct WantedCopy {
+    QString path;
+    QDate day; // invalid for the one-time copy
+};
 
-// A copy takes the backup's name only when it opens with the key, holds
-// the office tables and passes the integrity check: a damaged database
-// never replaces a sound backup.
-void checkCopy(const engine::Database &source, const QString &copyPath, const std::function<bool()> &stop)
-{
-    engine::OpenSpec copySpec = source.openSpec();
-    copySpec.path = copyPath;
-    engine::Database copy;
-    copy.open(copySpec);
-    copy.setStopCheck(stop);
-    copy.checkIntegrity();
-}
-
-// A server has no file to copy page by page: its rows go into a new
-// encrypted file made like the file's backups (the office's key, 4 KB
-// pages), verified table by table and checked whole before it takes the
-// backup's name.
-void copyFromServer(engine::Database &source, const QString &destination, std::atomic<int> &percent,
-                    const std::function<bool()> &stop)
-{
-    const qint64 total = qMax<qint64>(1, core::officeRowCount(source));
-    qint64 before = 0;
-    qint64 current = 0;
-    QString table;
-    core::CopyOptions options;
-    options.stop = stop;
-    options.progress = [&](const QString &name, qint64 done, qint64) {
-        if (name != table) {
-            before += current;
-            table = name;
-        }
-        current = done;
-        percent = int(qMin<qint64>(99, (before + done) * 100 / total));
-    };
-    core::copyToNewFile(source, destination, core::passwordFromConnect(QLatin1String(core::kConnectString)),
-                        options);
-    percent = 100; // verified, checked and in place
-}
-
-// Copies off the caller's thread; the caller's thread runs its events
-// meanwhile and hears of the progress. A program that ends meanwhile stops
-// the copy.
 // What failed, for the user: the copy's error number is set on the worker
 // and read after it has ended.
 QString whyCopyFailed(int number)
@@ -101,10 +49,43 @@ QString told(const QString &why)
         .arg(why);
 }
 
-// Returns the error number of a failed copy, 0 when the copy is in place
-// (or the program ends meanwhile and stops it).
-int copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const QString &destination,
-                 const BackupProgress &progress)
+// The copies one after the other from one connection of the worker's own;
+// the dated copies of days gone by go once today's is in place. Returns the
+// error number of the first copy that failed (the rest are not tried), 0
+// when all are in place or the program ends meanwhile and stops them.
+int makeCopies(const engine::OpenSpec &openSpec, const QString &dbFile, const QList<WantedCopy> &wanted,
+               const core::backups::Retention &rule, std::atomic<int> &percent, const std::function<bool()> &stop)
+{
+    try {
+        std::unique_ptr<engine::Database> source;
+        if (openSpec.isValid()) {
+            source = std::make_unique<engine::Database>();
+            source->open(openSpec); // the key is known: no derivation
+        } else {
+            source = core::DataConnections::openFile(dbFile);
+        }
+        const int share = 100 / int(wanted.size());
+        for (int i = 0; i < wanted.size(); ++i) {
+            const auto told = [&](int p) { percent = i * share + p * share / 100; };
+            if (wanted[i].day.isValid())
+                core::backups::takeDatedCopy(*source, QFileInfo(wanted[i].path).path(), rule, wanted[i].day, told, stop);
+            else
+                core::backups::takeCopy(*source, wanted[i].path, told, stop);
+        }
+        percent = 100;
+    } catch (const engine::EngineError &e) {
+        // A full disk or a damaged copy: the logon goes on, told.
+        if (e.number() != engine::ErrOperationCanceled)
+            return e.number();
+    }
+    return 0;
+}
+
+// Copies off the caller's thread; the caller's thread runs its events
+// meanwhile and hears of the progress. A program that ends meanwhile stops
+// the copy.
+int copyInBackground(const engine::OpenSpec &openSpec, const QString &dbFile, const QList<WantedCopy> &wanted,
+                     const core::backups::Retention &rule, const BackupProgress &progress)
 {
     std::atomic<int> percent{0};
     std::atomic<bool> done{false};
@@ -113,30 +94,7 @@ int copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const 
     core::BackgroundTask copy(&loop);
     copy.start(
         [&](const core::BackgroundTask::Control &control) {
-            try {
-                std::unique_ptr<engine::Database> source;
-                if (openSpec.isValid()) {
-                    source = std::make_unique<engine::Database>();
-                    source->open(openSpec); // the key is known: no derivation
-                } else {
-                    source = core::DataConnections::openFile(dbFile);
-                }
-                const auto stop = [&] { return control.stopRequested(); };
-                if (source->onServer())
-                    copyFromServer(*source, destination, percent, stop);
-                else
-                    source->backupTo(
-                        destination,
-                        [&](int p) {
-                            percent = p;
-                            return !stop();
-                        },
-                        [&](const QString &copyPath) { checkCopy(*source, copyPath, stop); });
-            } catch (const engine::EngineError &e) {
-                // A full disk or a damaged copy: the logon goes on, told.
-                if (e.number() != engine::ErrOperationCanceled)
-                    failed = e.number();
-            }
+            failed = makeCopies(openSpec, dbFile, wanted, rule, percent, [&] { return control.stopRequested(); });
             done = true;
         },
         [&loop] { loop.quit(); });
@@ -165,44 +123,112 @@ int copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const 
 
 QString backupFilePath(const core::DataStore &store)
 {
-    return store.config().dataDir + QStringLiteral("/backup/") +
-           QLatin1String(core::kDatabaseFileName);
+    return core::backups::onceCopyPath(core::backups::folderOf(store.config().dataDir));
 }
 
-BackupOutcome LOGONBACKUP(core::DataStore &store, const BackupProgress &progress)
+QString datedBackupPath(const core::DataStore &store, const QDate &day)
 {
-    const QString destination = backupFilePath(store);
-    const bool wanted = !QFileInfo::exists(destination);
-    QLockFile lock(destination + QStringLiteral(".lock"));
-    lock.setStaleLockTime(kStaleLockMs);
-    // Without the backup folder the lock cannot be made either: no copy.
+    return core::backups::folderOf(store.config().dataDir) + QLatin1Char('/') + core::backups::datedName(day);
+}
+
+bool datedCopyAtLogon(core::DataStore &store)
+{
+    return store.isOpen() && !store.db().onServer() && store.db().journal() == engine::Journal::Rollback;
+}
+
+BackupOutcome LOGONBACKUP(core::DataStore &store, const BackupProgress &progress, const QDate &today)
+{
+    const QString dataDir = store.config().dataDir;
+    const QString folder = core::backups::folderOf(dataDir);
+    const core::backups::Retention rule = core::backups::readRetention(dataDir);
+    QList<WantedCopy> wanted;
+    if (!QFileInfo::exists(backupFilePath(store)))
+        wanted.append({backupFilePath(store), QDate()});
+    if (rule.takesCopies() && !QFileInfo::exists(datedBackupPath(store, today)) && datedCopyAtLogon(store))
+        wanted.append({datedBackupPath(store, today), today});
+    core::backups::FolderLock lock(folder);
     const bool mine = lock.tryLock(0);
-    if (mine)
-        removeLeftovers(destination);
     BackupOutcome outcome;
-    if (!wanted) {
+    if (wanted.isEmpty()) {
         outcome.ok = true;
         return outcome;
     }
     // Held by another workstation, the lock means that one copies now.
-    const bool folderFails = !mine && (!QFileInfo(destination).dir().exists() ||
-                                       lock.error() != QLockFile::LockFailedError);
-    if (folderFails)
+    if (!mine && !lock.heldElsewhere())
         outcome.failure = told(QStringLiteral("مجلد النسخ الاحتياطي غير موجود أو لا تمكن الكتابة فيه"));
 
     const engine::OpenSpec openSpec = store.isOpen() ? store.db().openSpec() : engine::OpenSpec();
     store.CLOSEDATABASE();
     // Another program may have the shared file open and be writing: the
-    // engine's online backup gives a consistent copy, encrypted with the
-    // key of the source. Another workstation holding the lock is taking
-    // the same backup now.
+    // copy is taken from one snapshot, encrypted with the key of the source.
     if (mine) {
-        const QString why = whyCopyFailed(copyDatabase(openSpec, store.config().dbFile, destination, progress));
+        const QString why =
+            whyCopyFailed(copyInBackground(openSpec, store.config().dbFile, wanted, rule, progress));
         if (!why.isEmpty())
             outcome.failure = told(why);
     }
     static_cast<core::OpenResult &>(outcome) = store.OPENDATABASE();
     return outcome;
+}
+
+DailyBackup::DailyBackup(QObject *parent) : QObject(parent) {}
+
+DailyBackup::~DailyBackup()
+{
+    cancel();
+}
+
+bool DailyBackup::start(core::DataStore &store, const QDate &today)
+{
+    if (m_task.isRunning() || !store.isOpen() || datedCopyAtLogon(store))
+        return false;
+    const QString dataDir = store.config().dataDir;
+    const core::backups::Retention rule = core::backups::readRetention(dataDir);
+    if (!rule.takesCopies() || QFileInfo::exists(datedBackupPath(store, today)))
+        return false;
+    // Held by another workstation, the lock means that one copies now.
+    auto lock = std::make_unique<core::backups::FolderLock>(core::backups::folderOf(dataDir));
+    if (!lock->tryLock(0)) {
+        if (lock->heldElsewhere())
+            return false;
+        emit finished(told(QStringLiteral("مجلد النسخ الاحتياطي غير موجود أو لا تمكن الكتابة فيه")));
+        return true;
+    }
+    m_lock = std::move(lock);
+    m_failure = 0;
+    const engine::OpenSpec spec = store.db().openSpec(); // the key is known: no derivation
+    const QString folder = core::backups::folderOf(dataDir);
+    m_task.start(
+        [this, spec, folder, rule, today](const core::BackgroundTask::Control &control) {
+            try {
+                engine::Database source;
+                source.open(spec);
+                int told = -1;
+                core::backups::takeDatedCopy(
+                    source, folder, rule, today,
+                    [&](int percent) {
+                        if (percent != told)
+                            control.post([this, percent] { emit progress(percent); });
+                        told = percent;
+                    },
+                    [&control] { return control.stopRequested(); });
+            } catch (const engine::EngineError &e) {
+                if (e.number() != engine::ErrOperationCanceled)
+                    m_failure = e.number();
+            }
+        },
+        [this] {
+            m_lock.reset();
+            emit finished(m_failure ? told(whyCopyFailed(m_failure)) : QString());
+        });
+    return true;
+}
+
+void DailyBackup::cancel()
+{
+    m_task.cancel();
+    m_task.wait();
+    m_lock.reset();
 }
 
 } // namespace logon

@@ -9,6 +9,7 @@ packages=(
   fonts-noto-core qt6-translations-l10n
   xvfb xauth
   postgresql libpq-dev
+  dpkg-dev lintian
 )
 missing=()
 for p in "${packages[@]}"; do

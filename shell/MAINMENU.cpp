@@ -82,11 +82,16 @@ MAINMENU::MAINMENU(const core::LogonState &logon, const core::MenuScreens &scree
         const int number = entry.number;
         connect(b, &QToolButton::clicked, this, [this, number] { emit screenChosen(number); });
     }
-    m_audit = menuButton(QLatin1String(kAuditButton.name), QString::fromUtf8(kAuditButton.caption),
-                         menuIcon(kAuditPermission), this);
-    grid->addWidget(m_audit, kMenuButtons.size() / kColumns, kMenuButtons.size() % kColumns);
-    connect(m_audit, &QToolButton::clicked, this, [this] { emit screenChosen(kAuditButton.number); });
-    const int closeAt = int(kMenuButtons.size()) + 1;
+    int at = int(kMenuButtons.size());
+    for (size_t i = 0; i < kAdminButtons.size(); ++i, ++at) {
+        const MenuButton &entry = kAdminButtons[i];
+        m_admin[i] = menuButton(QLatin1String(entry.name), QString::fromUtf8(entry.caption),
+                                menuIcon(kAuditPermission), this);
+        grid->addWidget(m_admin[i], at / kColumns, at % kColumns);
+        const int number = entry.number;
+        connect(m_admin[i], &QToolButton::clicked, this, [this, number] { emit screenChosen(number); });
+    }
+    const int closeAt = at;
     auto *close = menuButton(QStringLiteral("close"), QStringLiteral("خروج"), menuIcon(0), this);
     grid->addWidget(close, closeAt / kColumns, closeAt % kColumns);
     connect(close, &QToolButton::clicked, this, &MAINMENU::closeRequested);
@@ -126,8 +131,9 @@ void MAINMENU::addGuideButton()
 
 QToolButton *MAINMENU::button(int number) const
 {
-    if (number == kAuditButton.number)
-        return m_audit;
+    for (size_t i = 0; i < kAdminButtons.size(); ++i)
+        if (number == kAdminButtons[i].number)
+            return m_admin[i];
     if (number < 1 || number > core::kPermissionCount)
         return nullptr;
     return m_buttons[number - 1];
@@ -146,14 +152,18 @@ void MAINMENU::applyPermissions(const core::LogonState &logon, const core::MenuS
         else
             b->setEnabled(true);
     }
-    // Those who may open the users screen may read the trail of changes.
-    m_audit->setEnabled(false);
-    if (!screens.value(kAuditButton.number))
-        m_audit->setToolTip(kNotBuiltTip);
-    else if (!logon.granted(kAuditPermission))
-        m_audit->setToolTip(kNoPermissionTip);
-    else
-        m_audit->setEnabled(true);
+    // Those who may open the users screen may read the trail of changes and
+    // put a backup back.
+    for (size_t i = 0; i < kAdminButtons.size(); ++i) {
+        QToolButton *b = m_admin[i];
+        b->setEnabled(false);
+        if (!screens.value(kAdminButtons[i].number))
+            b->setToolTip(kNotBuiltTip);
+        else if (!logon.granted(kAuditPermission))
+            b->setToolTip(kNoPermissionTip);
+        else
+            b->setEnabled(true);
+    }
 }
 
 } // namespace shell

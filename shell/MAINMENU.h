@@ -35,9 +35,12 @@ inline constexpr std::array<MenuButton, core::kPermissionCount> kMenuButtons{{
     {14, "Command1", "بيانات المؤسسة"},
 }};
 
-// The audit trail's viewer: a menu button after the fourteen, number 15 of
-// the menu's screens, granted by the users screen's permission.
+// The audit trail's viewer and the restore of a backup: menu buttons after
+// the fourteen, numbers 15 and 16 of the menu's screens, granted by the
+// users screen's permission.
 inline constexpr MenuButton kAuditButton{15, "auditx", "سجل التعديلات"};
+inline constexpr MenuButton kRestoreButton{16, "restorex", "استعادة نسخة احتياطية"};
+inline constexpr std::array<MenuButton, 2> kAdminButtons{{kAuditButton, kRestoreButton}};
 inline constexpr int kAuditPermission = 8;
 
 // The main menu: one button per screen, enabled by the logon permissions.
@@ -59,7 +62,7 @@ public:
     MAINMENU(const core::LogonState &logon, const core::MenuScreens &screens,
              QWidget *parent = nullptr);
 
-    // Buttons 1..14, and 15: the audit trail's viewer.
+    // Buttons 1..14, 15 (the audit trail's viewer) and 16 (restore).
     QToolButton *button(int number) const;
 
 signals:
@@ -75,7 +78,7 @@ private:
     void addGuideButton();
 
     std::array<QToolButton *, core::kPermissionCount> m_buttons{};
-    QToolButton *m_audit = nullptr;
+    std::array<QToolButton *, kAdminButtons.size()> m_admin{};
 };
 
 } // namespace shell

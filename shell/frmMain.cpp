@@ -2,6 +2,7 @@
 
 #include "data/HijraDate.h"
 #include "logon/LOGON.h"
+#include "logon/frmRestore.h"
 #include "shell/MAINMENU.h"
 #include "shell/MenuIcons.h"
 #include "engine/EngineError.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QStyle>
 
@@ -49,6 +51,22 @@ frmMain::frmMain(core::AppContext &ctx, core::MenuScreens screens, QWidget *pare
     statusBar()->addWidget(m_statusUser);
     statusBar()->addWidget(m_statusDate);
     statusBar()->addWidget(m_statusDataFile, 1);
+    // The day's copy says that it runs, and how far it is.
+    m_statusBackup = statusLabel("statusBackup");
+    m_statusBackup->setText(kDailyBackupText);
+    m_backupBar = new QProgressBar(this);
+    m_backupBar->setObjectName(QStringLiteral("dailyBackupProgress"));
+    m_backupBar->setRange(0, 100);
+    m_backupBar->setTextVisible(false);
+    m_backupBar->setMaximumWidth(160);
+    m_backupBar->setMaximumHeight(14);
+    statusBar()->addPermanentWidget(m_statusBackup);
+    statusBar()->addPermanentWidget(m_backupBar);
+    m_statusBackup->hide();
+    m_backupBar->hide();
+    m_dailyBackup = new logon::DailyBackup(this);
+    connect(m_dailyBackup, &logon::DailyBackup::progress, m_backupBar, &QProgressBar::setValue);
+    connect(m_dailyBackup, &logon::DailyBackup::finished, this, &frmMain::dailyBackupEnded);
     resize(1024, 768);
 }
 
@@ -118,9 +136,14 @@ bool frmMain::startUp()
     // Let the frame be laid out and painted before the first window opens.
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
+    return showLogon(true);
+}
 
+bool frmMain::showLogon(bool withSplashes)
+{
     m_logon = new logon::LOGON(m_ctx, this);
-    connect(m_logon, &logon::LOGON::splashesWanted, this, &frmMain::showSplashes);
+    if (withSplashes)
+        connect(m_logon, &logon::LOGON::splashesWanted, this, &frmMain::showSplashes);
     connect(m_logon, &logon::LOGON::loggedOn, this, &frmMain::logonSucceeded);
     connect(m_logon, &logon::LOGON::closeRequested, this, [this] { endProgram(0); });
     connect(m_logon, &logon::LOGON::programEnds, this, &frmMain::endProgram);
@@ -191,6 +214,25 @@ void frmMain::logonSucceeded()
     showMainMenu();
     // The keyboard comes back to the frame the logon window stood over.
     activateWindow();
+    startDailyBackup();
+}
+
+void frmMain::startDailyBackup()
+{
+    m_backupBar->setValue(0);
+    m_statusBackup->show();
+    m_backupBar->show();
+    if (!m_dailyBackup->start(m_ctx.store))
+        dailyBackupEnded(QString());
+}
+
+void frmMain::dailyBackupEnded(const QString &failure)
+{
+    m_statusBackup->hide();
+    m_backupBar->hide();
+    // Told once; work goes on without the copy.
+    if (!failure.isEmpty() && !m_ended)
+        m_ctx.messages.show(failure, this);
 }
 
 void frmMain::showMainMenu()
@@ -229,6 +271,10 @@ bool frmMain::openScreen(int number)
     if (!factory || m_screenWindow || m_ended)
         return false;
     unloadMenu();
+    // Putting a backup back needs the file to itself: the day's copy gives
+    // way (the next logon of the day takes it again).
+    if (number == kRestoreButton.number)
+        m_dailyBackup->cancel();
 
     QWidget *screen = nullptr;
     try {
@@ -240,6 +286,9 @@ bool frmMain::openScreen(int number)
         showMainMenu();
         return false;
     }
+    // A restored backup may hold other users: everybody logs on again.
+    if (auto *restore = qobject_cast<logon::frmRestore *>(screen))
+        connect(restore, &logon::frmRestore::restored, this, &frmMain::returnToLogon, Qt::QueuedConnection);
     QMdiSubWindow *window = place(screen, Qt::WindowFlags());
     centre(window, 0);
     m_mdi->setActiveSubWindow(window);
@@ -250,6 +299,29 @@ bool frmMain::openScreen(int number)
         QMetaObject::invokeMethod(this, &frmMain::showMainMenu, Qt::QueuedConnection);
     });
     return true;
+}
+
+void frmMain::returnToLogon()
+{
+    if (m_ended || m_logon)
+        return;
+    // The screen that asked goes without bringing the menu back.
+    if (m_screenWindow) {
+        disconnect(m_screenWindow, &QObject::destroyed, this, nullptr);
+        m_screenWindow->close();
+        m_screenWindow = nullptr;
+    }
+    unloadMenu();
+    m_dailyBackup->cancel();
+    m_ctx.logon = core::LogonState();
+    m_ctx.store.setActor(QString());
+    m_ctx.store.closeEveryConnection();
+    for (QLabel *part : {m_statusUser, m_statusDate, m_statusDataFile}) {
+        part->clear();
+        part->setToolTip(QString());
+        part->setStyleSheet(QString());
+    }
+    showLogon(false);
 }
 
 void frmMain::endProgram(int exitCode)

@@ -2,6 +2,7 @@
 
 #include "screens/AppContext.h"
 #include "logon/LOGON.h"
+#include "logon/LogonBackup.h"
 #include "shell/MAINMENU.h"
 #include "screens/ScreenHost.h"
 
@@ -10,6 +11,7 @@
 
 class QLabel;
 class QMdiArea;
+class QProgressBar;
 class QMdiSubWindow;
 
 namespace shell {
@@ -44,6 +46,10 @@ public:
     bool openScreen(int number);
     // Ends the program, writing nothing.
     void endProgram(int exitCode);
+    // Back to the logon after the database was replaced (a restore): the
+    // screen and the menu go, the logon state is emptied, every connection
+    // is closed and the logon screen is loaded anew.
+    void returnToLogon();
 
     // The status bar after the logon: who works, on which day, in which
     // data file (another database than the usual one stands out).
@@ -54,6 +60,9 @@ public:
     static QString dataFileText(const QString &dbFile, bool usual);
     // The status bar's database part on a server ("HOST/DATABASE").
     static QString serverText(const QString &serverName);
+    // The day's dated copy, taken after the logon while the clerk works.
+    logon::DailyBackup &dailyBackup() { return *m_dailyBackup; }
+    static inline const QString kDailyBackupText = QStringLiteral("جار أخذ نسخة اليوم الاحتياطية");
 
 signals:
     void programEnded(int exitCode);
@@ -62,8 +71,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Makes, loads and shows the logon screen; false when the program ends.
+    bool showLogon(bool withSplashes);
     void showSplashes(bool logo2);
     void logonSucceeded();
+    void startDailyBackup();
+    void dailyBackupEnded(const QString &failure);
     void unloadMenu();
     int twips(int value) const;
     QMdiSubWindow *place(QWidget *widget, Qt::WindowFlags flags);
@@ -75,6 +88,9 @@ private:
     QLabel *m_statusUser;
     QLabel *m_statusDate;
     QLabel *m_statusDataFile;
+    QLabel *m_statusBackup;
+    QProgressBar *m_backupBar;
+    logon::DailyBackup *m_dailyBackup;
     QPointer<logon::LOGON> m_logon;
     QPointer<MAINMENU> m_menu;
     QPointer<QMdiSubWindow> m_menuWindow;

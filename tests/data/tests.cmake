@@ -9,3 +9,8 @@ velm_test(tst_audittrail data/tst_audittrail.cpp LIBS velm_followup)
 velm_test(tst_schema_both data/tst_schema_both.cpp)
 velm_server_test(tst_schema_both)
 velm_server_test(tst_audittrail)
+# Dated copies and their rotation (names and settings, no database).
+velm_test(tst_backups data/tst_backups.cpp)
+# Putting a backup in the place of the office's file, and who has it open:
+# all of it about the file (a server's backup goes back with velm-migrate).
+velm_test(tst_restore data/tst_restore.cpp)

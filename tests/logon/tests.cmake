@@ -12,3 +12,6 @@ velm_server_test(tst_SECURITY)
 velm_server_test(tst_logon)
 velm_server_test(tst_audit)
 velm_server_test(tst_logonbackup)
+# Putting a backup back from the screen; on a server the screen explains velm-migrate.
+velm_test(tst_frmRestore logon/tst_frmRestore.cpp LIBS velm_shell)
+velm_server_test(tst_frmRestore)

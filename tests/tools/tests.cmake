@@ -3,3 +3,7 @@ velm_test(tst_synthetic tools/tst_synthetic.cpp)
 velm_test(tst_migrate tools/tst_migrate.cpp )
 add_dependencies(tst_migrate velm-migrate)
 velm_server_test(tst_migrate)
+# velm-backup as a scheduled job runs it, on the file and on the server.
+velm_test(tst_velm_backup tools/tst_velm_backup.cpp)
+add_dependencies(tst_velm_backup velm-backup)
+velm_server_test(tst_velm_backup)
