@@ -62,7 +62,8 @@ int main(int argc, char **argv)
     // Drawing the logo's text needs fonts, not a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
+    // An option is never taken for the folder.
+    if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: velm-makedb <bin-dir>\n");
         return 2;
     }
