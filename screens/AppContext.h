@@ -37,6 +37,8 @@ struct AppContext {
     CmnSub &cmn;
     // Set once the report viewer exists (the program's start, the tests).
     ReportService *reports = nullptr;
+    // Where lists and reports are exported to; without it they cannot be.
+    SaveFileChooser *saveFiles = nullptr;
 };
 
 } // namespace core
