@@ -3,6 +3,7 @@
 #include "data/BackgroundTask.h"
 #include "reports/ReportData.h"
 #include "reports/ReportRender.h"
+#include "sheets/SheetWriter.h"
 
 #include <QImage>
 #include <QMap>
@@ -19,6 +20,7 @@ class QSpinBox;
 namespace core {
 class BusyFeedback;
 class MessageService;
+class SaveFileChooser;
 }
 
 namespace reports {
@@ -57,6 +59,12 @@ public:
     // `done(ok)` follows on the window's thread. A failure leaves no file.
     void savePdf(const QString &path);
     void printOn(std::shared_ptr<QPrinter> printer);
+    // Where the export of the report's tables asks for its file; without
+    // one they are not exported.
+    void setSaveFileChooser(core::SaveFileChooser *chooser);
+    // Writes the report's tables (see exportReportTables) off the window's
+    // thread, with progress and a stop button; outputFinished(ok) follows.
+    void exportTables(const QString &path, sheets::Format format);
 
 signals:
     void outputFinished(bool ok);
@@ -64,6 +72,7 @@ signals:
 private:
     void onPrint();
     void onSavePdf();
+    void onExport();
     void paintPreview(QPrinter *printer);
     void updatePageControls();
     // Lays the whole report out and prints it on the device `open` gives.
@@ -72,12 +81,14 @@ private:
 
     core::MessageService &m_messages;
     ReportDialogs &m_dialogs;
+    core::SaveFileChooser *m_saveFiles = nullptr;
     PreparedReport m_report;
     std::unique_ptr<QPrinter> m_previewPrinter;
 
     QPrintPreviewWidget *cr = nullptr;
     QPushButton *cmdPrint = nullptr;
     QPushButton *cmdPdf = nullptr;
+    QPushButton *cmdExport = nullptr;
     QPushButton *cmdFirst = nullptr;
     QPushButton *cmdPrev = nullptr;
     QPushButton *cmdNext = nullptr;
