@@ -3,3 +3,7 @@ velm_test(tst_synthetic tools/tst_synthetic.cpp)
 velm_test(tst_migrate tools/tst_migrate.cpp )
 add_dependencies(tst_migrate velm-migrate)
 velm_server_test(tst_migrate)
+# The whole database as CSV files: from a file here, from the server in the server run.
+velm_test(tst_export tools/tst_export.cpp)
+add_dependencies(tst_export velm-export)
+velm_server_test(tst_export)
