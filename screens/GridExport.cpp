@@ -46,12 +46,15 @@ private:
     QElapsedTimer m_clock;
 };
 
-QStringList cellsOf(const QVariantList &values, const QList<GridExport::Column> &columns)
+// The row's cells as the grid shows them, in `cells` (kept from row to row).
+const QStringList &cellsOf(const QVariantList &values, const QList<GridExport::Column> &columns, QStringList &cells)
 {
-    QStringList cells;
-    cells.reserve(columns.size());
-    for (const GridExport::Column &c : columns)
-        cells << c.text(values.value(c.modelColumn));
+    static const QVariant none;
+    cells.resize(columns.size());
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        const int c = columns.at(i).modelColumn;
+        cells[i] = columns.at(i).text(c >= 0 && c < values.size() ? values.at(c) : none);
+    }
     return cells;
 }
 
@@ -60,12 +63,13 @@ QStringList cellsOf(const QVariantList &values, const QList<GridExport::Column> 
 void writeRows(const Job &job, sheets::Writer &out, const BackgroundTask::Control &control, BusyFeedback *busy)
 {
     Progress progress(busy, job.rows.count());
+    QStringList cells;
     if (!job.rows.byIdentity) {
         qint64 done = 0;
         for (const QVariantList &row : job.rows.rows) {
             if (control.stopRequested() || out.failed())
                 return;
-            out.addRow(cellsOf(row, job.columns));
+            out.addRow(cellsOf(row, job.columns, cells));
             progress.at(++done);
         }
         return;
@@ -83,7 +87,7 @@ void writeRows(const Job &job, sheets::Writer &out, const BackgroundTask::Contro
         for (const qint64 id : part) {
             const auto it = read.constFind(id);
             if (it != read.constEnd())
-                out.addRow(cellsOf(*it, job.columns));
+                out.addRow(cellsOf(*it, job.columns, cells));
         }
         progress.at(from + part.size());
     }
@@ -180,6 +184,9 @@ void GridExport::start(const QString &path, sheets::Format format)
     if (isRunning() || !source)
         return;
     if (!source->isRunning()) {
+        // A run that has just ended may still have rows on their way to the grid.
+        while (source->model()->canFetchMore())
+            source->model()->fetchMore();
         begin(path, format);
         return;
     }
@@ -211,7 +218,8 @@ void GridExport::begin(const QString &path, sheets::Format format)
         [job, outcome, busy](const BackgroundTask::Control &control) {
             sheets::Options options;
             options.expectedCells = job->rows.count() * job->columns.size();
-            auto out = sheets::createWriter(job->format, job->path, options);
+            // Rows are written on a thread of their own while the next are read.
+            auto out = sheets::onThreadOfItsOwn(sheets::createWriter(job->format, job->path, options));
             QList<sheets::Column> columns;
             for (const GridExport::Column &c : job->columns)
                 columns.append({c.heading, c.widthPixels});

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QSaveFile>
+#include <QStringEncoder>
 
 namespace sheets::detail {
 
@@ -82,7 +83,7 @@ private:
         if (!quote) {
             if (guard)
                 m_buffer.append('\'');
-            m_buffer.append(text.toUtf8());
+            appendUtf8(text);
             return;
         }
         m_buffer.append('"');
@@ -94,18 +95,27 @@ private:
         m_buffer.append('"');
     }
 
+    void appendUtf8(QStringView text)
+    {
+        const qsizetype at = m_buffer.size();
+        m_buffer.resize(at + m_encoder.requiredSpace(text.size()));
+        char *end = m_encoder.appendToBuffer(m_buffer.data() + at, text);
+        m_buffer.resize(end - m_buffer.constData());
+    }
+
     void flush()
     {
         if (m_buffer.isEmpty() || failed())
             return;
         if (m_file.write(m_buffer) != m_buffer.size())
             fail(m_file.errorString());
-        m_buffer.clear();
+        m_buffer.resize(0); // the buffer stays for the next rows
     }
 
     QSaveFile m_file;
     Options m_options;
     QByteArray m_buffer;
+    QStringEncoder m_encoder{QStringEncoder::Utf8};
     int m_sheets = 0;
 };
 

@@ -8,11 +8,12 @@
 #include <memory>
 #include <optional>
 
-// Spreadsheet files written row after row, never held whole in memory:
-// XLSX (right-to-left sheets, headings, column widths, numbers as numbers)
-// and CSV (UTF-8 with a byte order mark, so that spreadsheet programs read
-// Arabic). A file appears under its name only once it is written whole;
-// until then it is written beside it under a temporary name.
+// Spreadsheet files written row after row, never held whole in memory nor
+// in a temporary file: XLSX (right-to-left sheets, headings, column widths,
+// numbers as numbers, filter buttons, the heading row kept in view) and CSV
+// (UTF-8 with a byte order mark, so that spreadsheet programs read Arabic).
+// A file appears under its name only once it is written whole; until then
+// it is written beside it under a temporary name.
 //
 //     auto out = sheets::createWriter(sheets::Format::Xlsx, path);
 //     out->beginSheet("المهتدون", {{"رقم Tamrel", 80}, {"الاسم", 200}});
@@ -46,11 +47,8 @@ struct Options {
     // XLSX: data rows per sheet; more rows go on in a further sheet with
     // the same headings ("name (2)").
     int rowsPerSheet = kXlsxRowsPerSheet;
-    // XLSX: where the rows wait until the file is packed (the system's
-    // temporary folder when empty).
-    QString tempFolder;
-    // XLSX: about how many cells the file will hold (0: few); a large file
-    // is packed with the zip format's 64-bit extension.
+    // XLSX: about how many cells the file will hold (0: few); a large
+    // sheet is written with the zip format's 64-bit extension.
     qint64 expectedCells = 0;
 };
 
@@ -99,6 +97,12 @@ private:
 };
 
 std::unique_ptr<Writer> createWriter(Format format, const QString &path, const Options &options = {});
+
+// The same writer, its rows written on a thread of its own: addRow() only
+// hands them over (a few hundred rows wait at most), so the rows of a
+// large export are prepared while the ones before are written. finish()
+// and discard() wait for that thread.
+std::unique_ptr<Writer> onThreadOfItsOwn(std::unique_ptr<Writer> writer);
 
 // Whether a cell's text is a number that a spreadsheet shows exactly as
 // the text reads: an optional minus, digits without a leading zero (or a

@@ -95,13 +95,14 @@ private slots:
         out->addRow({QStringLiteral("12"), QStringLiteral("خالد عبد الله"), QStringLiteral("0501234567")});
         out->addRow({QStringLiteral("112"), QStringLiteral(" "), QStringLiteral("123456789012345")});
         out->addRow({QStringLiteral("0012"), QStringLiteral("Émile, \"the\" <first>\nline two"), QString()});
+        out->addRow({QStringLiteral("7"), QStringLiteral("a_x0041_b") + QChar(1)});
         QVERIFY2(out->finish(), qPrintable(out->errorText()));
-        QCOMPARE(out->rowsWritten(), 3);
+        QCOMPARE(out->rowsWritten(), 4);
         QCOMPARE(leftovers(m_dir.path(), {QStringLiteral("list.xlsx")}), QStringList());
 
         const QList<QStringList> rows = files::readXlsx(file);
         QVERIFY2(files::errorText().isEmpty(), qPrintable(files::errorText()));
-        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.size(), 5);
         QCOMPARE(rows.at(0), (QStringList{QStringLiteral("رقم Tamrel"), QStringLiteral("الاسم الجديد"), QStringLiteral("الهاتف")}));
         QCOMPARE(rows.at(1), (QStringList{QStringLiteral("12"), QStringLiteral("خالد عبد الله"), QStringLiteral("0501234567")}));
         QCOMPARE(rows.at(2).value(0), QStringLiteral("112"));
@@ -127,17 +128,30 @@ private slots:
         }
         QCOMPARE(widths.size(), 3);
         QVERIFY(widths.value(2) > 2 * widths.value(1));
-        QVERIFY(xml.contains(QLatin1String("<autoFilter ref=\"A1:C4\"")));
+        QVERIFY(xml.contains(QLatin1String("<autoFilter ref=\"A1:C5\"")));
+        // What XML cannot hold, and what would read as such an escape, in Excel's own escapes.
+        QVERIFY(xml.contains(QLatin1String("<t>a_x005F_x0041_b_x0001_</t>")));
+        QVERIFY(files::zipIsWhole(file));
     }
 
     // More rows than a sheet holds go on in a second sheet with the same
     // headings; a cell longer than a sheet's cell is cut and counted.
+    void xlsxSheetsGoOnAndLongCellsAreCut_data()
+    {
+        QTest::addColumn<bool>("threaded");
+        QTest::newRow("direct") << false;
+        QTest::newRow("on a thread of its own, large") << true;
+    }
     void xlsxSheetsGoOnAndLongCellsAreCut()
     {
+        QFETCH(bool, threaded);
         const QString file = path(QStringLiteral("rows.xlsx"));
         Options options;
         options.rowsPerSheet = 3;
+        options.expectedCells = threaded ? 100'000'000 : 0; // the 64-bit zip records too
         auto out = createWriter(Format::Xlsx, file, options);
+        if (threaded)
+            out = onThreadOfItsOwn(std::move(out));
         out->beginSheet(QStringLiteral("a/b:c?[long name of more than thirty-one characters]"), {{QStringLiteral("n"), 0}});
         for (int i = 1; i <= 7; ++i)
             out->addRow({QString::number(i)});
@@ -165,6 +179,8 @@ private slots:
         const QRegularExpressionMatch cut = QRegularExpression(QStringLiteral("<t>(x+)</t>")).match(xml);
         QVERIFY(cut.hasMatch());
         QCOMPARE(cut.capturedLength(1), kXlsxCellChars);
+        QVERIFY(files::zipIsWhole(file));
+        QCOMPARE(out->rowsWritten(), 8);
     }
 
     void csvHasByteOrderMarkQuotesAndGuardedFormulas()
@@ -209,14 +225,22 @@ private slots:
     void failedOrDiscardedFilesLeaveNothing_data()
     {
         QTest::addColumn<Format>("format");
-        QTest::newRow("xlsx") << Format::Xlsx;
-        QTest::newRow("csv") << Format::Csv;
+        QTest::addColumn<bool>("threaded");
+        QTest::newRow("xlsx") << Format::Xlsx << false;
+        QTest::newRow("csv") << Format::Csv << false;
+        QTest::newRow("xlsx on a thread") << Format::Xlsx << true;
+        QTest::newRow("csv on a thread") << Format::Csv << true;
     }
     void failedOrDiscardedFilesLeaveNothing()
     {
         QFETCH(Format, format);
+        QFETCH(bool, threaded);
+        const auto writer = [threaded](Format f, const QString &p) {
+            auto w = createWriter(f, p);
+            return threaded ? onThreadOfItsOwn(std::move(w)) : std::move(w);
+        };
         const QString missing = path(QStringLiteral("no-such-folder/list.") + suffixOf(format));
-        auto out = createWriter(format, missing);
+        auto out = writer(format, missing);
         out->beginSheet(QStringLiteral("x"), {{QStringLiteral("a"), 0}});
         out->addRow({QStringLiteral("1")});
         QVERIFY(!out->finish());
@@ -231,7 +255,7 @@ private slots:
             old.write("the office's own file");
         }
         {
-            auto given = createWriter(format, file);
+            auto given = writer(format, file);
             given->beginSheet(QStringLiteral("x"), {{QStringLiteral("a"), 0}});
             for (int i = 0; i < 1000; ++i)
                 given->addRow({QString::number(i)});

@@ -86,6 +86,14 @@ QString xlsxPart(const QString &path, const QString &member)
     return QString::fromUtf8(run(QStringLiteral("python3"), {QStringLiteral("-c"), script, path, member}));
 }
 
+bool zipIsWhole(const QString &path)
+{
+    static const QString script = QStringLiteral(
+        "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1])\nsys.exit(0 if z.testzip() is None else 1)\n");
+    run(QStringLiteral("python3"), {QStringLiteral("-c"), script, path});
+    return g_error.isEmpty();
+}
+
 QStringList sheetNames(const QString &path)
 {
     static const QRegularExpression sheet(QStringLiteral("<sheet name=\"([^\"]*)\""));

@@ -16,6 +16,8 @@ QList<QStringList> readXlsx(const QString &path, int sheet = 1);
 QStringList sheetNames(const QString &path);
 // One member of the package (e.g. "xl/worksheets/sheet1.xml"), as text.
 QString xlsxPart(const QString &path, const QString &member);
+// Whether the package reads as a whole zip archive (every entry's check sum right).
+bool zipIsWhole(const QString &path);
 // The rows of a CSV file (RFC 4180, CRLF or LF); `hadBom` tells whether it
 // began with the UTF-8 byte order mark.
 QList<QStringList> readCsv(const QString &path, bool *hadBom = nullptr);
