@@ -441,10 +441,10 @@ void DataGrid::contextMenuEvent(QContextMenuEvent *event)
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("gridMenu"));
     menu.setLayoutDirection(layoutDirection());
-    QAction *xlsx = menu.addAction(QStringLiteral("تصدير الجدول إلى Excel..."));
+    QAction *xlsx = menu.addAction(QStringLiteral("تصدير الجدول إلى Excel"));
     xlsx->setObjectName(QStringLiteral("exportXlsx"));
     xlsx->setShortcut(keys::kExportList);
-    QAction *csv = menu.addAction(QStringLiteral("تصدير الجدول إلى CSV..."));
+    QAction *csv = menu.addAction(QStringLiteral("تصدير الجدول إلى CSV"));
     csv->setObjectName(QStringLiteral("exportCsv"));
     const bool can = canExport();
     xlsx->setEnabled(can);
