@@ -124,6 +124,18 @@ QList<QStringList> readCsv(const QString &path, bool *hadBom)
     return parseCsv(QString::fromUtf8(bytes));
 }
 
+QList<QStringList> asXlsxKeepsThem(QList<QStringList> rows, int columns)
+{
+    for (QStringList &row : rows) {
+        for (QString &cell : row)
+            if (cell.trimmed().isEmpty() && !cell.contains(QLatin1Char('\n')))
+                cell.clear();
+        while (row.size() < columns)
+            row << QString();
+    }
+    return rows;
+}
+
 QString errorText()
 {
     return g_error;

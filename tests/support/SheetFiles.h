@@ -21,6 +21,9 @@ bool zipIsWhole(const QString &path);
 // The rows of a CSV file (RFC 4180, CRLF or LF); `hadBom` tells whether it
 // began with the UTF-8 byte order mark.
 QList<QStringList> readCsv(const QString &path, bool *hadBom = nullptr);
+// What XLSX gives back of a grid's texts: a cell of blanks is left empty,
+// and xlsx2csv may end a row at its last filled cell (rows padded to `columns`).
+QList<QStringList> asXlsxKeepsThem(QList<QStringList> rows, int columns);
 // Why the last read failed (empty when it did not).
 QString errorText();
 
