@@ -93,4 +93,13 @@ public:
     bool open(const QString &path) override;
 };
 
+// A screenshot writes no file: every question for one is cancelled.
+class NoSaveFileChooser : public core::SaveFileChooser {
+public:
+    std::optional<Choice> choose(const QString &, const QString &, const QStringList &, int, QWidget *) override
+    {
+        return std::nullopt;
+    }
+};
+
 } // namespace app

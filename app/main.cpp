@@ -99,18 +99,22 @@ int main(int argc, char **argv)
     std::unique_ptr<core::MessageService> messages;
     std::unique_ptr<core::InputService> input;
     std::unique_ptr<core::FileOpener> files;
+    std::unique_ptr<core::SaveFileChooser> saveFiles;
     if (screenshot) {
         messages = std::make_unique<app::ConsoleMessageService>(title);
         input = std::make_unique<app::NoInputService>();
         files = std::make_unique<app::NoFileOpener>();
+        saveFiles = std::make_unique<app::NoSaveFileChooser>();
     } else {
         messages = std::make_unique<core::QtMessageService>(title);
         input = std::make_unique<core::QtInputService>();
         files = std::make_unique<core::QtFileOpener>();
+        saveFiles = std::make_unique<core::QtSaveFileChooser>();
     }
     core::LogonState logon;
     core::CmnSub cmn(store, *messages);
     core::AppContext ctx{store, *messages, *input, *files, logon, cmn};
+    ctx.saveFiles = saveFiles.get();
     // One report viewer for the whole program: the catalogue and the person
     // screen show their reports through it.
     reports::ReportLauncher launcher(ctx);

@@ -1,5 +1,6 @@
 #include "data/DatabaseCopy.h"
 
+#include "data/Connections.h"
 #include "data/Schema.h"
 #include "engine/Database.h"
 
@@ -239,31 +240,57 @@ QByteArray tableChecksum(engine::Database &db, const QString &table, const QStri
     return sum.hex();
 }
 
+void inOneSnapshot(engine::Database &db, const std::function<void()> &read)
+{
+    const bool server = db.onServer();
+    if (server)
+        db.execute(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
+    try {
+        engine::Transaction snapshot(db);
+        read();
+    } catch (...) {
+        if (server && !db.inTransaction())
+            db.execute(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL READ COMMITTED"));
+        throw;
+    }
+    if (server)
+        db.execute(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL READ COMMITTED"));
+}
+
 CopyResult copyDatabase(engine::Database &from, engine::Database &to, const CopyOptions &options)
 {
     prepareTarget(to, options.replace);
     // One snapshot of the source for the whole copy: tables copied later
     // see the same moment as the first.
-    const bool server = from.onServer();
-    if (server)
-        from.execute(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
     CopyResult result;
-    try {
-        engine::Transaction snapshot(from);
+    inOneSnapshot(from, [&] {
         for (const QString &table : copiedTables())
             result.tables << copyTable(from, to, table, options);
-    } catch (...) {
-        if (server && !from.inTransaction())
-            from.execute(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL READ COMMITTED"));
-        throw;
-    }
-    if (server)
-        from.execute(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL READ COMMITTED"));
+    });
     for (TableCopy &t : result.tables) {
         checkStop(options);
         t.targetSum = tableChecksum(to, t.table, columnsOf(to, t.table), &t.targetRows);
     }
     return result;
+}
+
+bool namesServer(const QString &where)
+{
+    return where.contains(QLatin1Char('=')) || where.startsWith(QLatin1String("postgres://"))
+        || where.startsWith(QLatin1String("postgresql://"));
+}
+
+void openNamedDatabase(engine::Database &db, const QString &where, bool createMissing)
+{
+    if (namesServer(where)) {
+        db.openServer(where);
+        return;
+    }
+    const QString password = passwordFromConnect(QLatin1String(kConnectString));
+    if (createMissing && !QFileInfo::exists(where))
+        db.create(where, password);
+    else
+        db.open(where, password);
 }
 
 qint64 officeRowCount(engine::Database &db)

@@ -71,6 +71,19 @@ void copyToNewFile(engine::Database &from, const QString &destination, const QSt
 // The rows of every copied table together, for progress over a whole copy.
 qint64 officeRowCount(engine::Database &db);
 
+// Runs `read` with every read of the connection seeing one moment of the
+// database (a read transaction; REPEATABLE READ on a server), so that
+// tables read one after the other agree with each other.
+void inOneSnapshot(engine::Database &db, const std::function<void()> &read);
+
+// Whether a command line's database argument names a server (a libpq
+// connection string "host=... dbname=...", "service=NAME" or a URI)
+// rather than a file.
+bool namesServer(const QString &where);
+// Opens the database a command line names: a server, or a file with the
+// office's key; with `createMissing` a file that does not exist is made.
+void openNamedDatabase(engine::Database &db, const QString &where, bool createMissing = false);
+
 inline constexpr int kErrTargetHoldsData = 3205;
 
 } // namespace core

@@ -265,6 +265,7 @@ QPushButton *frmEvaluation::createDiaryList(QWidget *page)
     DBGrid2 = new core::DataGrid(page);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
     DBGrid2->setMessageService(&ctx().messages);
+    DBGrid2->setSaveFileChooser(ctx().saveFiles);
     DBGrid2->setDataSource(m_diaryData);
     DBGrid2->setMinimumHeight(150);
     auto *choose = new QPushButton(kListOkCaption, page);

@@ -256,6 +256,7 @@ void frmAudit::buildGrid()
     m_grid = new core::DataGrid(this);
     m_grid->setObjectName(QStringLiteral("grdAudit"));
     m_grid->setMessageService(&m_ctx.messages);
+    m_grid->setSaveFileChooser(m_ctx.saveFiles);
     m_grid->setDataSource(m_data);
     QStringList fields;
     for (const auto &[field, heading] : gridColumns())

@@ -285,6 +285,7 @@ void frmTamrel::createPersonRows()
          {std::tuple{DBGrid2, m_followUpData, QStringLiteral("النشاط")},
           std::tuple{DBGrid3, m_coursesData, QStringLiteral("الدورة")}}) {
         view->setMessageService(&ctx().messages);
+        view->setSaveFileChooser(ctx().saveFiles);
         view->setDataSource(source);
         view->setHeadingProvider(rowHeadings(activity));
     }

@@ -241,6 +241,7 @@ void ReportLauncher::present(std::shared_ptr<ReportData> data, QMap<QString, QIm
     busy().finish();
     if (!m_viewer) {
         m_viewer = new frmPrint(m_ctx.messages, *m_dialogs, m_window);
+        m_viewer->setSaveFileChooser(m_ctx.saveFiles);
         m_viewer->setAttribute(Qt::WA_DeleteOnClose);
     }
     PreparedReport report;

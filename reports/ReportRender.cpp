@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextFrameFormat>
@@ -614,6 +615,25 @@ bool ReportDocument::print(QPagedPaintDevice &device, int pages,
         paintPage(painter, page, target);
     }
     return painter.end();
+}
+
+QList<ReportTable> listTables(const QString &html)
+{
+    static const QRegularExpression heading(QStringLiteral("<h([1-3])\\b[^>]*>(.*?)</h\\1\\s*>"),
+                                            QRegularExpression::CaseInsensitiveOption
+                                                | QRegularExpression::DotMatchesEverythingOption);
+    QList<ReportTable> tables;
+    QString caption;
+    for (HtmlPiece &piece : splitHtml(html)) {
+        if (!piece.table) {
+            for (auto it = heading.globalMatch(piece.html); it.hasNext();)
+                caption = QTextDocumentFragment::fromHtml(it.next().captured(2)).toPlainText().simplified();
+            continue;
+        }
+        tables.append({caption, std::move(*piece.table)});
+        caption.clear();
+    }
+    return tables;
 }
 
 } // namespace reports

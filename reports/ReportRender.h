@@ -1,7 +1,10 @@
 #pragma once
 
+#include "reports/ListTable.h"
 #include "reports/ReportData.h"
 #include "reports/ReportDefinition.h"
+
+#include <QFont> // a ListTable keeps its fonts
 
 #include <QImage>
 #include <QMap>
@@ -93,5 +96,15 @@ private:
 // The images a report document needs: its charts (drawn beforehand), the
 // person's picture and the logo.
 QMap<QString, QImage> reportImages(const ReportData &data, const QMap<QString, QImage> &charts);
+
+// A list table of a laid-out report (see ListTable) with the text of the
+// last heading (h1 to h3) standing before it since the table before: the
+// group a table of a grouped list belongs to.
+struct ReportTable {
+    QString caption;
+    ListTable table;
+};
+// The list tables of a report's HTML, in their order.
+QList<ReportTable> listTables(const QString &html);
 
 } // namespace reports

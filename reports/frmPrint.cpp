@@ -3,6 +3,8 @@
 #include "screens/BusyFeedback.h"
 #include "reports/PageView.h"
 #include "reports/ReportDialogs.h"
+#include "reports/ReportExport.h"
+#include "screens/GridExport.h"
 #include "screens/Services.h"
 
 #include <QCloseEvent>
@@ -46,6 +48,8 @@ frmPrint::frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidg
     outer->addLayout(bar);
     cmdPrint = button(this, bar, "cmdPrint", QStringLiteral("طباعة"), QStringLiteral("طباعة التقرير"));
     cmdPdf = button(this, bar, "cmdPdf", QStringLiteral("حفظ PDF"), QStringLiteral("حفظ التقرير في ملف PDF"));
+    cmdExport = button(this, bar, "cmdExport", QStringLiteral("تصدير الجداول"),
+                       QStringLiteral("تصدير جداول التقرير إلى Excel أو CSV"));
     bar->addSpacing(16);
     cmdFirst = button(this, bar, "cmdFirst", QStringLiteral("الأولى"), QStringLiteral("الصفحة الأولى"));
     cmdPrev = button(this, bar, "cmdPrev", QStringLiteral("السابقة"), QStringLiteral("الصفحة السابقة"));
@@ -89,6 +93,7 @@ frmPrint::frmPrint(core::MessageService &messages, ReportDialogs &dialogs, QWidg
     connect(cmdFitPage, &QPushButton::clicked, cr, &ReportPageView::fitInView);
     connect(cmdPrint, &QPushButton::clicked, this, &frmPrint::onPrint);
     connect(cmdPdf, &QPushButton::clicked, this, &frmPrint::onSavePdf);
+    connect(cmdExport, &QPushButton::clicked, this, &frmPrint::onExport);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
 
     m_busy = new core::BusyFeedback(this);
@@ -222,6 +227,7 @@ void frmPrint::updatePageControls()
     const bool ready = m_report.data != nullptr && !isBusy();
     cmdPrint->setEnabled(ready);
     cmdPdf->setEnabled(ready);
+    cmdExport->setEnabled(ready && m_saveFiles);
 }
 
 void frmPrint::produce(const QString &activity,
@@ -330,6 +336,58 @@ void frmPrint::onSavePdf()
     const QString path = m_dialogs.choosePdfFile(suggested, this);
     if (!path.isEmpty())
         savePdf(path);
+}
+
+void frmPrint::setSaveFileChooser(core::SaveFileChooser *chooser)
+{
+    m_saveFiles = chooser;
+    updatePageControls();
+}
+
+void frmPrint::onExport()
+{
+    if (!m_report.data || !m_saveFiles || isBusy())
+        return;
+    const QString suggested = QDir::home().filePath(core::exportFileName(m_report.data->def.name, sheets::Format::Xlsx));
+    const auto choice = m_saveFiles->choose(QStringLiteral("تصدير جداول التقرير"), suggested, core::exportFileTypes(),
+                                            core::exportFileType(sheets::Format::Xlsx), this);
+    if (choice && !choice->path.isEmpty())
+        exportTables(choice->path, sheets::formatOfPath(choice->path).value_or(core::exportFormat(choice->type)));
+}
+
+void frmPrint::exportTables(const QString &path, sheets::Format format)
+{
+    if (!m_report.data || isBusy())
+        return;
+    m_stop = false;
+    m_busy->start(QStringLiteral("جاري تصدير جداول التقرير..."));
+    updatePageControls();
+    auto data = m_report.data;
+    auto result = std::make_shared<TablesWritten>();
+    core::BusyFeedback *busy = m_busy;
+    m_work.start(
+        [data, path, format, result, busy](const core::BackgroundTask::Control &control) {
+            *result = exportReportTables(*data, path, format, [&control, busy](qint64 done, qint64 total) {
+                busy->setProgress(done, total);
+                busy->setDetail(QStringLiteral("تم تصدير %1 من %2 سطرا").arg(done).arg(total));
+                return !control.stopRequested();
+            });
+        },
+        [this, result, path] {
+            m_busy->finish();
+            updatePageControls();
+            const bool ok = result->written && !m_stop;
+            const QString file = QDir::toNativeSeparators(path);
+            if (ok) {
+                QString text = QStringLiteral("تم تصدير جداول التقرير (%1 سطرا) إلى الملف %2").arg(result->rows).arg(file);
+                if (result->cutCells > 0)
+                    text += QStringLiteral("\nقُصّ %1 نصا أطول مما تسعه خلية الجدول؛ ملف CSV يحفظها كاملة.").arg(result->cutCells);
+                m_messages.show(text, this);
+            } else if (!m_stop && !result->stopped) {
+                m_messages.show(QStringLiteral("تعذر تصدير جداول التقرير إلى الملف %1\n%2").arg(file, result->error), this);
+            }
+            emit outputFinished(ok);
+        });
 }
 
 } // namespace reports

@@ -3,6 +3,7 @@
 #include "data/BackgroundTask.h"
 #include "reports/ReportData.h"
 #include "reports/ReportRender.h"
+#include "sheets/SheetWriter.h"
 
 #include <QImage>
 #include <QMap>
@@ -18,6 +19,7 @@ class QSpinBox;
 namespace core {
 class BusyFeedback;
 class MessageService;
+class SaveFileChooser;
 }
 
 namespace reports {
@@ -62,6 +64,12 @@ public:
     // `done(ok)` follows on the window's thread. A failure leaves no file.
     void savePdf(const QString &path);
     void printOn(std::shared_ptr<QPrinter> printer);
+    // Where the export of the report's tables asks for its file; without
+    // one they are not exported.
+    void setSaveFileChooser(core::SaveFileChooser *chooser);
+    // Writes the report's tables (see exportReportTables) off the window's
+    // thread, with progress and a stop button; outputFinished(ok) follows.
+    void exportTables(const QString &path, sheets::Format format);
 
 signals:
     void outputFinished(bool ok);
@@ -73,6 +81,8 @@ private:
     void onSavePdf();
     void layOutWholeReport();
     void showStatus();
+    void onExport();
+    void paintPreview(QPrinter *printer);
     void updatePageControls();
     // Lays the whole report out and prints it on the device `open` gives.
     void produce(const QString &activity, std::function<bool(const ReportDocument &, const std::function<bool(int, int)> &)> output,
@@ -85,11 +95,13 @@ private:
     quint64 m_layoutRun = 0; // the report whose whole layout is awaited
     bool m_layoutWaits = false; // for the layout before to stop
     bool m_wholeFailed = false; // the first pages are all the preview will have
+    core::SaveFileChooser *m_saveFiles = nullptr;
     PreparedReport m_report;
 
     ReportPageView *cr = nullptr;
     QPushButton *cmdPrint = nullptr;
     QPushButton *cmdPdf = nullptr;
+    QPushButton *cmdExport = nullptr;
     QPushButton *cmdFirst = nullptr;
     QPushButton *cmdPrev = nullptr;
     QPushButton *cmdNext = nullptr;

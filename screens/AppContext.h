@@ -39,6 +39,8 @@ struct AppContext {
     ReportService *reports = nullptr;
     // The user guide; none in tests that do not look at it.
     GuideService *guide = nullptr;
+    // Where lists and reports are exported to; without it they cannot be.
+    SaveFileChooser *saveFiles = nullptr;
 };
 
 } // namespace core

@@ -2,15 +2,19 @@
 
 #include "screens/BusyFeedback.h"
 #include "screens/GridDelegate.h"
+#include "screens/ScreenKeys.h"
 #include "screens/Services.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -87,6 +91,10 @@ DataGrid::DataGrid(QWidget *parent)
         if (index.isValid())
             emit rowChosen(index.row());
     });
+    auto *exportKey = new QShortcut(keys::kExportList, this);
+    exportKey->setContext(Qt::WidgetShortcut);
+    exportKey->setAutoRepeat(false);
+    connect(exportKey, &QShortcut::activated, this, [this] { exportList(); });
 }
 
 DataGrid::~DataGrid() = default;
@@ -377,6 +385,76 @@ void DataGrid::sortByHeading(int col)
             m_messages->show(QStringLiteral("Error:%1 %2").arg(e.number()).arg(e.description()),
                              this);
     }
+}
+
+bool DataGrid::canExport() const
+{
+    return m_saveFiles && m_source && m_source->model()->hasResult() && !(m_export && m_export->isRunning());
+}
+
+GridExport &DataGrid::exporter()
+{
+    if (!m_export)
+        m_export = new GridExport(*this, m_messages);
+    return *m_export;
+}
+
+void DataGrid::exportList(sheets::Format preferred)
+{
+    if (canExport())
+        exporter().ask(*m_saveFiles, preferred);
+}
+
+QList<GridExport::Column> DataGrid::exportColumns() const
+{
+    QList<GridExport::Column> columns;
+    for (int col = 0; col < m_visible.size(); ++col) {
+        const int logical = m_visible.at(col);
+        const QString field = columnField(col);
+        // The texts the cells show (HeadingModel::data): the model's text,
+        // then the field's own reading of it.
+        const CellText own = m_cellTexts.value(field.toCaseFolded());
+        columns.append({logical, heading(col), horizontalHeader()->sectionSize(logical),
+                        [field, own](const QVariant &value) {
+                            const QString text = QueryModel::displayText(field, value);
+                            return own ? own(QVariant(text)) : text;
+                        }});
+    }
+    return columns;
+}
+
+QString DataGrid::exportName() const
+{
+    if (!m_exportName.isEmpty())
+        return m_exportName;
+    for (const QWidget *w = parentWidget(); w; w = w->parentWidget()) {
+        QString title = w->windowTitle();
+        title.remove(QLatin1String("[*]"));
+        if (!title.trimmed().isEmpty())
+            return title.trimmed();
+    }
+    return QStringLiteral("list");
+}
+
+void DataGrid::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("gridMenu"));
+    menu.setLayoutDirection(layoutDirection());
+    QAction *xlsx = menu.addAction(QStringLiteral("تصدير الجدول إلى Excel"));
+    xlsx->setObjectName(QStringLiteral("exportXlsx"));
+    xlsx->setShortcut(keys::kExportList);
+    QAction *csv = menu.addAction(QStringLiteral("تصدير الجدول إلى CSV"));
+    csv->setObjectName(QStringLiteral("exportCsv"));
+    const bool can = canExport();
+    xlsx->setEnabled(can);
+    csv->setEnabled(can);
+    QAction *chosen = menu.exec(event->globalPos());
+    if (chosen == xlsx)
+        exportList(sheets::Format::Xlsx);
+    else if (chosen == csv)
+        exportList(sheets::Format::Csv);
+    event->accept();
 }
 
 } // namespace core

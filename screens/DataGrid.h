@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/DataSource.h"
+#include "screens/GridExport.h"
 
 #include <QHash>
 #include <QPointer>
@@ -14,6 +15,7 @@ namespace core {
 
 class BusyFeedback;
 class MessageService;
+class SaveFileChooser;
 
 class HeadingModel;
 
@@ -33,6 +35,9 @@ class HeadingModel;
 // While the source works in the background (a search, a sort, a long list)
 // the grid shows it (BusyFeedback) and Esc stops it; a failure is shown as
 // "Error:n text".
+//
+// Its context menu and Ctrl+Shift+X export the list as it is shown to an
+// XLSX or CSV file (GridExport), once a save-file chooser is given.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -43,6 +48,19 @@ public:
     DataSource *dataSource() const { return m_source; }
     // Where sort failures are shown.
     void setMessageService(MessageService *messages) { m_messages = messages; }
+    // Where exports ask for their file; without one the list is not exported.
+    void setSaveFileChooser(SaveFileChooser *chooser) { m_saveFiles = chooser; }
+
+    // Asks for a file and writes the list to it (see GridExport).
+    void exportList(sheets::Format preferred = sheets::Format::Xlsx);
+    bool canExport() const;
+    GridExport &exporter();
+    // The columns as shown, with the texts of their cells; also safe off
+    // the window's thread (as long as each setCellText text is).
+    QList<GridExport::Column> exportColumns() const;
+    // The name of the file and sheet: set, or the title of the screen.
+    QString exportName() const;
+    void setExportName(const QString &name) { m_exportName = name; }
 
     // Shows only these fields, in this order (letter case ignored); an
     // empty list shows every column of the query.
@@ -58,7 +76,8 @@ public:
     QString heading(int col) const;
     // How the cells of a field read (letter case ignored): a stored time
     // shown as the office reads times, a code as its name. value() and
-    // columnValue() keep giving the stored value.
+    // columnValue() keep giving the stored value. Exports call it off the
+    // window's thread: it reads nothing but the value.
     using CellText = std::function<QString(const QVariant &value)>;
     void setCellText(const QString &field, CellText text);
     // The text a cell shows (its stored value unless setCellText says otherwise).
@@ -105,6 +124,7 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     friend class HeadingModel;
@@ -118,6 +138,9 @@ private:
     QPointer<DataSource> m_source;
     HeadingModel *m_proxy;
     MessageService *m_messages = nullptr;
+    SaveFileChooser *m_saveFiles = nullptr;
+    GridExport *m_export = nullptr;
+    QString m_exportName;
     QStringList m_fields;
     QVector<int> m_visible; // model columns in grid order
     QHash<int, QString> m_headings;

@@ -105,12 +105,11 @@ QString DataSource::selectText(engine::Database &db) const
     return QStringLiteral("select * from %1").arg(engine::quotedIdentifier(db.tableName(m_source.trimmed())));
 }
 
-QHash<qint64, QVariantList> DataSource::readRows(const QVector<qint64> &ids)
+QHash<qint64, QVariantList> DataSource::readRows(engine::Statement &fetch, int fetchSlots,
+                                                const QVector<qint64> &ids)
 {
     QHash<qint64, QVariantList> out;
-    if (!m_fetch || ids.isEmpty())
-        return out;
-    const int perRead = m_plan.fetchSlots;
+    const int perRead = qMax(1, fetchSlots);
     for (qsizetype from = 0; from < ids.size(); from += perRead) {
         QVariantList binds;
         binds.reserve(perRead);
@@ -119,24 +118,44 @@ QHash<qint64, QVariantList> DataSource::readRows(const QVector<qint64> &ids)
             binds << ids.at(i);
         while (binds.size() < perRead)
             binds << ids.at(from); // the same id again changes nothing
-        m_fetch->bind(binds);
-        const int columns = m_fetch->columnCount();
-        while (m_fetch->step()) {
+        fetch.bind(binds);
+        const int columns = fetch.columnCount();
+        while (fetch.step()) {
             QVariantList row;
             row.reserve(columns - 1);
             for (int c = 1; c < columns; ++c)
-                row << m_fetch->value(c);
-            out.insert(m_fetch->integer(0), row);
+                row << fetch.value(c);
+            out.insert(fetch.integer(0), row);
         }
     }
     return out;
+}
+
+DataSource::RowsInOrder DataSource::rowsInOrder() const
+{
+    RowsInOrder rows;
+    if (!m_model->hasResult())
+        return rows;
+    rows.columns = m_model->fieldNames();
+    rows.byIdentity = m_model->keptByIdentity();
+    if (rows.byIdentity) {
+        rows.ids = m_model->rowIdentities();
+        rows.fetchSql = m_plan.fetchSql;
+        rows.fetchSlots = m_plan.fetchSlots;
+        rows.openSpec = m_openSpec;
+    } else {
+        rows.rows = m_model->heldResult();
+    }
+    return rows;
 }
 
 void DataSource::show(int run, bool keepShown)
 {
     QueryModel::RowReader reader;
     if (m_plan.keyset)
-        reader = [this](const QVector<qint64> &ids) { return readRows(ids); };
+        reader = [this](const QVector<qint64> &ids) {
+            return m_fetch ? readRows(*m_fetch, m_plan.fetchSlots, ids) : QHash<qint64, QVariantList>();
+        };
     m_announce = true;
     m_model->showRun(m_columns, m_query, run, std::move(reader), keepShown);
     if (m_query->isRunning())
@@ -191,6 +210,7 @@ void DataSource::refresh()
     m_fetch = std::move(fetch);
     m_plan = plan;
     m_columns = columns;
+    m_openSpec = request.openSpec;
     if (fresh) {
         m_view = std::move(fresh);
         m_viewPath = m_store->config().dbFile;

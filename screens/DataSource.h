@@ -78,6 +78,26 @@ public:
     void cancel();
     bool isRunning() const;
 
+    // The rows the source shows, in their order, as they can be read again
+    // off the window's thread with a connection of one's own (an export):
+    // a result kept by identities as those (8 bytes a row) and the select
+    // that reads their rows, any other as its rows.
+    struct RowsInOrder {
+        QStringList columns;
+        bool byIdentity = false;
+        QVector<qint64> ids;
+        QVector<QVariantList> rows;
+        QString fetchSql; // row id first, then the columns; fetchSlots ids bound
+        int fetchSlots = 0;
+        engine::OpenSpec openSpec;
+        qint64 count() const { return byIdentity ? ids.size() : rows.size(); }
+    };
+    RowsInOrder rowsInOrder() const;
+    // The rows (columns without the id) of these identities through a
+    // statement prepared from fetchSql; the ones gone meanwhile are missing.
+    static QHash<qint64, QVariantList> readRows(engine::Statement &fetch, int fetchSlots,
+                                                const QVector<qint64> &ids);
+
     QueryModel *model() const { return m_model; }
     // True once a run has succeeded.
     bool isOpen() const { return m_model->hasResult(); }
@@ -93,7 +113,6 @@ signals:
 private:
     QString selectText(engine::Database &db) const;
     engine::Database &connection(std::shared_ptr<engine::Database> &fresh);
-    QHash<qint64, QVariantList> readRows(const QVector<qint64> &ids);
     void show(int run, bool keepShown);
 
     DataStore *m_store = nullptr;
@@ -108,6 +127,7 @@ private:
     engine::ResultPlan m_plan;           // of the select shown
     QStringList m_columns;
     std::unique_ptr<engine::Statement> m_fetch; // rows by identity, on the view connection
+    engine::OpenSpec m_openSpec;         // of the connection the rows shown came from
     bool m_announce = false;             // emit refreshed() when the model shows the run
     int m_inlineBudgetMs = 100;
 };

@@ -205,8 +205,12 @@ QVariant QueryModel::data(const QModelIndex &index, int role) const
     const QVariantList *r = row(index.row());
     if (!r)
         return {};
-    const QVariant &v = r->value(index.column());
-    return v.isNull() ? QVariant(QString()) : QVariant(v.toString());
+    return displayText(m_columns.at(index.column()), r->value(index.column()));
+}
+
+QString QueryModel::displayText(const QString &, const QVariant &value)
+{
+    return value.isNull() ? QString() : value.toString();
 }
 
 QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int role) const

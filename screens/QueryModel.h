@@ -59,6 +59,17 @@ public:
     bool canFetchMore(const QModelIndex &parent = {}) const override;
     void fetchMore(const QModelIndex &parent = {}) override;
 
+    // The text a stored value of a field shows in the views (DisplayRole).
+    // Safe on any thread: an export writes every cell through it, so that
+    // the file reads as the grid does.
+    static QString displayText(const QString &field, const QVariant &value);
+
+    // The rows shown, in their order, for reading them again elsewhere (an
+    // export): a result kept by identities gives those, any other its rows.
+    bool keptByIdentity() const { return m_keyset; }
+    QVector<qint64> rowIdentities() const { return m_ids; }
+    QVector<QVariantList> heldResult() const { return m_rows; }
+
     QStringList fieldNames() const { return m_columns; }
     QString fieldName(int column) const { return m_columns.value(column); }
     // Column of a field, letter case ignored; -1 when there is none.

@@ -135,6 +135,7 @@ void RecordScreen::buildListPanel()
     m_grid = new DataGrid(m_frame1);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setMessageService(&m_ctx.messages);
+    m_grid->setSaveFileChooser(m_ctx.saveFiles);
     m_grid->setDataSource(m_listData);
     m_grid->setMinimumHeight(180);
     panel->addWidget(m_grid, 1);
@@ -180,6 +181,7 @@ void RecordScreen::bindKeys()
     for (const auto &[key, name] : standard)
         m_keys->bind(key, button(QLatin1String(name)));
     m_keys->describe(QStringLiteral("Enter"), QStringLiteral("اختيار السطر المحدد من الجدول"));
+    m_keys->describe(keys::kExportList.toString(QKeySequence::NativeText), QStringLiteral("تصدير الجدول إلى Excel أو CSV"));
 }
 
 void RecordScreen::setFirstFocus(QWidget *control)

@@ -32,6 +32,8 @@ inline const QKeySequence kList{Qt::CTRL | Qt::Key_L};
 inline const QKeySequence kRefresh{Qt::Key_F5};
 inline const QKeySequence kClose{Qt::Key_Escape};
 inline const QKeySequence kHelp{Qt::Key_F1};
+// In a list grid: export the list (Excel or CSV).
+inline const QKeySequence kExportList{Qt::CTRL | Qt::SHIFT | Qt::Key_X};
 } // namespace keys
 
 // The keyboard of one screen: keys that press the screen's own buttons

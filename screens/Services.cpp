@@ -1,7 +1,10 @@
 #include "screens/Services.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -114,6 +117,46 @@ bool QtFileOpener::open(const QString &path)
     if (path.isEmpty() || !QFileInfo::exists(path))
         return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+}
+
+QString suffixOfFileType(const QString &type)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.([A-Za-z0-9]+)"));
+    return pattern.match(type).captured(1);
+}
+
+SaveFileChooser::Choice withTypeSuffix(const QString &path, const QStringList &types, int type)
+{
+    for (int i = 0; i < types.size(); ++i) {
+        const QString suffix = suffixOfFileType(types.at(i));
+        if (!suffix.isEmpty() && path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
+            return {path, i};
+    }
+    const QString suffix = suffixOfFileType(types.value(type));
+    return {suffix.isEmpty() ? path : path + QLatin1Char('.') + suffix, type};
+}
+
+std::optional<SaveFileChooser::Choice> QtSaveFileChooser::choose(const QString &title, const QString &suggestedPath,
+                                                                const QStringList &types, int preferred,
+                                                                QWidget *parent)
+{
+    QString suggestion = suggestedPath;
+    if (!m_lastFolder.isEmpty())
+        suggestion = QDir(m_lastFolder).filePath(QFileInfo(suggestedPath).fileName());
+    QFileDialog dialog(parent, title, suggestion);
+    dialog.setLayoutDirection(Qt::RightToLeft);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(types);
+    if (preferred >= 0 && preferred < types.size())
+        dialog.selectNameFilter(types.at(preferred));
+    dialog.selectFile(QFileInfo(suggestion).fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const int type = qMax(0, int(types.indexOf(dialog.selectedNameFilter())));
+    const Choice choice = withTypeSuffix(dialog.selectedFiles().constFirst(), types, type);
+    m_lastFolder = QFileInfo(choice.path).absolutePath();
+    return choice;
 }
 
 } // namespace core

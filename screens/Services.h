@@ -42,6 +42,27 @@ public:
     virtual bool open(const QString &path) = 0;
 };
 
+// Asks where a file is to be written. `types` are the kinds of file
+// offered, as a file dialog lists them ("Excel (*.xlsx)"), `preferred` the
+// one offered first. The answer names the file, with the suffix of its type,
+// and the type chosen (an index into `types`); none when cancelled.
+class SaveFileChooser {
+public:
+    struct Choice {
+        QString path;
+        int type = 0;
+    };
+    virtual ~SaveFileChooser() = default;
+    virtual std::optional<Choice> choose(const QString &title, const QString &suggestedPath,
+                                         const QStringList &types, int preferred, QWidget *parent = nullptr) = 0;
+};
+
+// The suffix a file type such as "Excel (*.xlsx)" names ("xlsx"); empty when none.
+QString suffixOfFileType(const QString &type);
+// The path with the suffix of its type: a path ending in the suffix of
+// another of the types takes that type instead.
+SaveFileChooser::Choice withTypeSuffix(const QString &path, const QStringList &types, int type);
+
 // A report's parameter values by name (from_date, to_date, caller,
 // tamrel_no); one it declares and is not given takes its default.
 using ReportValues = QMap<QString, QString>;
@@ -120,6 +141,17 @@ public:
 class QtFileOpener : public FileOpener {
 public:
     bool open(const QString &path) override;
+};
+
+// The desktop's file dialog, right to left; it asks before replacing a
+// file, and offers the folder chosen last time again.
+class QtSaveFileChooser : public SaveFileChooser {
+public:
+    std::optional<Choice> choose(const QString &title, const QString &suggestedPath, const QStringList &types,
+                                 int preferred, QWidget *parent = nullptr) override;
+
+private:
+    QString m_lastFolder;
 };
 
 } // namespace core

@@ -9,7 +9,7 @@ packages=(
   fonts-noto-core qt6-translations-l10n
   xvfb xauth
   postgresql libpq-dev
-  dpkg-dev lintian
+  dpkg-dev lintian zlib1g-dev xlsx2csv
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -4,41 +4,12 @@
 // table. Exit code 0 only when every table arrived whole and unchanged.
 
 #include "data/DatabaseCopy.h"
-#include "data/OpenDb.h"
 #include "engine/Database.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 
 #include <cstdio>
-
-namespace {
-
-// A libpq connection string ("host=... dbname=...", "service=NAME") or URI;
-// anything else names a file.
-bool namesServer(const QString &where)
-{
-    return where.contains(QLatin1Char('=')) || where.startsWith(QLatin1String("postgres://"))
-        || where.startsWith(QLatin1String("postgresql://"));
-}
-
-// The file is opened with the office's key, as the program opens it; a
-// target file that does not exist yet is made.
-void openEnd(engine::Database &db, const QString &where, bool target)
-{
-    if (namesServer(where)) {
-        db.openServer(where);
-        return;
-    }
-    const QString password = core::passwordFromConnect(QLatin1String(core::kConnectString));
-    if (target && !QFileInfo::exists(where))
-        db.create(where, password);
-    else
-        db.open(where, password);
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -52,8 +23,8 @@ int main(int argc, char **argv)
     }
     try {
         engine::Database from, to;
-        openEnd(from, args.at(0), false);
-        openEnd(to, args.at(1), true);
+        core::openNamedDatabase(from, args.at(0));
+        core::openNamedDatabase(to, args.at(1), true);
         std::printf("velm-migrate: %s -> %s\n", qPrintable(from.path()), qPrintable(to.path()));
         QElapsedTimer timer;
         timer.start();

@@ -4,6 +4,7 @@
 #include "reports/ReportLauncher.h"
 #include "reports/PageView.h"
 #include "reports/frmPrint.h"
+#include "support/SheetFiles.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -319,6 +320,82 @@ private slots:
         QVERIFY(!f.viewer()->report().partial);
         QCOMPARE(f.viewer()->report().data->def.name, QStringLiteral("bycaller"));
         QCOMPARE(f.viewer()->previewPageCount(), f.viewer()->report().preview->pageCount());
+    }
+
+    // The report's tables as it shows them: its headings, its rows in its
+    // order and its total row, to XLSX (right to left) and CSV; a grouped
+    // report's groups in one sheet under their captions; a report without
+    // list tables gives the rows of its queries.
+    void tablesExportAsTheReportShowsThem()
+    {
+        namespace files = testsupport::sheetfiles;
+        Fixture f(60);
+        QVERIFY(f.show(QStringLiteral("bynation")));
+        QVERIFY(f.find<QPushButton>("cmdExport")->isEnabled());
+        const ReportData data = f.run(QStringLiteral("bynation"));
+        const QueryResult *counts = data.result(QStringLiteral("counts"));
+        const QueryResult *totals = data.result(QStringLiteral("totals"));
+        QList<QStringList> expected{{QStringLiteral("م"), QStringLiteral("الجنسية"), QStringLiteral("ذكور"),
+                                     QStringLiteral("إناث"), QStringLiteral("المجموع")}};
+        for (int r = 0; r < counts->rows.size(); ++r) {
+            const QStringList &row = counts->rows.at(r);
+            expected << QStringList{QString::number(r + 1), row.at(counts->column(QStringLiteral("nationality"))),
+                                    row.at(counts->column(QStringLiteral("males"))),
+                                    row.at(counts->column(QStringLiteral("females"))),
+                                    row.at(counts->column(QStringLiteral("persons")))};
+        }
+        const QStringList &total = totals->rows.first();
+        expected << QStringList{QString(), QStringLiteral("الإجمالي"), total.at(totals->column(QStringLiteral("males"))),
+                                total.at(totals->column(QStringLiteral("females"))),
+                                total.at(totals->column(QStringLiteral("persons")))};
+        QVERIFY(expected.size() > 3);
+
+        const QString xlsx = f.folder.path(QStringLiteral("bynation.xlsx"));
+        f.saveFiles.queueAnswer(xlsx);
+        QVERIFY(f.output("cmdExport"));
+        QVERIFY(f.saveFiles.lastQuestion().suggestedPath.endsWith(QLatin1String("bynation.xlsx")));
+        QVERIFY(f.lastShown().contains(QStringLiteral("bynation.xlsx")));
+        QCOMPARE(files::readXlsx(xlsx), expected);
+        QVERIFY(files::xlsxPart(xlsx, QStringLiteral("xl/worksheets/sheet1.xml")).contains(QLatin1String("rightToLeft=\"1\"")));
+
+        const QString csv = f.folder.path(QStringLiteral("bynation.csv"));
+        f.saveFiles.queueAnswer(csv);
+        QVERIFY(f.output("cmdExport"));
+        bool bom = false;
+        QCOMPARE(files::readCsv(csv, &bom), expected);
+        QVERIFY(bom);
+
+        // Grouped by caller: one sheet, each group under its caption.
+        QVERIFY(f.show(QStringLiteral("bycaller")));
+        const QString grouped = f.folder.path(QStringLiteral("bycaller.xlsx"));
+        f.saveFiles.queueAnswer(grouped);
+        QVERIFY(f.output("cmdExport"));
+        QCOMPARE(files::sheetNames(grouped).size(), 1);
+        const QList<QStringList> rows = files::readXlsx(grouped);
+        const QueryResult *persons = f.run(QStringLiteral("bycaller")).result(QStringLiteral("persons"));
+        int captions = 0;
+        for (const QStringList &row : rows.mid(1))
+            captions += row.value(0).startsWith(QStringLiteral("الداعية: ")) ? 1 : 0;
+        QVERIFY(captions > 1);
+        QCOMPARE(rows.size() - 1 - captions, persons->rows.size());
+
+        // The letter has no list: its queries' rows, a sheet each.
+        QVERIFY(f.show(QStringLiteral("letter"), {{QStringLiteral("tamrel_no"), QStringLiteral("12")}}));
+        const QString letter = f.folder.path(QStringLiteral("letter.xlsx"));
+        f.saveFiles.queueAnswer(letter);
+        QVERIFY(f.output("cmdExport"));
+        QCOMPARE(files::sheetNames(letter), (QStringList{QStringLiteral("person"), QStringLiteral("office")}));
+        QCOMPARE(files::readXlsx(letter).value(0), f.viewer()->report().data->result(QStringLiteral("person"))->columns);
+
+        // Cancelled: nothing; a folder that cannot be written: said so.
+        f.saveFiles.queueAnswer(std::nullopt);
+        QSignalSpy done(f.viewer(), &frmPrint::outputFinished);
+        testsupport::click(f.viewer(), QStringLiteral("cmdExport"));
+        QCOMPARE(done.count(), 0);
+        f.saveFiles.queueAnswer(f.folder.path(QStringLiteral("no/such/letter.csv")));
+        f.messages.clear();
+        QVERIFY(!f.output("cmdExport"));
+        QVERIFY(f.lastShown().startsWith(QStringLiteral("تعذر تصدير جداول التقرير")));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "screens/DateSelector.h"
 #include "screens/LookupCombo.h"
+#include "support/SheetFiles.h"
 #include "reports/ReportLauncher.h"
 #include "ReportWorld.h"
 #include "support/TestMain.h"
@@ -145,6 +146,19 @@ private slots:
         c.find<QPushButton>("clear")->click();
         QCOMPARE(c.text("parms_text"), QStringLiteral("0"));
         QCOMPARE(c.text("desc_text"), QStringLiteral(" "));
+    }
+
+    // The catalogue's list, narrowed to a category, exports as it is shown.
+    void theCatalogueListExports()
+    {
+        Catalogue c;
+        pick(c.find<QComboBox>("Combo1"), QStringLiteral("رسوم بيانية"));
+        const QList<QStringList> shown = testsupport::shownRows(c.grid());
+        QCOMPARE(shown.size(), int(c.rowsOf(QStringLiteral("4")).size()) + 1);
+        QCOMPARE(shown.at(0).mid(0, 3), (QStringList{QStringLiteral("التقرير"), QStringLiteral("الشرح"), QStringLiteral("تحديد المعلومات")}));
+        const QString csv = c.folder.path(QStringLiteral("catalogue.csv"));
+        QVERIFY(testsupport::exportGrid(c.grid(), c.saveFiles, csv, QStringLiteral("exportCsv")));
+        QCOMPARE(testsupport::sheetfiles::readCsv(csv), shown);
     }
 
     void categoryCodesAndTypedNumbers()

@@ -56,6 +56,18 @@ bool RecordingFileOpener::open(const QString &path)
     return m_result;
 }
 
+std::optional<core::SaveFileChooser::Choice> RecordingSaveFileChooser::choose(const QString &title,
+                                                                            const QString &suggestedPath,
+                                                                            const QStringList &types, int preferred,
+                                                                            QWidget *)
+{
+    m_questions.append({title, suggestedPath, types, preferred});
+    const std::optional<QString> answer = m_answers.isEmpty() ? m_defaultAnswer : m_answers.dequeue();
+    if (!answer)
+        return std::nullopt;
+    return core::withTypeSuffix(*answer, types, preferred);
+}
+
 void RecordingReportService::addReport(const QString &name, const QStringList &parameters)
 {
     m_reports.insert(name, parameters);

@@ -102,6 +102,35 @@ private:
     bool m_result = true;
 };
 
+// Answers the questions for a file to write as a clerk would, from a
+// queue of answers (a path, or none for Cancel), then from the default
+// (Cancel unless changed); records every question. The type chosen follows
+// the path's suffix when it names one of those offered.
+class RecordingSaveFileChooser : public core::SaveFileChooser {
+public:
+    struct Question {
+        QString title;
+        QString suggestedPath;
+        QStringList types;
+        int preferred = 0;
+    };
+
+    std::optional<Choice> choose(const QString &title, const QString &suggestedPath, const QStringList &types,
+                                 int preferred, QWidget *parent = nullptr) override;
+
+    void queueAnswer(std::optional<QString> path) { m_answers.enqueue(std::move(path)); }
+    void setDefaultAnswer(std::optional<QString> path) { m_defaultAnswer = std::move(path); }
+    const QList<Question> &questions() const { return m_questions; }
+    int askCount() const { return int(m_questions.size()); }
+    Question lastQuestion() const { return m_questions.isEmpty() ? Question{} : m_questions.last(); }
+    void clear() { m_questions.clear(); }
+
+private:
+    QList<Question> m_questions;
+    QQueue<std::optional<QString>> m_answers;
+    std::optional<QString> m_defaultAnswer;
+};
+
 // Records the reports asked for instead of showing them. It knows the
 // reports it is told of, with their parameters; any other is missing, and
 // asking for it records nothing and answers false (the real service says

@@ -1,8 +1,12 @@
 #include "support/ScreenWorld.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace testsupport {
 
@@ -34,6 +38,66 @@ void doubleClickRow(core::DataGrid *grid, int row)
     QApplication::sendEvent(viewport, &twice);
 }
 
+QList<QPair<QString, bool>> contextMenu(QWidget *widget, const QString &action)
+{
+    QList<QPair<QString, bool>> seen;
+    bool done = false;
+    std::function<void()> answer = [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu) {
+            QTimer::singleShot(10, answer); // not shown yet
+            return;
+        }
+        for (QAction *a : menu->actions())
+            if (!a->isSeparator())
+                seen.append({a->objectName(), a->isEnabled()});
+        for (int i = 0; !action.isEmpty() && i <= menu->actions().size(); ++i) {
+            if (menu->activeAction() && menu->activeAction()->objectName() == action)
+                break;
+            QTest::keyClick(menu, Qt::Key_Down);
+        }
+        const bool found = menu->activeAction() && menu->activeAction()->objectName() == action;
+        QTest::keyClick(menu, found ? Qt::Key_Return : Qt::Key_Escape);
+        done = true;
+    };
+    QTimer::singleShot(0, answer);
+    QWidget *target = widget;
+    if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
+        target = area->viewport();
+    const QPoint at(10, 10);
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+    if (!done)
+        qFatal("no context menu on %s", qPrintable(widget->objectName()));
+    return seen;
+}
+
+QList<QStringList> shownRows(const core::DataGrid *grid)
+{
+    QList<QStringList> rows;
+    QStringList headings;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        headings << grid->heading(c);
+    rows << headings;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < grid->columnCount(); ++c)
+            row << grid->shownText(r, c);
+        rows << row;
+    }
+    return rows;
+}
+
+bool exportGrid(core::DataGrid *grid, RecordingSaveFileChooser &chooser, const QString &path, const QString &action)
+{
+    QSignalSpy finished(&grid->exporter(), &core::GridExport::finished);
+    chooser.queueAnswer(path);
+    contextMenu(grid, action);
+    if (finished.isEmpty() && !finished.wait(120000))
+        return false;
+    return finished.first().first().toBool();
+}
+
 void pick(QComboBox *list, const QString &text)
 {
     const int index = list->findText(text);
@@ -53,13 +117,13 @@ void typeIn(QComboBox *list, const QString &text)
 }
 
 ScreenWorld::ScreenWorld()
-    : store(folder.openStore()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn, &reports, &guide}
+    : store(folder.openStore()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn, &reports, &guide, &saveFiles}
 {
 }
 
 ScreenWorld::ScreenWorld(const QStringList &dbPathLines)
     : store(openWith(folder, dbPathLines)), cmn(store, messages),
-      ctx{store, messages, input, files, logon, cmn, &reports, &guide}
+      ctx{store, messages, input, files, logon, cmn, &reports, &guide, &saveFiles}
 {
 }
 

@@ -42,6 +42,18 @@ void click(const QObject *screen, const QString &name);
 // Double-clicks row `row` of a shown grid as the mouse would (press,
 // release, double click); QTest::mouseDClick does not reach item views.
 void doubleClickRow(core::DataGrid *grid, int row);
+// Opens the context menu of a grid (or any widget) as the menu key does
+// and chooses the action named `action` with the arrow keys and Enter, or
+// closes it with Esc when `action` is empty. Gives the menu's actions as
+// objectName and whether each was enabled.
+QList<QPair<QString, bool>> contextMenu(QWidget *widget, const QString &action = {});
+// What a grid shows, heading row first, every cell as shownText() gives it.
+QList<QStringList> shownRows(const core::DataGrid *grid);
+// Exports the grid as a clerk does (context menu, a file typed in the
+// dialog), waits for the export and gives whether the file was written.
+bool exportGrid(core::DataGrid *grid, RecordingSaveFileChooser &chooser, const QString &path,
+                const QString &action = QStringLiteral("exportXlsx"));
+
 // Chooses the entry `text` of a drop-down list as the user does (the list
 // announces the pick); stops the test program when the list lacks it.
 void pick(QComboBox *list, const QString &text);
@@ -66,6 +78,7 @@ struct ScreenWorld {
     RecordingFileOpener files;
     RecordingReportService reports;
     RecordingGuideService guide;
+    RecordingSaveFileChooser saveFiles;
     core::LogonState logon;
     core::CmnSub cmn;
     core::AppContext ctx;

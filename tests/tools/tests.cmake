@@ -7,3 +7,7 @@ velm_server_test(tst_migrate)
 velm_test(tst_velm_backup tools/tst_velm_backup.cpp)
 add_dependencies(tst_velm_backup velm-backup)
 velm_server_test(tst_velm_backup)
+# The whole database as CSV files: from a file here, from the server in the server run.
+velm_test(tst_export tools/tst_export.cpp)
+add_dependencies(tst_export velm-export)
+velm_server_test(tst_export)

@@ -1,0 +1,1 @@
+velm_test(tst_sheets sheets/tst_sheets.cpp LIBS velm_sheets)
