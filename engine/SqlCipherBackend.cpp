@@ -1,6 +1,7 @@
 #include "engine/SqlCipherBackend.h"
 
 #include "engine/Database.h"
+#include "engine/SqlCipherSearch.h"
 #include "engine/TextRules.h"
 
 #include <sqlite3.h>
@@ -194,6 +195,7 @@ sqlite3 *openHandle(const QString &path, int flags)
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
     installTextRules(db);
+    filesearch::installCandidates(db);
     return db;
 }
 
@@ -243,8 +245,6 @@ BackendFailure::Kind kindOf(int rc, const QString &message)
     }
 }
 
-// The failure a result code of the connection stands for, with the
-// connection's message about it.
 BackendFailure failureOn(sqlite3 *db, int rc)
 {
     BackendFailure failure;
@@ -368,6 +368,11 @@ int authorizeReadOnly(void *, int action, const char *arg1, const char *arg2, co
 }
 
 } // namespace
+
+BackendFailure sqliteFailure(sqlite3 *db, int rc)
+{
+    return failureOn(db, rc);
+}
 
 QVariant columnValue(sqlite3_stmt *stmt, int column)
 {
@@ -669,10 +674,14 @@ QList<ColumnInfo> SqlCipherConnection::columns(const QString &table)
 void SqlCipherConnection::begin()
 {
     run("BEGIN IMMEDIATE");
+    m_changesAtBegin = sqlite3_total_changes(m_db);
 }
 
 void SqlCipherConnection::commit()
 {
+    // What the transaction wrote reaches the search index before it ends.
+    if (sqlite3_total_changes(m_db) != m_changesAtBegin)
+        filesearch::flush(m_db);
     run("COMMIT");
 }
 
@@ -873,6 +882,29 @@ QString createTableSql(const TableDef &table)
         parts << QStringLiteral("PRIMARY KEY (%1)").arg(keys.join(QLatin1String(", ")));
     }
     return QStringLiteral("CREATE TABLE %1 (\n  %2\n)").arg(quotedName(table.name), parts.join(QLatin1String(",\n  ")));
+}
+
+SqlCondition SqlCipherConnection::textCondition(const QString &table, const QList<TextCriterion> &criteria,
+                                                IndexUse use)
+{
+    return filesearch::condition(m_db, table, criteria, use);
+}
+
+SearchIndexState SqlCipherConnection::searchIndexState(const SearchIndexDef &index)
+{
+    return filesearch::state(m_db, index);
+}
+
+void SqlCipherConnection::buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress)
+{
+    if (inTransaction())
+        throw failureOf(SQLITE_MISUSE);
+    filesearch::build(m_db, index, progress);
+}
+
+qint64 SqlCipherConnection::searchIndexBytes(const SearchIndexDef &index)
+{
+    return filesearch::bytes(m_db, index);
 }
 
 void SqlCipherConnection::createTable(const TableDef &table)
