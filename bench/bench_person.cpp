@@ -411,7 +411,7 @@ void printSearch(const Search &search, const SearchRun &r)
 
 void timeSearch(PersonBench &b, const Search &search, qint64 cacheKiB, int coldRuns, int warmRuns)
 {
-    const registry::SearchQuery q = registry::personSearch(search.criteria);
+    const registry::SearchQuery q = registry::personSearch(b.db, search.criteria);
     const QString idSql = engine::planResult(b.db, q.sql, 256).idSql;
     SearchRun r;
     b.grid = b.screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));

@@ -228,6 +228,8 @@ public:
     // its own; other connections read and write meanwhile. Throws
     // BackendFailure (Interrupted when progress stopped it).
     virtual void buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress) = 0;
+    // Removes the index; searches then read every row. Throws BackendFailure.
+    virtual void dropSearchIndex(const SearchIndexDef &index) = 0;
     // Bytes the index takes (0 without one).
     virtual qint64 searchIndexBytes(const SearchIndexDef &index) = 0;
 };

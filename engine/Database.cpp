@@ -428,6 +428,12 @@ void Database::buildSearchIndex(const SearchIndexDef &index, const BuildProgress
     worded([&] { c.buildSearchIndex(index, progress); });
 }
 
+void Database::dropSearchIndex(const SearchIndexDef &index)
+{
+    BackendConnection &c = connection();
+    worded([&] { c.dropSearchIndex(index); });
+}
+
 qint64 Database::searchIndexBytes(const SearchIndexDef &index)
 {
     BackendConnection &c = connection();

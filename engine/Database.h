@@ -118,6 +118,9 @@ public:
     // (nothing when it is ready or the database cannot have one); 3059 when
     // progress stopped it. Writes of other connections go on meanwhile.
     void buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress = {});
+    // Removes the search index (a bulk write of many rows then costs less,
+    // and a build afterwards takes them all in at once).
+    void dropSearchIndex(const SearchIndexDef &index);
     qint64 searchIndexBytes(const SearchIndexDef &index);
 
     // Table name as stored, found without regard to case; throws 3011 if missing.

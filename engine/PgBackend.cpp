@@ -1156,6 +1156,12 @@ void PgConnection::buildSearchIndex(const SearchIndexDef &index, const BuildProg
         progress(100);
 }
 
+void PgConnection::dropSearchIndex(const SearchIndexDef &index)
+{
+    for (const QString &column : index.columns)
+        run("DROP INDEX IF EXISTS " + quotedName(searchIndexName(index, column)));
+}
+
 qint64 PgConnection::searchIndexBytes(const SearchIndexDef &index)
 {
     qint64 total = 0;

@@ -76,6 +76,7 @@ public:
     SqlCondition textCondition(const QString &table, const QList<TextCriterion> &criteria, IndexUse use) override;
     SearchIndexState searchIndexState(const SearchIndexDef &index) override;
     void buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress) override;
+    void dropSearchIndex(const SearchIndexDef &index) override;
     qint64 searchIndexBytes(const SearchIndexDef &index) override;
 
 private:

@@ -902,6 +902,22 @@ void SqlCipherConnection::buildSearchIndex(const SearchIndexDef &index, const Bu
     filesearch::build(m_db, index, progress);
 }
 
+void SqlCipherConnection::dropSearchIndex(const SearchIndexDef &index)
+{
+    const bool own = !inTransaction();
+    if (own)
+        run("BEGIN IMMEDIATE");
+    try {
+        filesearch::drop(m_db, index);
+    } catch (...) {
+        if (own)
+            rollback();
+        throw;
+    }
+    if (own)
+        run("COMMIT");
+}
+
 qint64 SqlCipherConnection::searchIndexBytes(const SearchIndexDef &index)
 {
     return filesearch::bytes(m_db, index);

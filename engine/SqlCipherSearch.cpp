@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <limits>
-#include <map>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -234,46 +233,65 @@ void rowGrams(const Stmt &s, int first, int columns, std::vector<uint32_t> &keys
 
 // ------------------------------------------------------------ keeping in step
 
-using GramCell = std::tuple<qint64, uint32_t, qint64>; // segment, gram, block
-
+// One person gaining or losing a trigram of a column: a change of one cell.
 struct CellChange {
-    std::vector<uint16_t> adds, removes;
+    qint64 block;
+    uint32_t gram;
+    uint16_t offset;
+    bool add;
 };
+
+// The order of the index's key (segment, trigram, block), so the cells are
+// read and written in the order they lie.
+bool inKeyOrder(const CellChange &a, const CellChange &b)
+{
+    const qint64 sa = a.block >> grams::kSegmentBits, sb = b.block >> grams::kSegmentBits;
+    return std::tie(sa, a.gram, a.block, a.offset) < std::tie(sb, b.gram, b.block, b.offset);
+}
 
 // Rewrites each changed cell of the index: what it held, less the persons
 // that lost the trigram, with those that gained it.
-void applyChanges(sqlite3 *db, const QString &table, std::map<GramCell, CellChange> &changes)
+void applyChanges(sqlite3 *db, const QString &table, std::vector<CellChange> &changes)
 {
     if (changes.empty())
         return;
+    std::sort(changes.begin(), changes.end(), inKeyOrder);
     const QByteArray grams = gramsTable(table);
     Stmt read(db, "SELECT ids FROM " + grams + " WHERE seg = ?1 AND gram = ?2 AND block = ?3");
-    Stmt write(db, "INSERT OR REPLACE INTO " + grams + " (seg, gram, block, ids) VALUES (?1, ?2, ?3, ?4)");
+    // Plain single-row writes: none needs a statement journal, whose pages
+    // the cipher would encrypt too.
+    Stmt insert(db, "INSERT INTO " + grams + " (seg, gram, block, ids) VALUES (?1, ?2, ?3, ?4)");
+    Stmt rewrite(db, "UPDATE " + grams + " SET ids = ?4 WHERE seg = ?1 AND gram = ?2 AND block = ?3");
     Stmt remove(db, "DELETE FROM " + grams + " WHERE seg = ?1 AND gram = ?2 AND block = ?3");
-    std::vector<uint16_t> held, kept, result;
-    for (auto &[cell, change] : changes) {
-        const auto &[segment, gram, block] = cell;
+    std::vector<uint16_t> held, adds, removes, kept, result;
+    for (size_t i = 0; i < changes.size();) {
+        const qint64 block = changes[i].block;
+        const uint32_t gram = changes[i].gram;
+        const qint64 segment = block >> grams::kSegmentBits;
+        adds.clear();
+        removes.clear();
+        for (; i < changes.size() && changes[i].block == block && changes[i].gram == gram; ++i)
+            (changes[i].add ? adds : removes).push_back(changes[i].offset);
         read.bind(1, segment).bind(2, qint64(gram)).bind(3, block);
         held.clear();
-        if (read.step()) {
+        const bool stored = read.step();
+        if (stored) {
             const auto [data, size] = read.blob(0);
             grams::decodeBlock(data, size, held);
         }
         read.reset();
-        std::sort(change.removes.begin(), change.removes.end());
-        std::sort(change.adds.begin(), change.adds.end());
         kept.clear();
-        std::set_difference(held.begin(), held.end(), change.removes.begin(), change.removes.end(),
-                            std::back_inserter(kept));
+        std::set_difference(held.begin(), held.end(), removes.begin(), removes.end(), std::back_inserter(kept));
         result.clear();
-        std::set_union(kept.begin(), kept.end(), change.adds.begin(), change.adds.end(), std::back_inserter(result));
+        std::set_union(kept.begin(), kept.end(), adds.begin(), adds.end(), std::back_inserter(result));
         if (result == held)
             continue;
         if (result.empty()) {
             remove.bind(1, segment).bind(2, qint64(gram)).bind(3, block).run();
-        } else {
-            write.bind(1, segment).bind(2, qint64(gram)).bind(3, block).bindBlob(4, grams::encodeBlock(result)).run();
+            continue;
         }
+        Stmt &write = stored ? rewrite : insert;
+        write.bind(1, segment).bind(2, qint64(gram)).bind(3, block).bindBlob(4, grams::encodeBlock(result)).run();
     }
 }
 
@@ -310,7 +328,7 @@ void flushTable(sqlite3 *db, const Meta &m)
         return;
     const qint64 limit = m.ready ? kNoLimit : m.builtUpTo;
     Stmt current(db, "SELECT " + columnList(m.columns) + " FROM " + quoted(m.table) + " WHERE rowid = ?1");
-    std::map<GramCell, CellChange> changes;
+    std::vector<CellChange> changes;
     std::vector<uint32_t> now, gone, gained;
     for (const Pending &p : pending) {
         if (p.person < 0 || p.person >= limit)
@@ -324,12 +342,12 @@ void flushTable(sqlite3 *db, const Meta &m)
         gained.clear();
         std::set_difference(p.held.begin(), p.held.end(), now.begin(), now.end(), std::back_inserter(gone));
         std::set_difference(now.begin(), now.end(), p.held.begin(), p.held.end(), std::back_inserter(gained));
-        const GramCell base{grams::segmentOf(p.person), 0, grams::blockOf(p.person)};
+        const qint64 block = grams::blockOf(p.person);
         const auto offset = uint16_t(grams::offsetOf(p.person));
         for (const uint32_t g : gone)
-            changes[{std::get<0>(base), g, std::get<2>(base)}].removes.push_back(offset);
+            changes.push_back({block, g, offset, false});
         for (const uint32_t g : gained)
-            changes[{std::get<0>(base), g, std::get<2>(base)}].adds.push_back(offset);
+            changes.push_back({block, g, offset, true});
     }
     applyChanges(db, m.table, changes);
     exec(db, "DELETE FROM " + pendingTable(m.table));
@@ -384,6 +402,10 @@ void buildSegment(sqlite3 *db, const SearchIndexDef &def, qint64 segment)
     const qint64 from = segment << grams::kSegmentRowBits;
     const qint64 to = (segment + 1) << grams::kSegmentRowBits;
     const int columns = int(def.columns.size());
+    // A step stopped before its commit left nothing; one that went on from
+    // a segment a bulk write left half built finds its cells: made afresh.
+    Stmt clear(db, "DELETE FROM " + gramsTable(def.table) + " WHERE seg = ?1");
+    clear.bind(1, segment).run();
     std::unordered_map<uint32_t, std::vector<uint16_t>> persons; // trigram: offsets in the segment
     persons.reserve(32768);
     std::vector<uint32_t> keys;
@@ -778,6 +800,18 @@ void build(sqlite3 *db, const SearchIndexDef &def, const BuildProgress &progress
         }
         if (progress && !progress(qBound(0, int(done * 100), 99)))
             throw failure(BackendFailure::Kind::Interrupted, QStringLiteral("the search index's build was stopped"));
+    }
+}
+
+void drop(sqlite3 *db, const SearchIndexDef &def)
+{
+    for (const char *what : {"insert", "update", "delete"})
+        exec(db, "DROP TRIGGER IF EXISTS " + quoted(triggerName(def.table, what)));
+    exec(db, "DROP TABLE IF EXISTS " + gramsTable(def.table));
+    exec(db, "DROP TABLE IF EXISTS " + pendingTable(def.table));
+    if (exists(db, "table", QLatin1String(kMetaTable))) {
+        Stmt forget(db, QByteArray("DELETE FROM ") + kMetaTable + " WHERE table_name = ?1");
+        forget.bind(1, def.table.toUtf8()).run();
     }
 }
 

@@ -38,6 +38,8 @@ SearchIndexState state(sqlite3 *db, const SearchIndexDef &index);
 // Builds what is missing of the index, a segment per transaction. Throws
 // BackendFailure (Interrupted when progress says stop).
 void build(sqlite3 *db, const SearchIndexDef &index, const BuildProgress &progress);
+// Removes the index (its tables, triggers and its row of velm_search_index).
+void drop(sqlite3 *db, const SearchIndexDef &index);
 qint64 bytes(sqlite3 *db, const SearchIndexDef &index);
 
 } // namespace engine::filesearch

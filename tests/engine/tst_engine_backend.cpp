@@ -124,6 +124,7 @@ public:
     {
         m_inner->buildSearchIndex(index, progress);
     }
+    void dropSearchIndex(const SearchIndexDef &index) override { m_inner->dropSearchIndex(index); }
     qint64 searchIndexBytes(const SearchIndexDef &index) override { return m_inner->searchIndexBytes(index); }
 
 private:

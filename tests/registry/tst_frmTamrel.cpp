@@ -193,15 +193,19 @@ private slots:
         QCOMPARE(registry::containsPattern(typed), pattern);
     }
 
-    void searchTextBindsEveryValue()
+    void searchCriteriaBindEveryValue()
     {
         QCOMPARE(registry::searchFields().size(), 44);
-        const registry::SearchQuery q = registry::personSearch(
-            {{"tamrel_no", "12"}, {"a_old_name", " "}, {"e_old_name", ""}, {"witness_1", "x"}, {"comments", "'; DROP"}});
-        QCOMPARE(q.sql, QStringLiteral("SELECT * FROM tamrel WHERE (1=1)  AND tamrel_no LIKE ? ESCAPE '\\' "
-                                       "AND comments LIKE ? ESCAPE '\\'"));
-        QCOMPARE(q.values, (QVariantList{"%12%", "%'; DROP%"}));
-        QCOMPARE(registry::personSearch({}).sql, QStringLiteral("SELECT * FROM tamrel WHERE (1=1) "));
+        const QList<engine::TextCriterion> criteria = registry::searchCriteria(
+            {{"tamrel_no", "12"}, {"a_old_name", " "}, {"e_old_name", ""}, {"witness_1", "x"}, {"comments", "'; DROP"}},
+            engine::TextMatch::Exact);
+        QCOMPARE(criteria.size(), 2);
+        QCOMPARE(criteria.at(0).column, QStringLiteral("tamrel_no"));
+        QCOMPARE(criteria.at(0).pattern, QStringLiteral("%12%"));
+        QCOMPARE(criteria.at(1).column, QStringLiteral("comments"));
+        QCOMPARE(criteria.at(1).pattern, QStringLiteral("%'; DROP%"));
+        QVERIFY(criteria.at(1).match == engine::TextMatch::Exact);
+        QVERIFY(registry::searchCriteria({}).isEmpty());
     }
 
     // ---------------------------------------------------------- opening

@@ -1,0 +1,68 @@
+#include "registry/DuplicatesPanel.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace registry {
+
+DuplicatesPanel::DuplicatesPanel(QWidget *parent) : QDialog(parent, Qt::Tool)
+{
+    setObjectName(QStringLiteral("likelyDuplicates"));
+    setWindowTitle(kTitle);
+    setLayoutDirection(Qt::RightToLeft);
+    setModal(false);
+    m_about = new QLabel(this);
+    m_about->setObjectName(QStringLiteral("duplicatesAbout"));
+    m_about->setWordWrap(true);
+    m_list = new QTableWidget(0, 7, this);
+    m_list->setObjectName(QStringLiteral("duplicatesList"));
+    m_list->setHorizontalHeaderLabels({QStringLiteral("رقم Tamrel"), QStringLiteral("الاسم"),
+                                       QStringLiteral("الاسم الجديد"), QStringLiteral("رقم الاقامة"),
+                                       QStringLiteral("رقم الجواز"), QStringLiteral("تاريخ الميلاد"),
+                                       QStringLiteral("سبب التشابه")});
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->verticalHeader()->hide();
+    m_list->horizontalHeader()->setStretchLastSection(true);
+    m_list->setToolTip(QStringLiteral("نقرتان على السطر تعرضان الشخص"));
+    // A double click or Enter on a row.
+    connect(m_list, &QTableWidget::activated, this, [this](const QModelIndex &index) { chooseRow(index.row()); });
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_about);
+    layout->addWidget(m_list);
+    resize(820, 260);
+}
+
+void DuplicatesPanel::showFor(const QString &number, const QList<LikelyDuplicate> &persons)
+{
+    m_about->setText(persons.isEmpty() ? kNone : kAbout.arg(number.trimmed()));
+    m_list->setRowCount(int(persons.size()));
+    for (int r = 0; r < persons.size(); ++r) {
+        const LikelyDuplicate &p = persons.at(r);
+        const QStringList cells{p.number, p.oldName, p.newName, p.iqama, p.passport, p.birth,
+                                p.reasons.join(QStringLiteral("، "))};
+        for (int c = 0; c < cells.size(); ++c)
+            m_list->setItem(r, c, new QTableWidgetItem(cells.at(c)));
+    }
+    m_list->resizeColumnsToContents();
+    if (!persons.isEmpty())
+        m_list->selectRow(0);
+    show();
+    raise();
+}
+
+int DuplicatesPanel::rowCount() const
+{
+    return m_list->rowCount();
+}
+
+void DuplicatesPanel::chooseRow(int row)
+{
+    if (row >= 0 && row < m_list->rowCount())
+        emit personChosen(m_list->item(row, 0)->text());
+}
+
+} // namespace registry
