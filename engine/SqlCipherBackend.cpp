@@ -305,7 +305,8 @@ private:
 };
 
 // The functions a restricted connection may call: SQL's ordinary scalar,
-// aggregate, window, date and JSON functions and the engine's LIKE. Nothing
+// aggregate, window, date and JSON functions, the engine's LIKE and its
+// search rule. Nothing
 // that reaches outside the query (load_extension, fts3_tokenizer, the
 // cipher's export and settings) is among them.
 bool isAllowedFunction(const char *name)
@@ -319,6 +320,8 @@ bool isAllowedFunction(const char *name)
                  "octet_length", "printf", "quote", "random", "randomblob", "replace", "round", "rtrim", "sign",
                  "soundex", "substr", "substring", "trim", "typeof", "unhex", "unicode", "unlikely", "upper",
                  "zeroblob",
+                 // the search rule (engine/TextRules.h), the same on the server
+                 "velm_search", "velm_match",
                  // aggregate
                  "avg", "count", "group_concat", "string_agg", "sum", "total",
                  // window

@@ -175,6 +175,7 @@ void frmTamrel::connectRules()
                                                             {"dbc_daeyah_1", "TXT_daeyah_1"},
                                                             {"dbc_daeyah_2", "TXT_daeyah_2"}};
     for (const auto &[list, box] : copies) {
+        c<core::LookupCombo>(list)->offerFoldedMatches(); // a name typed finds its spellings
         QLineEdit *target = c<QLineEdit>(box);
         connect(c<core::LookupCombo>(list), &core::LookupCombo::chosen, target,
                 [target](const QString &name) { core::setControlText(target, name); });

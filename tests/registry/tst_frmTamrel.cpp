@@ -13,6 +13,8 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCompleter>
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -944,6 +946,32 @@ private slots:
             QCOMPARE(found, tick ? exact : folded);
         }
         QCOMPARE(f.messages.shownCount(), 0);
+    }
+
+    // A witness's name typed with another spelling is offered from the list,
+    // and choosing it fills the witness's box with the name as stored.
+    void aWitnessTypedWithAnotherSpellingIsOffered()
+    {
+        Fixture f;
+        f.store.db().execute(QStringLiteral("INSERT INTO witnesses (NAME, english_NAME) VALUES (?, 'Khalid')"),
+                             {QStringLiteral("خالد الشهري")});
+        f.open();
+        f.screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.screen.get()));
+        auto *list = f.find<core::LookupCombo>("dbc_witness_1");
+        f.tabs()->setCurrentIndex(frmTamrel::WitnessTab);
+        list->setFocus();
+        for (const QChar ch : QStringLiteral("الحربى")) // ى for ي
+            QTest::sendKeyEvent(QTest::Click, list->lineEdit(), Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        QCompleter *offers = list->completer();
+        QVERIFY(offers->popup()->isVisible());
+        const QAbstractItemModel *offered = offers->popup()->model();
+        QCOMPARE(offered->rowCount(), 1);
+        QCOMPARE(offered->index(0, offers->completionColumn()).data().toString(), kWitness);
+        QTest::keyClick(offers->popup(), Qt::Key_Down);
+        QTest::keyClick(offers->popup(), Qt::Key_Return);
+        QCOMPARE(list->text(), kWitness);
+        QCOMPARE(f.text("txt_witness_1"), kWitness);
     }
 
     // A person added who is likely registered already: the panel lists the
