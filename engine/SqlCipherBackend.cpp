@@ -458,6 +458,9 @@ std::unique_ptr<SqlCipherConnection> SqlCipherConnection::openKeyed(const QStrin
             continue; // another page size, or not the key
         if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
             throw EngineError(ErrFileLocked, QStringLiteral("The database '%1' is in use by another user.").arg(path));
+        // The schema's own pages may be the ones cut off.
+        if (!wholePages(path, size))
+            throw EngineError(ErrDamagedFile, QStringLiteral("The database '%1' is cut short.").arg(path));
         throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not read '%1'.").arg(path));
     }
     throw EngineError(ErrNotValidPassword, QStringLiteral("Not a valid password."));
