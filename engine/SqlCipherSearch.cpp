@@ -487,6 +487,49 @@ std::vector<qint64> allRows(sqlite3 *db, const QString &table)
     return rows;
 }
 
+// The rows of one segment that hold every trigram, added to `found`: the
+// blocks of the first trigram, each narrowed by the blocks of the others.
+void segmentCandidates(Stmt &cells, qint64 segment, const std::vector<uint32_t> &keys, std::vector<qint64> &found)
+{
+    constexpr int kBlocks = 1 << grams::kSegmentBits;
+    std::array<std::array<uint64_t, 64>, kBlocks> bits{};
+    std::array<uint64_t, 64> cell{};
+    std::array<bool, kBlocks> have{};
+    bool started = false;
+    for (const uint32_t key : keys) {
+        std::array<bool, kBlocks> got{};
+        cells.bind(1, segment).bind(2, qint64(key));
+        while (cells.step()) {
+            const int local = int(cells.integer(0) - (segment << grams::kSegmentBits));
+            if (local < 0 || local >= kBlocks || (started && !have[size_t(local)]))
+                continue;
+            const auto [data, size] = cells.blob(1);
+            grams::decodeBlock(data, size, cell.data());
+            auto &held = bits[size_t(local)];
+            for (int w = 0; w < 64; ++w)
+                held[size_t(w)] = started ? held[size_t(w)] & cell[size_t(w)] : cell[size_t(w)];
+            got[size_t(local)] = true;
+        }
+        cells.reset();
+        bool any = false;
+        for (int b = 0; b < kBlocks; ++b) {
+            have[size_t(b)] = got[size_t(b)] && (!started || have[size_t(b)]);
+            any = any || have[size_t(b)];
+        }
+        started = true;
+        if (!any)
+            return;
+    }
+    for (int b = 0; b < kBlocks; ++b) {
+        if (!have[size_t(b)])
+            continue;
+        const qint64 base = ((segment << grams::kSegmentBits) + b) << grams::kBlockBits;
+        for (int w = 0; w < 64; ++w)
+            for (uint64_t word = bits[size_t(b)][size_t(w)]; word; word &= word - 1)
+                found.push_back(base + w * 64 + __builtin_ctzll(word));
+    }
+}
+
 // The row numbers that hold every trigram (and the rows not yet taken in).
 std::vector<qint64> candidates(sqlite3 *db, const QString &table, const QString &query)
 {
@@ -512,49 +555,8 @@ std::vector<qint64> candidates(sqlite3 *db, const QString &table, const QString 
     Stmt bounds(db, "SELECT max(rowid) FROM " + quoted(m.table));
     const qint64 lastSegment = bounds.step() && !bounds.isNull(0) ? grams::segmentOf(bounds.integer(0)) : -1;
     Stmt cells(db, "SELECT block, ids FROM " + gramsTable(m.table) + " WHERE seg = ?1 AND gram = ?2");
-    constexpr int kBlocks = 1 << grams::kSegmentBits;
-    std::array<std::array<uint64_t, 64>, kBlocks> bits{};
-    std::array<uint64_t, 64> cell{};
-    for (qint64 segment = 0; segment <= lastSegment; ++segment) {
-        std::array<bool, kBlocks> have{};
-        bool started = false, any = false;
-        for (const uint32_t key : keys) {
-            std::array<bool, kBlocks> got{};
-            cells.bind(1, segment).bind(2, qint64(key));
-            while (cells.step()) {
-                const int local = int(cells.integer(0) - (segment << grams::kSegmentBits));
-                if (local < 0 || local >= kBlocks || (started && !have[size_t(local)]))
-                    continue;
-                const auto [data, size] = cells.blob(1);
-                grams::decodeBlock(data, size, cell.data());
-                if (!started)
-                    bits[size_t(local)] = cell;
-                else
-                    for (int w = 0; w < 64; ++w)
-                        bits[size_t(local)][size_t(w)] &= cell[size_t(w)];
-                got[size_t(local)] = true;
-            }
-            cells.reset();
-            any = false;
-            for (int b = 0; b < kBlocks; ++b) {
-                have[size_t(b)] = got[size_t(b)] && (started ? have[size_t(b)] : true);
-                any = any || have[size_t(b)];
-            }
-            started = true;
-            if (!any)
-                break;
-        }
-        if (!any)
-            continue;
-        for (int b = 0; b < kBlocks; ++b) {
-            if (!have[size_t(b)])
-                continue;
-            const qint64 base = ((segment << grams::kSegmentBits) + b) << grams::kBlockBits;
-            for (int w = 0; w < 64; ++w)
-                for (uint64_t word = bits[size_t(b)][size_t(w)]; word; word &= word - 1)
-                    found.push_back(base + w * 64 + __builtin_ctzll(word));
-        }
-    }
+    for (qint64 segment = 0; segment <= lastSegment; ++segment)
+        segmentCandidates(cells, segment, keys, found);
     // Rows written since the index took them in, and rows the index does
     // not number (below 0), are all checked.
     Stmt pending(db, "SELECT person FROM " + pendingTable(m.table));

@@ -27,6 +27,10 @@ DuplicatesPanel::DuplicatesPanel(QWidget *parent) : QDialog(parent, Qt::Tool)
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->verticalHeader()->hide();
     m_list->horizontalHeader()->setStretchLastSection(true);
+    // Widths set once: measuring every cell at every add would cost the add.
+    const int widths[] = {90, 150, 150, 110, 100, 90};
+    for (int c = 0; c < 6; ++c)
+        m_list->setColumnWidth(c, widths[c]);
     m_list->setToolTip(QStringLiteral("نقرتان على السطر تعرضان الشخص"));
     // A double click or Enter on a row.
     connect(m_list, &QTableWidget::activated, this, [this](const QModelIndex &index) { chooseRow(index.row()); });
@@ -47,10 +51,10 @@ void DuplicatesPanel::showFor(const QString &number, const QList<LikelyDuplicate
         for (int c = 0; c < cells.size(); ++c)
             m_list->setItem(r, c, new QTableWidgetItem(cells.at(c)));
     }
-    m_list->resizeColumnsToContents();
     if (!persons.isEmpty())
         m_list->selectRow(0);
-    show();
+    if (!isVisible())
+        show();
     raise();
 }
 
