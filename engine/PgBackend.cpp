@@ -1057,7 +1057,8 @@ QList<bool> PgConnection::searchIndexesInPlace(const SearchIndexDef &index, QLis
     QList<bool> inPlace;
     for (const QString &column : index.columns) {
         const QVariant comment =
-            scalar("SELECT coalesce(obj_description(c.oid, 'pg_class'), '') FROM pg_class c WHERE c.relkind = 'i' "
+            scalar("SELECT CASE WHEN i.indisvalid THEN coalesce(obj_description(c.oid, 'pg_class'), '') ELSE '' END "
+                   "FROM pg_class c JOIN pg_index i ON i.indexrelid = c.oid WHERE c.relkind = 'i' "
                    "AND c.relname = $1 AND c.relnamespace = current_schema()::regnamespace",
                    {searchIndexName(index, column).toUtf8()});
         inPlace << (comment.toString() == QLatin1String(kSearchIndexComment));
@@ -1141,8 +1142,11 @@ void PgConnection::buildSearchIndex(const SearchIndexDef &index, const BuildProg
             if (present.at(i))
                 run("DROP INDEX " + name);
             // The collation velm_match compares in: the index answers it.
-            run("CREATE INDEX " + name + " ON " + table + " USING gin (velm_search(" + quotedName(index.columns.at(i))
-                + ") COLLATE \"C\" gin_trgm_ops)");
+            // Built beside the other workstations' writes, which go on; a
+            // build broken off leaves an index without the comment, made
+            // again next time.
+            run("CREATE INDEX " + QByteArray(inTransaction() ? "" : "CONCURRENTLY ") + name + " ON " + table
+                + " USING gin (velm_search(" + quotedName(index.columns.at(i)) + ") COLLATE \"C\" gin_trgm_ops)");
             run("COMMENT ON INDEX " + name + " IS " + literal(QLatin1String(kSearchIndexComment)));
         }
         if (progress && i + 1 < index.columns.size() && !progress(int((i + 1) * 100 / index.columns.size())))
