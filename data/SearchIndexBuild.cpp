@@ -3,19 +3,9 @@
 #include "data/BackgroundTask.h"
 #include "data/Schema.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
-
 #include <atomic>
 
 namespace core {
-
-namespace {
-
-constexpr int kProgressPollMs = 50;
-
-} // namespace
 
 bool personIndexWanted(engine::Database &db)
 {
@@ -28,13 +18,9 @@ bool personIndexWanted(engine::Database &db)
 
 QString buildPersonIndex(const engine::OpenSpec &openSpec, const IndexProgress &progress)
 {
-    std::atomic<int> percent{0};
-    std::atomic<bool> done{false};
     QString failure;
-    QEventLoop loop;
-    BackgroundTask build(&loop);
-    build.start(
-        [&](const BackgroundTask::Control &control) {
+    runWhileHandlingEvents(
+        [&](const BackgroundTask::Control &control, std::atomic<int> &percent) {
             engine::Database db;
             try {
                 db.open(openSpec);
@@ -46,31 +32,13 @@ QString buildPersonIndex(const engine::OpenSpec &openSpec, const IndexProgress &
                     return !control.stopRequested();
                 });
             } catch (const engine::EngineError &e) {
+                // Stopped because the program ends: it goes on next time.
                 if (e.number() != engine::ErrOperationCanceled)
                     failure = QStringLiteral("%1 %2").arg(e.number()).arg(e.description());
             }
             control.stopToken().forgetOnStop();
-            done = true;
         },
-        [&loop] { loop.quit(); });
-    if (QCoreApplication::instance()) {
-        QTimer tick;
-        int told = -1;
-        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-            if (progress && percent != told) {
-                told = percent;
-                progress(told);
-            }
-        });
-        tick.start(kProgressPollMs);
-        if (!done)
-            loop.exec();
-        if (!done)
-            build.cancel(); // the program ends: the build goes on next time
-    }
-    build.wait();
-    if (progress)
-        progress(percent);
+        progress);
     return failure;
 }
 

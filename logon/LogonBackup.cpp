@@ -7,10 +7,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QTimer>
 
 #include <atomic>
 #include <memory>
@@ -22,7 +20,6 @@ namespace {
 // A copy takes about a minute for the largest register; a lock older than
 // this is taken to be left by a workstation that stopped.
 constexpr int kStaleLockMs = 30 * 60 * 1000;
-constexpr int kProgressPollMs = 50;
 
 // Left by a copy that was killed halfway (the lock shows nobody copies now).
 void removeLeftovers(const QString &destination)
@@ -105,13 +102,10 @@ QString told(const QString &why)
 int copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const QString &destination,
                  const BackupProgress &progress)
 {
-    std::atomic<int> percent{0};
-    std::atomic<bool> done{false};
     std::atomic<int> failed{0};
-    QEventLoop loop;
-    core::BackgroundTask copy(&loop);
-    copy.start(
-        [&](const core::BackgroundTask::Control &control) {
+    // When the program ends meanwhile the copy goes, its temporary file too.
+    core::runWhileHandlingEvents(
+        [&](const core::BackgroundTask::Control &control, std::atomic<int> &percent) {
             try {
                 std::unique_ptr<engine::Database> source;
                 if (openSpec.isValid()) {
@@ -136,27 +130,8 @@ int copyDatabase(const engine::OpenSpec &openSpec, const QString &dbFile, const 
                 if (e.number() != engine::ErrOperationCanceled)
                     failed = e.number();
             }
-            done = true;
         },
-        [&loop] { loop.quit(); });
-    if (QCoreApplication::instance()) {
-        QTimer tick;
-        int told = -1;
-        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-            if (progress && percent != told) {
-                told = percent;
-                progress(told);
-            }
-        });
-        tick.start(kProgressPollMs);
-        if (!done)
-            loop.exec();
-        if (!done)
-            copy.cancel(); // the program ends: the copy goes, its temporary file too
-    }
-    copy.wait();
-    if (progress)
-        progress(percent);
+        progress);
     return failed;
 }
 
