@@ -3,12 +3,15 @@
 #include "logon/LOGON.h"
 #include "shell/MAINMENU.h"
 #include "screens/CmnSub.h"
+#include "screens/DataSource.h"
 #include "screens/ScreenHost.h"
 #include "shell/frmMain.h"
 
 #include <QAbstractButton>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -17,6 +20,7 @@
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTextStream>
+#include <QThread>
 #include <QToolButton>
 
 #include <cstdio>
@@ -318,6 +322,25 @@ int setControls(const ScreenshotRequest &request, QWidget *target)
     return kOk;
 }
 
+// A list or search that goes on in the background after a click is shown
+// whole (within half a minute).
+void waitForLists(QWidget *target)
+{
+    QElapsedTimer waited;
+    waited.start();
+    const auto running = [target] {
+        for (const core::DataSource *source : target->findChildren<core::DataSource *>())
+            if (source->isRunning())
+                return true;
+        return false;
+    };
+    while (running() && waited.elapsed() < 30000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    settle();
+}
+
 // --press: the named buttons, clicked in order.
 int pressButtons(const ScreenshotRequest &request, QWidget *target)
 {
@@ -327,6 +350,7 @@ int pressButtons(const ScreenshotRequest &request, QWidget *target)
             return fail(kNoSuchScreen, QStringLiteral("no button \"%1\" on %2").arg(press, request.screen));
         button->click();
         settle();
+        waitForLists(target);
     }
     return kOk;
 }
