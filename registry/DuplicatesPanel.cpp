@@ -16,6 +16,7 @@ DuplicatesPanel::DuplicatesPanel(QWidget *parent) : QDialog(parent, Qt::Tool)
     m_about = new QLabel(this);
     m_about->setObjectName(QStringLiteral("duplicatesAbout"));
     m_about->setWordWrap(true);
+    m_about->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     m_list = new QTableWidget(0, 7, this);
     m_list->setObjectName(QStringLiteral("duplicatesList"));
     m_list->setHorizontalHeaderLabels({QStringLiteral("رقم Tamrel"), QStringLiteral("الاسم"),
@@ -46,7 +47,10 @@ void DuplicatesPanel::showFor(const QString &number, const QList<LikelyDuplicate
     m_list->setRowCount(int(persons.size()));
     for (int r = 0; r < persons.size(); ++r) {
         const LikelyDuplicate &p = persons.at(r);
-        const QStringList cells{p.number, p.oldName, p.newName, p.iqama, p.passport, p.birth,
+        // A birth date as read: yyyy/mm/dd.
+        const QString birth = p.birth.size() == 8 ? QStringLiteral("%1/%2/%3").arg(p.birth.left(4), p.birth.mid(4, 2), p.birth.mid(6))
+                                                  : p.birth;
+        const QStringList cells{p.number, p.oldName, p.newName, p.iqama, p.passport, birth,
                                 p.reasons.join(QStringLiteral("، "))};
         for (int c = 0; c < cells.size(); ++c)
             m_list->setItem(r, c, new QTableWidgetItem(cells.at(c)));
