@@ -4,6 +4,7 @@
 #include "reports/ReportLauncher.h"
 #include "shell/MAINMENU.h"
 #include "screens/CmnSub.h"
+#include "screens/DataSource.h"
 #include "screens/ScreenHost.h"
 #include "screens/UserGuide.h"
 #include "shell/frmMain.h"
@@ -12,6 +13,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -20,6 +23,7 @@
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTextStream>
+#include <QThread>
 #include <QToolButton>
 
 #include <cstdio>
@@ -391,6 +395,25 @@ int setControls(const ScreenshotRequest &request, QWidget *target)
     return kOk;
 }
 
+// A list or search that goes on in the background after a click is shown
+// whole (within half a minute).
+void waitForLists(QWidget *target)
+{
+    QElapsedTimer waited;
+    waited.start();
+    const auto running = [target] {
+        for (const core::DataSource *source : target->findChildren<core::DataSource *>())
+            if (source->isRunning())
+                return true;
+        return false;
+    };
+    while (running() && waited.elapsed() < 30000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    settle();
+}
+
 // --press: the named buttons, clicked in order.
 int pressButtons(const ScreenshotRequest &request, QWidget *target)
 {
@@ -400,6 +423,7 @@ int pressButtons(const ScreenshotRequest &request, QWidget *target)
             return fail(kNoSuchScreen, QStringLiteral("no button \"%1\" on %2").arg(press, request.screen));
         button->click();
         settle();
+        waitForLists(target);
     }
     return kOk;
 }

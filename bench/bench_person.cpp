@@ -5,7 +5,7 @@
 // engine on the encrypted file and on a plain copy, side by side. Medians.
 //
 //   bench_person [FOLDER] [--persons N] [--runs R] [--cold C] [--warm W]
-//                [--audit A] [--audit-only 1] [--server CONNECTION]
+//                [--audit A] [--audit-only 1] [--uncached 1] [--server CONNECTION]
 //
 // FOLDER (default /tmp/velm-bench-tamrel) holds velm.mdb; when it is missing
 // it is built with N persons (default 1,000,000) and their related rows, and
@@ -13,7 +13,14 @@
 // 200 of each button; searches: C (default 3) first searches, each on a
 // fresh search connection (its page cache empty; screen, engine and plain
 // copy in turns), and W (default 5) searches
-// again on a warm one.
+// again on a warm one. Each search is timed through the screen (click to
+// the last row in the list) and directly four ways: answered from the
+// search index and by the full scan, on the encrypted file and on the plain
+// copy. --uncached 1 takes the files out of the computer's file cache before
+// each first search (as after a restart; posix_fadvise, no other file is
+// touched). Then the index's size beside the register's, the likely-
+// duplicates check of the sampled persons and a build of the index from
+// nothing as the logon makes it.
 //
 // The audit trail: the file is given A audit rows (default 5,000,000; rows
 // it already holds count; 0 adds none), then a person save of one field
@@ -37,15 +44,19 @@
 #include "engine/QueryCursor.h"
 #include "engine/ResultPlan.h"
 #include "engine/TableCursor.h"
+#include "registry/LikelyDuplicates.h"
 #include "registry/frmTamrel.h"
+#include "data/SearchIndexBuild.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QThread>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -216,7 +227,7 @@ OpenTimes openScreen(PersonBench &b, int runs)
 }
 
 struct ButtonTimes {
-    std::vector<double> find, next, prev, add, update;
+    std::vector<double> find, next, prev, add, addOther, update;
 };
 
 ButtonTimes pressButtons(PersonBench &b)
@@ -231,13 +242,23 @@ ButtonTimes pressButtons(PersonBench &b)
         r.next.push_back(timed([&] { b.button("nextrec")->click(); }));
         r.prev.push_back(timed([&] { b.button("prevrec")->click(); }));
         r.update.push_back(timed([&] { b.button("update")->click(); }));
-        // The same person under a new number (taken out again at the end).
+        // The same person under a new number (taken out again at the end):
+        // the likely-duplicates panel lists the one registered.
         const QString fresh = QString::number(kFirstAdded + b.added++);
         r.add.push_back(timed([&] {
             number->setText(fresh);
             b.button("add")->click();
         }));
         waitIdle(b.list); // the list re-run after the add
+        // A person like nobody registered: no panel.
+        const QString other = QString::number(kFirstAdded + b.added++);
+        for (const char *box : {"txt_iqama_no", "txt_passport_no", "txt_a_old_name", "txt_a_new_name"})
+            core::setControlText(b.screen->findChild<QWidget *>(QLatin1String(box)), QStringLiteral("9") + other);
+        r.addOther.push_back(timed([&] {
+            number->setText(other);
+            b.button("add")->click();
+        }));
+        waitIdle(b.list);
     }
     return r;
 }
@@ -246,7 +267,7 @@ void timeScreen(PersonBench &b, const CountingMessages &messages, qint64 registe
 {
     const OpenTimes o = openScreen(b, runs);
     const ButtonTimes r = pressButtons(b);
-    const int expectedMessages = 2 * int(b.sample.size());
+    const int expectedMessages = 3 * int(b.sample.size());
 
     out() << Qt::endl
           << "frmTamrel on " << registered << " persons, medians (open: " << runs << " runs; buttons: "
@@ -258,7 +279,8 @@ void timeScreen(PersonBench &b, const CountingMessages &messages, qint64 registe
     line(QStringLiteral("  next (target < 16 ms)"), median(r.next));
     line(QStringLiteral("  previous (target < 16 ms)"), median(r.prev));
     line(QStringLiteral("  update (target < 16 ms)"), median(r.update));
-    line(QStringLiteral("  add, with the list re-run (target < 16 ms)"), median(r.add));
+    line(QStringLiteral("  add a likely duplicate, with the list re-run and the panel (target < 16 ms)"), median(r.add));
+    line(QStringLiteral("  add a person like nobody, with the list re-run (target < 16 ms)"), median(r.addOther));
     if (messages.shown != expectedMessages)
         out() << QStringLiteral("  %1 messages instead of %2").arg(messages.shown).arg(expectedMessages) << Qt::endl;
 }
@@ -336,129 +358,284 @@ void searchOnScreen(PersonBench &b, const Search &search, SearchTimes &into)
     into.rows = b.grid->rowCount();
 }
 
-// A search's times: on the screen, its scan through the engine, the same
-// scan on the plain copy; first on fresh connections, then again.
-struct SearchRun {
-    SearchTimes cold, warm;
-    Scan directCold, directWarm, plainCold, plainWarm;
+// The ways a search is run directly: answered from the search index or by
+// reading every person, on the encrypted file and on the plain copy.
+enum Way { IndexEncrypted, ScanEncrypted, IndexPlain, ScanPlain, kWays };
+const char *const kWayNames[kWays] = {"index", "full scan", "plain index", "plain scan"};
+
+bool isPlain(int way) { return way == IndexPlain || way == ScanPlain; }
+
+// The identities a way reads, as the screen's list reads them.
+struct DirectSql {
+    QString sql;
+    QVariantList values;
 };
 
-// Each first search on a fresh connection (its page cache empty): the
-// screen's, the engine's and the plain copy's, their order turned round run
-// by run, so that none always meets the memory and file cache the one
-// before it left.
-void searchCold(PersonBench &b, const Search &search, const registry::SearchQuery &q, const QString &idSql,
-                const QString &plainIdSql,
-                qint64 cacheKiB, int coldRuns, SearchRun &r)
+DirectSql directSql(engine::Database &db, const Search &search, engine::IndexUse use)
 {
-    const std::function<void()> coldSearches[] = {
-        [&] {
-            b.screen.reset();
-            settle();
-            b.screen = std::make_unique<frmTamrel>(b.ctx);
-            b.screen->show();
-            b.list = b.screen->findChild<core::DataSource *>(QStringLiteral("tamrel_data"));
-            b.grid = b.screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
-            waitIdle(b.list);
-            searchOnScreen(b, search, r.cold);
-        },
-        [&] {
-            engine::Database fresh;
-            fresh.open(b.db.openSpec());
-            fresh.setCacheSize(cacheKiB);
-            r.directCold = runScan(fresh, idSql, q.values, r.directCold);
-        },
-        [&] {
-            engine::Database freshPlain;
-            freshPlain.openPlain(b.world.plainFile());
-            freshPlain.setCacheSize(cacheKiB);
-            r.plainCold = runScan(freshPlain, plainIdSql, q.values, r.plainCold);
-        }};
-    for (int i = 0; i < coldRuns; ++i) {
-        for (int k = 0; k < 3; ++k)
-            coldSearches[(i + k) % 3]();
+    const registry::SearchQuery q = registry::personSearch(db, search.criteria, engine::TextMatch::Folded, use);
+    return {engine::planResult(db, q.sql, 256).idSql, q.values};
+}
+
+// A search's times: on the screen, and directly each way; first on fresh
+// connections, then again.
+struct SearchRun {
+    SearchTimes cold, warm;
+    Scan directCold[kWays], directWarm[kWays];
+};
+
+// The file's pages out of the computer's file cache, as after a restart
+// (posix_fadvise: only these files, no other work of the machine).
+void dropFromFileCache(const QStringList &files)
+{
+    for (const QString &f : files) {
+        for (const char *suffix : {"", "-wal"}) {
+            const int fd = ::open(QFile::encodeName(f + QLatin1String(suffix)).constData(), O_RDONLY);
+            if (fd < 0)
+                continue;
+            ::fdatasync(fd);
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+            ::close(fd);
+        }
     }
 }
 
-void printSearch(const Search &search, const SearchRun &r)
+struct SearchSetup {
+    const Search &search;
+    DirectSql sql[kWays];
+    qint64 cacheKiB;
+    bool uncached;
+};
+
+// Each first search on a fresh connection (its page cache empty): the
+// screen's and each direct way's, their order turned round run by run, so
+// that none always meets the memory and file cache the one before it left.
+void searchCold(PersonBench &b, const SearchSetup &setup, int coldRuns, SearchRun &r)
+{
+    const auto direct = [&](int way) {
+        engine::Database fresh;
+        if (isPlain(way))
+            fresh.openPlain(b.world.plainFile());
+        else
+            fresh.open(b.db.openSpec());
+        fresh.setCacheSize(setup.cacheKiB);
+        r.directCold[way] = runScan(fresh, setup.sql[way].sql, setup.sql[way].values, r.directCold[way]);
+    };
+    const auto onScreen = [&] {
+        b.screen.reset();
+        settle();
+        b.screen = std::make_unique<frmTamrel>(b.ctx);
+        b.screen->show();
+        b.list = b.screen->findChild<core::DataSource *>(QStringLiteral("tamrel_data"));
+        b.grid = b.screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
+        waitIdle(b.list);
+        if (setup.uncached)
+            dropFromFileCache({b.world.file()});
+        searchOnScreen(b, setup.search, r.cold);
+    };
+    for (int i = 0; i < coldRuns; ++i) {
+        for (int k = 0; k <= kWays; ++k) {
+            const int task = (i + k) % (kWays + 1);
+            if (setup.uncached)
+                dropFromFileCache({b.world.file(), b.world.plainFile()});
+            if (task == kWays)
+                onScreen();
+            else
+                direct(task);
+        }
+    }
+}
+
+void printSearch(const Search &search, const SearchRun &r, bool uncached)
 {
     out() << Qt::endl
-          << "search, " << search.name << " (" << r.warm.rows << " persons found; direct scan "
-          << r.directWarm.rows << "), medians" << Qt::endl;
-    out() << QStringLiteral("  %1 %2 | %3 | %4 | %5 | %6")
-                 .arg(QString(), -40)
-                 .arg(QStringLiteral("screen"), 10)
-                 .arg(QStringLiteral("engine"), 10)
-                 .arg(QStringLiteral("plain SQLite"), 12)
-                 .arg(QStringLiteral("scr/en"), 6)
-                 .arg(QStringLiteral("enc/plain"), 10)
+          << "search, " << search.name << " (" << r.warm.rows << " persons found; directly "
+          << r.directWarm[ScanEncrypted].rows << " by the full scan, " << r.directWarm[IndexEncrypted].rows
+          << " from the index), medians" << (uncached ? ", first searches with the file out of the file cache" : "")
           << Qt::endl;
+    QString head = QStringLiteral("  %1 %2").arg(QString(), -34).arg(QStringLiteral("screen"), 9);
+    for (const char *w : kWayNames)
+        head += QStringLiteral(" | %1").arg(QLatin1String(w), 11);
+    out() << head << QStringLiteral(" | scan/index") << Qt::endl;
     // "-": no direct counterpart (a click is the screen's own).
     const auto cell = [](double ms, int width) {
         return ms < 0 ? QStringLiteral("-").rightJustified(width) : QString::number(ms, 'f', 1).rightJustified(width);
     };
-    const auto row = [&](const QString &what, double screenMs, double engineMs, double plainMs) {
-        out() << QStringLiteral("  %1 %2 | %3 | %4 | %5 | %6")
-                     .arg(what, -40)
-                     .arg(cell(screenMs, 10), cell(engineMs, 10))
-                     .arg(cell(plainMs, 12))
-                     .arg(cell(engineMs > 0 ? screenMs / engineMs : -1, 6))
-                     .arg(cell(plainMs > 0 ? engineMs / plainMs : -1, 10))
-              << Qt::endl;
+    const auto row = [&](const QString &what, double screenMs, const Scan *ways, bool first) {
+        QString line = QStringLiteral("  %1 %2").arg(what, -34).arg(cell(screenMs, 9));
+        double times[kWays];
+        for (int w = 0; w < kWays; ++w) {
+            times[w] = ways ? median(first ? ways[w].first : ways[w].whole) : -1;
+            line += QStringLiteral(" | %1").arg(cell(times[w], 11));
+        }
+        line += QStringLiteral(" | %1").arg(cell(ways && times[IndexEncrypted] > 0 ? times[ScanEncrypted] / times[IndexEncrypted] : -1, 10));
+        out() << line << Qt::endl;
     };
-    row(QStringLiteral("first search: click returns (ms)"), median(r.cold.click), -1, -1);
-    row(QStringLiteral("first search: first rows (ms)"), median(r.cold.first), median(r.directCold.first),
-        median(r.plainCold.first));
-    row(QStringLiteral("first search: whole scan (ms)"), median(r.cold.whole), median(r.directCold.whole),
-        median(r.plainCold.whole));
-    row(QStringLiteral("again: click returns (ms)"), median(r.warm.click), -1, -1);
-    row(QStringLiteral("again: first rows (ms)"), median(r.warm.first), median(r.directWarm.first),
-        median(r.plainWarm.first));
-    row(QStringLiteral("again: whole scan (target within 1.2x)"), median(r.warm.whole), median(r.directWarm.whole),
-        median(r.plainWarm.whole));
+    row(QStringLiteral("first search: click returns (ms)"), median(r.cold.click), nullptr, false);
+    row(QStringLiteral("first search: first rows (ms)"), median(r.cold.first), r.directCold, true);
+    row(QStringLiteral("first search: last row shown (ms)"), median(r.cold.whole), r.directCold, false);
+    row(QStringLiteral("again: click returns (ms)"), median(r.warm.click), nullptr, false);
+    row(QStringLiteral("again: first rows (ms)"), median(r.warm.first), r.directWarm, true);
+    row(QStringLiteral("again: last row shown (ms)"), median(r.warm.whole), r.directWarm, false);
 }
 
-void timeSearch(PersonBench &b, const Search &search, qint64 cacheKiB, int coldRuns, int warmRuns)
+void timeSearch(PersonBench &b, const Search &search, qint64 cacheKiB, int coldRuns, int warmRuns, bool uncached)
 {
-    const registry::SearchQuery q = registry::personSearch(search.criteria);
-    // Each backend names its row identity in its own way.
-    const QString idSql = engine::planResult(b.db, q.sql, 256).idSql;
-    const QString plainIdSql = engine::planResult(b.plain, q.sql, 256).idSql;
+    SearchSetup setup{search, {}, cacheKiB, uncached};
+    setup.sql[IndexEncrypted] = directSql(b.db, search, engine::IndexUse::WhenReady);
+    setup.sql[ScanEncrypted] = directSql(b.db, search, engine::IndexUse::Never);
+    setup.sql[IndexPlain] = directSql(b.plain, search, engine::IndexUse::WhenReady);
+    setup.sql[ScanPlain] = directSql(b.plain, search, engine::IndexUse::Never);
     SearchRun r;
     b.grid = b.screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
-    searchCold(b, search, q, idSql, plainIdSql, cacheKiB, coldRuns, r);
+    searchCold(b, setup, coldRuns, r);
     engine::Database kept;
     kept.open(b.db.openSpec());
     kept.setCacheSize(cacheKiB);
-    runScan(kept, idSql, q.values, {});
     b.plain.setCacheSize(cacheKiB);
-    runScan(b.plain, plainIdSql, q.values, {});
+    for (int w = 0; w < kWays; ++w)
+        runScan(isPlain(w) ? b.plain : kept, setup.sql[w].sql, setup.sql[w].values, {});
     for (int i = 0; i < warmRuns; ++i) {
         searchOnScreen(b, search, r.warm);
-        r.directWarm = runScan(kept, idSql, q.values, r.directWarm);
-        r.plainWarm = runScan(b.plain, plainIdSql, q.values, r.plainWarm);
+        for (int w = 0; w < kWays; ++w)
+            r.directWarm[w] = runScan(isPlain(w) ? b.plain : kept, setup.sql[w].sql, setup.sql[w].values, r.directWarm[w]);
     }
-    printSearch(search, r);
+    printSearch(search, r, uncached);
 }
 
-// Searches on one criterion and on three, taken from the first person of
-// the sample.
-void timeSearches(PersonBench &b, int coldRuns, int warmRuns)
+// A name finding about 0.15% of the register (a woman's old first name
+// with a family name: about 1,400 of 1,000,000), a family name alone (about
+// 5.6%: 55,000), and three criteria, taken from the persons sampled.
+void timeSearches(PersonBench &b, int coldRuns, int warmRuns, bool uncached)
 {
-    engine::QueryCursor p(b.db, QStringLiteral("SELECT a_new_name, nationality, e_old_name FROM tamrel WHERE tamrel_no = ?"),
-                          {b.sample.first()});
-    p.next();
-    const QString name = p.value(0).toString().left(4);
-    const QString nation = p.value(1).toString().left(3);
-    const QString latin = p.value(2).toString().left(3);
+    const QString pick = QStringLiteral("SELECT a_old_name, a_new_name, nationality, e_old_name FROM tamrel WHERE tamrel_no = ?");
+    QString woman, family, newName, nation, latin;
+    for (const QString &n : b.sample) {
+        engine::QueryCursor p(b.db, pick, {n});
+        if (!p.next())
+            continue;
+        if (newName.isEmpty()) {
+            newName = p.value(1).toString().left(4);
+            nation = p.value(2).toString().left(3);
+            latin = p.value(3).toString().left(3);
+            family = p.value(0).toString().section(QLatin1Char(' '), 1);
+        }
+        if (p.value(0).toString().startsWith(QStringLiteral("ماريا ")))
+            woman = p.value(0).toString();
+    }
+    if (woman.isEmpty())
+        woman = QStringLiteral("ماريا ") + family;
     const QList<Search> searches{
-        {QStringLiteral("1 criterion"), {{"txt_a_new_name", name}}, {{"a_new_name", name}}},
-        {QStringLiteral("3 criteria"),
-         {{"txt_a_new_name", name}, {"dbc_nationality", nation}, {"txt_e_old_name", latin}},
-         {{"a_new_name", name}, {"nationality", nation}, {"e_old_name", latin}}}};
+        {QStringLiteral("1 criterion, a name (target < 300 ms first, < 100 ms again at 1,000,000)"),
+         {{"txt_a_old_name", woman}}, {{"a_old_name", woman}}},
+        {QStringLiteral("1 criterion, a family name (target < 1 s first, < 300 ms again)"),
+         {{"txt_a_old_name", family}}, {{"a_old_name", family}}},
+        {QStringLiteral("3 criteria (target: no slower than the full scan)"),
+         {{"txt_a_new_name", newName}, {"dbc_nationality", nation}, {"txt_e_old_name", latin}},
+         {{"a_new_name", newName}, {"nationality", nation}, {"e_old_name", latin}}}};
     const qint64 cacheKiB = listCacheKiB(b.world.file());
     for (const Search &search : searches)
-        timeSearch(b, search, cacheKiB, coldRuns, warmRuns);
+        timeSearch(b, search, cacheKiB, coldRuns, warmRuns, uncached);
+}
+
+// A person written anew directly (97 fields, in its own transaction) and
+// taken out again: what the index adds to each write.
+struct WriteTimes {
+    std::vector<double> add, remove;
+};
+
+WriteTimes addAndRemove(engine::Database &db, const QStringList &sample)
+{
+    WriteTimes w;
+    engine::TableCursor cursor(db, QStringLiteral("tamrel"));
+    cursor.setIndex(QStringLiteral("PRIMARYKEY"));
+    const int fields = int(cursor.fieldNames().size());
+    for (int i = 0; i < 50 && i < sample.size(); ++i) {
+        cursor.seek(QStringLiteral("="), {sample.at(i)});
+        const QVariantList person = cursor.record();
+        const QString number = QString::number(kFirstAdded - 1 - i);
+        w.add.push_back(timed([&] {
+            cursor.addNew();
+            for (int f = 0; f < fields; ++f)
+                cursor.setValue(f, f == 0 ? QVariant(number) : person.at(f));
+            cursor.update();
+        }));
+        w.remove.push_back(timed([&] {
+            cursor.seek(QStringLiteral("="), {number});
+            cursor.deleteRecord();
+        }));
+    }
+    return w;
+}
+
+// The index itself: its size beside the register's, the likely-duplicates
+// check of the persons sampled, and a build from nothing as a logon makes it
+// (off the window's thread, with progress).
+void timeIndex(PersonBench &b, qint64 registered)
+{
+    const engine::SearchIndexDef index = core::schema::personSearchIndex();
+    const qint64 file = QFileInfo(b.world.file()).size();
+    const qint64 cells = b.db.searchIndexBytes(index);
+    out() << Qt::endl << "search index on " << registered << " persons" << Qt::endl;
+    out() << QStringLiteral("  index cells and keys: %1 MB, %2 bytes per person, %3% of the file (%4 MB)")
+                 .arg(cells / 1048576.0, 0, 'f', 1)
+                 .arg(registered > 0 ? cells / registered : 0)
+                 .arg(100.0 * cells / qMax<qint64>(1, file), 0, 'f', 1)
+                 .arg(file / 1048576.0, 0, 'f', 0)
+          << Qt::endl;
+
+    std::vector<double> duplicates;
+    int listed = 0;
+    const QString facts = QStringLiteral("SELECT iqama_no, passport_no, a_old_name, a_new_name, birth FROM tamrel WHERE tamrel_no = ?");
+    for (const QString &n : b.sample) {
+        engine::QueryCursor p(b.db, facts, {n});
+        if (!p.next())
+            continue;
+        const registry::PersonFacts person{n, p.value(0).toString(), p.value(1).toString(), p.value(2).toString(),
+                                           p.value(3).toString(), p.value(4).toString()};
+        duplicates.push_back(timed([&] { listed += int(registry::likelyDuplicates(b.db, person).size()); }));
+    }
+    std::vector<double> sorted = duplicates;
+    std::sort(sorted.begin(), sorted.end());
+    line(QStringLiteral("  likely duplicates of a person (target < 50 ms)"), median(duplicates),
+         QStringLiteral("(90% within %1 ms, slowest %2 ms; %3 listed for %4 persons)")
+             .arg(sorted.at(sorted.size() * 9 / 10), 0, 'f', 1)
+             .arg(sorted.back(), 0, 'f', 1)
+             .arg(listed)
+             .arg(duplicates.size()));
+
+    const WriteTimes withIndex = addAndRemove(b.db, b.sample);
+    // The pages the index held: those its removal frees.
+    const qint64 pageSize = b.db.scalar(QStringLiteral("PRAGMA page_size")).toLongLong();
+    const qint64 freeBefore = b.db.scalar(QStringLiteral("PRAGMA freelist_count")).toLongLong();
+    b.db.dropSearchIndex(index);
+    const qint64 indexPages = b.db.scalar(QStringLiteral("PRAGMA freelist_count")).toLongLong() - freeBefore;
+    QString persons;
+    for (const engine::ColumnInfo &c : b.db.columns(QStringLiteral("tamrel")))
+        persons += (persons.isEmpty() ? QString() : QStringLiteral(" + ")) + QStringLiteral("length(\"%1\")").arg(c.name);
+    const qint64 personBytes = b.db.scalar(QStringLiteral("SELECT total(%1) FROM tamrel").arg(persons)).toLongLong();
+    out() << QStringLiteral("  index pages: %1 MB (%2% of the file); the persons' values: %3 MB; index / persons: %4% (target <= 35%)")
+                 .arg(indexPages * pageSize / 1048576.0, 0, 'f', 1)
+                 .arg(100.0 * indexPages * pageSize / qMax<qint64>(1, file), 0, 'f', 1)
+                 .arg(personBytes / 1048576.0, 0, 'f', 1)
+                 .arg(100.0 * indexPages * pageSize / qMax<qint64>(1, personBytes), 0, 'f', 1)
+          << Qt::endl;
+    const WriteTimes without = addAndRemove(b.db, b.sample);
+    line(QStringLiteral("  add a person directly, with the index | without"), median(withIndex.add),
+         QStringLiteral("| %1 ms").arg(median(without.add), 0, 'f', 2));
+    line(QStringLiteral("  delete a person directly, with the index | without"), median(withIndex.remove),
+         QStringLiteral("| %1 ms").arg(median(without.remove), 0, 'f', 2));
+    QElapsedTimer t;
+    t.start();
+    int steps = 0;
+    const QString failure = core::buildPersonIndex(b.db.openSpec(), [&](int) { ++steps; });
+    const double seconds = t.elapsed() / 1000.0;
+    out() << QStringLiteral("  index built from nothing, off the window's thread: %1 s (%2 us per person, %3 progress updates)%4")
+                 .arg(seconds, 0, 'f', 1)
+                 .arg(registered > 0 ? seconds * 1e6 / registered : 0, 0, 'f', 0)
+                 .arg(steps)
+                 .arg(failure.isEmpty() ? QString() : QStringLiteral(" FAILED: ") + failure)
+          << Qt::endl;
 }
 
 // --- the audit trail -------------------------------------------------------
@@ -621,6 +798,7 @@ int main(int argc, char **argv)
     const qint64 auditRows = args.option("--audit", 5000000);
     const bool auditOnly = args.option("--audit-only", 0) != 0;
     const QString server = args.text("--server");
+    const bool uncached = args.option("--uncached", 0) != 0;
     bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-tamrel")));
     world.setServer(server);
     if (!world.prepare([&](const QString &file) { build(file, persons); }))
@@ -646,7 +824,8 @@ int main(int argc, char **argv)
         timeScreen(b, messages, registered, runs);
         b.plain.openPlain(world.plainFile());
         timeDirect(b);
-        timeSearches(b, coldRuns, warmRuns);
+        timeSearches(b, coldRuns, warmRuns, uncached);
+        timeIndex(b, registered);
     }
     timeAudit(b);
     b.screen.reset();

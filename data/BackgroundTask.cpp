@@ -1,7 +1,10 @@
 #include "data/BackgroundTask.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QObject>
+#include <QTimer>
 
 #include <utility>
 
@@ -123,6 +126,39 @@ void BackgroundTask::wait()
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_running; });
+}
+
+void runWhileHandlingEvents(const ProgressWork &work, const std::function<void(int)> &progress)
+{
+    constexpr int kProgressPollMs = 50;
+    std::atomic<int> percent{0};
+    std::atomic<bool> done{false};
+    QEventLoop loop;
+    BackgroundTask task(&loop);
+    task.start(
+        [&](const BackgroundTask::Control &control) {
+            work(control, percent);
+            done = true;
+        },
+        [&loop] { loop.quit(); });
+    if (QCoreApplication::instance()) {
+        QTimer tick;
+        int told = -1;
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            if (progress && percent != told) {
+                told = percent;
+                progress(told);
+            }
+        });
+        tick.start(kProgressPollMs);
+        if (!done)
+            loop.exec();
+        if (!done)
+            task.cancel(); // the program ends
+    }
+    task.wait();
+    if (progress)
+        progress(percent);
 }
 
 } // namespace core

@@ -112,4 +112,12 @@ private:
     std::thread m_thread; // started with the first run
 };
 
+// Runs `work` on a task of its own while the caller's thread goes on
+// handling its events (the window stays alive), telling `progress` on the
+// caller's thread what the work puts in `percent` (every 50 ms, and once at
+// the end). When the program ends meanwhile, the work is asked to stop.
+// Returns once the work has returned. `work` must not throw.
+using ProgressWork = std::function<void(const BackgroundTask::Control &control, std::atomic<int> &percent)>;
+void runWhileHandlingEvents(const ProgressWork &work, const std::function<void(int percent)> &progress);
+
 } // namespace core

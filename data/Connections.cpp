@@ -33,6 +33,7 @@ void prepareServerDatabase(engine::Database &db)
         try {
             schema::createSchema(db);
             schema::fillStarterCodes(db);
+            db.buildSearchIndex(schema::personSearchIndex());
         } catch (const engine::EngineError &) {
             if (!db.hasTable(QStringLiteral("users")))
                 throw;

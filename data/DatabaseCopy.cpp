@@ -271,6 +271,14 @@ CopyResult copyDatabase(engine::Database &from, engine::Database &to, const Copy
         checkStop(options);
         t.targetSum = tableChecksum(to, t.table, columnsOf(to, t.table), &t.targetRows);
     }
+    if (options.searchIndex) {
+        // Built once over the rows copied: faster than kept in step batch by batch.
+        to.buildSearchIndex(schema::personSearchIndex(), [&](int percent) {
+            if (options.progress)
+                options.progress(QLatin1String(kSearchIndexStep), percent, 100);
+            return !(options.stop && options.stop());
+        });
+    }
     return result;
 }
 

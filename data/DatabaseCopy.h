@@ -42,7 +42,12 @@ struct CopyOptions {
     std::function<void(const QString &table, qint64 done, qint64 total)> progress;
     // Asked between batches; true stops the copy (EngineError 3059).
     std::function<bool()> stop;
+    // After the tables, the target's search index of the persons is built
+    // (progress as the table kSearchIndexStep, 0..100 of 100).
+    bool searchIndex = true;
 };
+
+inline constexpr const char *kSearchIndexStep = "search index";
 
 // The tables copied, in order: the schema's, then the audit trail.
 QStringList copiedTables();
@@ -53,7 +58,8 @@ bool holdsOfficeData(engine::Database &db);
 // so that the order the rows arrive in does not count.
 QByteArray tableChecksum(engine::Database &db, const QString &table, const QStringList &columns, qint64 *rows);
 
-// Copies everything from `from` to `to` and verifies it. Throws
+// Copies everything from `from` to `to`, verifies it and builds the
+// target's search index. Throws
 // EngineError: kErrTargetHoldsData for a target holding rows without
 // `replace`, 3059 when stopped, the engine's errors otherwise (the batches
 // committed so far stay in the target).

@@ -434,6 +434,16 @@ void fillStarterCodes(engine::Database &db)
     tx.commit();
 }
 
+engine::SearchIndexDef personSearchIndex()
+{
+    return {QStringLiteral("tamrel"),
+            {QStringLiteral("tamrel_no"), QStringLiteral("a_old_name"), QStringLiteral("e_old_name"),
+             QStringLiteral("a_new_name"), QStringLiteral("e_new_name"), QStringLiteral("iqama_no"),
+             QStringLiteral("passport_no"), QStringLiteral("phone_w"), QStringLiteral("phone_h"),
+             QStringLiteral("phone_c"), QStringLiteral("phone_f"), QStringLiteral("phone_sponsor"),
+             QStringLiteral("birth")}};
+}
+
 void createFirstDatabase(const QString &path, const QString &password)
 {
     if (QFileInfo::exists(path))
@@ -457,6 +467,7 @@ void createFirstDatabase(const QString &path, const QString &password)
         db.create(temp, password);
         createSchema(db);
         fillStarterCodes(db);
+        db.buildSearchIndex(personSearchIndex()); // empty: kept in step from the first person on
         db.close();
     } catch (...) {
         removeTemp();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/TextSearch.h"
 
 #include <QList>
 #include <QString>
@@ -78,6 +79,11 @@ void addMissingIndexes(engine::Database &db);
 // a file that has it is not written to.
 void addAuditTrail(engine::Database &db);
 inline constexpr const char *kAuditTable = "audit";
+
+// The persons' search index: their number, old and new names in both
+// languages, residence permit, passport, the five phones, and the birth
+// date (which the likely-duplicates check compares).
+engine::SearchIndexDef personSearchIndex();
 
 // Adds the starter entries to the eighteen code tables (existing texts are
 // kept, so running it twice changes nothing) and the picture hand-over row.

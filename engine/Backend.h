@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EngineError.h"
+#include "engine/TextSearch.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -217,6 +218,20 @@ public:
         Q_UNUSED(rows);
         return false;
     }
+
+    // The search (engine/TextSearch.h). The condition under which a row of
+    // the table meets every criterion, in the engine's SQL for this
+    // backend, with its values; the index narrows it where it can.
+    virtual SqlCondition textCondition(const QString &table, const QList<TextCriterion> &criteria, IndexUse use) = 0;
+    virtual SearchIndexState searchIndexState(const SearchIndexDef &index) = 0;
+    // Builds the index, or what is left of it, in steps each committed on
+    // its own; other connections read and write meanwhile. Throws
+    // BackendFailure (Interrupted when progress stopped it).
+    virtual void buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress) = 0;
+    // Removes the index; searches then read every row. Throws BackendFailure.
+    virtual void dropSearchIndex(const SearchIndexDef &index) = 0;
+    // Bytes the index takes (0 without one).
+    virtual qint64 searchIndexBytes(const SearchIndexDef &index) = 0;
 };
 
 } // namespace engine

@@ -422,6 +422,42 @@ void Database::bulkInsert(const QString &table, const QStringList &columns, cons
     tx.commit();
 }
 
+SqlCondition Database::textCondition(const QString &table, const QList<TextCriterion> &criteria, IndexUse use)
+{
+    BackendConnection &c = connection();
+    if (criteria.isEmpty())
+        return {QStringLiteral("1=1"), {}};
+    for (const TextCriterion &criterion : criteria)
+        refuseNul(criterion.pattern);
+    return worded([&] { return c.textCondition(table, criteria, use); });
+}
+
+SearchIndexState Database::searchIndexState(const SearchIndexDef &index)
+{
+    BackendConnection &c = connection();
+    return worded([&] { return c.searchIndexState(index); });
+}
+
+void Database::buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress)
+{
+    BackendConnection &c = connection();
+    if (index.columns.isEmpty() || index.columns.size() > 15)
+        throw EngineError(ErrInvalidArgument, QStringLiteral("Invalid argument: a search index takes 1 to 15 columns."));
+    worded([&] { c.buildSearchIndex(index, progress); });
+}
+
+void Database::dropSearchIndex(const SearchIndexDef &index)
+{
+    BackendConnection &c = connection();
+    worded([&] { c.dropSearchIndex(index); });
+}
+
+qint64 Database::searchIndexBytes(const SearchIndexDef &index)
+{
+    BackendConnection &c = connection();
+    return worded([&] { return c.searchIndexBytes(index); });
+}
+
 QString Database::tableName(const QString &anyCase)
 {
     BackendConnection &c = connection();

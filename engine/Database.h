@@ -107,6 +107,22 @@ public:
     // inside one, a refused batch leaves the caller to roll back.
     void bulkInsert(const QString &table, const QStringList &columns, const QList<QVariantList> &rows);
 
+    // The search of engine/TextSearch.h: the condition under which a row of
+    // the table meets every criterion, for a WHERE clause (its SQL is for
+    // this connection's backend only), with the values it binds. An empty
+    // list of criteria gives "1=1".
+    SqlCondition textCondition(const QString &table, const QList<TextCriterion> &criteria,
+                               IndexUse use = IndexUse::WhenReady);
+    SearchIndexState searchIndexState(const SearchIndexDef &index);
+    // Builds the search index where it is missing, outdated or half built
+    // (nothing when it is ready or the database cannot have one); 3059 when
+    // progress stopped it. Writes of other connections go on meanwhile.
+    void buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress = {});
+    // Removes the search index (a bulk write of many rows then costs less,
+    // and a build afterwards takes them all in at once).
+    void dropSearchIndex(const SearchIndexDef &index);
+    qint64 searchIndexBytes(const SearchIndexDef &index);
+
     // Table name as stored, found without regard to case; throws 3011 if missing.
     QString tableName(const QString &anyCase);
     bool hasTable(const QString &anyCase);

@@ -73,6 +73,11 @@ public:
     QString nullSafeEqual() const override { return QStringLiteral("IS NOT DISTINCT FROM"); }
     void createTable(const TableDef &table) override;
     bool bulkInsert(const QString &table, const QStringList &columns, const QList<QVariantList> &rows) override;
+    SqlCondition textCondition(const QString &table, const QList<TextCriterion> &criteria, IndexUse use) override;
+    SearchIndexState searchIndexState(const SearchIndexDef &index) override;
+    void buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress) override;
+    void dropSearchIndex(const SearchIndexDef &index) override;
+    qint64 searchIndexBytes(const SearchIndexDef &index) override;
 
 private:
     friend class PgStatement;
@@ -84,6 +89,11 @@ private:
     QVariant scalar(const QByteArray &sql, const QList<QByteArray> &texts = {});
     pg_result *exec(const QByteArray &sql, const QList<QByteArray> &texts);
     void ensureTextRules();
+    // The search's functions, made when the database lacks them.
+    void ensureSearchFunctions();
+    // Per indexed column: its trigram index is there and of this version.
+    // `present`, when given, receives whether there is one at all.
+    QList<bool> searchIndexesInPlace(const SearchIndexDef &index, QList<bool> *present = nullptr);
     void hideFromOthers(const QByteArray &table);
     void copyRows(const QByteArray &copy, const QByteArray &data);
     void advanceIdentities(const QByteArray &table, const QStringList &columns);
@@ -113,6 +123,7 @@ private:
     bool m_activeInTransaction = false;
     bool m_restricted = false;
     bool m_textRules = false;
+    bool m_searchFunctions = false;
     std::function<bool()> m_stopCheck;
     int m_stopInterval = 1000;
     std::atomic<bool> m_cancelSent{false};

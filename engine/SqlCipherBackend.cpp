@@ -1,6 +1,7 @@
 #include "engine/SqlCipherBackend.h"
 
 #include "engine/Database.h"
+#include "engine/SqlCipherSearch.h"
 #include "engine/TextRules.h"
 
 #include <sqlite3.h>
@@ -208,6 +209,7 @@ sqlite3 *openHandle(const QString &path, int flags)
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
     installTextRules(db);
+    filesearch::installCandidates(db);
     return db;
 }
 
@@ -257,8 +259,6 @@ BackendFailure::Kind kindOf(int rc, const QString &message)
     }
 }
 
-// The failure a result code of the connection stands for, with the
-// connection's message about it.
 BackendFailure failureOn(sqlite3 *db, int rc)
 {
     BackendFailure failure;
@@ -320,7 +320,8 @@ private:
 };
 
 // The functions a restricted connection may call: SQL's ordinary scalar,
-// aggregate, window, date and JSON functions and the engine's LIKE. Nothing
+// aggregate, window, date and JSON functions, the engine's LIKE and its
+// search rule. Nothing
 // that reaches outside the query (load_extension, fts3_tokenizer, the
 // cipher's export and settings) is among them.
 bool isAllowedFunction(const char *name)
@@ -334,6 +335,8 @@ bool isAllowedFunction(const char *name)
                  "octet_length", "printf", "quote", "random", "randomblob", "replace", "round", "rtrim", "sign",
                  "soundex", "substr", "substring", "trim", "typeof", "unhex", "unicode", "unlikely", "upper",
                  "zeroblob",
+                 // the search rule (engine/TextRules.h), the same on the server
+                 "velm_search", "velm_match",
                  // aggregate
                  "avg", "count", "group_concat", "string_agg", "sum", "total",
                  // window
@@ -383,6 +386,11 @@ int authorizeReadOnly(void *, int action, const char *arg1, const char *arg2, co
 }
 
 } // namespace
+
+BackendFailure sqliteFailure(sqlite3 *db, int rc)
+{
+    return failureOn(db, rc);
+}
 
 QVariant columnValue(sqlite3_stmt *stmt, int column)
 {
@@ -465,6 +473,9 @@ std::unique_ptr<SqlCipherConnection> SqlCipherConnection::openKeyed(const QStrin
             continue; // another page size, or not the key
         if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
             throw EngineError(ErrFileLocked, QStringLiteral("The database '%1' is in use by another user.").arg(path));
+        // The schema's own pages may be the ones cut off.
+        if (!wholePages(path, size))
+            throw EngineError(ErrDamagedFile, QStringLiteral("The database '%1' is cut short.").arg(path));
         throw EngineError(ErrCannotOpenFile, QStringLiteral("Could not read '%1'.").arg(path));
     }
     throw EngineError(ErrNotValidPassword, QStringLiteral("Not a valid password."));
@@ -684,10 +695,14 @@ QList<ColumnInfo> SqlCipherConnection::columns(const QString &table)
 void SqlCipherConnection::begin()
 {
     run("BEGIN IMMEDIATE");
+    m_changesAtBegin = sqlite3_total_changes(m_db);
 }
 
 void SqlCipherConnection::commit()
 {
+    // What the transaction wrote reaches the search index before it ends.
+    if (sqlite3_total_changes(m_db) != m_changesAtBegin)
+        filesearch::flush(m_db);
     run("COMMIT");
 }
 
@@ -888,6 +903,45 @@ QString createTableSql(const TableDef &table)
         parts << QStringLiteral("PRIMARY KEY (%1)").arg(keys.join(QLatin1String(", ")));
     }
     return QStringLiteral("CREATE TABLE %1 (\n  %2\n)").arg(quotedName(table.name), parts.join(QLatin1String(",\n  ")));
+}
+
+SqlCondition SqlCipherConnection::textCondition(const QString &table, const QList<TextCriterion> &criteria,
+                                                IndexUse use)
+{
+    return filesearch::condition(m_db, table, criteria, use);
+}
+
+SearchIndexState SqlCipherConnection::searchIndexState(const SearchIndexDef &index)
+{
+    return filesearch::state(m_db, index);
+}
+
+void SqlCipherConnection::buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress)
+{
+    if (inTransaction())
+        throw failureOf(SQLITE_MISUSE);
+    filesearch::build(m_db, index, progress);
+}
+
+void SqlCipherConnection::dropSearchIndex(const SearchIndexDef &index)
+{
+    const bool own = !inTransaction();
+    if (own)
+        run("BEGIN IMMEDIATE");
+    try {
+        filesearch::drop(m_db, index);
+    } catch (...) {
+        if (own)
+            rollback();
+        throw;
+    }
+    if (own)
+        run("COMMIT");
+}
+
+qint64 SqlCipherConnection::searchIndexBytes(const SearchIndexDef &index)
+{
+    return filesearch::bytes(m_db, index);
 }
 
 void SqlCipherConnection::createTable(const TableDef &table)

@@ -60,6 +60,11 @@ public:
     QString rowIdColumn(const QString &) override { return QStringLiteral("rowid"); }
     QString nullSafeEqual() const override { return QStringLiteral("IS"); }
     void createTable(const TableDef &table) override;
+    SqlCondition textCondition(const QString &table, const QList<TextCriterion> &criteria, IndexUse use) override;
+    SearchIndexState searchIndexState(const SearchIndexDef &index) override;
+    void buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress) override;
+    void dropSearchIndex(const SearchIndexDef &index) override;
+    qint64 searchIndexBytes(const SearchIndexDef &index) override;
 
     sqlite3 *handle() const { return m_db; }
     // The hold on the file (engine/FileUse.h), kept by the connection and
@@ -84,6 +89,7 @@ private:
     QByteArray m_salt;
     int m_pageSize = 0;
     bool m_plain = false;
+    qint64 m_changesAtBegin = 0; // rows written before the transaction began
     std::function<bool()> m_stopCheck;
     QSet<int> m_hiddenPages; // restricted: root pages never opened
     std::shared_ptr<FileUse> m_hold;
@@ -98,6 +104,10 @@ sqlite3 *nativeHandle(const Database &db);
 // operator (with and without ESCAPE) under the engine's text rule. Every
 // connection the engine opens gets them.
 void installTextRules(sqlite3 *db);
+
+// The failure a result code of the connection stands for, with the
+// connection's message about it.
+BackendFailure sqliteFailure(sqlite3 *db, int rc);
 
 // The CREATE TABLE statement of the table on SQLCipher.
 QString createTableSql(const TableDef &table);

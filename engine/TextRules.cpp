@@ -51,6 +51,51 @@ inline char32_t fold(char32_t c)
     return QChar::toCaseFolded(c);
 }
 
+inline char32_t arabicFold(char32_t c)
+{
+    switch (c) {
+    case 0x0622: // آ
+    case 0x0623: // أ
+    case 0x0625: // إ
+    case 0x0671: // ٱ
+        return 0x0627;
+    case 0x0624: // ؤ
+        return 0x0648;
+    case 0x0626: // ئ
+    case 0x0649: // ى
+        return 0x064A;
+    case 0x0629: // ة
+        return 0x0647;
+    case 0x0640: // tatweel
+    case 0x0670: // superscript alef
+        return 0;
+    default:
+        break;
+    }
+    if (c >= 0x064B && c <= 0x065F) // the diacritics
+        return 0;
+    if (c >= 0x0660 && c <= 0x0669)
+        return U'0' + (c - 0x0660);
+    if (c >= 0x06F0 && c <= 0x06F9)
+        return U'0' + (c - 0x06F0);
+    return c;
+}
+
+// How a LIKE of the engine folds both sides: letter case only (LIKE and
+// the exact match), or the search rule (velm_match).
+enum class Folding { Case, Search };
+
+inline char32_t foldAs(Folding folding, char32_t c)
+{
+    if (folding == Folding::Case)
+        return fold(c);
+    if (c < 0x80)
+        return c >= 'A' && c <= 'Z' ? c + 32 : c;
+    if (c >= 0x0600 && c <= 0x06FF)
+        return arabicFold(c);
+    return QChar::toCaseFolded(c);
+}
+
 int collate(void *, int aBytes, const void *a, int bBytes, const void *b)
 {
     return compareFolded(static_cast<const char *>(a), aBytes, static_cast<const char *>(b), bBytes);
@@ -61,34 +106,41 @@ int collate(void *, int aBytes, const void *a, int bBytes, const void *b)
 constexpr char32_t kAnyOne = 0xFFFFFFFF;
 
 struct Pattern {
-    std::string source; // pattern bytes and escape character it was made from
+    std::string source; // pattern bytes, escape character and folding it was made from
     std::vector<std::vector<char32_t>> segments;
 };
 
-std::string patternSource(const unsigned char *text, int bytes, char32_t escape)
+std::string patternSource(const unsigned char *text, int bytes, char32_t escape, Folding folding)
 {
     std::string s(reinterpret_cast<const char *>(text), size_t(bytes));
     s.append(reinterpret_cast<const char *>(&escape), sizeof escape);
+    s.push_back(folding == Folding::Case ? 'c' : 's');
     return s;
 }
 
-Pattern *compile(const unsigned char *text, int bytes, char32_t escape)
+// A character the folding leaves out is left out of the pattern too, so
+// "مُحمد" typed finds "محمد" stored and the other way round.
+Pattern *compile(const unsigned char *text, int bytes, char32_t escape, Folding folding)
 {
     auto *p = new Pattern;
-    p->source = patternSource(text, bytes, escape);
+    p->source = patternSource(text, bytes, escape, folding);
     p->segments.emplace_back();
+    const auto literal = [&](char32_t c) {
+        if (const char32_t f = foldAs(folding, c))
+            p->segments.back().push_back(f);
+    };
     int i = 0;
     while (i < bytes) {
         char32_t c = nextCodePoint(text, bytes, i);
         if (escape && c == escape && i < bytes) {
-            p->segments.back().push_back(fold(nextCodePoint(text, bytes, i)));
+            literal(nextCodePoint(text, bytes, i));
         } else if (c == '%') {
             if (!p->segments.back().empty() || p->segments.size() == 1)
                 p->segments.emplace_back();
         } else if (c == '_') {
             p->segments.back().push_back(kAnyOne);
         } else {
-            p->segments.back().push_back(fold(c));
+            literal(c);
         }
     }
     return p;
@@ -134,6 +186,43 @@ bool matches(const Pattern &p, const std::vector<char32_t> &value)
     return true;
 }
 
+// Matches the value against the pattern under the folding. The compiled
+// pattern is kept with the statement while the pattern stays the same (a
+// bound search value), so a scan compiles it once.
+void matchFolded(sqlite3_context *ctx, sqlite3_value **argv, int patternAt, int valueAt, char32_t escape,
+                 Folding folding)
+{
+    sqlite3_value *patternArg = argv[patternAt];
+    sqlite3_value *valueArg = argv[valueAt];
+    const auto *patternText = sqlite3_value_text(patternArg);
+    const int patternBytes = sqlite3_value_bytes(patternArg);
+    const auto *valueText = sqlite3_value_text(valueArg);
+    const int valueBytes = sqlite3_value_bytes(valueArg);
+    if (!patternText || !valueText) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    const int keptAt = patternAt; // kept with the pattern's argument
+    auto *kept = static_cast<Pattern *>(sqlite3_get_auxdata(ctx, keptAt));
+    Pattern *fresh = nullptr;
+    if (!kept || kept->source != patternSource(patternText, patternBytes, escape, folding))
+        fresh = compile(patternText, patternBytes, escape, folding);
+    const Pattern &pattern = fresh ? *fresh : *kept;
+
+    thread_local std::vector<char32_t> value;
+    value.clear();
+    for (int i = 0; i < valueBytes;) {
+        if (const char32_t f = foldAs(folding, nextCodePoint(valueText, valueBytes, i)))
+            value.push_back(f);
+    }
+    sqlite3_result_int(ctx, matches(pattern, value) ? 1 : 0);
+
+    // Last: SQLite may free the pattern before this call returns.
+    if (fresh)
+        sqlite3_set_auxdata(ctx, keptAt, fresh, [](void *p) { delete static_cast<Pattern *>(p); });
+}
+
+// X LIKE Y [ESCAPE Z] is like(Y, X [, Z]).
 void like(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
@@ -150,32 +239,31 @@ void like(sqlite3_context *ctx, int argc, sqlite3_value **argv)
             return;
         }
     }
-    const auto *patternText = sqlite3_value_text(argv[0]);
-    const int patternBytes = sqlite3_value_bytes(argv[0]);
-    const auto *valueText = sqlite3_value_text(argv[1]);
-    const int valueBytes = sqlite3_value_bytes(argv[1]);
-    if (!patternText || !valueText) {
+    matchFolded(ctx, argv, 0, 1, escape, Folding::Case);
+}
+
+// velm_match(value, pattern): the pattern's LIKE (ESCAPE '\') under the
+// search rule. Null when either is null, as LIKE.
+void velmMatch(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return;
+    matchFolded(ctx, argv, 1, 0, U'\\', Folding::Search);
+}
+
+// velm_search(text): the text under the search rule.
+void velmSearch(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return;
+    const auto *text = sqlite3_value_text(argv[0]);
+    const int bytes = sqlite3_value_bytes(argv[0]);
+    if (!text) {
         sqlite3_result_error_nomem(ctx);
         return;
     }
-
-    // The compiled pattern is kept with the statement while the pattern
-    // stays the same (a bound search value), so a scan compiles it once.
-    auto *kept = static_cast<Pattern *>(sqlite3_get_auxdata(ctx, 0));
-    Pattern *fresh = nullptr;
-    if (!kept || kept->source != patternSource(patternText, patternBytes, escape))
-        fresh = compile(patternText, patternBytes, escape);
-    const Pattern &pattern = fresh ? *fresh : *kept;
-
-    thread_local std::vector<char32_t> value;
-    value.clear();
-    for (int i = 0; i < valueBytes;)
-        value.push_back(fold(nextCodePoint(valueText, valueBytes, i)));
-    sqlite3_result_int(ctx, matches(pattern, value) ? 1 : 0);
-
-    // Last: SQLite may free the pattern before this call returns.
-    if (fresh)
-        sqlite3_set_auxdata(ctx, 0, fresh, [](void *p) { delete static_cast<Pattern *>(p); });
+    const QByteArray folded = searchFold(QString::fromUtf8(reinterpret_cast<const char *>(text), bytes)).toUtf8();
+    sqlite3_result_text(ctx, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
 }
 
 } // namespace
@@ -186,6 +274,33 @@ QString foldCase(const QString &text)
     for (uint &c : ucs4)
         c = fold(c);
     return QString::fromUcs4(reinterpret_cast<const char32_t *>(ucs4.constData()), ucs4.size());
+}
+
+char32_t searchFoldChar(char32_t c)
+{
+    return foldAs(Folding::Search, c);
+}
+
+void searchFoldUtf8(const char *utf8, int bytes, std::vector<char32_t> &out)
+{
+    out.clear();
+    const auto *s = reinterpret_cast<const unsigned char *>(utf8);
+    for (int i = 0; i < bytes;) {
+        if (const char32_t f = foldAs(Folding::Search, nextCodePoint(s, bytes, i)))
+            out.push_back(f);
+    }
+}
+
+QString searchFold(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    const QList<uint> ucs4 = text.toUcs4();
+    for (const uint c : ucs4) {
+        if (const char32_t f = foldAs(Folding::Search, c))
+            out += QString::fromUcs4(&f, 1);
+    }
+    return out;
 }
 
 int compareFolded(const char *a, int aBytes, const char *b, int bBytes)
@@ -230,6 +345,10 @@ void installTextRules(sqlite3 *db)
     for (const int args : {2, 3})
         sqlite3_create_function(db, "like", args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, like,
                                 nullptr, nullptr);
+    sqlite3_create_function(db, "velm_match", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, velmMatch, nullptr,
+                            nullptr);
+    sqlite3_create_function(db, "velm_search", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, velmSearch, nullptr,
+                            nullptr);
 }
 
 } // namespace engine

@@ -4,6 +4,7 @@
 #include "data/AuditTrail.h"
 #include "data/HijraDate.h"
 #include "data/Passwords.h"
+#include "data/SearchIndexBuild.h"
 #include "logon/LogonBackup.h"
 #include "data/Schema.h"
 #include "data/StarterReports.h"
@@ -585,6 +586,7 @@ void LOGON::logOn()
         failOpening(reopened);
         return;
     }
+    prepareSearchIndex();
     emit loggedOn();
 }
 
@@ -661,6 +663,34 @@ core::OpenResult LOGON::takeLogonBackup()
     if (!outcome.failure.isEmpty() && outcome.ok)
         m_ctx.messages.show(outcome.failure, this);
     return outcome;
+}
+
+// A register from before the search index gets it once, under the logon's
+// progress and off the window's thread. The searches work without it too
+// (reading the whole register): a build that fails is only logged.
+void LOGON::prepareSearchIndex()
+{
+    engine::Database &db = m_ctx.store.db();
+    if (!core::personIndexWanted(db))
+        return;
+    m_backingUp = true;
+    m_ok->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    const QString backupText = m_backupLabel->text();
+    m_backupLabel->setText(kIndexing);
+    m_backupLabel->show();
+    m_backupProgress->setValue(0);
+    m_backupProgress->show();
+    const QString failure =
+        core::buildPersonIndex(db.openSpec(), [this](int percent) { m_backupProgress->setValue(percent); });
+    QApplication::restoreOverrideCursor();
+    m_backupLabel->hide();
+    m_backupProgress->hide();
+    m_backupLabel->setText(backupText);
+    m_ok->setEnabled(true);
+    m_backingUp = false;
+    if (!failure.isEmpty())
+        qWarning("velm: the persons' search index was not built: %s", qPrintable(failure));
 }
 
 void LOGON::showEvent(QShowEvent *event)

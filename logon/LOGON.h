@@ -39,6 +39,9 @@ public:
     // True while the offer to create the first user is shown.
     bool offersFirstUser() const;
 
+    // Under the progress while a register from before gets its search index.
+    static inline const QString kIndexing = QStringLiteral("جار إعداد فهرس البحث عن الأشخاص...");
+
     // The first user's password typed twice differently.
     static inline const QString kPasswordsDiffer =
         QStringLiteral("كلمة السر وتأكيدها غير متطابقتين، الرجاء كتابتهما من جديد");
@@ -81,6 +84,7 @@ private:
     // stored as today's hash.
     void renewPassword(const QString &was, const QString &renewed);
     core::OpenResult takeLogonBackup(); // the connection as reopened after the copy
+    void prepareSearchIndex();
     void fillFileList();
     void chooseOtherDatabase();
     void pickDatePart(const QString &chosen, QLineEdit *box, QString core::LogonState::*part);

@@ -6,9 +6,7 @@
 #include "engine/EngineError.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <atomic>
 #include <memory>
@@ -17,7 +15,6 @@ namespace logon {
 
 namespace {
 
-constexpr int kProgressPollMs = 50;
 
 // A copy still to be made: its file, and the day of a dated one.
 struct WantedCopy {
@@ -87,35 +84,13 @@ int makeCopies(const engine::OpenSpec &openSpec, const QString &dbFile, const QL
 int copyInBackground(const engine::OpenSpec &openSpec, const QString &dbFile, const QList<WantedCopy> &wanted,
                      const core::backups::Retention &rule, const BackupProgress &progress)
 {
-    std::atomic<int> percent{0};
-    std::atomic<bool> done{false};
     std::atomic<int> failed{0};
-    QEventLoop loop;
-    core::BackgroundTask copy(&loop);
-    copy.start(
-        [&](const core::BackgroundTask::Control &control) {
+    // When the program ends meanwhile the copies stop, their temporary files go too.
+    core::runWhileHandlingEvents(
+        [&](const core::BackgroundTask::Control &control, std::atomic<int> &percent) {
             failed = makeCopies(openSpec, dbFile, wanted, rule, percent, [&] { return control.stopRequested(); });
-            done = true;
         },
-        [&loop] { loop.quit(); });
-    if (QCoreApplication::instance()) {
-        QTimer tick;
-        int told = -1;
-        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-            if (progress && percent != told) {
-                told = percent;
-                progress(told);
-            }
-        });
-        tick.start(kProgressPollMs);
-        if (!done)
-            loop.exec();
-        if (!done)
-            copy.cancel(); // the program ends: the copy goes, its temporary file too
-    }
-    copy.wait();
-    if (progress)
-        progress(percent);
+        progress);
     return failed;
 }
 

@@ -1,5 +1,7 @@
 #include "registry/PersonSearch.h"
 
+#include "engine/Database.h"
+
 namespace registry {
 
 const QStringList &searchFields()
@@ -46,17 +48,28 @@ bool isCriterion(const QString &typed)
     return !typed.isEmpty() && typed != QLatin1String(" ");
 }
 
-SearchQuery personSearch(const QList<std::pair<QString, QString>> &typed)
+QList<engine::TextCriterion> searchCriteria(const QList<std::pair<QString, QString>> &typed, engine::TextMatch match)
+{
+    QList<engine::TextCriterion> criteria;
+    const QStringList &fields = searchFields();
+    for (const auto &[field, value] : typed) {
+        if (isCriterion(value) && fields.contains(field))
+            criteria.append({field, containsPattern(value), match});
+    }
+    return criteria;
+}
+
+SearchQuery personSearch(engine::Database &db, const QList<std::pair<QString, QString>> &typed, engine::TextMatch match,
+                         engine::IndexUse use)
 {
     // "(1=1) " keeps every condition an " AND ..." of its own.
     SearchQuery q{kPersonListSql + QStringLiteral(" WHERE (1=1) "), {}};
-    const QStringList &fields = searchFields();
-    for (const auto &[field, value] : typed) {
-        if (!isCriterion(value) || !fields.contains(field))
-            continue;
-        q.sql += QStringLiteral(" AND %1 LIKE ? ESCAPE '\\'").arg(field);
-        q.values << containsPattern(value);
-    }
+    const QList<engine::TextCriterion> criteria = searchCriteria(typed, match);
+    if (criteria.isEmpty())
+        return q;
+    const engine::SqlCondition condition = db.textCondition(QStringLiteral("tamrel"), criteria, use);
+    q.sql += QStringLiteral(" AND ") + condition.sql;
+    q.values = condition.values;
     return q;
 }
 

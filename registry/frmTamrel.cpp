@@ -6,6 +6,9 @@
 #include "screens/DocumentFiles.h"
 #include "data/HijraDate.h"
 #include "screens/LookupCombo.h"
+#include "screens/ScreenKeys.h"
+#include "registry/DuplicatesPanel.h"
+#include "registry/LikelyDuplicates.h"
 #include "registry/PersonSearch.h"
 #include "data/AuditTrail.h"
 #include "data/Schema.h"
@@ -18,6 +21,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
@@ -171,6 +175,7 @@ void frmTamrel::connectRules()
                                                             {"dbc_daeyah_1", "TXT_daeyah_1"},
                                                             {"dbc_daeyah_2", "TXT_daeyah_2"}};
     for (const auto &[list, box] : copies) {
+        c<core::LookupCombo>(list)->offerFoldedMatches(); // a name typed finds its spellings
         QLineEdit *target = c<QLineEdit>(box);
         connect(c<core::LookupCombo>(list), &core::LookupCombo::chosen, target,
                 [target](const QString &name) { core::setControlText(target, name); });
@@ -183,6 +188,8 @@ void frmTamrel::connectRules()
     connect(File1, &QListWidget::currentRowChanged, this, [this](int row) { Command1->setEnabled(row >= 0); });
     connect(cmd_print, &QPushButton::clicked, this, &frmTamrel::printPerson);
     connect(m_search, &QPushButton::clicked, this, &frmTamrel::searchClicked);
+    connect(m_duplicatesButton, &QPushButton::clicked, this, [this] { showLikelyDuplicates(true); });
+    keys().bind(QKeySequence(Qt::CTRL | Qt::Key_D), m_duplicatesButton);
     // A click on a listed person shows that person, as a double click does.
     connect(grid(), &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
@@ -516,8 +523,10 @@ void frmTamrel::afterAdd(bool added)
 {
     RecordScreen::afterAdd(added);
     SSTab1->setCurrentIndex(PersonTab);
-    if (added) // the add is now the person's last change
-        showLastChange(SETKEY().value(0).toString());
+    if (!added)
+        return;
+    showLastChange(SETKEY().value(0).toString()); // the add is now the person's last change
+    showLikelyDuplicates(false);
 }
 
 // Update offers to add a number that is not registered yet; a registered
@@ -556,9 +565,47 @@ void frmTamrel::searchClicked()
         const TamrelField *f = tamrelField(field.toLatin1().constData());
         typed.append({field, core::controlText(m_controls.value(QLatin1String(f->control)))});
     }
-    const SearchQuery search = personSearch(typed);
+    const engine::TextMatch match = m_exactMatch->isChecked() ? engine::TextMatch::Exact : engine::TextMatch::Folded;
+    SearchQuery search;
+    try {
+        search = personSearch(ctx().store.db(), typed, match);
+    } catch (const engine::EngineError &) {
+        message(cmn().msgs.MSG_DATAERROR);
+        return;
+    }
     listData()->setQuery(search.sql, search.values);
     refreshList();
+}
+
+void frmTamrel::showLikelyDuplicates(bool always)
+{
+    const auto text = [this](const char *control) { return core::controlText(m_controls.value(QLatin1String(control))); };
+    const PersonFacts person{txt_tamrel_no->text(), text("txt_iqama_no"), text("txt_passport_no"),
+                             text("txt_a_old_name"), text("txt_a_new_name"), text("txt_birth")};
+    QList<LikelyDuplicate> found;
+    try {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        found = likelyDuplicates(ctx().store.db(), person);
+        QApplication::restoreOverrideCursor();
+    } catch (const engine::EngineError &) {
+        QApplication::restoreOverrideCursor();
+        if (always)
+            message(cmn().msgs.MSG_DATAERROR);
+        return;
+    }
+    if (found.isEmpty() && !always) {
+        if (m_duplicates)
+            m_duplicates->hide(); // what it listed was about another person
+        return;
+    }
+    if (!m_duplicates) {
+        m_duplicates = new DuplicatesPanel(this);
+        connect(m_duplicates, &DuplicatesPanel::personChosen, this, [this](const QString &number) {
+            txt_tamrel_no->setText(number);
+            findClicked();
+        });
+    }
+    m_duplicates->showFor(person.number, found);
 }
 
 void frmTamrel::chooseListedPerson()

@@ -30,6 +30,8 @@ class LookupCombo;
 
 namespace registry {
 
+class DuplicatesPanel;
+
 // The person screen: the register of the persons who embraced Islam through
 // the office (table tamrel, key tamrel_no), 97 fields on seven tabs, with
 // the person's picture, follow-up steps, courses and document files, and
@@ -42,8 +44,14 @@ namespace registry {
 //
 // The list at opening is the whole register; `list` lists it again and
 // `search` lists the persons matching what has been typed into the fields
-// (PersonSearch). Both run through the list's data source, so the first
-// rows show at once, the rest come in the background and Esc stops them.
+// (PersonSearch), spelling variants of Arabic names included unless
+// "مطابقة حرفية" (chkExactMatch) is ticked. Both run through the list's
+// data source, so the first rows show at once, the rest come in the
+// background and Esc stops them.
+//
+// A person added, or cmd_duplicates (Ctrl+D), lists the registered persons
+// that are likely the same person in a small panel beside the screen
+// (DuplicatesPanel); the add itself goes on as ever.
 //
 // Opened view-only, add, update and delete are disabled before the screen
 // is shown; everything else works.
@@ -68,6 +76,13 @@ public:
     static inline const QString kCoursesSql = QStringLiteral("SELECT * FROM courses WHERE tamrel_no = ?");
     // The status line: who last changed the person shown, and when.
     static inline const QString kLastChange = QStringLiteral("آخر تعديل: %1 — %2");
+    // The search panel's exact match and likely duplicates.
+    static inline const QString kExactMatch = QStringLiteral("مطابقة حرفية");
+    static inline const QString kExactMatchTip =
+        QStringLiteral("البحث عن القيم كما كتبت تماما، دون توحيد أشكال الهمزات والتاء المربوطة والألف المقصورة والتشكيل والأرقام");
+    static inline const QString kDuplicates = QStringLiteral("أشخاص مشابهون");
+    static inline const QString kDuplicatesTip =
+        QStringLiteral("الأشخاص المسجلون برقم الاقامة أو الجواز نفسه، أو بالاسم وتاريخ الميلاد نفسهما (Ctrl+D)");
     static QString lastChangeText(const QString &userId, const QDateTime &changedAt);
     // Pictures larger than this are not shown (bytes, pixels).
     static constexpr qint64 kMaxPictureBytes = 16 * 1024 * 1024;
@@ -158,6 +173,9 @@ private:
     // --- the person list
     void searchClicked();
     void chooseListedPerson();
+    // The likely duplicates of the person on the screen; the panel shows
+    // only when there are some, unless `always`.
+    void showLikelyDuplicates(bool always);
 
     // The person checks. A look-up list must be filled (else it turns
     // yellow); a required box passes CHECKFIELD. A failing control is shown
@@ -207,6 +225,9 @@ private:
     QPushButton *Command1 = nullptr;
     QPushButton *cmd_print = nullptr;
     QPushButton *m_search = nullptr;
+    QCheckBox *m_exactMatch = nullptr;       // chkExactMatch
+    QPushButton *m_duplicatesButton = nullptr; // cmd_duplicates
+    DuplicatesPanel *m_duplicates = nullptr;   // made when first wanted
     core::DataSource *m_followUpData = nullptr; // followup_data
     core::DataSource *m_coursesData = nullptr;  // courses_data
     core::DataGrid *DBGrid2 = nullptr;

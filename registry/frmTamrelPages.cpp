@@ -659,6 +659,20 @@ void frmTamrel::buildSearchPanel()
             break;
         }
     }
+    // Below the caption: how the typed texts are compared, and the persons
+    // that may be the one on the screen.
+    m_exactMatch = new QCheckBox(kExactMatch, listPanel());
+    m_exactMatch->setObjectName(QStringLiteral("chkExactMatch"));
+    m_exactMatch->setToolTip(kExactMatchTip);
+    m_duplicatesButton = new QPushButton(kDuplicates, listPanel());
+    m_duplicatesButton->setObjectName(QStringLiteral("cmd_duplicates"));
+    m_duplicatesButton->setToolTip(kDuplicatesTip);
+    m_duplicatesButton->setAutoDefault(false);
+    auto *options = new QHBoxLayout;
+    options->addWidget(m_exactMatch);
+    options->addStretch(1);
+    options->addWidget(m_duplicatesButton);
+    panel->insertLayout(1, options);
     grid()->setMinimumHeight(0);
 }
 

@@ -6,6 +6,7 @@
 #include "screens/LookupCombo.h"
 #include "reports/ReportDefinition.h"
 #include "data/Schema.h"
+#include "engine/TextRules.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -182,6 +183,7 @@ void frmRpts::buildFilter(const core::LogonState &logon)
     dbc_daeyah_1 = new core::LookupCombo(QStringLiteral("dbc_daeyah_1"), Frame4);
     dbc_daeyah_1->setListField(QStringLiteral("NAME"));
     dbc_daeyah_1->setBoundColumn(QStringLiteral("english_NAME"));
+    dbc_daeyah_1->offerFoldedMatches();
     dbc_language1 = new core::LookupCombo(QStringLiteral("dbc_language1"), Frame4);
     dbc_language1->setListField(core::schema::codeFieldName(1));
     dbc_nationality = new core::LookupCombo(QStringLiteral("dbc_nationality"), Frame4);
@@ -268,9 +270,9 @@ std::optional<core::ReportValues> frmRpts::filterValues(const QStringList &param
         if (parameter == QLatin1String(kPersonNo))
             values.insert(parameter, person);
         else if (parameter == QLatin1String(kFromDate))
-            values.insert(parameter, text1->text());
+            values.insert(parameter, engine::searchFold(text1->text())); // ١٤٢٥ typed is 1425
         else if (parameter == QLatin1String(kToDate))
-            values.insert(parameter, text2->text());
+            values.insert(parameter, engine::searchFold(text2->text()));
         else if (parameter == QLatin1String(kCaller))
             values.insert(parameter, Text3->text());
     }

@@ -1,11 +1,35 @@
 #include "screens/LookupCombo.h"
 
 #include "data/OpenDb.h"
+#include "engine/TextRules.h"
 
+#include <QCompleter>
 #include <QLineEdit>
+#include <QSortFilterProxyModel>
 
 
 namespace core {
+
+// The rows whose list field holds the folded text typed.
+class LookupCombo::FoldedRows : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void setTyped(const QString &typed)
+    {
+        m_typed = engine::searchFold(typed.trimmed());
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex &parent) const override
+    {
+        const QModelIndex cell = sourceModel()->index(row, filterKeyColumn(), parent);
+        return engine::searchFold(cell.data().toString()).contains(m_typed);
+    }
+
+private:
+    QString m_typed;
+};
 
 LookupCombo::LookupCombo(QWidget *parent) : QComboBox(parent)
 {
@@ -61,6 +85,32 @@ void LookupCombo::attachModel(QAbstractItemModel *model)
     setCurrentIndex(-1);
     setEditText(text);
     blockSignals(wasBlocked);
+    if (m_folded) {
+        // setModel() gave the completer the rows themselves: the folded ones again.
+        m_folded->setSourceModel(this->model());
+        completer()->setModel(m_folded);
+        followListField();
+    }
+}
+
+void LookupCombo::followListField()
+{
+    m_folded->setFilterKeyColumn(listColumn());
+    completer()->setCompletionColumn(listColumn());
+}
+
+void LookupCombo::offerFoldedMatches()
+{
+    if (m_folded)
+        return;
+    m_folded = new FoldedRows(this);
+    m_folded->setSourceModel(model());
+    auto *offers = new QCompleter(m_folded, this);
+    // The rows are filtered here: the completer shows them as they are.
+    offers->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    setCompleter(offers);
+    followListField();
+    connect(lineEdit(), &QLineEdit::textEdited, m_folded, &FoldedRows::setTyped);
 }
 
 bool LookupCombo::open(DataStore &store, const QString &sql, const QVariantList &values,
@@ -87,6 +137,8 @@ bool LookupCombo::requery(engine::EngineError *error)
 void LookupCombo::setListField(const QString &field)
 {
     m_listField = field;
+    if (m_folded)
+        followListField();
     if (m_source) {
         const QString text = currentText();
         const bool wasBlocked = blockSignals(true);

@@ -49,6 +49,12 @@ public:
     // field); a value of no row read so far is shown as it stands.
     void setBoundText(const QString &value);
 
+    // For lists of names: while the user types, a list under the box
+    // offers the rows whose list field holds the typed text under the
+    // search rule (engine::searchFold: "احمد" offers "أحمد"); choosing one
+    // is choosing from the list. The text typed is never changed otherwise.
+    void offerFoldedMatches();
+
 signals:
     // The user chose an entry of the list (not emitted for typing).
     void chosen(const QString &boundText);
@@ -65,6 +71,10 @@ private:
     int listColumn() const;
     int boundIndex() const;
     void setTextQuietly(const QString &text);
+    void followListField();
+
+    class FoldedRows;
+    FoldedRows *m_folded = nullptr; // the completer's rows, with offerFoldedMatches()
 
     QPointer<DataSource> m_source;
     DataSource *m_ownSource = nullptr;

@@ -14,6 +14,10 @@ ALTER ROLE velm_report SET statement_timeout = '120s';
 GRANT velm_report TO velm_app;
 CREATE DATABASE velm OWNER velm_app ENCODING 'UTF8' LC_COLLATE 'C.UTF-8' LC_CTYPE 'C.UTF-8' TEMPLATE template0;
 \connect velm
+-- The person search's trigram index (the program makes it on the folded
+-- names and numbers). A trusted extension, which the database's owner may
+-- add as well; without it searches read the whole register.
+CREATE EXTENSION IF NOT EXISTS pg_trgm;
 -- The program creates its tables in the schema public (owned by the
 -- database's owner); the report role may read every table but users (the
 -- program takes that one back when it creates it).

@@ -115,6 +115,17 @@ public:
     QString rowIdColumn(const QString &table) override { return m_inner->rowIdColumn(table); }
     QString nullSafeEqual() const override { return m_inner->nullSafeEqual(); }
     void createTable(const TableDef &table) override { m_inner->createTable(table); }
+    SqlCondition textCondition(const QString &table, const QList<TextCriterion> &criteria, IndexUse use) override
+    {
+        return m_inner->textCondition(table, criteria, use);
+    }
+    SearchIndexState searchIndexState(const SearchIndexDef &index) override { return m_inner->searchIndexState(index); }
+    void buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress) override
+    {
+        m_inner->buildSearchIndex(index, progress);
+    }
+    void dropSearchIndex(const SearchIndexDef &index) override { m_inner->dropSearchIndex(index); }
+    qint64 searchIndexBytes(const SearchIndexDef &index) override { return m_inner->searchIndexBytes(index); }
 
 private:
     std::unique_ptr<BackendConnection> m_inner;

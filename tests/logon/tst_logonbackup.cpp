@@ -4,12 +4,15 @@
 #include "logon/LogonBackup.h"
 #include "data/DatabaseCopy.h"
 #include "synthetic/SyntheticData.h"
+#include "data/Schema.h"
+#include "engine/QueryCursor.h"
 #include "support/TestMain.h"
 #include "engine/EngineError.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QLabel>
 #include <QFile>
 #include <QProgressBar>
 #include <QPushButton>
@@ -101,6 +104,7 @@ private slots:
     void aDamagedDatedCopyIsNeverKept();
     void onANetworkShareTheLogonTakesTheDatedCopy();
     void theFrameTakesTheDaysCopyAfterTheLogon();
+    void aRegisterFromBeforeGetsItsSearchIndexAtLogon();
 };
 
 void TestLogonBackup::backupIsTakenOnceAndNotRefreshed()
@@ -458,3 +462,58 @@ void TestLogonBackup::theFrameTakesTheDaysCopyAfterTheLogon()
 
 VELM_TEST_MAIN(TestLogonBackup)
 #include "tst_logonbackup.moc"
+
+// A register from before the persons' search index gets it at the first
+// logon, under the logon's progress and busy pointer; the searches are
+// answered from it afterwards and find what they found before.
+void TestLogonBackup::aRegisterFromBeforeGetsItsSearchIndexAtLogon()
+{
+    LogonWorld w;
+    const engine::SearchIndexDef index = core::schema::personSearchIndex();
+    const QString search = QStringLiteral("SELECT tamrel_no FROM tamrel WHERE ");
+    const QList<engine::TextCriterion> criteria{{QStringLiteral("a_new_name"), QStringLiteral("%احمد%")}};
+    QStringList before;
+    w.prepare([&](engine::Database &db) {
+        core::fillSynthetic(db, 2000, 3);
+        db.dropSearchIndex(index);
+        TempDataFolder::addUser(db, QStringLiteral("admin"), QStringLiteral("pw"));
+        const engine::SqlCondition c = db.textCondition(QStringLiteral("tamrel"), criteria);
+        QVERIFY(!c.sql.contains(QLatin1String("velm_candidates")));
+        engine::QueryCursor q(db, search + c.sql, c.values);
+        while (q.next())
+            before << q.value(0).toString();
+    });
+    QVERIFY(!before.isEmpty());
+
+    logon::LOGON screen(w.ctx);
+    QVERIFY(screen.load());
+    screen.show();
+    auto *bar = control<QProgressBar>(&screen, "backupProgress");
+    auto *label = control<QLabel>(&screen, "backupLabel");
+    bool indexing = false, busyPointer = true;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int) {
+        if (label->text() != logon::LOGON::kIndexing)
+            return;
+        indexing = indexing || label->isVisible();
+        const QCursor *pointer = QApplication::overrideCursor();
+        busyPointer = busyPointer && pointer && pointer->shape() == Qt::BusyCursor;
+    });
+    QSignalSpy loggedOn(&screen, &logon::LOGON::loggedOn);
+    typeAndLogOn(&screen, QStringLiteral("admin"), QStringLiteral("pw"));
+    QTRY_COMPARE(loggedOn.count(), 1);
+    QVERIFY(indexing);
+    QVERIFY(busyPointer);
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(label->isHidden() && bar->isHidden());
+    QVERIFY(label->text() != logon::LOGON::kIndexing);
+
+    engine::Database &db = w.store.db();
+    QCOMPARE(db.searchIndexState(index).status, engine::SearchIndexStatus::Ready);
+    const engine::SqlCondition c = db.textCondition(QStringLiteral("tamrel"), criteria);
+    QVERIFY(c.sql.contains(QLatin1String("velm_candidates")));
+    QStringList after;
+    engine::QueryCursor q(db, search + c.sql, c.values);
+    while (q.next())
+        after << q.value(0).toString();
+    QCOMPARE(after, before);
+}

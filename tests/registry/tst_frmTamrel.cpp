@@ -3,6 +3,7 @@
 #include "screens/DateSelector.h"
 #include "data/HijraDate.h"
 #include "screens/LookupCombo.h"
+#include "registry/DuplicatesPanel.h"
 #include "registry/PersonSearch.h"
 #include "engine/QueryCursor.h"
 #include "data/Schema.h"
@@ -12,6 +13,8 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCompleter>
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -22,6 +25,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTableWidget>
 
 #include <memory>
 
@@ -193,15 +197,19 @@ private slots:
         QCOMPARE(registry::containsPattern(typed), pattern);
     }
 
-    void searchTextBindsEveryValue()
+    void searchCriteriaBindEveryValue()
     {
         QCOMPARE(registry::searchFields().size(), 44);
-        const registry::SearchQuery q = registry::personSearch(
-            {{"tamrel_no", "12"}, {"a_old_name", " "}, {"e_old_name", ""}, {"witness_1", "x"}, {"comments", "'; DROP"}});
-        QCOMPARE(q.sql, QStringLiteral("SELECT * FROM tamrel WHERE (1=1)  AND tamrel_no LIKE ? ESCAPE '\\' "
-                                       "AND comments LIKE ? ESCAPE '\\'"));
-        QCOMPARE(q.values, (QVariantList{"%12%", "%'; DROP%"}));
-        QCOMPARE(registry::personSearch({}).sql, QStringLiteral("SELECT * FROM tamrel WHERE (1=1) "));
+        const QList<engine::TextCriterion> criteria = registry::searchCriteria(
+            {{"tamrel_no", "12"}, {"a_old_name", " "}, {"e_old_name", ""}, {"witness_1", "x"}, {"comments", "'; DROP"}},
+            engine::TextMatch::Exact);
+        QCOMPARE(criteria.size(), 2);
+        QCOMPARE(criteria.at(0).column, QStringLiteral("tamrel_no"));
+        QCOMPARE(criteria.at(0).pattern, QStringLiteral("%12%"));
+        QCOMPARE(criteria.at(1).column, QStringLiteral("comments"));
+        QCOMPARE(criteria.at(1).pattern, QStringLiteral("%'; DROP%"));
+        QVERIFY(criteria.at(1).match == engine::TextMatch::Exact);
+        QVERIFY(registry::searchCriteria({}).isEmpty());
     }
 
     // ---------------------------------------------------------- opening
@@ -895,6 +903,149 @@ private slots:
         f.press("refresh"); // the list query again, in stored order
         QCOMPARE(f.listed(), (QStringList{"12", "112", "13"}));
     }
+    // Spelling variants of Arabic names and Arabic-Indic digits are found;
+    // "مطابقة حرفية" gives the match as typed (letter case still ignored).
+    void searchFindsSpellingVariantsUnlessTheExactMatchIsTicked_data()
+    {
+        QTest::addColumn<Values>("typed");
+        QTest::addColumn<QStringList>("folded");
+        QTest::addColumn<QStringList>("exact");
+        QTest::newRow("hamza") << Values{{"txt_a_old_name", "احمد"}} << QStringList{"12", "15"} << QStringList{"15"};
+        QTest::newRow("teh marbuta") << Values{{"txt_a_new_name", "فاطمه"}} << QStringList{"13"} << QStringList{};
+        QTest::newRow("alef maksura") << Values{{"txt_a_new_name", "مصطفي"}} << QStringList{"14"} << QStringList{};
+        QTest::newRow("diacritics typed") << Values{{"txt_a_new_name", "مُصْطَفَى"}} << QStringList{"14"} << QStringList{};
+        QTest::newRow("tatweel typed") << Values{{"txt_a_old_name", "أحـــمد"}} << QStringList{"12", "15"}
+                                       << QStringList{};
+        QTest::newRow("Arabic-Indic number") << Values{{"txt_tamrel_no", "١٢"}} << QStringList{"12"} << QStringList{};
+        QTest::newRow("iqama with both") << Values{{"txt_iqama_no", "٢٣٤٥٦"}, {"txt_a_old_name", "أحمد"}}
+                                         << QStringList{"12"} << QStringList{};
+        QTest::newRow("star in a folded name") << Values{{"txt_a_old_name", "ا*مد"}} << QStringList{"12", "15"}
+                                               << QStringList{"15"};
+        QTest::newRow("letter case in both") << Values{{"txt_e_old_name", "AHMED"}} << QStringList{"12"}
+                                             << QStringList{"12"};
+    }
+    void searchFindsSpellingVariantsUnlessTheExactMatchIsTicked()
+    {
+        QFETCH(Values, typed);
+        QFETCH(QStringList, folded);
+        QFETCH(QStringList, exact);
+        Fixture f;
+        f.addRow({{"tamrel_no", "12"}, {"a_old_name", "أحمد"}, {"e_old_name", "Ahmed"}, {"iqama_no", "2345678"}});
+        f.addRow({{"tamrel_no", "13"}, {"a_old_name", "ماريا"}, {"a_new_name", "فاطمة الزهراء"}});
+        f.addRow({{"tamrel_no", "14"}, {"a_old_name", "مارك"}, {"a_new_name", "مصطفى"}});
+        f.addRow({{"tamrel_no", "15"}, {"a_old_name", "احمد"}, {"iqama_no", "9999"}});
+        f.open();
+        QCOMPARE(f.find<QCheckBox>("chkExactMatch")->text(), QStringLiteral("مطابقة حرفية"));
+        for (const bool tick : {false, true}) {
+            f.press("clear");
+            f.set(typed);
+            f.find<QCheckBox>("chkExactMatch")->setChecked(tick);
+            f.press("search");
+            QStringList found = f.listed();
+            found.sort();
+            QCOMPARE(found, tick ? exact : folded);
+        }
+        QCOMPARE(f.messages.shownCount(), 0);
+    }
+
+    // A witness's name typed with another spelling is offered from the list,
+    // and choosing it fills the witness's box with the name as stored.
+    void aWitnessTypedWithAnotherSpellingIsOffered()
+    {
+        Fixture f;
+        f.store.db().execute(QStringLiteral("INSERT INTO witnesses (NAME, english_NAME) VALUES (?, 'Khalid')"),
+                             {QStringLiteral("خالد الشهري")});
+        f.open();
+        f.screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.screen.get()));
+        auto *list = f.find<core::LookupCombo>("dbc_witness_1");
+        f.tabs()->setCurrentIndex(frmTamrel::WitnessTab);
+        list->setFocus();
+        for (const QChar ch : QStringLiteral("الحربى")) // ى for ي
+            QTest::sendKeyEvent(QTest::Click, list->lineEdit(), Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        QCompleter *offers = list->completer();
+        QVERIFY(offers->popup()->isVisible());
+        const QAbstractItemModel *offered = offers->popup()->model();
+        QCOMPARE(offered->rowCount(), 1);
+        QCOMPARE(offered->index(0, offers->completionColumn()).data().toString(), kWitness);
+        QTest::keyClick(offers->popup(), Qt::Key_Down);
+        QTest::keyClick(offers->popup(), Qt::Key_Return);
+        QCOMPARE(list->text(), kWitness);
+        QCOMPARE(f.text("txt_witness_1"), kWitness);
+    }
+
+    // A person added who is likely registered already: the panel lists the
+    // registered one (same residence permit, or same folded name and birth
+    // date, never a different birth date); the add itself went on. A
+    // double click shows that person; Ctrl+D asks at any time.
+    void addListsTheLikelyDuplicates()
+    {
+        Fixture f;
+        f.addRow({{"tamrel_no", "20"}, {"a_old_name", "روزا"}, {"iqama_no", "2345678901"}, {"birth", "19750101"}});
+        f.addRow({{"tamrel_no", "21"}, {"a_old_name", "جون سميث"}, {"a_new_name", "عبدالله"}, {"birth", "19800115"}});
+        f.addRow({{"tamrel_no", "22"}, {"a_old_name", "جون سميث"}, {"birth", "19800116"}});
+        f.addRow({{"tamrel_no", "23"}, {"a_old_name", "بيتر"}, {"passport_no", "P1234567"}});
+        f.open();
+        const auto panel = [&] { return f.screen->findChild<registry::DuplicatesPanel *>("likelyDuplicates"); };
+        const auto rows = [&] {
+            auto *list = panel()->findChild<QTableWidget *>("duplicatesList");
+            QStringList numbers;
+            for (int r = 0; r < list->rowCount(); ++r)
+                numbers << list->item(r, 0)->text() + QLatin1Char(':') + list->item(r, 6)->text();
+            return numbers;
+        };
+
+        // Nobody like him: no panel.
+        f.press("clear");
+        f.fillRequired(QStringLiteral("30"));
+        f.set({{"txt_iqama_no", "1111"}});
+        f.press("add");
+        QCOMPARE(f.rowCount("tamrel"), 5);
+        QVERIFY(!panel() || !panel()->isVisible());
+
+        // The same residence permit.
+        f.press("clear");
+        f.fillRequired(QStringLiteral("31"));
+        f.set({{"txt_iqama_no", "2345678901"}});
+        f.press("add");
+        QCOMPARE(f.rowCount("tamrel"), 6);
+        QVERIFY(panel() && panel()->isVisible());
+        QCOMPARE(rows(), QStringList{"20:" + registry::kSameIqama});
+
+        // The same old name, written otherwise, with the same birth date:
+        // 21, not 22 born a day later.
+        f.press("clear");
+        f.fillRequired(QStringLiteral("32"));
+        f.set({{"txt_a_old_name", "جـون سميث"}, {"txt_iqama_no", "3333"}, {"txt_passport_no", "p1234567"}});
+        f.pickDate(QStringLiteral("birth"), {"1980", "01", "15"});
+        f.press("add");
+        QCOMPARE(f.rowCount("tamrel"), 7);
+        QCOMPARE(rows(), (QStringList{"21:" + registry::kSameNameAndBirth, "23:" + registry::kSamePassport}));
+
+        // A double click shows the registered person.
+        auto *list = panel()->findChild<QTableWidget *>("duplicatesList");
+        const QPoint at = list->visualItemRect(list->item(0, 0)).center();
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list->viewport(), &twice);
+        QCOMPARE(f.text("txt_tamrel_no"), QStringLiteral("21"));
+        QCOMPARE(f.text("txt_a_new_name"), QStringLiteral("عبدالله"));
+
+        // Ctrl+D on the person shown: the other one with that name and birth
+        // date is now 32; the person himself is never listed.
+        f.screen->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.screen.get()));
+        f.box("txt_tamrel_no")->setFocus();
+        QTest::keyClick(f.box("txt_tamrel_no"), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(rows(), QStringList{"32:" + registry::kSameNameAndBirth});
+        f.show(QStringLiteral("30"));
+        f.press("cmd_duplicates");
+        QVERIFY(panel()->isVisible());
+        QCOMPARE(rows(), QStringList{});
+    }
+
     // ---------------------------------------------------------- the status line
     // Who last changed the person shown, and when: read for every person
     // shown, gone with a cleared form, read again after a save.

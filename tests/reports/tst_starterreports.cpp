@@ -160,6 +160,14 @@ private slots:
         const QString t = ReportWorld::pdfText(data);
         QVERIFY(t.contains(QStringLiteral("عدد المهتدين")) && ReportWorld::hasNumber(t, count));
         QVERIFY(t.contains(QStringLiteral("جميع التواريخ")));
+        // A caller typed in the box with another spelling, or his English
+        // name in other letter case, narrows the list alike.
+        QString variant = caller;
+        variant.replace(QChar(0x0627), QChar(0x0623)).insert(1, QChar(0x0640));
+        for (const QString &typed : {variant, english.toUpper()}) {
+            const ReportData again = w->run(QStringLiteral("bycaller"), {{QStringLiteral("caller"), typed}});
+            QCOMPARE(QString::number(again.result(QStringLiteral("persons"))->rows.size()), count);
+        }
     }
 
     void chartsOverAllPersons_data()

@@ -110,11 +110,29 @@ private slots:
         };
         const CopyResult there = copyDatabase(first, mid, options);
         QVERIFY(there.verified());
-        QCOMPARE(progressed, copiedTables());
+        QCOMPARE(progressed, copiedTables() << QLatin1String(kSearchIndexStep));
         const QString lastFile = newFile(QStringLiteral("last.mdb"));
         last.create(lastFile, m_key);
         QVERIFY(copyDatabase(mid, last).verified());
         QCOMPARE(sums(last), sums(first));
+        // Each copy has the persons' search index, which answers as the first's.
+        const QList<engine::TextCriterion> criteria{{QStringLiteral("a_old_name"), QStringLiteral("%جون%")},
+                                                    {QStringLiteral("iqama_no"), QStringLiteral("%2%")}};
+        const auto found = [&](engine::Database &db) {
+            if (db.searchIndexState(schema::personSearchIndex()).status != engine::SearchIndexStatus::Ready)
+                return QStringList{QStringLiteral("no search index")};
+            const engine::SqlCondition c = db.textCondition(QStringLiteral("tamrel"), criteria);
+            QStringList numbers;
+            engine::Statement q(db, QStringLiteral("SELECT tamrel_no FROM tamrel WHERE ") + c.sql + QStringLiteral(" ORDER BY tamrel_no"));
+            q.bind(c.values);
+            while (q.step())
+                numbers << q.value(0).toString();
+            return numbers;
+        };
+        const QStringList inFirst = found(first);
+        QVERIFY(!inFirst.isEmpty());
+        QCOMPARE(found(mid), inFirst);
+        QCOMPARE(found(last), inFirst);
 
         const qint64 highest = mid.scalar(QStringLiteral("SELECT max(audit_id) FROM audit")).toLongLong();
         QVERIFY(highest >= 200);
