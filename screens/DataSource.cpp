@@ -2,6 +2,7 @@
 
 #include "data/OpenDb.h"
 #include "engine/Database.h"
+#include "engine/QueryCursor.h"
 
 #include <QFileInfo>
 
@@ -251,6 +252,37 @@ bool DataSource::sort(const QString &sortText)
     }
     show(m_query->start(request), true);
     return true;
+}
+
+int DataSource::rowOf(const QStringList &fields, const QVariantList &values)
+{
+    QList<int> columns;
+    for (const QString &field : fields) {
+        const int column = m_model->fieldIndex(field);
+        if (column < 0)
+            return -1;
+        columns << column;
+    }
+    const int held = m_model->findLoaded(columns, values);
+    if (held >= 0 || !m_plan.keyset || !m_model->keptByIdentities())
+        return held;
+    engine::Database *db = m_store ? m_view.get() : m_db;
+    if (!db || !db->isOpen())
+        return -1;
+    QStringList names;
+    for (const int column : std::as_const(columns))
+        names << m_columns.value(column);
+    try {
+        engine::QueryCursor ids(*db, m_plan.idsWhereSql(names), values);
+        while (ids.next()) {
+            const int row = m_model->rowOfId(ids.value(0).toLongLong());
+            if (row >= 0)
+                return row;
+        }
+    } catch (const engine::EngineError &) {
+        // A select whose columns are not the table's: the rows held were all.
+    }
+    return -1;
 }
 
 void DataSource::cancel()

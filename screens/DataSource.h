@@ -78,6 +78,12 @@ public:
     void cancel();
     bool isRunning() const;
 
+    // The row of the shown result whose fields hold these values (a
+    // record's key), letter case ignored; -1 when the rows found so far have
+    // none. Looks among the rows held first; for a result kept by its row
+    // identities, one look-up by the values on the table. Never throws.
+    int rowOf(const QStringList &fields, const QVariantList &values);
+
     QueryModel *model() const { return m_model; }
     // True once a run has succeeded.
     bool isOpen() const { return m_model->hasResult(); }
