@@ -69,6 +69,10 @@ public:
     // The status line: who last changed the person shown, and when.
     static inline const QString kLastChange = QStringLiteral("آخر تعديل: %1 — %2");
     static QString lastChangeText(const QString &userId, const QDateTime &changedAt);
+    // The status line when a search has ended.
+    static inline const QString kSearchFound = QStringLiteral("عدد الأشخاص الذين وجدهم البحث: %1");
+    static inline const QString kSearchFoundNone = QStringLiteral("لم يجد البحث أي شخص يطابق ما كتب");
+    static inline const QString kSearchStopped = QStringLiteral("أوقف البحث بعد أن وجد %1");
     // Pictures larger than this are not shown (bytes, pixels).
     static constexpr qint64 kMaxPictureBytes = 16 * 1024 * 1024;
     static constexpr qint64 kMaxPicturePixels = 60 * 1000 * 1000;
@@ -157,13 +161,15 @@ private:
 
     // --- the person list
     void searchClicked();
+    void countSearchWhenDone();
+    void showSearchCount(int errorNumber);
     void chooseListedPerson();
 
     // The person checks. A look-up list must be filled (else it turns
     // yellow); a required box passes CHECKFIELD. A failing control is shown
     // on its tab with the focus.
+    void declareChecks();
     core::CheckResult checkListFilled(core::LookupCombo *list);
-    core::CheckResult checkRequired(const char *name, bool numeric);
     core::CheckResult checkDateOfIslam();
     core::CheckResult failCheck(QWidget *control, const QString &message);
     void showTabOf(QWidget *control);
@@ -218,6 +224,7 @@ private:
     QDateTime m_formsListedAt;
     QStringList m_formFiles;
     QString m_picturePath;
+    QMetaObject::Connection m_searchRun;
 };
 
 } // namespace registry
