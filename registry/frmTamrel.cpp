@@ -544,6 +544,7 @@ void frmTamrel::afterUpdate(bool updated)
 
 void frmTamrel::listClicked()
 {
+    showStatus(QString()); // a search's count is not the whole register's
     listData()->setQuery(kPersonListSql);
     refreshList();
 }
