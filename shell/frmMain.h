@@ -60,9 +60,12 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showSplashes(bool logo2);
+    void placeSplashes();
+    void keepSplashesInSight();
     void logonSucceeded();
     void unloadMenu();
     int twips(int value) const;
@@ -79,6 +82,8 @@ private:
     QPointer<MAINMENU> m_menu;
     QPointer<QMdiSubWindow> m_menuWindow;
     QPointer<QMdiSubWindow> m_screenWindow;
+    QPointer<QMdiSubWindow> m_logo;  // frmLogo
+    QPointer<QMdiSubWindow> m_logo2; // frmLogo2
     bool m_started = false;
     bool m_ended = false;
     int m_exitCode = 0;
