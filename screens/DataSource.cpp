@@ -2,7 +2,6 @@
 
 #include "data/OpenDb.h"
 #include "engine/Database.h"
-#include "engine/QueryCursor.h"
 
 #include <QFileInfo>
 
@@ -46,6 +45,7 @@ DataSource::~DataSource()
     delete m_query;
     m_query = nullptr;
     m_model->clear();
+    m_idsOf.reset();
     m_fetch.reset();
 }
 
@@ -189,6 +189,7 @@ void DataSource::refresh()
     const int run = m_query->start(request); // throws: the rows shown stay
 
     // From here on the new run replaces the old one.
+    m_idsOf.reset();
     m_fetch = std::move(fetch);
     m_plan = plan;
     m_columns = columns;
@@ -273,14 +274,22 @@ int DataSource::rowOf(const QStringList &fields, const QVariantList &values)
     for (const int column : std::as_const(columns))
         names << m_columns.value(column);
     try {
-        engine::QueryCursor ids(*db, m_plan.idsWhereSql(names), values);
-        while (ids.next()) {
-            const int row = m_model->rowOfId(ids.value(0).toLongLong());
-            if (row >= 0)
-                return row;
+        // Prepared once per list shown and connection: every record shown asks.
+        const QString sql = m_plan.idsWhereSql(names);
+        if (!m_idsOf || m_idsOfSql != sql || m_idsOfDb != db) {
+            m_idsOf = std::make_unique<engine::Statement>(*db, sql);
+            m_idsOfSql = sql;
+            m_idsOfDb = db;
         }
+        m_idsOf->bind(values);
+        int found = -1;
+        while (found < 0 && m_idsOf->step())
+            found = m_model->rowOfId(m_idsOf->integer(0));
+        m_idsOf->reset();
+        return found;
     } catch (const engine::EngineError &) {
         // A select whose columns are not the table's: the rows held were all.
+        m_idsOf.reset();
     }
     return -1;
 }

@@ -114,6 +114,9 @@ private:
     engine::ResultPlan m_plan;           // of the select shown
     QStringList m_columns;
     std::unique_ptr<engine::Statement> m_fetch; // rows by identity, on the view connection
+    std::unique_ptr<engine::Statement> m_idsOf; // rowOf's look-up by values
+    QString m_idsOfSql;
+    engine::Database *m_idsOfDb = nullptr;
     bool m_announce = false;             // emit refreshed() when the model shows the run
     int m_inlineBudgetMs = 100;
 };
