@@ -136,6 +136,19 @@ QString latinDigits(const QString &text)
     return out;
 }
 
+QString shownDate(const QString &stored)
+{
+    const QString t = stored.trimmed();
+    if (t.isEmpty() || t == QLatin1String("00000000"))
+        return {};
+    if (t.size() != 8)
+        return stored;
+    for (const QChar c : t)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return stored;
+    return t.left(4) + QLatin1Char('/') + t.mid(4, 2) + QLatin1Char('/') + t.mid(6, 2);
+}
+
 QDate dateFromText(const QString &text)
 {
     static const QRegularExpression ymd(QStringLiteral("^\\s*(\\d{4})[/-](\\d{1,2})[/-](\\d{1,2})\\s*$"));

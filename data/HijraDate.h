@@ -59,6 +59,11 @@ QString englishWeekday(const QDate &date);
 // Persian, ...) written as a Latin digit; nothing else changes.
 QString latinDigits(const QString &text);
 
+// A stored date text as lists show it: eight digits yyyymmdd read
+// "yyyy/mm/dd" (a part left unchosen stays zeros: "1425/00/00"); no date at
+// all ("00000000", blanks, empty) reads as an empty text. Any other text is
+// shown as it stands, so a hand-made value is never hidden.
+QString shownDate(const QString &stored);
 // A Gregorian date written "yyyy/mm/dd" (or with "-" between the parts;
 // digits of any script, blanks around allowed); an invalid date for any
 // other text or a day that does not exist.

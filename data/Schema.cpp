@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QHash>
+#include <QSet>
 
 namespace core::schema {
 
@@ -14,6 +16,10 @@ namespace {
 Column text(const QString &name, int maxLength = kPlainTextLength)
 {
     return {name, Kind::Text, maxLength};
+}
+Column date(const QString &name)
+{
+    return {name, Kind::Text, kPlainTextLength, true};
 }
 Column memo(const QString &name) { return {name, Kind::Memo, 0}; }
 Column integer(const QString &name) { return {name, Kind::Integer, 0}; }
@@ -43,12 +49,12 @@ Table tamrelTable()
     Table t{QStringLiteral("tamrel"), {}, {QStringLiteral("tamrel_no")}, {}};
     auto &c = t.columns;
     c << text("tamrel_no") << text("a_old_name") << text("e_old_name") << text("a_new_name")
-      << text("e_new_name") << text("dateofislam") << boolean("sex") << boolean("m_status")
+      << text("e_new_name") << date("dateofislam") << boolean("sex") << boolean("m_status")
       << text("no_boys") << text("no_girls");
     for (int i = 1; i <= 5; ++i)
         c << text(QStringLiteral("language%1").arg(i));
     c << text("former_relgion") << text("denomination") << text("nationality") << text("iqama_no")
-      << text("iqama_date") << text("birth") << text("passport_no") << text("occupation")
+      << date("iqama_date") << date("birth") << text("passport_no") << text("occupation")
       << text("qualification") << text("picture") << text("age");
     // The address grid: one column of five rows per kind of particular.
     const char *rows[] = {"w", "h", "c", "f", "sponsor"};
@@ -62,7 +68,7 @@ Table tamrelTable()
       << check("rejected_islam_status")
       << boolean("no_prayer") << boolean("yes_prayer") << boolean("group_prayer")
       << boolean("no_group_prayer") << boolean("unknown_prayer")
-      << memo("comments") << text("followup_group") << text("advisor_date3")
+      << memo("comments") << text("followup_group") << date("advisor_date3")
       << text("day_a") << text("day_e") << text("DateOfIslam_E")
       << text("document_stat") << memo("document_stat_cmnt")
       << text("passport_issue_place_a") << text("passport_issue_place_e")
@@ -70,10 +76,10 @@ Table tamrelTable()
       << memo("shahada_Place_comments") << text("advisor2") << text("advisor3")
       << text("name_escort") << text("city_escort") << text("phone_escort")
       << text("pobox_escort") << text("zip_code_escort") << text("str_name")
-      << text("area_name") << memo("file_stat_cmnt") << text("passport_date_e")
-      << text("Iqama_exp_date") << text("certificate") << text("certificate_stat")
-      << text("certificate_take") << text("date_of_take") << text("no_certificate")
-      << text("date_of_certificate");
+      << text("area_name") << memo("file_stat_cmnt") << date("passport_date_e")
+      << date("Iqama_exp_date") << text("certificate") << text("certificate_stat")
+      << text("certificate_take") << date("date_of_take") << text("no_certificate")
+      << date("date_of_certificate");
     // Reports choose persons by their date of Islam and count them by
     // nationality, former religion and sex: this index answers that from
     // its own pages, without reading the long person rows.
@@ -95,8 +101,8 @@ Table witnessesTable()
 Table followUpTable()
 {
     return {QStringLiteral("followUp"),
-            {text("tamrel_no"), integer("seq_no"), text("description"), text("step_start_date"),
-             text("step_end_date"), text("evaluation"), memo("comments")},
+            {text("tamrel_no"), integer("seq_no"), text("description"), date("step_start_date"),
+             date("step_end_date"), text("evaluation"), memo("comments")},
             {QStringLiteral("tamrel_no"), QStringLiteral("seq_no")},
             {}};
 }
@@ -114,7 +120,7 @@ Table fieldEvaluationTable()
 {
     return {QStringLiteral("Field_Evaluation"),
             {text("tamrel_no"), integer("seq_no"), text("evaluator_name"), text("evaluator"),
-             text("date"), text("prayer_evaluation"), text("evaluation_place"),
+             date("date"), text("prayer_evaluation"), text("evaluation_place"),
              text("practice_of_islam"), text("integrity"), text("arabic_language_learning"),
              text("calling_non_muslim"), text("relation_with_muslims"),
              text("relation_with_nonmuslims"), text("overall_evaluation"),
@@ -139,7 +145,7 @@ Table problemsTable()
 Table followUpProblemsTable()
 {
     return {QStringLiteral("follow_up_Problems"),
-            {integer("code"), text("date_information"), text("name_of_follower"),
+            {integer("code"), date("date_information"), text("name_of_follower"),
              text("Problems_Evaluation"), memo("notes"), autoNumber("auto_no")},
             {QStringLiteral("auto_no")},
             {{QStringLiteral("follow_up_problems_code_idx"), {QStringLiteral("code")}}}};
@@ -157,8 +163,8 @@ Table questionnaireTable()
 Table coursesTable()
 {
     return {QStringLiteral("courses"),
-            {text("tamrel_no"), integer("seq_no"), text("description"), text("step_start_date"),
-             text("step_end_date"), text("evaluation"), memo("comments")},
+            {text("tamrel_no"), integer("seq_no"), text("description"), date("step_start_date"),
+             date("step_end_date"), text("evaluation"), memo("comments")},
             {QStringLiteral("tamrel_no"), QStringLiteral("seq_no")},
             {}};
 }
@@ -278,6 +284,28 @@ const QList<Table> &tables()
 {
     static const QList<Table> all = buildTables();
     return all;
+}
+
+bool isDateField(const QString &anyCase)
+{
+    static const QSet<QString> dates = [] {
+        QSet<QString> names;
+        for (const Table &t : tables())
+            for (const Column &c : t.columns)
+                if (c.date)
+                    names.insert(c.name.toCaseFolded());
+        return names;
+    }();
+    // Asked for every cell a list shows or writes out, by the few names of
+    // its columns: the answers are kept per name as spelt.
+    thread_local QHash<QString, bool> answered;
+    const auto known = answered.constFind(anyCase);
+    if (known != answered.constEnd())
+        return *known;
+    const bool date = dates.contains(anyCase.toCaseFolded());
+    if (answered.size() < 4096)
+        answered.insert(anyCase, date);
+    return date;
 }
 
 const Table *findTable(const QString &anyCase)

@@ -30,6 +30,9 @@ struct Column {
     QString name;
     Kind kind = Kind::Text;
     int maxLength = 0; // Text only: characters accepted (0 = no limit)
+    // Text holding a date as eight characters yyyymmdd ("0000"/"00" for a
+    // part left unchosen), as the date selectors compose it.
+    bool date = false;
 };
 
 struct Index {
@@ -58,6 +61,11 @@ inline constexpr int kPlainTextLength = 255;
 const QList<Table> &tables();
 // The table of that name (any letter case), or nullptr.
 const Table *findTable(const QString &anyCase);
+
+// True when a column of that name (any letter case) holds an eight-character
+// date text. A name means the same in every table that has it, so lists of
+// any select from one table can tell their date columns by name.
+bool isDateField(const QString &anyCase);
 
 // "category1" .. "category18".
 QString codeTableName(int number);

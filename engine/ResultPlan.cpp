@@ -224,6 +224,15 @@ QString ResultPlan::sortedIdSql(const QString &column, bool descending) const
              descending ? QStringLiteral(" DESC") : QString(), m_rowId);
 }
 
+QString ResultPlan::idsWhereSql(const QStringList &columns) const
+{
+    QStringList conditions;
+    for (const QString &column : columns)
+        conditions << QStringLiteral("%1.%2 = ?").arg(m_reference, quotedIdentifier(column));
+    return QStringLiteral("SELECT %1.%2 FROM %3 WHERE %4")
+        .arg(m_reference, m_rowId, m_from, conditions.join(QLatin1String(" AND ")));
+}
+
 ResultPlan planResult(Database &db, const QString &sql, int fetchSlots)
 {
     ResultPlan plan;

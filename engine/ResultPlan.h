@@ -32,6 +32,10 @@ struct ResultPlan {
     // Identities ordered by a column of the result ("[field]" sorting):
     // the engine sorts only the (value, identity) pairs. Keyset plans only.
     QString sortedIdSql(const QString &column, bool descending) const;
+    // The identities of the table's rows whose columns hold given values
+    // (one ? each, in order), whatever the select's own condition: where a
+    // record of known key stands in the result. Keyset plans only.
+    QString idsWhereSql(const QStringList &columns) const;
 
 private:
     friend ResultPlan planResult(Database &db, const QString &sql, int fetchSlots);

@@ -95,6 +95,12 @@ frmEvaluation::frmEvaluation(core::AppContext &ctx, QWidget *parent)
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 
+    // The problems are saved with the evaluation: typing in them is an edit of it.
+    for (const ProblemSlot &slot : m_slots) {
+        watchEdits(slot.problem);
+        watchEdits(slot.description);
+    }
+
     listData()->setObjectName(QStringLiteral("field_evaluation_data"));
     setFirstFocus(dbc_tamrel);
     loadForm();
@@ -359,7 +365,9 @@ void frmEvaluation::CLEARFIELDS()
 {
     // Both pages; the date selectors and the Gregorian day keep what they show.
     dbc_tamrel->setText(QStringLiteral(" "));
-    for (QLineEdit *box : {txt_seq_no, txt_a_new_name, txt_e_new_name, txt_evaluator_name})
+    // The evaluator's name is not among what clear empties: it stays for
+    // the next evaluation by the same evaluator.
+    for (QLineEdit *box : {txt_seq_no, txt_a_new_name, txt_e_new_name})
         box->clear();
     for (core::LookupCombo *list :
          {dbc_evaluator, DBC_prayer_evaluation, dbc_evaluation_place, dbc_practice_of_islam,
@@ -468,7 +476,8 @@ void frmEvaluation::afterAdd(bool added)
     PersonRecordScreen::afterAdd(added);
     if (!added)
         return;
-    writeProblems([this](engine::Database &db) { problems::addProblems(db, shownEvaluation(), slotContents(), ctx().store.auditObserver()); });
+    if (writeProblems([this](engine::Database &db) { problems::addProblems(db, shownEvaluation(), slotContents(), ctx().store.auditObserver()); }))
+        markSaved(); // the problems too are stored now
     showStoredProblemsAgain();
 }
 
@@ -484,6 +493,8 @@ void frmEvaluation::afterUpdate(bool updated)
     });
     if (written && added > 0)
         showStoredProblemsAgain(); // the new rows' codes, in stored order
+    if (written)
+        markSaved();
 }
 
 void frmEvaluation::afterDelete(bool deleted)

@@ -70,20 +70,22 @@ void frmQuest::CLEARFIELDS()
     clearAnswers();
 }
 
-void frmQuest::showStoredAnswers()
+bool frmQuest::showStoredAnswers()
 {
     try {
         engine::QueryCursor stored(ctx().store.db(),
                                    QStringLiteral("SELECT * FROM questionnaire WHERE tamrel_no = ?"),
                                    {QVariant(personNumber())});
         if (!stored.next())
-            return; // none yet: the empty answers are ready for add
+            return false; // none yet: the empty answers are ready for add
         for (const FieldControl &answer : std::as_const(m_answers)) {
             const QVariant v = stored.value(answer.field);
             if (!v.isNull())
                 core::setControlText(answer.control, v.toString());
         }
+        return true;
     } catch (const engine::EngineError &) {
+        return false;
     }
 }
 
@@ -96,8 +98,11 @@ void frmQuest::personChanged(bool byUser)
         return;
     if (found != PersonFound::NotChosen && found != PersonFound::Unreadable) {
         clearAnswers();
-        if (found == PersonFound::Yes)
-            showStoredAnswers();
+        if (found == PersonFound::Yes && showStoredAnswers()) {
+            // The person's questionnaire as stored is what the screen shows.
+            markSaved();
+            followRecord({personNumber()});
+        }
     }
     // The list shows what add and delete have changed meanwhile.
     listData()->tryRefresh();

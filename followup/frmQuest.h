@@ -31,7 +31,7 @@ private:
     void clearAnswers();
     // The stored answers of the chosen person into the answer controls; a
     // failing read ends quietly, keeping what has been set.
-    void showStoredAnswers();
+    bool showStoredAnswers(); // false when none is stored
 
     core::LookupCombo *dbc_q1 = nullptr;
     core::LookupCombo *dbc_q2 = nullptr;

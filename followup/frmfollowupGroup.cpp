@@ -86,6 +86,7 @@ frmfollowupGroup::frmfollowupGroup(core::AppContext &ctx, QWidget *parent)
     listData()->setObjectName(QStringLiteral("followup_group_DATA"));
     listData()->setQuery(QLatin1String(kListSql));
     setKeyControl(group_name);
+    setChecks({{group_name, true}});
     loadForm();
 }
 
@@ -112,7 +113,7 @@ core::RecordKey frmfollowupGroup::SETKEY()
 
 core::CheckResult frmfollowupGroup::VALIDATE()
 {
-    return checkControl(group_name, true);
+    return runChecks();
 }
 
 } // namespace followup

@@ -121,6 +121,19 @@ SECURITY::SECURITY(core::AppContext &ctx, QWidget *parent)
     addButton(audit);
     connect(audit, &QPushButton::clicked, this, &SECURITY::openAudit);
 
+    // The texts and the permissions are what a save writes.
+    for (const TextField &t : std::as_const(m_texts))
+        watchEdits(t.edit);
+    for (QCheckBox *box : std::as_const(m_checks))
+        watchEdits(box);
+    setChecks({{m_name, true},
+               {m_userId, true},
+               // An update without a new password keeps the stored one.
+               {m_password, true, false, [this] {
+                    if (m_updating && !passwordTyped())
+                        return core::CheckResult();
+                    return checkControl(m_password, true);
+                }}});
     loadForm();
 }
 
@@ -171,14 +184,7 @@ core::RecordKey SECURITY::SETKEY()
 
 core::CheckResult SECURITY::VALIDATE()
 {
-    for (QLineEdit *e : {m_name, m_userId}) {
-        if (const core::CheckResult check = checkControl(e, true); !check.valid)
-            return check;
-    }
-    // An update without a new password keeps the stored one.
-    if (m_updating && !passwordTyped())
-        return {};
-    return checkControl(m_password, true);
+    return runChecks();
 }
 
 bool SECURITY::passwordTyped() const

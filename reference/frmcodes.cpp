@@ -186,6 +186,7 @@ frmcodes::frmcodes(core::AppContext &ctx, QWidget *parent)
     // The first tab's table is the one the loading points at.
     m_tab = 0;
     m_listQuery = QStringLiteral("select * from category1");
+    setChecks({{m_text1, true}});
     loadForm();
 
     connect(m_tabs, &WrappingTabs::currentChanged, this, &frmcodes::selectTab);
@@ -214,6 +215,7 @@ void frmcodes::selectTab(int index)
         return;
     const int number = index + 1;
     CLEARFIELDS();
+    markSaved(); // another table: nothing typed for it yet
     grid()->setHeading(0, kFieldCaption);
     m_tab = index;
     setCursorSlot(ctx().store.slot(core::DataStore::codeTableName(number)));
@@ -244,7 +246,7 @@ core::RecordKey frmcodes::SETKEY()
 
 core::CheckResult frmcodes::VALIDATE()
 {
-    return checkControl(m_text1, true);
+    return runChecks();
 }
 
 // The code tables name their one field differently; it is always the

@@ -7,6 +7,7 @@ namespace registry {
 // How a field of the person record is shown and kept on the person screen.
 enum class FieldKind {
     Line,       // text box (QLineEdit): the field's text
+    Number,     // text box taking digits only (core::acceptDigitsOnly): a number text
     Area,       // text box of several lines (core::TextArea)
     DateText,   // text box holding a date text: kept with Latin digits
     Date,       // read-only text box composed by a date selector (yyyymmdd)

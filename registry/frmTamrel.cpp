@@ -105,13 +105,9 @@ frmTamrel::frmTamrel(core::AppContext &ctx, Access access, QWidget *parent)
     form->addWidget(listPanel(), 3);
     listPanel()->show();
 
-    auto *status = new QStatusBar(this);
-    status->setObjectName(QStringLiteral("statusBar"));
-    status->setSizeGripEnabled(false);
-    m_lastChange = new QLabel(status);
+    m_lastChange = new QLabel(statusBar());
     m_lastChange->setObjectName(QStringLiteral("lblLastChange"));
-    status->addWidget(m_lastChange, 1);
-    main->addWidget(status);
+    statusBar()->addWidget(m_lastChange, 1);
 
     for (int i = 1; i < m_tabChain.size(); ++i)
         setTabOrder(m_tabChain.at(i - 1), m_tabChain.at(i));
@@ -126,6 +122,9 @@ frmTamrel::frmTamrel(core::AppContext &ctx, Access access, QWidget *parent)
     setKeyControl(txt_tamrel_no);
     setListChoice({nullptr, true, true});
     setFirstFocus(txt_tamrel_no);
+    // A date chosen there is never written: no edit to save.
+    ignoreEdits(m_selectors.value(QStringLiteral("advisor_date3")));
+    declareChecks();
 
     if (m_access == Access::ViewOnly) {
         for (const char *name : {"add", "update", "delete"})
@@ -261,6 +260,7 @@ void frmTamrel::CLEARFIELDS()
         QWidget *control = m_controls.value(QLatin1String(f.control));
         switch (f.kind) {
         case FieldKind::Line:
+        case FieldKind::Number:
         case FieldKind::DateText:
         case FieldKind::Date:
         case FieldKind::Area:
@@ -372,6 +372,7 @@ void frmTamrel::showKind(const TamrelField &f)
     const QString text = value.toString();
     switch (f.kind) {
     case FieldKind::Line:
+    case FieldKind::Number:
     case FieldKind::DateText:
     case FieldKind::Area:
     case FieldKind::Lookup:
@@ -412,6 +413,7 @@ void frmTamrel::storeKind(const TamrelField &f)
     QWidget *control = m_controls.value(QLatin1String(f.control));
     switch (f.kind) {
     case FieldKind::Line:
+    case FieldKind::Number:
     case FieldKind::Area:
     case FieldKind::Lookup:
     case FieldKind::List:
@@ -457,16 +459,6 @@ core::CheckResult frmTamrel::checkListFilled(core::LookupCombo *list)
     return {};
 }
 
-core::CheckResult frmTamrel::checkRequired(const char *name, bool numeric)
-{
-    QWidget *control = m_controls.value(QLatin1String(name));
-    const core::CheckResult check = checkControl(control, true, numeric);
-    if (!check.valid) {
-        showTabOf(control);
-        control->setFocus();
-    }
-    return check;
-}
 
 // Each part of the date of Islam must be chosen.
 core::CheckResult frmTamrel::checkDateOfIslam()
@@ -480,30 +472,37 @@ core::CheckResult frmTamrel::checkDateOfIslam()
     return {};
 }
 
+// The person check, in its order. The boxes go through CHECKFIELD; the
+// date of Islam and the look-up lists have rules of their own.
+void frmTamrel::declareChecks()
+{
+    const auto list = [this](const char *name) {
+        core::LookupCombo *lookup = c<core::LookupCombo>(name);
+        return FieldCheck{lookup, true, false, [this, lookup] { return checkListFilled(lookup); }};
+    };
+    setChecks({
+        {txt_tamrel_no, true, true, [this] {
+             const core::CheckResult check = checkControl(txt_tamrel_no, true, true);
+             // The number is kept as the number itself, never with blanks around it.
+             if (check.valid)
+                 txt_tamrel_no->setText(txt_tamrel_no->text().trimmed());
+             return check;
+         }},
+        {c<QWidget>("txt_a_old_name"), true},
+        {c<QWidget>("txt_a_new_name"), true},
+        {m_selectors.value(QStringLiteral("dateofislam")), true, false, [this] { return checkDateOfIslam(); }},
+        {c<QWidget>("txt_age"), true},
+        list("dbc_nationality"),
+        {c<QWidget>("txt_iqama_no"), true, true},
+        list("dbc_former_relgion"),
+        list("dbc_language1"),
+        list("DBC_advisor"),
+    });
+}
+
 core::CheckResult frmTamrel::VALIDATE()
 {
-    const std::function<core::CheckResult()> checks[] = {
-        [this] { return checkRequired("txt_tamrel_no", true); },
-        [this] {
-            // The number is kept as the number itself, never with blanks around it.
-            txt_tamrel_no->setText(txt_tamrel_no->text().trimmed());
-            return core::CheckResult();
-        },
-        [this] { return checkRequired("txt_a_old_name", false); },
-        [this] { return checkRequired("txt_a_new_name", false); },
-        [this] { return checkDateOfIslam(); },
-        [this] { return checkRequired("txt_age", false); },
-        [this] { return checkListFilled(c<core::LookupCombo>("dbc_nationality")); },
-        [this] { return checkRequired("txt_iqama_no", true); },
-        [this] { return checkListFilled(c<core::LookupCombo>("dbc_former_relgion")); },
-        [this] { return checkListFilled(c<core::LookupCombo>("dbc_language1")); },
-        [this] { return checkListFilled(c<core::LookupCombo>("DBC_advisor")); },
-    };
-    for (const auto &check : checks) {
-        if (const core::CheckResult result = check(); !result.valid)
-            return result;
-    }
-    return {};
+    return runChecks();
 }
 
 void frmTamrel::showTabOf(QWidget *control)
@@ -554,6 +553,7 @@ void frmTamrel::afterUpdate(bool updated)
 
 void frmTamrel::listClicked()
 {
+    showStatus(QString()); // a search's count is not the whole register's
     listData()->setQuery(kPersonListSql);
     refreshList();
 }
@@ -574,7 +574,40 @@ void frmTamrel::searchClicked()
         return;
     }
     listData()->setQuery(search.sql, search.values);
+    showStatus(QString());
+    bool listed = false; // a search that cannot run keeps the list, and says so
+    const QMetaObject::Connection shown =
+        connect(listData(), &core::DataSource::refreshed, this, [&listed] { listed = true; });
     refreshList();
+    disconnect(shown);
+    if (listed)
+        countSearchWhenDone();
+}
+
+// How many persons the search found, once its run has ended.
+void frmTamrel::countSearchWhenDone()
+{
+    disconnect(m_searchRun);
+    if (!listData()->isRunning()) {
+        showSearchCount(0);
+        return;
+    }
+    m_searchRun = connect(
+        listData(), &core::DataSource::workFinished, this,
+        [this](int error, const QString &) { showSearchCount(error); }, Qt::SingleShotConnection);
+}
+
+void frmTamrel::showSearchCount(int error)
+{
+    const QString found = QString::number(grid()->rowCount());
+    if (error == engine::ErrOperationCanceled)
+        showStatus(kSearchStopped.arg(found));
+    else if (error != 0)
+        showStatus(QString()); // the list says what went wrong
+    else if (grid()->rowCount() == 0)
+        showStatus(kSearchFoundNone);
+    else
+        showStatus(kSearchFound.arg(found));
 }
 
 void frmTamrel::showLikelyDuplicates(bool always)

@@ -84,6 +84,10 @@ public:
     static inline const QString kDuplicatesTip =
         QStringLiteral("الأشخاص المسجلون برقم الاقامة أو الجواز نفسه، أو بالاسم وتاريخ الميلاد نفسهما (Ctrl+D)");
     static QString lastChangeText(const QString &userId, const QDateTime &changedAt);
+    // The status line when a search has ended.
+    static inline const QString kSearchFound = QStringLiteral("عدد الأشخاص الذين وجدهم البحث: %1");
+    static inline const QString kSearchFoundNone = QStringLiteral("لم يجد البحث أي شخص يطابق ما كتب");
+    static inline const QString kSearchStopped = QStringLiteral("أوقف البحث بعد أن وجد %1");
     // Pictures larger than this are not shown (bytes, pixels).
     static constexpr qint64 kMaxPictureBytes = 16 * 1024 * 1024;
     static constexpr qint64 kMaxPicturePixels = 60 * 1000 * 1000;
@@ -172,6 +176,8 @@ private:
 
     // --- the person list
     void searchClicked();
+    void countSearchWhenDone();
+    void showSearchCount(int errorNumber);
     void chooseListedPerson();
     // The likely duplicates of the person on the screen; the panel shows
     // only when there are some, unless `always`.
@@ -180,8 +186,8 @@ private:
     // The person checks. A look-up list must be filled (else it turns
     // yellow); a required box passes CHECKFIELD. A failing control is shown
     // on its tab with the focus.
+    void declareChecks();
     core::CheckResult checkListFilled(core::LookupCombo *list);
-    core::CheckResult checkRequired(const char *name, bool numeric);
     core::CheckResult checkDateOfIslam();
     core::CheckResult failCheck(QWidget *control, const QString &message);
     void showTabOf(QWidget *control);
@@ -239,6 +245,7 @@ private:
     QDateTime m_formsListedAt;
     QStringList m_formFiles;
     QString m_picturePath;
+    QMetaObject::Connection m_searchRun;
 };
 
 } // namespace registry

@@ -6,6 +6,7 @@
 #include "screens/AppContext.h"
 #include "screens/DataGrid.h"
 #include "screens/DateSelector.h"
+#include "screens/DigitsOnly.h"
 #include "screens/LookupCombo.h"
 #include "screens/TextArea.h"
 
@@ -60,7 +61,8 @@ void frmTamrel::createFieldControls()
 {
     using Factory = QWidget *(frmTamrel::*)(const TamrelField &);
     static const std::pair<FieldKind, Factory> factories[] = {
-        {FieldKind::Line, &frmTamrel::makeLineBox},      {FieldKind::DateText, &frmTamrel::makeLineBox},
+        {FieldKind::Line, &frmTamrel::makeLineBox},      {FieldKind::Number, &frmTamrel::makeLineBox},
+        {FieldKind::DateText, &frmTamrel::makeLineBox},
         {FieldKind::Date, &frmTamrel::makeLineBox},      {FieldKind::Area, &frmTamrel::makeTextArea},
         {FieldKind::Lookup, &frmTamrel::makeLookupList}, {FieldKind::List, &frmTamrel::makeDropDown},
         {FieldKind::FixedList, &frmTamrel::makeDropDown}, {FieldKind::Check, &frmTamrel::makeCheckBox},
@@ -93,6 +95,8 @@ QWidget *frmTamrel::makeLineBox(const TamrelField &f)
         box->setLayoutDirection(Qt::LeftToRight);
     else
         box->setAlignment(Qt::AlignRight | Qt::AlignAbsolute); // digits too read from the right
+    if (f.kind == FieldKind::Number)
+        core::acceptDigitsOnly(box);
     if (f.kind == FieldKind::Date) {
         // Composed by its selector only.
         box->setReadOnly(true);

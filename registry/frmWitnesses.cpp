@@ -63,6 +63,7 @@ frmWitnesses::frmWitnesses(core::AppContext &ctx, QWidget *parent)
     listData()->setObjectName(QStringLiteral("witness_DATA"));
     listData()->setQuery(QLatin1String(kListSql));
     setKeyControl(NAME_TEXT);
+    setChecks({{NAME_TEXT, true}});
     loadForm();
 }
 
@@ -83,7 +84,7 @@ core::RecordKey frmWitnesses::SETKEY()
 
 core::CheckResult frmWitnesses::VALIDATE()
 {
-    return checkControl(NAME_TEXT, true);
+    return runChecks();
 }
 
 } // namespace registry

@@ -1,6 +1,7 @@
 #include "reports/ReportDefinition.h"
 
 #include "reports/ReportRender.h"
+#include "screens/Services.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -225,12 +226,12 @@ QString ReportDefinition::pictureFile(const QMap<QString, QString> &values) cons
 
 QString ReportDefinition::message(const QString &what) const
 {
-    return QStringLiteral("ملف التقرير %1: %2").arg(path, what);
+    return QStringLiteral("ملف التقرير %1: %2").arg(core::leftToRight(path), what);
 }
 
 QString ReportDefinition::messageAt(int line, const QString &what) const
 {
-    return QStringLiteral("ملف التقرير %1، السطر %2: %3").arg(path).arg(line).arg(what);
+    return QStringLiteral("ملف التقرير %1، السطر %2: %3").arg(core::leftToRight(path)).arg(line).arg(what);
 }
 
 ReportDefinition parseReport(const QString &text, const QString &path)
@@ -294,17 +295,17 @@ ReportDefinition readReportFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ReportError(QStringLiteral("ملف التقرير %1: لا يمكن قراءته (%2)").arg(path, file.errorString()));
+        throw ReportError(QStringLiteral("ملف التقرير %1: لا يمكن قراءته (%2)").arg(core::leftToRight(path), file.errorString()));
     // Read no further than the bound: the file may grow meanwhile.
     const QByteArray bytes = file.read(kMaxReportFileBytes + 1);
     if (bytes.size() > kMaxReportFileBytes)
         throw ReportError(QStringLiteral("ملف التقرير %1: حجمه أكبر من %2 ميغابايت، وهذا ليس ملف تقرير سليما")
-                              .arg(path)
+                              .arg(core::leftToRight(path))
                               .arg(kMaxReportFileBytes / (1024 * 1024)));
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8(bytes);
     if (utf8.hasError())
-        throw ReportError(QStringLiteral("ملف التقرير %1: ليس نصا بترميز UTF-8").arg(path));
+        throw ReportError(QStringLiteral("ملف التقرير %1: ليس نصا بترميز UTF-8").arg(core::leftToRight(path)));
     return parseReport(text, path);
 }
 

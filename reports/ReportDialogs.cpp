@@ -1,5 +1,7 @@
 #include "reports/ReportDialogs.h"
 
+#include "screens/Services.h"
+
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -15,8 +17,11 @@ bool QtReportDialogs::choosePrinter(QPrinter &printer, QWidget *parent)
 
 QString QtReportDialogs::choosePdfFile(const QString &suggestedPath, QWidget *parent)
 {
-    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("حفظ التقرير بصيغة PDF"), suggestedPath,
-                                                QStringLiteral("PDF (*.pdf)"));
+    const auto dialog =
+        core::makeSaveDialog(QStringLiteral("حفظ التقرير بصيغة PDF"), suggestedPath, QStringLiteral("PDF (*.pdf)"), parent);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    QString path = dialog->selectedFiles().constFirst();
     if (!path.isEmpty() && !path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         path += QLatin1String(".pdf");
     return path;

@@ -321,9 +321,9 @@ void frmPrint::savePdf(const QString &path)
             },
             [this, path](bool ok) {
                 if (ok)
-                    m_messages.show(QStringLiteral("تم حفظ التقرير في الملف %1").arg(QDir::toNativeSeparators(path)), this);
+                    m_messages.show(QStringLiteral("تم حفظ التقرير في الملف %1").arg(core::leftToRight(path)), this);
                 else if (!m_stop)
-                    m_messages.show(QStringLiteral("تعذر حفظ التقرير في الملف %1").arg(QDir::toNativeSeparators(path)), this);
+                    m_messages.show(QStringLiteral("تعذر حفظ التقرير في الملف %1").arg(core::leftToRight(path)), this);
             });
 }
 

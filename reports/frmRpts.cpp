@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QHeaderView>
+#include <QVBoxLayout>
 
 namespace reports {
 
@@ -93,10 +95,11 @@ frmRpts::frmRpts(core::AppContext &ctx, QWidget *parent)
 {
     QGridLayout *catalogue = buildCatalogue();
     buildFilter(ctx.logon);
-    Frame4->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-    auto *area = new QHBoxLayout(formArea());
-    area->addLayout(catalogue, 1);
-    area->addWidget(Frame4);
+    Frame4->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
+    auto *area = new QVBoxLayout(formArea());
+    area->setContentsMargins(0, 0, 0, 0);
+    area->addLayout(catalogue);
+    placeListBesideFilter();
 
     bindField(QStringLiteral("report"), report_text);
     bindField(QStringLiteral("description"), desc_text);
@@ -110,7 +113,9 @@ frmRpts::frmRpts(core::AppContext &ctx, QWidget *parent)
     listPanel()->show();
     setKeyControl(report_text);
     setFirstFocus(report_text);
+    setChecks({{report_text, true}});
     loadForm();
+    sizeList();
 }
 
 // The catalogue: its fields, the category list and the buttons.
@@ -127,16 +132,6 @@ QGridLayout *frmRpts::buildCatalogue()
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->addItems(categories());
 
-    auto *catalogue = new QGridLayout;
-    catalogue->addWidget(captionFor(QStringLiteral("التقرير"), report_text, formArea()), 0, 0);
-    catalogue->addWidget(report_text, 0, 1, 1, 2);
-    catalogue->addWidget(captionFor(QStringLiteral("الشرح"), desc_text, formArea()), 1, 0);
-    catalogue->addWidget(desc_text, 1, 1, 1, 2);
-    catalogue->addWidget(captionFor(QStringLiteral("نوع التقرير"), Combo1, formArea()), 2, 0);
-    catalogue->addWidget(Combo1, 2, 1);
-    catalogue->addWidget(parms_text, 2, 2);
-    catalogue->setColumnStretch(1, 1);
-
     cmndprint = new QPushButton(QIcon::fromTheme(QStringLiteral("document-print")),
                                 QStringLiteral("عرض التقرير"), formArea());
     cmndprint->setObjectName(QStringLiteral("cmndprint"));
@@ -145,13 +140,62 @@ QGridLayout *frmRpts::buildCatalogue()
     Command1 = new QPushButton(QStringLiteral("خروج"), formArea());
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setAutoDefault(false);
+
+    // Two rows, so that the list below gets the height: the report and its
+    // category, then the description and the actions.
+    auto *catalogue = new QGridLayout;
+    catalogue->addWidget(captionFor(QStringLiteral("التقرير"), report_text, formArea()), 0, 0);
+    catalogue->addWidget(report_text, 0, 1);
+    catalogue->addWidget(captionFor(QStringLiteral("نوع التقرير"), Combo1, formArea()), 0, 2);
+    auto *category = new QHBoxLayout;
+    category->addWidget(Combo1, 1);
+    category->addWidget(parms_text);
+    catalogue->addLayout(category, 0, 3);
+    catalogue->addWidget(captionFor(QStringLiteral("الشرح"), desc_text, formArea()), 1, 0);
+    catalogue->addWidget(desc_text, 1, 1);
     auto *actions = new QHBoxLayout;
     actions->addWidget(cmndprint);
     actions->addWidget(Command1);
     actions->addStretch(1);
-    catalogue->addLayout(actions, 3, 1, 1, 2);
-    catalogue->setRowStretch(4, 1);
+    catalogue->addLayout(actions, 1, 2, 1, 2);
+    catalogue->setColumnStretch(1, 3);
+    catalogue->setColumnStretch(3, 2);
     return catalogue;
+}
+
+// The catalogue list under the buttons with the filter values beside it,
+// and the list's own buttons under those: the list takes the height.
+void frmRpts::placeListBesideFilter()
+{
+    auto *main = qobject_cast<QVBoxLayout *>(layout());
+    const int at = main->indexOf(listPanel());
+    main->removeWidget(listPanel());
+    auto *row = new QWidget(this);
+    row->setObjectName(QStringLiteral("listRow"));
+    auto *line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(listPanel(), 1);
+    auto *side = new QVBoxLayout;
+    side->addWidget(Frame4);
+    auto *listButtons = new QHBoxLayout;
+    for (const char *name : {"list_ok", "refresh"})
+        listButtons->addWidget(button(QLatin1String(name)));
+    listButtons->addStretch(1);
+    side->addLayout(listButtons);
+    side->addStretch(1);
+    line->addLayout(side);
+    main->insertWidget(at, row, 1);
+}
+
+// Wide enough for a name, a description of fifty characters and the
+// category, and high enough for kListRows of them (once the list has its
+// columns, which give the heading its height).
+void frmRpts::sizeList()
+{
+    core::DataGrid *list = grid();
+    list->setMinimumWidth(list->fontMetrics().averageCharWidth() * 70);
+    list->setMinimumHeight(list->horizontalHeader()->sizeHint().height() +
+                           kListRows * list->verticalHeader()->defaultSectionSize() + 2 * list->frameWidth());
 }
 
 // The filter values handed to a report.
@@ -215,6 +259,11 @@ void frmRpts::connectControls()
     connect(dbc_daeyah_1, &core::LookupCombo::chosen, Text3, &QLineEdit::setText);
     connect(cmndprint, &QPushButton::clicked, this, &frmRpts::showChosenReport);
     connect(Command1, &QPushButton::clicked, this, [this] { closeClicked(); });
+    // A row chosen in the catalogue shows its fields, as list_ok does.
+    connect(grid(), &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
+        if (index.isValid())
+            listOkClicked();
+    });
 }
 
 void frmRpts::loadLookups()
@@ -299,7 +348,7 @@ core::RecordKey frmRpts::SETKEY()
 
 core::CheckResult frmRpts::VALIDATE()
 {
-    return checkControl(report_text, true);
+    return runChecks();
 }
 
 void frmRpts::DATATOTEXT()

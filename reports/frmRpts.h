@@ -30,6 +30,8 @@ class frmRpts : public core::RecordScreen {
 public:
     static constexpr const char *kTable = "rpts";
     static constexpr const char *kAllSql = "SELECT * FROM rpts";
+    // Reports the list shows without scrolling.
+    static constexpr int kListRows = 12;
     static constexpr const char *kCategorySql = "SELECT * FROM rpts WHERE parms = ?";
     static inline const QString kPersonPrompt = QStringLiteral("أدخل رقم Tamrel");
 
@@ -55,6 +57,8 @@ private:
     void afterUpdate(bool updated) override;
 
     QGridLayout *buildCatalogue();
+    void placeListBesideFilter();
+    void sizeList();
     void buildFilter(const core::LogonState &logon);
     void connectControls();
     void chooseCategory(const QString &entry);

@@ -153,6 +153,7 @@ void CmnSub::showRecordOrEof(RecordForm &form, engine::TableCursor &cursor)
         throw engine::EngineError(engine::ErrNoCurrentRecord, QStringLiteral("No current record"));
     form.DATATOTEXT();
     form.shownRecord().take(cursor);
+    form.recordInControls();
 }
 
 void CmnSub::keepAdded(RecordForm &form, const RecordKey &key)
@@ -160,6 +161,7 @@ void CmnSub::keepAdded(RecordForm &form, const RecordKey &key)
     try {
         if (SEEKREC(form, key)) {
             form.shownRecord().take(form.recordTable());
+            form.recordInControls();
             return;
         }
     } catch (const engine::EngineError &) {
@@ -229,10 +231,12 @@ bool CmnSub::UPDATEREC(RecordForm &form, const RecordKey &key)
         cursor->edit();
         form.texttodata();
         cursor->update();
-        if (cursor->hasCurrent())
+        if (cursor->hasCurrent()) {
             form.shownRecord().take(*cursor);
-        else
+            form.recordInControls();
+        } else {
             form.shownRecord().clear();
+        }
     } catch (const engine::EngineError &) {
         if (cursor && cursor->editing())
             cursor->cancelUpdate();

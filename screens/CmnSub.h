@@ -38,6 +38,11 @@ public:
     // update refuses to write over a change made to it since.
     RecordSnapshot &shownRecord() { return m_shown; }
 
+    // Called by the procedures once the controls hold the record under the
+    // cursor: after DATATOTEXT showed it, or after it was written from
+    // them. The cursor is still open and on that record.
+    virtual void recordInControls() {}
+
 private:
     RecordSnapshot m_shown;
 };

@@ -45,6 +45,7 @@ DataSource::~DataSource()
     delete m_query;
     m_query = nullptr;
     m_model->clear();
+    m_idsOf.reset();
     m_fetch.reset();
 }
 
@@ -207,6 +208,7 @@ void DataSource::refresh()
     const int run = m_query->start(request); // throws: the rows shown stay
 
     // From here on the new run replaces the old one.
+    m_idsOf.reset();
     m_fetch = std::move(fetch);
     m_plan = plan;
     m_columns = columns;
@@ -271,6 +273,45 @@ bool DataSource::sort(const QString &sortText)
     }
     show(m_query->start(request), true);
     return true;
+}
+
+int DataSource::rowOf(const QStringList &fields, const QVariantList &values)
+{
+    QList<int> columns;
+    for (const QString &field : fields) {
+        const int column = m_model->fieldIndex(field);
+        if (column < 0)
+            return -1;
+        columns << column;
+    }
+    const int held = m_model->findLoaded(columns, values);
+    if (held >= 0 || !m_plan.keyset || !m_model->keptByIdentities())
+        return held;
+    engine::Database *db = m_store ? m_view.get() : m_db;
+    if (!db || !db->isOpen())
+        return -1;
+    QStringList names;
+    for (const int column : std::as_const(columns))
+        names << m_columns.value(column);
+    try {
+        // Prepared once per list shown and connection: every record shown asks.
+        const QString sql = m_plan.idsWhereSql(names);
+        if (!m_idsOf || m_idsOfSql != sql || m_idsOfDb != db) {
+            m_idsOf = std::make_unique<engine::Statement>(*db, sql);
+            m_idsOfSql = sql;
+            m_idsOfDb = db;
+        }
+        m_idsOf->bind(values);
+        int found = -1;
+        while (found < 0 && m_idsOf->step())
+            found = m_model->rowOfId(m_idsOf->integer(0));
+        m_idsOf->reset();
+        return found;
+    } catch (const engine::EngineError &) {
+        // A select whose columns are not the table's: the rows held were all.
+        m_idsOf.reset();
+    }
+    return -1;
 }
 
 void DataSource::cancel()

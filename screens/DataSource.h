@@ -97,6 +97,11 @@ public:
     // statement prepared from fetchSql; the ones gone meanwhile are missing.
     static QHash<qint64, QVariantList> readRows(engine::Statement &fetch, int fetchSlots,
                                                 const QVector<qint64> &ids);
+    // The row of the shown result whose fields hold these values (a
+    // record's key), letter case ignored; -1 when the rows found so far have
+    // none. Looks among the rows held first; for a result kept by its row
+    // identities, one look-up by the values on the table. Never throws.
+    int rowOf(const QStringList &fields, const QVariantList &values);
 
     QueryModel *model() const { return m_model; }
     // True once a run has succeeded.
@@ -128,6 +133,9 @@ private:
     QStringList m_columns;
     std::unique_ptr<engine::Statement> m_fetch; // rows by identity, on the view connection
     engine::OpenSpec m_openSpec;         // of the connection the rows shown came from
+    std::unique_ptr<engine::Statement> m_idsOf; // rowOf's look-up by values
+    QString m_idsOfSql;
+    engine::Database *m_idsOfDb = nullptr;
     bool m_announce = false;             // emit refreshed() when the model shows the run
     int m_inlineBudgetMs = 100;
 };

@@ -44,12 +44,6 @@ const QStringList kProgramTypes = {
     QStringLiteral("application/x-perl"),
 };
 
-// A path shown inside an Arabic message keeps its own left-to-right order.
-QString isolated(const QString &path)
-{
-    return QChar(0x2066) + path + QChar(0x2069);
-}
-
 class DoubleClickFilter : public QObject {
 public:
     DoubleClickFilter(QObject *parent, std::function<void()> action)
@@ -137,17 +131,17 @@ bool openDocument(const DocumentFile &file, FileOpener &opener, MessageService &
     case DocumentCheck::Ok:
         if (opener.open(path))
             return true;
-        messages.show(kDocNotOpened.arg(isolated(path)), parent);
+        messages.show(kDocNotOpened.arg(leftToRight(path)), parent);
         return false;
     case DocumentCheck::OutsideFolder:
     {
         QStringList named = file.parts;
         named.removeAll(QString());
-        messages.show(kDocOutsideFolder.arg(isolated(named.join(QLatin1Char('/')))), parent);
+        messages.show(kDocOutsideFolder.arg(leftToRight(named.join(QLatin1Char('/')))), parent);
         return false;
     }
     case DocumentCheck::Program: {
-        messages.show(kDocProgram.arg(isolated(path)), parent);
+        messages.show(kDocProgram.arg(leftToRight(path)), parent);
         // Its folder (inside the catalogue's folder, as checked) opens in
         // the file manager; that it may not open is not worth a second box.
         const QFileInfo real(QFileInfo(path).canonicalFilePath());
@@ -155,7 +149,7 @@ bool openDocument(const DocumentFile &file, FileOpener &opener, MessageService &
         return false;
     }
     case DocumentCheck::Missing:
-        messages.show(kDocMissing.arg(isolated(path)), parent);
+        messages.show(kDocMissing.arg(leftToRight(path)), parent);
         return false;
     }
     return false;

@@ -1,5 +1,10 @@
 #include "screens/GridDelegate.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+
 namespace core {
 
 Qt::LayoutDirection GridDelegate::textDirection(const QString &text)
@@ -19,6 +24,16 @@ Qt::LayoutDirection GridDelegate::textDirection(const QString &text)
     return Qt::LeftToRight;
 }
 
+QString GridDelegate::elidedText(const QString &text, const QFontMetrics &metrics, int width)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    // The start of the text in reading order stays; the ellipsis takes the
+    // place of its end. Shown in the text's own direction, that end is the
+    // right of a Latin text and the left of an Arabic one.
+    return metrics.elidedText(text, Qt::ElideRight, qMax(0, width));
+}
+
 void GridDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
@@ -28,9 +43,27 @@ void GridDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelInd
     const Qt::Alignment side = grid == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft;
     option->displayAlignment = side | Qt::AlignAbsolute | Qt::AlignVCenter;
     option->direction = textDirection(option->text);
-    // The end of the text in reading order: the right of a Latin text, the
-    // left of an Arabic one.
-    option->textElideMode = Qt::ElideRight;
+}
+
+void GridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    const QWidget *widget = cell.widget;
+    QStyle *style = widget ? widget->style() : QApplication::style();
+    // A cell partly scrolled out of the grid shows in the part that is in
+    // view: its text is cut to that room, at its own end, instead of the
+    // grid's edge cutting off whichever end lies beyond it (the beginning
+    // of a Latin name in a right-to-left grid).
+    if (const auto *view = qobject_cast<const QAbstractItemView *>(widget)) {
+        const QRect shown = cell.rect & view->viewport()->rect();
+        if (!shown.isEmpty())
+            cell.rect = shown;
+    }
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    cell.text = elidedText(cell.text, cell.fontMetrics, cell.rect.width() - 2 * margin);
+    cell.textElideMode = Qt::ElideNone;
+    style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
 }
 
 } // namespace core

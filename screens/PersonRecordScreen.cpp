@@ -3,6 +3,7 @@
 #include "screens/AppContext.h"
 #include "screens/DataSource.h"
 #include "screens/DateSelector.h"
+#include "screens/DigitsOnly.h"
 #include "screens/LookupCombo.h"
 #include "screens/PersonLookup.h"
 #include "data/Schema.h"
@@ -67,6 +68,11 @@ PersonRecordScreen::PersonRecordScreen(AppContext &ctx, const QString &formName,
     }
     setKeyControl(dbc_tamrel);
     setListChoice({txt_seq_no, true, true});
+    // Person and row numbers take digits only.
+    acceptDigitsOnly(dbc_tamrel->lineEdit());
+    if (txt_seq_no)
+        acceptDigitsOnly(txt_seq_no);
+    declareChecks();
     connect(dbc_tamrel, &PersonLookup::personChanged, this, [this] { personChanged(true); });
 }
 
@@ -224,27 +230,36 @@ RecordKey PersonRecordScreen::SETKEY()
     return {controlText(dbc_tamrel)};
 }
 
+// The person check: a person whose number is a number, then (numbered
+// screens) a whole row number; both refused with MSG_INVALID.
+void PersonRecordScreen::declareChecks()
+{
+    QList<FieldCheck> checks{{dbc_tamrel, true, true, [this] {
+                                  const QString typed = dbc_tamrel->text();
+                                  const QString number = typed.trimmed();
+                                  if (number.isEmpty() || !isNumber(number)) {
+                                      dbc_tamrel->setFocus();
+                                      return CheckResult::failed(cmn().msgs.MSG_INVALID);
+                                  }
+                                  // The key is written as the number itself, never with blanks around it.
+                                  if (number != typed)
+                                      dbc_tamrel->setText(number);
+                                  return CheckResult();
+                              }}};
+    if (txt_seq_no)
+        checks.append({txt_seq_no, true, true, [this] {
+                           txt_seq_no->setText(txt_seq_no->text().trimmed());
+                           if (isWholeNumber(txt_seq_no->text()))
+                               return CheckResult();
+                           txt_seq_no->setFocus();
+                           return CheckResult::failed(cmn().msgs.MSG_INVALID);
+                       }});
+    setChecks(checks);
+}
+
 CheckResult PersonRecordScreen::VALIDATE()
 {
-    const QString typed = dbc_tamrel->text();
-    const QString number = typed.trimmed();
-    QWidget *failing = nullptr;
-    if (number.isEmpty() || !isNumber(number)) {
-        failing = dbc_tamrel;
-    } else {
-        // The key is written as the number itself, never with blanks around it.
-        if (number != typed)
-            dbc_tamrel->setText(number);
-        if (txt_seq_no) {
-            txt_seq_no->setText(txt_seq_no->text().trimmed());
-            if (!isWholeNumber(txt_seq_no->text()))
-                failing = txt_seq_no;
-        }
-    }
-    if (!failing)
-        return {};
-    failing->setFocus();
-    return CheckResult::failed(cmn().msgs.MSG_INVALID);
+    return runChecks();
 }
 
 void PersonRecordScreen::refreshList()

@@ -122,6 +122,7 @@ protected:
     QLineEdit *txt_e_new_name = nullptr;
 
 private:
+    void declareChecks();
     QString allRowsSql() const;
     void setPersonRowsQuery();
 

@@ -1,5 +1,7 @@
 #include "screens/QueryModel.h"
 
+#include "data/HijraDate.h"
+#include "data/Schema.h"
 #include "engine/TextRules.h"
 
 #include <algorithm>
@@ -205,12 +207,18 @@ QVariant QueryModel::data(const QModelIndex &index, int role) const
     const QVariantList *r = row(index.row());
     if (!r)
         return {};
-    return displayText(m_columns.at(index.column()), r->value(index.column()));
+    const QVariant &v = r->value(index.column());
+    if (role == Qt::EditRole)
+        return v.isNull() ? QString() : v.toString();
+    return displayText(m_columns.at(index.column()), v);
 }
 
-QString QueryModel::displayText(const QString &, const QVariant &value)
+QString QueryModel::displayText(const QString &field, const QVariant &value)
 {
-    return value.isNull() ? QString() : value.toString();
+    if (value.isNull())
+        return {};
+    // A date reads as a date; what is stored (and sorted on) stays the text.
+    return schema::isDateField(field) ? shownDate(value.toString()) : value.toString();
 }
 
 QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -272,10 +280,25 @@ bool QueryModel::fetchUntil(int r)
 
 int QueryModel::findLoaded(int column, const QString &text) const
 {
-    if (column < 0 || column >= m_columns.size())
+    return findLoaded(QList<int>{column}, QVariantList{text});
+}
+
+int QueryModel::findLoaded(const QList<int> &columns, const QVariantList &values) const
+{
+    if (columns.isEmpty() || columns.size() != values.size())
         return -1;
-    const QString wanted = engine::foldCase(text);
-    auto same = [&](const QVariantList &r) { return engine::foldCase(r.value(column).toString()) == wanted; };
+    for (const int column : columns)
+        if (column < 0 || column >= m_columns.size())
+            return -1;
+    QStringList wanted;
+    for (const QVariant &v : values)
+        wanted << engine::foldCase(v.toString());
+    auto same = [&](const QVariantList &r) {
+        for (int i = 0; i < columns.size(); ++i)
+            if (engine::foldCase(r.value(columns.at(i)).toString()) != wanted.at(i))
+                return false;
+        return true;
+    };
     if (!m_keyset) {
         for (int r = 0; r < m_rows.size(); ++r)
             if (same(m_rows.at(r)))
@@ -291,6 +314,11 @@ int QueryModel::findLoaded(int column, const QString &text) const
                 return block * m_batch + i;
     }
     return -1;
+}
+
+int QueryModel::rowOfId(qint64 id) const
+{
+    return m_keyset ? int(m_ids.indexOf(id)) : -1;
 }
 
 qsizetype QueryModel::heldRows() const

@@ -21,7 +21,9 @@ namespace core {
 // again when scrolled back to: memory follows the rows shown, not the
 // table's size. Other results keep every row. Rows found by a run still
 // going on in the background are added as they come. Read-only; null
-// values show as empty text.
+// values show as empty text. A column of eight-character dates (by its
+// field name, schema::isDateField) shows them as shownDate() writes them
+// (displayText); EditRole and value() give the stored text.
 class QueryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -59,9 +61,9 @@ public:
     bool canFetchMore(const QModelIndex &parent = {}) const override;
     void fetchMore(const QModelIndex &parent = {}) override;
 
-    // The text a stored value of a field shows in the views (DisplayRole).
-    // Safe on any thread: an export writes every cell through it, so that
-    // the file reads as the grid does.
+    // The text a stored value of a field shows in the views (DisplayRole):
+    // a date field's eight-character dates as shownDate() writes them, any
+    // other value as its text, null as empty. Safe on any thread.
     static QString displayText(const QString &field, const QVariant &value);
 
     // The rows shown, in their order, for reading them again elsewhere (an
@@ -82,6 +84,12 @@ public:
     // First row held in memory whose column equals the text (letter case
     // folded as the engine folds it); -1 when none. Reads nothing more.
     int findLoaded(int column, const QString &text) const;
+    // The same for several columns at once (a key of several parts).
+    int findLoaded(const QList<int> &columns, const QVariantList &values) const;
+    // The row of a row identity, for a result kept by identities; -1 when
+    // the rows found so far lack it or the result keeps whole rows.
+    int rowOfId(qint64 id) const;
+    bool keptByIdentities() const { return m_keyset; }
     // Rows held in memory now.
     qsizetype heldRows() const;
 

@@ -2,7 +2,9 @@
 
 #include "screens/AppContext.h"
 #include "screens/DataGrid.h"
+#include "screens/EditWatch.h"
 #include "screens/LookupCombo.h"
+#include "screens/RequiredMark.h"
 #include "data/OpenDb.h"
 #include "screens/ScreenHost.h"
 #include "screens/ScreenKeys.h"
@@ -19,6 +21,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -26,10 +29,12 @@ namespace core {
 
 RecordScreen::RecordScreen(AppContext &ctx, const QString &formName, const QString &caption,
                            const QString &table, QWidget *parent)
-    : QWidget(parent), m_ctx(ctx), m_slot(&ctx.store.slot(table))
+    : QWidget(parent), m_ctx(ctx), m_slot(&ctx.store.slot(table)), m_caption(caption)
 {
     setObjectName(formName);
     setWindowTitle(caption);
+    m_edits = new EditWatch(this);
+    connect(m_edits, &EditWatch::unsavedChanged, this, &RecordScreen::showUnsavedMark);
     setLayoutDirection(Qt::RightToLeft);
     m_keys = new ScreenKeys(this);
     m_keys->setGuide(ctx.guide);
@@ -42,8 +47,11 @@ RecordScreen::RecordScreen(AppContext &ctx, const QString &formName, const QStri
 RecordScreen::~RecordScreen()
 {
     // The grid outlives this part of the screen (QWidget's destructor hides
-    // and deletes it later) and must not ask it for headings any more.
+    // and deletes it later) and must not ask it for headings any more; nor
+    // may the watch and the list call back into it.
     m_grid->setHeadingProvider({});
+    m_edits->blockSignals(true);
+    disconnect(m_followWhenRead);
 }
 
 CmnSub &RecordScreen::cmn() const
@@ -89,8 +97,31 @@ void RecordScreen::buildLayout()
     // Hidden, the panel takes no room; the window grows when it is shown.
     m_frame1->hide();
     main->addWidget(m_frame1, 2);
+    buildStatusBar(main);
 
     connectButtons();
+}
+
+// The screen's own line, and the unsaved mark at its end.
+void RecordScreen::buildStatusBar(QVBoxLayout *main)
+{
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("statusBar"));
+    m_statusBar->setSizeGripEnabled(false);
+    m_statusLine = new QLabel(m_statusBar);
+    m_statusLine->setObjectName(QStringLiteral("lblStatus"));
+    m_statusBar->addWidget(m_statusLine, 1);
+    m_unsavedMark = new QLabel(kUnsavedText, m_statusBar);
+    m_unsavedMark->setObjectName(QStringLiteral("lblUnsaved"));
+    QFont bold = m_unsavedMark->font();
+    bold.setBold(true);
+    m_unsavedMark->setFont(bold);
+    QPalette red = m_unsavedMark->palette();
+    red.setColor(QPalette::WindowText, QColor(0xb0, 0x00, 0x20));
+    m_unsavedMark->setPalette(red);
+    m_unsavedMark->hide();
+    m_statusBar->addPermanentWidget(m_unsavedMark);
+    main->addWidget(m_statusBar);
 }
 
 // The standard buttons in the button row; close stands apart at the end
@@ -248,6 +279,102 @@ void RecordScreen::loadForm()
     refreshList();
     m_loading = false;
     m_headingsKnown = false; // every label of the screen exists by now
+    for (const FieldCheck &check : std::as_const(m_fieldChecks))
+        if (check.required)
+            markRequired(this, check.control);
+    startWatchingEdits();
+}
+
+void RecordScreen::startWatchingEdits()
+{
+    const auto ignored = [this](QWidget *control) {
+        for (const QPointer<QWidget> &w : std::as_const(m_ignored))
+            if (w == control)
+                return true;
+        return false;
+    };
+    for (const FieldBinding &b : std::as_const(m_bindings))
+        if (b.control && !ignored(b.control))
+            m_edits->watch(b.control);
+    for (const QPointer<QWidget> &w : std::as_const(m_extraWatched))
+        if (w)
+            m_edits->watch(w);
+    m_edits->markClean();
+}
+
+void RecordScreen::watchEdits(QWidget *control)
+{
+    m_extraWatched << control;
+    if (!m_loading && control)
+        m_edits->watch(control);
+}
+
+void RecordScreen::ignoreEdits(QWidget *control)
+{
+    m_ignored << control;
+}
+
+void RecordScreen::markSaved()
+{
+    m_edits->markClean();
+}
+
+bool RecordScreen::hasUnsavedEdits() const
+{
+    return m_edits->unsaved();
+}
+
+void RecordScreen::showUnsavedMark(bool unsaved)
+{
+    setWindowTitle(unsaved ? m_caption + kUnsavedTitleMark : m_caption);
+    m_unsavedMark->setVisible(unsaved);
+}
+
+void RecordScreen::showStatus(const QString &text)
+{
+    m_statusLine->setText(text);
+    m_refusal.clear();
+}
+
+QString RecordScreen::refusalText(const QString &field, const QString &tab, const QString &message)
+{
+    if (tab.isEmpty())
+        return QStringLiteral("لم يحفظ السجل: «%1» — %2").arg(field, message.trimmed());
+    return QStringLiteral("لم يحفظ السجل: «%1» في صفحة «%2» — %3").arg(field, tab, message.trimmed());
+}
+
+void RecordScreen::setChecks(const QList<FieldCheck> &checks)
+{
+    m_fieldChecks = checks;
+}
+
+CheckResult RecordScreen::runChecks()
+{
+    for (const FieldCheck &check : std::as_const(m_fieldChecks)) {
+        const CheckResult result = check.rule ? check.rule() : checkControl(check.control, check.required, check.numeric);
+        if (result.valid)
+            continue;
+        // The focus is on the failing control now: its page comes to the front.
+        QWidget *failing = focusWidget();
+        if (!failing)
+            failing = check.control;
+        showTabOf(failing);
+        failing->setFocus();
+        QString field = captionText(captionOf(this, check.control));
+        if (field.isEmpty()) {
+            for (const FieldBinding &b : std::as_const(m_bindings))
+                if (b.control == check.control)
+                    field = headingFor(b.field);
+        }
+        if (field.isEmpty())
+            field = check.control->objectName();
+        showStatus(refusalText(field, tabCaptionOf(check.control), result.message));
+        m_refusal = m_statusLine->text();
+        return result;
+    }
+    if (!m_refusal.isEmpty() && m_statusLine->text() == m_refusal)
+        showStatus(QString());
+    return {};
 }
 
 void RecordScreen::SETINDEX()
@@ -435,8 +562,12 @@ void RecordScreen::refreshList()
     m_listData->setDatabase(m_ctx.store);
     // A list that cannot be read keeps what it showed; while loading the
     // screen opens anyway, afterwards the user is told.
-    if (!m_listData->tryRefresh() && !m_loading)
-        message(cmn().msgs.MSG_DATAERROR);
+    if (!m_listData->tryRefresh()) {
+        if (!m_loading)
+            message(cmn().msgs.MSG_DATAERROR);
+        return;
+    }
+    followShownRecordAgain();
 }
 
 void RecordScreen::afterAdd(bool)
@@ -488,7 +619,52 @@ void RecordScreen::clearClicked()
 {
     // A key typed into a cleared screen saves as it stands.
     shownRecord().clear();
+    m_shownKey.clear();
     CLEARFIELDS();
+    markSaved();
+}
+
+void RecordScreen::recordInControls()
+{
+    markSaved();
+    if (!m_refusal.isEmpty() && m_statusLine->text() == m_refusal)
+        showStatus(QString());
+    QVariantList key;
+    try {
+        if (const schema::Table *t = schema::findTable(m_slot->table()))
+            for (const QString &field : t->key)
+                key << table().value(field);
+    } catch (const engine::EngineError &) {
+        key.clear(); // the list keeps its row
+    }
+    followRecord(key);
+}
+
+void RecordScreen::followRecord(const QVariantList &key)
+{
+    m_shownKey = key;
+    followShownRecordAgain();
+}
+
+// The record's row in the list as it is now; a list still being read is
+// looked at again once it is complete.
+void RecordScreen::followShownRecordAgain()
+{
+    disconnect(m_followWhenRead);
+    const schema::Table *t = schema::findTable(m_slot->table());
+    if (m_shownKey.isEmpty() || !t || t->key.size() != m_shownKey.size())
+        return;
+    const int row = m_listData->rowOf(t->key, m_shownKey);
+    if (row >= 0) {
+        if (row != m_grid->currentRow())
+            m_grid->setCurrentRow(row);
+        return;
+    }
+    m_grid->setCurrentIndex(QModelIndex());
+    m_grid->clearSelection();
+    if (m_listData->isRunning())
+        m_followWhenRead = connect(m_listData, &DataSource::workFinished, this,
+                                   [this] { followShownRecordAgain(); }, Qt::SingleShotConnection);
 }
 
 void RecordScreen::findClicked()

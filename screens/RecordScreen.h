@@ -15,6 +15,8 @@ class QAbstractButton;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QStatusBar;
+class QVBoxLayout;
 
 namespace engine {
 class TableCursor;
@@ -26,6 +28,7 @@ struct AppContext;
 class CursorSlot;
 class DataGrid;
 class DataSource;
+class EditWatch;
 class LookupCombo;
 class TextArea;
 class ScreenKeys;
@@ -57,6 +60,23 @@ class ScreenKeys;
 // mnemonic &), or the field name when the field has no label or is not
 // bound. The grid's columns, their order and their field names stay those
 // of the list's query; a heading set on the grid itself (setHeading) wins.
+//
+// Checks. A screen declares its checks once, in VALIDATE's order
+// (setChecks: each control with CHECKFIELD's REQUIRED and NUMERIC, or a
+// rule of its own); VALIDATE runs them (runChecks). The required ones are
+// marked on the screen from its opening (screens/RequiredMark.h), so the
+// marks and the check never differ. A refusal shows the control's tab page
+// and names the field and the page in the status bar, besides the message.
+//
+// Status bar. At the bottom of the screen: a line of the screen's own
+// (showStatus) and the unsaved mark. While the controls hold edits not yet
+// saved (EditWatch over the bound fields and any watchEdits() control),
+// the window title ends in " *" and the status bar says so; showing a
+// record, writing it and clearing the screen take the mark away.
+//
+// The list follows the record: once a record is shown or written, the
+// grid's current row is that record's row (found by the table's key), and
+// none when the list does not hold it.
 //
 // Keyboard. Each standard button has a key (screens/ScreenKeys.h): Ctrl+F
 // find, Ctrl+S update, Ctrl+N add, Ctrl+Shift+Delete delete, Ctrl+E clear,
@@ -101,6 +121,13 @@ public:
     engine::TableCursor &recordTable() override;
 
     QSize sizeHint() const override;
+
+    // The controls hold edits that are not saved yet.
+    bool hasUnsavedEdits() const;
+    static inline const QString kUnsavedText = QStringLiteral("تعديلات لم تحفظ بعد");
+    static inline const QString kUnsavedTitleMark = QStringLiteral(" *");
+    // The status line after a refused check: the field and its tab page.
+    static QString refusalText(const QString &field, const QString &tab, const QString &message);
 
 protected:
     // The loading sequence: LOADMSGS, CLEARFIELDS, the list's database,
@@ -192,6 +219,41 @@ protected:
     // failing control takes the focus; a valid empty one is given a blank.
     CheckResult checkControl(QWidget *control, bool required, bool numeric = false);
 
+    // --- the checks of VALIDATE (see the class comment)
+    struct FieldCheck {
+        QWidget *control = nullptr;
+        bool required = true; // CHECKFIELD's REQUIRED; required ones are marked
+        bool numeric = false; // CHECKFIELD's NUMERIC
+        // A check of the screen's own instead of CHECKFIELD; it leaves the
+        // focus on the control that fails, as CHECKFIELD does.
+        std::function<CheckResult()> rule = {};
+    };
+    // Declares the checks, before loadForm().
+    void setChecks(const QList<FieldCheck> &checks);
+    const QList<FieldCheck> &checks() const { return m_fieldChecks; }
+    // Runs the checks in order; the first that fails gives the result, and
+    // the rest are not run.
+    CheckResult runChecks();
+
+    // --- the status bar and the unsaved mark
+    QStatusBar *statusBar() const { return m_statusBar; }
+    // The screen's line in the status bar, until the next one (empty: none).
+    void showStatus(const QString &text);
+    // A control whose edits count besides the bound fields.
+    void watchEdits(QWidget *control);
+    // A bound control left out of the watch (shown, never stored).
+    void ignoreEdits(QWidget *control);
+    // What the controls hold now is stored (or a cleared screen).
+    void markSaved();
+
+    // --- the list row of the record shown
+    // The common procedures' call once a record is in the controls: the
+    // screen is clean and the list follows the record.
+    void recordInControls() override;
+    // Makes the row of the record with these key values (the table's key,
+    // in key order) the list's current row; no row when it has none.
+    void followRecord(const QVariantList &key);
+
     // A box, editable list or text area never takes more characters than
     // its field stores (a field of the screen's table, or of the table named).
     void fitToField(QWidget *control, const QString &field, const QString &table = {}) const;
@@ -252,6 +314,10 @@ private:
     void connectButtons();
     void bindKeys();
     void fitWindowToContents();
+    void buildStatusBar(QVBoxLayout *main);
+    void showUnsavedMark(bool unsaved);
+    void startWatchingEdits();
+    void followShownRecordAgain();
 
     AppContext &m_ctx;
     CursorSlot *m_slot;
@@ -270,6 +336,18 @@ private:
     mutable QHash<QString, QString> m_headings; // folded field -> heading, built on demand
     mutable bool m_headingsKnown = false;
     bool m_loading = false;
+
+    QString m_caption;
+    QList<FieldCheck> m_fieldChecks;
+    QStatusBar *m_statusBar = nullptr;
+    QLabel *m_statusLine = nullptr;
+    QLabel *m_unsavedMark = nullptr;
+    QString m_refusal; // the status line a refused check left
+    EditWatch *m_edits = nullptr;
+    QList<QPointer<QWidget>> m_extraWatched;
+    QList<QPointer<QWidget>> m_ignored;
+    QVariantList m_shownKey; // the key of the record in the controls
+    QMetaObject::Connection m_followWhenRead;
 };
 
 } // namespace core

@@ -2,10 +2,12 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -23,6 +25,9 @@ const QString kOk = QStringLiteral("موافق");
 const QString kYes = QStringLiteral("نعم");
 const QString kNo = QStringLiteral("لا");
 const QString kCancel = QStringLiteral("إلغاء");
+const QString kSave = QStringLiteral("حفظ");
+// What a title bar holds besides its title: the window buttons and icon.
+constexpr int kTitleBarRoom = 160;
 
 QMessageBox::Icon boxIcon(MessageService::Icon icon)
 {
@@ -50,7 +55,27 @@ void caption(QMessageBox &box, QMessageBox::StandardButton which, const QString 
     button->setMinimumHeight(qMax(button->sizeHint().height(), metrics.height() + 14));
 }
 
+// A box at least as wide as its title needs, with the title bar's buttons
+// and icon beside it: Qt sizes a box by its text, which a one-word message
+// under the program's long title leaves too narrow for the title.
+void fitTitle(QMessageBox &box)
+{
+    auto *text = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    if (!text)
+        return;
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int title = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle());
+    text->setMinimumWidth(qMin(title + kTitleBarRoom, 900));
+}
+
 } // namespace
+
+QString leftToRight(const QString &path)
+{
+    // Isolated: neither the Arabic around it nor its own slashes move it.
+    return QChar(0x2066) + QDir::toNativeSeparators(path) + QChar(0x2069);
+}
 
 std::unique_ptr<QMessageBox> makeMessageBox(const QString &title, const QString &text,
                                             QWidget *parent)
@@ -59,6 +84,7 @@ std::unique_ptr<QMessageBox> makeMessageBox(const QString &title, const QString 
                                              parent);
     box->setLayoutDirection(Qt::RightToLeft);
     caption(*box, QMessageBox::Ok, kOk);
+    fitTitle(*box);
     return box;
 }
 
@@ -74,7 +100,30 @@ std::unique_ptr<QMessageBox> makeConfirmBox(const QString &title, const QString 
     box->setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
     // Escape or closing the box never counts as Yes.
     box->setEscapeButton(QMessageBox::No);
+    fitTitle(*box);
     return box;
+}
+
+std::unique_ptr<QFileDialog> makeSaveDialog(const QString &title, const QString &suggestedPath,
+                                            const QString &filter, QWidget *parent)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent, title, suggestedPath, filter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    // Qt's own dialog, so that its buttons can be given their room.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setLayoutDirection(Qt::RightToLeft);
+    dialog->setLabelText(QFileDialog::Accept, kSave);
+    dialog->setLabelText(QFileDialog::Reject, kCancel);
+    if (auto *buttons = dialog->findChild<QDialogButtonBox *>()) {
+        for (QAbstractButton *button : buttons->buttons()) {
+            const QFontMetrics metrics = button->fontMetrics();
+            button->setMinimumWidth(std::max({metrics.horizontalAdvance(button->text()) + 4 * metrics.averageCharWidth() + 16,
+                                              button->sizeHint().width(), 96}));
+        }
+    }
+    dialog->resize(dialog->sizeHint().expandedTo(QSize(760, 480)));
+    return dialog;
 }
 
 QtMessageService::QtMessageService(QString applicationTitle)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+class QFileDialog;
 class QMessageBox;
 class QWidget;
 
@@ -111,6 +112,11 @@ public:
     virtual void showGuide(const QString &section = {}, QWidget *parent = nullptr) = 0;
 };
 
+// A file path (or any left-to-right text) put into an Arabic message: it
+// keeps its own order ("/home/office/a.pdf", not "home/office/a.pdf/"),
+// written with the system's separators.
+QString leftToRight(const QString &path);
+
 // The boxes QtMessageService runs, built but not shown: right to left, with
 // Arabic buttons wide enough for their captions. The plain box has one OK
 // button; the question Yes and No, No being also the Escape answer.
@@ -119,6 +125,12 @@ std::unique_ptr<QMessageBox> makeMessageBox(const QString &title, const QString 
 std::unique_ptr<QMessageBox> makeConfirmBox(const QString &title, const QString &text,
                                             bool defaultNo, MessageService::Icon icon,
                                             QWidget *parent = nullptr);
+
+// The dialog that asks where to save a file, built but not shown: right to
+// left, Arabic buttons wide enough for their captions, room for long names.
+// `filter` as QFileDialog takes it ("PDF (*.pdf)").
+std::unique_ptr<QFileDialog> makeSaveDialog(const QString &title, const QString &suggestedPath,
+                                            const QString &filter, QWidget *parent = nullptr);
 
 // Real implementations on Qt (QMessageBox, QInputDialog, QDesktopServices).
 class QtMessageService : public MessageService {

@@ -18,6 +18,7 @@
 #include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QScreen>
 #include <QStyle>
 
 namespace shell {
@@ -67,7 +68,17 @@ frmMain::frmMain(core::AppContext &ctx, core::MenuScreens screens, QWidget *pare
     m_dailyBackup = new logon::DailyBackup(this);
     connect(m_dailyBackup, &logon::DailyBackup::progress, m_backupBar, &QProgressBar::setValue);
     connect(m_dailyBackup, &logon::DailyBackup::finished, this, &frmMain::dailyBackupEnded);
+    // The splashes keep their places when the frame is sized again (the
+    // desktop maximises it only once it is shown).
+    m_mdi->viewport()->installEventFilter(this);
     resize(1024, 768);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_mdi->viewport() && event->type() == QEvent::Resize && (m_logo || m_logo2))
+        placeSplashes();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 QString frmMain::userText(const core::LogonState &logon)
@@ -150,6 +161,7 @@ bool frmMain::showLogon(bool withSplashes)
     if (!m_logon->load())
         return false;
     m_logon->show();
+    keepSplashesInSight();
     m_logon->activateWindow();
     return true;
 }
@@ -191,14 +203,57 @@ void frmMain::centre(QMdiSubWindow *window, int raise)
 
 void frmMain::showSplashes(bool logo2)
 {
+    m_logo = place(new frmLogo, Qt::FramelessWindowHint);
+    if (logo2)
+        m_logo2 = place(new frmLogo2, Qt::FramelessWindowHint);
+    placeSplashes();
+}
+
+// frmLogo centred across the frame, 500 twips from its top; frmLogo2
+// centred, 3500 twips below the middle, kept inside the frame.
+void frmMain::placeSplashes()
+{
     const QSize area = m_mdi->viewport()->size();
-    QMdiSubWindow *logo = place(new frmLogo, Qt::FramelessWindowHint);
-    logo->move(qMax(0, (area.width() - logo->width()) / 2), twips(500));
-    if (logo2) {
-        QMdiSubWindow *picture = place(new frmLogo2, Qt::FramelessWindowHint);
-        int top = (area.height() - picture->height()) / 2 + twips(3500);
-        top = qMax(0, qMin(top, area.height() - picture->height()));
-        picture->move(qMax(0, (area.width() - picture->width()) / 2), top);
+    if (m_logo)
+        m_logo->move(qMax(0, (area.width() - m_logo->width()) / 2), twips(500));
+    if (m_logo2) {
+        int top = (area.height() - m_logo2->height()) / 2 + twips(3500);
+        top = qMax(0, qMin(top, area.height() - m_logo2->height()));
+        m_logo2->move(qMax(0, (area.width() - m_logo2->width()) / 2), top);
+        m_logo2->show();
+    }
+    keepSplashesInSight();
+}
+
+// The logon stands over the frame, centred on the display, where it may
+// hide the splashes. The title splash is never hidden: the logon moves
+// down below it (as far as the display allows). The second splash goes
+// below the logon when it fits there, and waits hidden otherwise, rather
+// than show a strip of itself under the logon box.
+void frmMain::keepSplashesInSight()
+{
+    if (!m_logon || !m_logon->isVisible() || !m_logon->isWindow())
+        return;
+    const auto onDisplay = [this](const QMdiSubWindow *w) {
+        return QRect(m_mdi->viewport()->mapToGlobal(w->pos()), w->size());
+    };
+    constexpr int gap = 8;
+    QRect logon = m_logon->frameGeometry();
+    if (m_logo && onDisplay(m_logo).intersects(logon)) {
+        const int below = onDisplay(m_logo).bottom() + gap;
+        int bottom = below + logon.height();
+        if (const QScreen *display = m_logon->screen())
+            bottom = qMin(bottom, display->availableGeometry().bottom());
+        logon.moveTop(qMax(logon.top(), bottom - logon.height()));
+        m_logon->move(m_logon->pos() + QPoint(0, logon.top() - m_logon->frameGeometry().top()));
+        logon = m_logon->frameGeometry();
+    }
+    if (m_logo2 && onDisplay(m_logo2).intersects(logon)) {
+        const QPoint below = m_mdi->viewport()->mapFromGlobal(QPoint(0, logon.bottom() + gap));
+        if (below.y() + m_logo2->height() <= m_mdi->viewport()->height())
+            m_logo2->move(m_logo2->x(), below.y());
+        else
+            m_logo2->hide();
     }
 }
 

@@ -69,11 +69,14 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Makes, loads and shows the logon screen; false when the program ends.
     bool showLogon(bool withSplashes);
     void showSplashes(bool logo2);
+    void placeSplashes();
+    void keepSplashesInSight();
     void logonSucceeded();
     void startDailyBackup();
     void dailyBackupEnded(const QString &failure);
@@ -95,6 +98,8 @@ private:
     QPointer<MAINMENU> m_menu;
     QPointer<QMdiSubWindow> m_menuWindow;
     QPointer<QMdiSubWindow> m_screenWindow;
+    QPointer<QMdiSubWindow> m_logo;  // frmLogo
+    QPointer<QMdiSubWindow> m_logo2; // frmLogo2
     bool m_started = false;
     bool m_ended = false;
     int m_exitCode = 0;

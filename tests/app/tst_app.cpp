@@ -12,7 +12,10 @@
 #include <QCommandLineParser>
 #include <QDialog>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QImage>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QToolButton>
@@ -34,6 +37,8 @@ private slots:
     void qtTextsAreArabic();
     void everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack_data();
     void everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack();
+    void screensFitTheOfficesDisplay_data();
+    void screensFitTheOfficesDisplay();
 };
 
 void TestApp::commandLineWithoutADisplay_data()
@@ -259,6 +264,48 @@ void TestApp::everyScreenOpensOnItsFirstFieldAndEscapeBringsTheMenuBack()
     QTRY_VERIFY(frame.mainMenu());
     QVERIFY(!frame.currentScreen());
     QCOMPARE(w.messages.shownCount(), 0);
+}
+
+void TestApp::screensFitTheOfficesDisplay_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("rows"); // list rows shown whole, at the least
+    QTest::newRow("person") << 1 << 12;
+    QTest::newRow("reports") << 10 << 12;
+}
+
+// In the office's faces, on a frame maximised on a 1366x768 display (its
+// title bar and the desktop's panel take the rest): the screen's window
+// stands whole in the frame and its list shows the rows it promises.
+void TestApp::screensFitTheOfficesDisplay()
+{
+    QFETCH(int, button);
+    QFETCH(int, rows);
+    const QFont before = QApplication::font();
+    app::setArabicFont(*qApp);
+    FrameWorld w;
+    QVERIFY(w.reachMenu(app::menuScreens(), QStringLiteral("admin"), QStringLiteral("pw"),
+                        TempDataFolder::allPermissions(), QSize(1366, 700)));
+    for (int i = 1; i <= 40; ++i)
+        w.store.db().execute(QStringLiteral("INSERT INTO rpts (report, description, parms) VALUES (?, ?, '0')"),
+                               {QStringLiteral("r%1").arg(i), QStringLiteral("تقرير رقم %1").arg(i)});
+    w.store.db().execute(QStringLiteral("DELETE FROM tamrel"));
+    for (int i = 1; i <= 40; ++i)
+        w.store.db().execute(QStringLiteral("INSERT INTO tamrel (tamrel_no) VALUES (?)"), {QString::number(i)});
+    QTest::keyClick(w.frame->mainMenu()->button(button), Qt::Key_Space);
+    QTRY_VERIFY(w.frame->currentScreen());
+    QWidget *screen = w.frame->currentScreen();
+    QMdiSubWindow *window = qobject_cast<QMdiSubWindow *>(screen->parentWidget());
+    QVERIFY(window);
+    const QRect area = w.frame->mdiArea()->viewport()->rect();
+    QVERIFY2(area.contains(window->geometry()),
+             qPrintable(QStringLiteral("window %1x%2 in %3x%4").arg(window->width()).arg(window->height())
+                            .arg(area.width()).arg(area.height())));
+    auto *grid = screen->findChild<core::DataGrid *>(QStringLiteral("DBGrid1"));
+    const int rowHeight = grid->verticalHeader()->defaultSectionSize();
+    QVERIFY2(grid->viewport()->height() >= rows * rowHeight,
+             qPrintable(QStringLiteral("%1 rows").arg(double(grid->viewport()->height()) / rowHeight)));
+    QApplication::setFont(before);
 }
 
 VELM_TEST_MAIN(TestApp)

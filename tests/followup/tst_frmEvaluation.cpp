@@ -464,9 +464,13 @@ private slots:
         QVERIFY(!f.find<QPushButton>(QStringLiteral("clear"))->isEnabled());
 
         // Back on page 0, clear empties both pages: no record left for update.
+        // The evaluator's name is not in what clear empties.
         f.tabs()->setCurrentIndex(0);
+        f.box("txt_evaluator_name")->setText(QStringLiteral("أحمد"));
         f.press("clear");
         QVERIFY(f.box("txt_auto_no")->text().isEmpty());
+        QVERIFY(f.box("txt_seq_no")->text().isEmpty());
+        QCOMPARE(f.box("txt_evaluator_name")->text(), QStringLiteral("أحمد"));
         QCOMPARE(f.box("txt_date_information")->text(), QStringLiteral("14270303"));
         f.tabs()->setCurrentIndex(1);
         f.press("update");

@@ -4,11 +4,14 @@
 #include "data/HijraDate.h"
 #include "screens/LookupCombo.h"
 #include "screens/PersonLookup.h"
+#include "screens/RequiredMark.h"
 #include "data/Schema.h"
 #include "support/ScreenWorld.h"
 #include "support/TestMain.h"
 
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 
 #include <memory>
 
@@ -62,7 +65,16 @@ struct Fixture : testsupport::ScreenFixture<frmFollowup> {
             out << grid()->value(r, col);
         return out;
     }
-    void choose(const QString &number) { typeIn(person(), number); }
+    // A number as typed; a text the keys cannot type into the person box
+    // (it takes digits only) as the program would hand it over.
+    void choose(const QString &number)
+    {
+        static const QRegularExpression typable(QStringLiteral("^[0-9 ]*$"));
+        if (typable.match(number).hasMatch())
+            typeIn(person(), number);
+        else
+            testsupport::enterText(person(), number);
+    }
 };
 
 } // namespace
@@ -252,10 +264,11 @@ private slots:
         QTest::addColumn<QString>("person");
         QTest::addColumn<QString>("seq");
         QTest::addColumn<QString>("focus");
-        QTest::newRow("add after clear") << "add" << "" << "" << "dbc_tamrel";
-        QTest::newRow("add with letters") << "add" << "12a" << "" << "dbc_tamrel";
-        QTest::newRow("update without person") << "update" << " " << "1" << "dbc_tamrel";
-        QTest::newRow("update with letters in the number") << "update" << "12" << "1x" << "txt_seq_no";
+        QTest::addColumn<QString>("named"); // in the status bar
+        QTest::newRow("add after clear") << "add" << "" << "" << "dbc_tamrel" << "رقم Tamrel";
+        QTest::newRow("add with letters") << "add" << "12a" << "" << "dbc_tamrel" << "رقم Tamrel";
+        QTest::newRow("update without person") << "update" << " " << "1" << "dbc_tamrel" << "رقم Tamrel";
+        QTest::newRow("update with letters in the number") << "update" << "12" << "1x" << "txt_seq_no" << "الرقم";
     }
     void checkRefuses()
     {
@@ -263,8 +276,13 @@ private slots:
         QFETCH(QString, person);
         QFETCH(QString, seq);
         QFETCH(QString, focus);
+        QFETCH(QString, named);
         Fixture f;
         f.open();
+        // Both parts of the key are marked: the person on its caption, the
+        // number (without one) in its box.
+        for (const char *name : {"dbc_tamrel", "txt_seq_no"})
+            QVERIFY(core::isMarkedRequired(f.screen.get(), f.find<QWidget>(QLatin1String(name))));
         f.press("clear");
         if (!person.isEmpty())
             core::setControlText(f.person(), person);
@@ -276,6 +294,8 @@ private slots:
         QWidget *expected = f.find<QWidget>(focus);
         QVERIFY(focused == expected || expected->isAncestorOf(focused));
         QCOMPARE(f.box("txt_seq_no")->text(), seq);
+        QCOMPARE(f.find<QLabel>(QStringLiteral("lblStatus"))->text(),
+                 core::RecordScreen::refusalText(named, QString(), f.cmn.msgs.MSG_INVALID));
         QCOMPARE(f.steps(), 4);
         QCOMPARE(f.scalar(QStringLiteral("SELECT count(*) FROM followUp WHERE comments = 'changed'")).toInt(), 0);
     }
@@ -312,6 +332,12 @@ private slots:
         QCOMPARE(f.gridColumn(1), (QStringList{"1", "2", "5"})); // the shown person's steps
         f.press("nextrec");
         QCOMPARE(f.box("txt_seq_no")->text(), QStringLiteral("5"));
+        // The list follows the step shown, by both parts of its key, and
+        // reads its dates as dates.
+        QCOMPARE(f.grid()->columnValue(0), QStringLiteral("12"));
+        QCOMPARE(f.grid()->columnValue(1), QStringLiteral("5"));
+        QCOMPARE(f.grid()->shownText(f.grid()->currentRow(), 3), QStringLiteral("1427/01/01"));
+        QCOMPARE(f.grid()->shownText(f.grid()->currentRow(), 4), QString());
 
         // list_ok on a row with a person.
         QVERIFY(f.grid()->setCurrentRow(0));
@@ -329,6 +355,21 @@ private slots:
         QCOMPARE(f.grid()->rowCount(), 3);
         f.press("refresh");
         QCOMPARE(f.gridColumn(1), (QStringList{"2", "5"}));
+    }
+
+    // The person and step numbers take digits from the keys, Arabic-Indic
+    // ones as Latin; the rest is refused.
+    void numberBoxesTakeDigitsOnly()
+    {
+        Fixture f;
+        f.open();
+        typeIn(f.person(), QStringLiteral("1x 2"));
+        QCOMPARE(f.person()->text(), QStringLiteral("12"));
+        QCOMPARE(f.box("txt_a_new_name")->text(), QStringLiteral("عبد الله"));
+        for (const QChar c : QStringLiteral("١٣"))
+            QTest::sendKeyEvent(QTest::Click, f.box("txt_seq_no"), Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::keyClicks(f.box("txt_seq_no"), QStringLiteral("-a"));
+        QCOMPARE(f.box("txt_seq_no")->text(), QStringLiteral("13"));
     }
 
     void stepOfAPersonNoLongerRegisteredKeepsItsFields()

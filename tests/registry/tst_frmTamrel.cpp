@@ -4,6 +4,8 @@
 #include "data/HijraDate.h"
 #include "screens/LookupCombo.h"
 #include "registry/DuplicatesPanel.h"
+#include "screens/RequiredMark.h"
+#include "screens/DataSource.h"
 #include "registry/PersonSearch.h"
 #include "engine/QueryCursor.h"
 #include "data/Schema.h"
@@ -11,7 +13,10 @@
 #include "support/ScreenWorld.h"
 #include "support/TestMain.h"
 
+#include <QAction>
 #include <QButtonGroup>
+#include <QClipboard>
+#include <QPlainTextEdit>
 #include <QCheckBox>
 #include <QCompleter>
 #include <QAbstractItemView>
@@ -473,6 +478,235 @@ private slots:
         QCOMPARE(f.tabs()->currentIndex(), 0);
     }
 
+    // ---------------------------------------------------------- marks, numbers, unsaved edits
+    // The marked fields are exactly those the person check refuses: a clerk
+    // who fills only what a refusal names, one refusal at a time, meets
+    // every marked field and no other before the person is added; each
+    // refusal keeps its message and focus and names the field and its tab.
+    void requiredMarksAreWhatTheCheckRefuses()
+    {
+        Fixture f;
+        f.open();
+        QSet<QString> marked;
+        for (const registry::TamrelField &field : registry::tamrelFields())
+            if (QWidget *control = f.screen->findChild<QWidget *>(QLatin1String(field.control));
+                control && core::isMarkedRequired(f.screen.get(), control))
+                marked.insert(control->objectName());
+        const QHash<QString, std::function<void()>> fills{
+            {"txt_tamrel_no", [&] { f.set({{"txt_tamrel_no", "12"}}); }},
+            {"txt_a_old_name", [&] { f.set({{"txt_a_old_name", "جون"}}); }},
+            {"txt_a_new_name", [&] { f.set({{"txt_a_new_name", "عبد الله"}}); }},
+            {"Combo2", [&] { pick(f.list("Combo2"), "09"); }},
+            {"Combo3", [&] { pick(f.list("Combo3"), "05"); }},
+            {"Combo4", [&] { pick(f.list("Combo4"), "1427"); }},
+            {"txt_age", [&] { f.set({{"txt_age", "30"}}); }},
+            {"dbc_nationality", [&] { f.set({{"dbc_nationality", "فلبيني"}}); }},
+            {"txt_iqama_no", [&] { f.set({{"txt_iqama_no", "2345"}}); }},
+            {"dbc_former_relgion", [&] { f.set({{"dbc_former_relgion", "نصراني"}}); }},
+            {"dbc_language1", [&] { f.set({{"dbc_language1", "الإنجليزية"}}); }},
+            {"DBC_advisor", [&] { f.set({{"DBC_advisor", kGroup}}); }}};
+        QSet<QString> refused;
+        QLabel *status = f.find<QLabel>(QStringLiteral("lblStatus"));
+        for (int tries = 0; tries < 20 && f.rowCount("tamrel") == 0; ++tries) {
+            f.press("add");
+            if (f.rowCount("tamrel") > 0)
+                break;
+            QWidget *focus = f.screen->focusWidget();
+            QVERIFY(focus);
+            const QString name = focus->objectName();
+            QVERIFY2(fills.contains(name), qPrintable(name));
+            // The date's three lists share the caption of their selector.
+            refused.insert(name.startsWith("Combo") ? QStringLiteral("dateofislam") : name);
+            QVERIFY(f.lastShown() == f.cmn.msgs.MSG_REQUIRED.trimmed() || f.lastShown() == f.cmn.msgs.MSG_INVALID.trimmed());
+            const QString tab = f.tabs()->tabText(f.tabs()->currentIndex());
+            QVERIFY2(status->text().contains(QStringLiteral("«%1»").arg(tab)), qPrintable(status->text()));
+            QVERIFY2(status->text().contains(f.lastShown()), qPrintable(status->text()));
+            fills.value(name)();
+        }
+        QCOMPARE(f.lastShown(), f.cmn.msgs.MSG_ADDED.trimmed());
+        QCOMPARE(status->text(), QString()); // the refusal's line goes with the save
+        QSet<QString> expected = refused;
+        expected.remove(QStringLiteral("dateofislam"));
+        // The date of Islam is marked on its caption, through its selector;
+        // its text box is composed by the selector, never typed.
+        QVERIFY(core::isMarkedRequired(f.screen.get(), f.list("Combo4")->parentWidget()));
+        marked.remove(QStringLiteral("txt_dateofislam"));
+        QCOMPARE(marked, expected);
+        QVERIFY(refused.contains(QStringLiteral("dateofislam")));
+        // The caption carries the star and both say the field is required;
+        // the caption's text stays the form's own.
+        QCOMPARE(f.captionOf("txt_a_old_name"), QStringLiteral("الاسم"));
+        QVERIFY(f.w("txt_a_old_name")->toolTip().contains(core::kRequiredTip));
+        QVERIFY(!core::isMarkedRequired(f.screen.get(), f.w("txt_e_old_name")));
+        // The first language has no caption: the star is in its box.
+        QVERIFY(f.list("dbc_language1")->lineEdit()->findChild<QAction *>(QLatin1String(core::kRequiredMarkName)));
+    }
+
+    // Number boxes take digits only while typing, Arabic-Indic digits as
+    // Latin ones; a stored value that is no number is shown and kept, and
+    // editing it the clerk may delete and add digits, never other letters.
+    void numberBoxesTakeDigitsOnly_data()
+    {
+        QTest::addColumn<QString>("box");
+        for (const char *box : {"txt_tamrel_no", "txt_age", "txt_no_boys", "txt_no_girls", "txt_iqama_no"})
+            QTest::newRow(box) << QString::fromLatin1(box);
+    }
+    void numberBoxesTakeDigitsOnly()
+    {
+        QFETCH(QString, box);
+        Fixture f;
+        f.addRow({{"tamrel_no", "7"}, {"a_old_name", "جون"}, {"a_new_name", "عبد الله"}, {"dateofislam", "14270509"},
+                  {"nationality", "فلبيني"}, {"former_relgion", "نصراني"}, {"language1", "الإنجليزية"},
+                  {"followup_group", kGroup}, {"age", "30"}, {"no_boys", "1"}, {"no_girls", "2"},
+                  {"iqama_no", "3"}, {"m_status", 1}, {box.mid(4), "abc"}});
+        f.open();
+        QLineEdit *edit = f.box(box);
+        const auto typeArabic = [edit](const QString &text) {
+            for (const QChar c : text)
+                QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        };
+        edit->clear();
+        QTest::keyClicks(edit, QStringLiteral("3a-0 .5"));
+        QCOMPARE(edit->text(), QStringLiteral("305"));
+        edit->clear();
+        typeArabic(QStringLiteral("١٢٣"));           // Arabic-Indic
+        typeArabic(QStringLiteral("۴۵"));            // Eastern Arabic-Indic
+        typeArabic(QStringLiteral("ب"));             // a letter
+        QCOMPARE(edit->text(), QStringLiteral("12345"));
+        edit->setText(QStringLiteral(" ")); // an empty field as stored
+        QTest::keyClick(edit, Qt::Key_End);
+        QTest::keyClicks(edit, QStringLiteral("4"));
+        QCOMPARE(edit->text(), QStringLiteral("4"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("12a"));
+        edit->selectAll();
+        QTest::keySequence(edit, QKeySequence::Paste);
+        QCOMPARE(edit->text(), QStringLiteral("4")); // the paste is refused whole
+        QGuiApplication::clipboard()->setText(QStringLiteral("٩٨"));
+        QTest::keySequence(edit, QKeySequence::Paste);
+        QCOMPARE(edit->text(), QStringLiteral("98"));
+
+        if (box == QLatin1String("txt_tamrel_no"))
+            return; // a number that is no number cannot be found by typing it
+        f.show(QStringLiteral("7"));
+        QCOMPARE(edit->text(), QStringLiteral("abc")); // shown as stored
+        QTest::keyClick(edit, Qt::Key_End);
+        QTest::keyClicks(edit, QStringLiteral("x1"));
+        QCOMPARE(edit->text(), QStringLiteral("abc1"));
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->text(), QStringLiteral("abc"));
+        f.press("update");
+        // Kept: written back as it stands, or, where the check wants a
+        // number, refused as before and left in the table.
+        QCOMPARE(f.lastShown(), (box == QLatin1String("txt_iqama_no") ? f.cmn.msgs.MSG_INVALID
+                                                                      : f.cmn.msgs.MSG_UPDATED).trimmed());
+        QCOMPARE(f.stored("7", box.mid(4)).toString(), QStringLiteral("abc"));
+    }
+
+    // The title and the status bar show edits not saved yet, from the first
+    // change until a save, a clear or another record shown; a date that is
+    // never written is no edit.
+    void unsavedEditsAreShown()
+    {
+        Fixture f;
+        f.addRow({{"tamrel_no", "5"}, {"a_old_name", "جون"}, {"a_new_name", "عبد الله"},
+                  {"dateofislam", "14270509"}, {"age", "30"}, {"nationality", "فلبيني"}, {"iqama_no", "1"},
+                  {"former_relgion", "نصراني"}, {"language1", "الإنجليزية"}, {"followup_group", kGroup}});
+        f.addRow({{"tamrel_no", "6"}, {"a_old_name", "مريم"}});
+        f.open();
+        QLabel *mark = f.find<QLabel>(QStringLiteral("lblUnsaved"));
+        const auto unsaved = [&] {
+            const bool titled = f.screen->windowTitle() == frmTamrel::kCaption + core::RecordScreen::kUnsavedTitleMark;
+            if (titled != !mark->isHidden())
+                qWarning("title and status bar disagree");
+            return titled && !mark->isHidden() && mark->text() == core::RecordScreen::kUnsavedText;
+        };
+        QVERIFY(!unsaved());
+        QCOMPARE(f.screen->windowTitle(), frmTamrel::kCaption);
+        pick(f.list("Combo21"), "1427"); // the group's date: shown, never written
+        QVERIFY(!unsaved());
+
+        f.show(QStringLiteral("5"));
+        QVERIFY(!unsaved());
+        QTest::keyClicks(f.box("txt_e_old_name"), QStringLiteral("Jo"));
+        QVERIFY(unsaved());
+        QTest::keyClick(f.box("txt_e_old_name"), Qt::Key_Backspace);
+        QTest::keyClick(f.box("txt_e_old_name"), Qt::Key_Backspace);
+        QVERIFY(!unsaved()); // undone by hand
+        const QList<std::pair<QString, std::function<void()>>> edits{
+            {"a check box", [&] { f.find<QCheckBox>("khitan_doc")->click(); }},
+            {"an option", [&] { f.find<QRadioButton>("Option2_0")->click(); }}, // stored: female
+            {"a date", [&] { pick(f.list("Combo7"), "1980"); }},
+            {"a list", [&] { pick(f.list("txt_document_stat"), frmTamrel::kIncomplete); }},
+            {"notes", [&] { QTest::keyClicks(f.find<QPlainTextEdit>("txt_comments"), "x"); }}};
+        for (const auto &[what, edit] : edits) {
+            f.show(QStringLiteral("5"));
+            edit();
+            QVERIFY2(unsaved(), qPrintable(what));
+        }
+        f.set({{"txt_age", ""}});
+        f.press("update"); // refused: the edits stay unsaved
+        QCOMPARE(f.lastShown(), f.cmn.msgs.MSG_REQUIRED.trimmed());
+        QVERIFY(unsaved());
+        f.set({{"txt_age", "31"}});
+        f.press("update");
+        QCOMPARE(f.lastShown(), f.cmn.msgs.MSG_UPDATED.trimmed());
+        QVERIFY(!unsaved());
+
+        QTest::keyClicks(f.box("txt_e_old_name"), QStringLiteral("x"));
+        f.press("nextrec"); // another record
+        QCOMPARE(f.text("txt_tamrel_no"), QStringLiteral("6"));
+        QVERIFY(!unsaved());
+        QTest::keyClicks(f.box("txt_e_old_name"), QStringLiteral("x"));
+        f.press("clear");
+        QVERIFY(!unsaved());
+        f.fillRequired(QStringLiteral("8"));
+        QVERIFY(unsaved()); // a new person typed in
+        f.press("add");
+        QCOMPARE(f.lastShown(), f.cmn.msgs.MSG_ADDED.trimmed());
+        QVERIFY(!unsaved());
+    }
+
+    // The list's current row is the person shown: found, moved to, added,
+    // chosen; none when the list does not hold the person. Dates read as
+    // dates in the list.
+    void listRowFollowsThePersonShown()
+    {
+        Fixture f;
+        {
+            engine::Transaction tx(f.store.db());
+            for (int n = 1; n <= 1500; ++n)
+                f.addRow({{"tamrel_no", QString::number(n)}, {"a_old_name", QStringLiteral("ش%1").arg(n)},
+                          {"dateofislam", n == 3 ? QStringLiteral("14270509") : QStringLiteral("00000000")}});
+            tx.commit();
+        }
+        f.open();
+        const auto current = [&f] { return f.grid()->columnValue(0); };
+        const int dateColumn = f.grid()->gridColumn(f.find<core::DataSource>(QStringLiteral("tamrel_data"))->model()->fieldIndex(QStringLiteral("dateofislam")));
+        QCOMPARE(f.grid()->shownText(2, dateColumn), QStringLiteral("1427/05/09"));
+        QCOMPARE(f.grid()->shownText(0, dateColumn), QString());
+        f.show(QStringLiteral("1400")); // far from the rows read so far
+        QCOMPARE(current(), QStringLiteral("1400"));
+        f.press("nextrec");
+        QCOMPARE(current(), QStringLiteral("1401"));
+        f.press("firstrec");
+        QCOMPARE(current(), QStringLiteral("1"));
+        QVERIFY(f.grid()->setCurrentRow(9));
+        f.press("list_ok");
+        QCOMPARE(f.text("txt_tamrel_no"), QStringLiteral("10"));
+        QCOMPARE(current(), QStringLiteral("10"));
+        f.press("clear");
+        f.fillRequired(QStringLiteral("1600"));
+        f.press("add");
+        QCOMPARE(f.lastShown(), f.cmn.msgs.MSG_ADDED.trimmed());
+        QTRY_COMPARE(current(), QStringLiteral("1600"));
+        f.press("clear");
+        f.set({{"txt_a_old_name", "ش12"}});
+        f.press("search");
+        QTRY_VERIFY(f.grid()->rowCount() > 0);
+        f.show(QStringLiteral("1401")); // not in the list of the search
+        QCOMPARE(f.grid()->currentRow(), -1);
+    }
+
     // ---------------------------------------------------------- record buttons
     void addUpdateDeleteAndFind()
     {
@@ -858,6 +1092,12 @@ private slots:
         found.sort();
         QCOMPARE(found, numbers);
         QCOMPARE(f.messages.shownCount(), 0);
+        // The status bar says how many were found, or that none was.
+        QCOMPARE(f.find<QLabel>(QStringLiteral("lblStatus"))->text(),
+                 numbers.isEmpty() ? frmTamrel::kSearchFoundNone
+                                   : frmTamrel::kSearchFound.arg(numbers.size()));
+        f.press("list");
+        QCOMPARE(f.find<QLabel>(QStringLiteral("lblStatus"))->text(), QString()); // not after list
     }
 
     void searchAfterAShownRecordAndChoosingFromTheList()

@@ -1,10 +1,12 @@
 #include "registry/frmWitnesses.h"
 
+#include "screens/RequiredMark.h"
 #include "support/RefuseWrites.h"
 #include "support/ScreenWorld.h"
 #include "support/TestMain.h"
 
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -154,8 +156,21 @@ private slots:
             f.press(button);
             QCOMPARE(f.messages.shown(), QStringList{f.cmn.msgs.MSG_REQUIRED});
             QCOMPARE(f.screen->focusWidget(), f.box("NAME_TEXT"));
+            QCOMPARE(f.find<QLabel>(QStringLiteral("lblStatus"))->text(),
+                     core::RecordScreen::refusalText(QStringLiteral("الاسم"), QString(), f.cmn.msgs.MSG_REQUIRED));
         }
         QCOMPARE(f.count(), 0);
+        // The name, and only the name, is marked; its caption keeps its text.
+        for (QLineEdit *box : f.screen->findChildren<QLineEdit *>())
+            QCOMPARE(core::isMarkedRequired(f.screen.get(), box), box->objectName() == QLatin1String("NAME_TEXT"));
+        // One blank is no edit (an empty field is stored so); a name typed is
+        // unsaved until the witness is added.
+        QCOMPARE(f.screen->windowTitle(), QStringLiteral("الشهود"));
+        f.setName(QStringLiteral("حامد"));
+        QCOMPARE(f.screen->windowTitle(), QStringLiteral("الشهود") + core::RecordScreen::kUnsavedTitleMark);
+        f.press("add");
+        QCOMPARE(f.screen->windowTitle(), QStringLiteral("الشهود"));
+        QCOMPARE(f.find<QLabel>(QStringLiteral("lblStatus"))->text(), QString());
     }
 
     void updateRewritesButNeverRenames()

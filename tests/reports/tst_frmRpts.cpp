@@ -312,6 +312,17 @@ private slots:
         c.find<QPushButton>("list_ok")->click();
         QCOMPARE(c.text("report_text"), QStringLiteral("chnation"));
         QCOMPARE(c.text("parms_text"), QStringLiteral("4"));
+
+        // A row clicked shows its fields, and the list then stays on it.
+        c.messages.clear();
+        const int monthly = c.listed().indexOf(QStringLiteral("monthly"));
+        const QRect cell = c.grid()->visualRect(c.grid()->model()->index(monthly, 1));
+        QTest::mouseClick(c.grid()->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(c.text("report_text"), QStringLiteral("monthly"));
+        QCOMPARE(c.text("desc_text"), QStringLiteral("تقرير الشهر"));
+        QCOMPARE(c.text("parms_text"), QStringLiteral("3"));
+        QCOMPARE(c.grid()->currentRow(), monthly);
+        QCOMPARE(c.messages.shownCount(), 0);
     }
 };
 

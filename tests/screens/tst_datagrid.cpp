@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QHeaderView>
+#include <QProxyStyle>
+#include <QStyleOptionViewItem>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -555,8 +557,8 @@ private slots:
         QTest::newRow("blank") << QStringLiteral(" ") << Qt::LeftToRight;
     }
 
-    // Each cell keeps the grid's alignment, but reads and is cut in its own
-    // text's direction.
+    // Each cell keeps the grid's alignment, but reads in its own text's
+    // direction.
     void cellsReadInTheirOwnDirection()
     {
         QFETCH(QString, text);
@@ -573,8 +575,106 @@ private slots:
         option.direction = Qt::RightToLeft;
         probe.initStyleOption(&option, model.index(0, 0));
         QCOMPARE(option.direction, direction);
-        QCOMPARE(option.textElideMode, Qt::ElideRight); // the text's own end
         QCOMPARE(option.displayAlignment, Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
+    }
+
+    void cutCellsKeepTheirBeginning_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("scrolledOut");
+        const QString latin = QStringLiteral("Grace Fernando Wickramasinghe");
+        const QString arabic = QStringLiteral("عبدالله بن عبدالرحمن العتيبي");
+        QTest::newRow("Latin, narrow column") << latin << false;
+        QTest::newRow("Latin, partly scrolled out") << latin << true;
+        QTest::newRow("Arabic, narrow column") << arabic << false;
+        QTest::newRow("Arabic, partly scrolled out") << arabic << true;
+    }
+
+    // A cell with too little room for its text, because its column is narrow
+    // or it stands partly beyond the grid's edge, shows the beginning of the
+    // text and an ellipsis at its own end, within the room shown.
+    void cutCellsKeepTheirBeginning()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, scrolledOut);
+        struct Recorder : QProxyStyle {
+            mutable QList<std::pair<QString, QRect>> cells;
+            void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                             const QWidget *widget) const override
+            {
+                if (auto *cell = qstyleoption_cast<const QStyleOptionViewItem *>(option);
+                    element == CE_ItemViewItem && cell)
+                    cells.append({cell->text, cell->rect});
+                QProxyStyle::drawControl(element, option, painter, widget);
+            }
+        } recorder;
+        DataSource source;
+        source.setDatabase(m_db);
+        source.setQuery(QStringLiteral("select ? as a, ? as b, ? as c"),
+                        {QStringLiteral("1"), QStringLiteral("x"), text});
+        DataGrid grid;
+        grid.setLayoutDirection(Qt::RightToLeft);
+        grid.setStyle(&recorder);
+        grid.setDataSource(&source);
+        source.refresh();
+        grid.horizontalHeader()->setStretchLastSection(false);
+        const int full = grid.fontMetrics().horizontalAdvance(text);
+        grid.horizontalHeader()->resizeSection(0, 80);
+        grid.horizontalHeader()->resizeSection(1, 80);
+        grid.horizontalHeader()->resizeSection(2, scrolledOut ? full + 40 : full / 2);
+        grid.resize(scrolledOut ? 160 + full / 2 + grid.verticalHeader()->width() : 500, 120);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        recorder.cells.clear();
+        grid.viewport()->grab();
+        const QRect shown = grid.visualRect(grid.model()->index(0, 2)) & grid.viewport()->rect();
+        QVERIFY(!shown.isEmpty());
+        bool drawn = false;
+        for (const auto &[drawnText, rect] : std::as_const(recorder.cells)) {
+            if (!rect.intersects(shown) || drawnText == QLatin1String("x") || drawnText == QLatin1String("1"))
+                continue;
+            drawn = true;
+            QVERIFY2(drawnText.endsWith(QChar(0x2026)), qPrintable(drawnText));
+            QVERIFY2(text.startsWith(drawnText.chopped(1).trimmed().left(3)), qPrintable(drawnText));
+            QVERIFY(grid.fontMetrics().horizontalAdvance(drawnText) <= shown.width());
+            QVERIFY(shown.adjusted(-1, -1, 1, 1).contains(rect)); // drawn in the part in view
+        }
+        QVERIFY(drawn);
+    }
+
+    void datesReadAsDatesAndSortAsStored()
+    {
+        // Date fields by name, as the tables declare them; another field of
+        // eight digits stays as it is.
+        DataSource source;
+        source.setDatabase(m_db);
+        source.setQuery(QStringLiteral("select n, ? as step_start_date, ? as iqama_no from numbers where n = 1 "
+                                       "union all select 2, ?, ? union all select 3, ?, ? union all select 4, ?, ?"),
+                        {QStringLiteral("14270509"), QStringLiteral("12345678"), QStringLiteral("00000000"),
+                         QString(), QStringLiteral("14261230"), QStringLiteral("1"), QStringLiteral(" "),
+                         QStringLiteral(" ")});
+        DataGrid grid;
+        grid.setDataSource(&source);
+        source.refresh();
+        const auto shown = [&grid](int col) {
+            QStringList out;
+            for (int r = 0; r < grid.rowCount(); ++r)
+                out << grid.shownText(r, col);
+            return out;
+        };
+        QCOMPARE(shown(1), (QStringList{"1427/05/09", "", "1426/12/30", ""}));
+        QCOMPARE(shown(2), (QStringList{"12345678", "", "1", " "}));
+        QCOMPARE(grid.value(0, 1), QStringLiteral("14270509")); // what list_ok and the key take
+        QCOMPARE(source.model()->data(source.model()->index(1, 1), Qt::EditRole).toString(),
+                 QStringLiteral("00000000"));
+        QCOMPARE(core::QueryModel::displayText(QStringLiteral("DATEOFISLAM"), QStringLiteral("14250000")),
+                 QStringLiteral("1425/00/00"));
+        QCOMPARE(core::QueryModel::displayText(QStringLiteral("birth"), QStringLiteral("1425-3-9")),
+                 QStringLiteral("1425-3-9")); // a hand-made value shows as it is
+
+        grid.sortByHeading(1);
+        QTRY_COMPARE(shown(1), (QStringList{"", "", "1426/12/30", "1427/05/09"}));
+        QCOMPARE(column(grid, 0), (QStringList{"4", "2", "3", "1"})); // " " < "00000000" < ...
     }
 
     // The first fill sizes the columns from the rows already read, never

@@ -1,9 +1,12 @@
 #include "support/FakeServices.h"
+#include "screens/AppContext.h"
 #include "screens/Services.h"
 #include "support/TestMain.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -151,12 +154,17 @@ private slots:
         arabic.setPointSize(11);
         const QFont before = QApplication::font();
         QApplication::setFont(arabic);
-        const auto plain = core::makeMessageBox(QStringLiteral("t"), QStringLiteral("السجل غير موجود"));
-        const auto question = core::makeConfirmBox(QStringLiteral("t"), QStringLiteral("هل ترغب في الاستمرار"),
+        const QString title = QString::fromUtf8(core::kProductTitle);
+        const auto plain = core::makeMessageBox(title, QStringLiteral("تم"));
+        const auto question = core::makeConfirmBox(QStringLiteral("CONFIRM ACTION BOX"), QStringLiteral("هل ترغب في الاستمرار"),
                                                    true, MessageService::Icon::Critical);
         for (QMessageBox *box : {plain.get(), question.get()}) {
             box->show();
             QVERIFY(QTest::qWaitForWindowExposed(box));
+            // The title too has room, beside the title bar's buttons.
+            QFont bold = box->font();
+            bold.setBold(true);
+            QVERIFY(box->width() >= QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + 150);
             for (QAbstractButton *button : box->buttons()) {
                 const QFontMetrics metrics = button->fontMetrics();
                 QVERIFY2(button->width() >= metrics.horizontalAdvance(button->text()) + 24,
@@ -164,10 +172,39 @@ private slots:
                 QVERIFY(button->height() >= metrics.height() + 6);
             }
         }
+        QCOMPARE(plain->windowTitle(), title);
         QCOMPARE(plain->button(QMessageBox::Ok)->text(), QStringLiteral("موافق"));
         QCOMPARE(question->button(QMessageBox::Yes)->text(), QStringLiteral("نعم"));
         QCOMPARE(question->button(QMessageBox::No)->text(), QStringLiteral("لا"));
         QCOMPARE(question->text(), QStringLiteral("هل ترغب في الاستمرار")); // the text as given
+        QApplication::setFont(before);
+    }
+
+    // The save dialog: right to left, room for its Arabic buttons and long names.
+    void saveDialogFitsItsArabicButtons()
+    {
+        QFont arabic(QStringLiteral("Noto Naskh Arabic"));
+        arabic.setPointSize(11);
+        const QFont before = QApplication::font();
+        QApplication::setFont(arabic);
+        const auto dialog = core::makeSaveDialog(QStringLiteral("حفظ التقرير بصيغة PDF"),
+                                                 QDir::temp().filePath(QStringLiteral("tamrel.pdf")),
+                                                 QStringLiteral("PDF (*.pdf)"));
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        QCOMPARE(dialog->layoutDirection(), Qt::RightToLeft);
+        QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+        QVERIFY(dialog->width() >= 760);
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        QVERIFY(buttons);
+        QStringList captions;
+        for (QAbstractButton *button : buttons->buttons()) {
+            captions << button->text();
+            const QFontMetrics metrics = button->fontMetrics();
+            QVERIFY2(button->width() >= metrics.horizontalAdvance(button->text()) + 24, qPrintable(button->text()));
+        }
+        captions.sort();
+        QCOMPARE(captions, (QStringList{QStringLiteral("إلغاء"), QStringLiteral("حفظ")}));
         QApplication::setFont(before);
     }
 

@@ -187,6 +187,8 @@ void TestMainMenu::startUpShowsLogonAndSplashes()
         shell::frmMain frame(w.ctx, screensFor(allNumbers()));
         QCOMPARE(frame.windowTitle(), QString::fromUtf8(core::kProductTitle));
         QCOMPARE(frame.layoutDirection(), Qt::RightToLeft);
+        // Low enough on the display that the centred logon would cover the title splash.
+        frame.setGeometry(0, 150, 780, 640);
         frame.show();
         QVERIFY(frame.startUp());
         QVERIFY(frame.logonScreen());
@@ -204,6 +206,20 @@ void TestMainMenu::startUpShowsLogonAndSplashes()
         QCOMPARE(picture != nullptr, logo2);
         if (picture)
             QVERIFY(picture->parentWidget()->geometry().bottom() < area.height());
+
+        // Neither splash is hidden behind the logon: the logon stands below
+        // the title splash, the second splash below the logon or not at all.
+        const auto onDisplay = [&frame](QWidget *window) {
+            return QRect(frame.mdiArea()->viewport()->mapToGlobal(window->pos()), window->size());
+        };
+        const QRect logon = frame.logonScreen()->frameGeometry();
+        QVERIFY(!onDisplay(logoWindow).intersects(logon));
+        if (picture && picture->parentWidget()->isVisible())
+            QVERIFY(!onDisplay(picture->parentWidget()).intersects(logon));
+        // Sized again (the desktop maximising it), the frame keeps the splash centred.
+        frame.resize(760, 600);
+        const int width = frame.mdiArea()->viewport()->width();
+        QTRY_VERIFY(qAbs(logoWindow->x() - (width - logoWindow->width()) / 2) <= 1);
     }
 }
 

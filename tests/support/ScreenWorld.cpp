@@ -116,6 +116,14 @@ void typeIn(QComboBox *list, const QString &text)
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
+void enterText(QComboBox *list, const QString &text)
+{
+    QLineEdit *edit = list->lineEdit();
+    edit->setText(text);
+    emit edit->textEdited(text); // the list takes it as the user's text
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
 ScreenWorld::ScreenWorld()
     : store(folder.openStore()), cmn(store, messages), ctx{store, messages, input, files, logon, cmn, &reports, &guide, &saveFiles}
 {

@@ -60,6 +60,10 @@ void pick(QComboBox *list, const QString &text);
 // Types a text (Latin characters only) into an editable list as the user
 // does, replacing what it held, and ends with Enter.
 void typeIn(QComboBox *list, const QString &text);
+// Puts a text into an editable list's box past its keys (a digits-only box
+// takes it as it stands), as the user's edit, and ends with Enter: what
+// the screen must withstand even where the keys could not type it.
+void enterText(QComboBox *list, const QString &text);
 
 // A program folder with an open first database, the recording services and
 // the context a screen is handed.
