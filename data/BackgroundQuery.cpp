@@ -161,6 +161,11 @@ bool BackgroundQuery::isRunning() const
     return m_current && m_current->task && !m_current->done;
 }
 
+bool BackgroundQuery::isFinishing() const
+{
+    return m_current && m_current->task && !m_current->told;
+}
+
 void BackgroundQuery::cancel()
 {
     if (m_current && m_current->task)

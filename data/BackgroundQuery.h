@@ -116,7 +116,11 @@ public:
     // Stops the run; what was found so far stays handed over, and
     // finished() reports 3059.
     void cancel();
+    // The worker still reads (false once it has ended, even where its last
+    // rows and finished() are still on their way to the window's thread).
     bool isRunning() const;
+    // finished() is still to come for the current run.
+    bool isFinishing() const;
     int runNumber() const { return m_run; }
     // Columns of the run's result (known once start() returns with an inlineDb).
     const QStringList &columnNames() const { return m_columns; }

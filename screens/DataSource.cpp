@@ -159,7 +159,7 @@ void DataSource::show(int run, bool keepShown)
         };
     m_announce = true;
     m_model->showRun(m_columns, m_query, run, std::move(reader), keepShown);
-    if (m_query->isRunning())
+    if (m_query->isFinishing())
         emit workStarted();
 }
 
@@ -321,7 +321,9 @@ void DataSource::cancel()
 
 bool DataSource::isRunning() const
 {
-    return m_query->isRunning();
+    // Until workFinished() has come: a worker that has just ended may still
+    // have rows on their way to the list.
+    return m_query->isFinishing();
 }
 
 } // namespace core

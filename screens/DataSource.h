@@ -76,6 +76,7 @@ public:
 
     // Stops the run going on in the background; the rows found stay.
     void cancel();
+    // workFinished() is still to come for the rows shown.
     bool isRunning() const;
 
     // The rows the source shows, in their order, as they can be read again
