@@ -653,7 +653,6 @@ void frmTamrel::buildSearchPanel()
     auto *panel = qobject_cast<QVBoxLayout *>(listPanel()->layout());
     auto *label1 = new QLabel(QStringLiteral("ORHP NO"), listPanel());
     label1->setObjectName(QStringLiteral("Label1"));
-    panel->insertWidget(0, label1);
     m_search = new QPushButton(QStringLiteral("ابدأ البحث"), listPanel());
     m_search->setObjectName(QStringLiteral("search"));
     m_search->setAutoDefault(false);
@@ -663,8 +662,8 @@ void frmTamrel::buildSearchPanel()
             break;
         }
     }
-    // Below the caption: how the typed texts are compared, and the persons
-    // that may be the one on the screen.
+    // On the caption's line, so that the list keeps its rows: how the typed
+    // texts are compared, and the persons that may be the one on the screen.
     m_exactMatch = new QCheckBox(kExactMatch, listPanel());
     m_exactMatch->setObjectName(QStringLiteral("chkExactMatch"));
     m_exactMatch->setToolTip(kExactMatchTip);
@@ -674,9 +673,10 @@ void frmTamrel::buildSearchPanel()
     m_duplicatesButton->setAutoDefault(false);
     auto *options = new QHBoxLayout;
     options->addWidget(m_exactMatch);
-    options->addStretch(1);
     options->addWidget(m_duplicatesButton);
-    panel->insertLayout(1, options);
+    options->addStretch(1);
+    options->addWidget(label1);
+    panel->insertLayout(0, options);
     grid()->setMinimumHeight(0);
 }
 
