@@ -510,7 +510,10 @@ void TestLogonBackup::aRegisterFromBeforeGetsItsSearchIndexAtLogon()
     engine::Database &db = w.store.db();
     QCOMPARE(db.searchIndexState(index).status, engine::SearchIndexStatus::Ready);
     const engine::SqlCondition c = db.textCondition(QStringLiteral("tamrel"), criteria);
-    QVERIFY(c.sql.contains(QLatin1String("velm_candidates")));
+    // The file narrows a search by its own index tables; the server by its
+    // trigram indexes, which it chooses itself.
+    if (!w.folder.onServer())
+        QVERIFY(c.sql.contains(QLatin1String("velm_candidates")));
     QStringList after;
     engine::QueryCursor q(db, search + c.sql, c.values);
     while (q.next())
