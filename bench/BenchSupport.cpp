@@ -255,6 +255,18 @@ BenchProcess::BenchProcess(int &argc, char **argv)
 {
 }
 
+QString CommandLine::folder(const QString &fallback) const
+{
+    for (const QString &left : m_args) {
+        if (left.startsWith(QLatin1Char('-'))) {
+            std::fprintf(stderr, "unknown option %s (see the comment at the top of the benchmark's source)\n",
+                         qPrintable(left));
+            std::exit(2);
+        }
+    }
+    return m_args.value(0, fallback);
+}
+
 qint64 CommandLine::option(const char *name, qint64 fallback)
 {
     const int i = int(m_args.indexOf(QLatin1String(name)));

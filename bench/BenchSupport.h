@@ -123,7 +123,9 @@ public:
     explicit CommandLine(QStringList arguments) : m_args(std::move(arguments)) {}
     qint64 option(const char *name, qint64 fallback);
     QString text(const char *name, const QString &fallback = {});
-    QString folder(const QString &fallback) const { return m_args.value(0, fallback); }
+    // An option no benchmark knows (--help among them) ends the process
+    // with its name rather than becoming a folder to fill.
+    QString folder(const QString &fallback) const;
     QString argument(int index, const QString &fallback = {}) const { return m_args.value(index, fallback); }
 
 private:
