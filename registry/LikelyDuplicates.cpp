@@ -1,11 +1,15 @@
 #include "registry/LikelyDuplicates.h"
 
+#include "data/BackgroundTask.h"
 #include "engine/Database.h"
+#include "engine/EngineError.h"
 #include "engine/QueryCursor.h"
 
 #include <QHash>
 #include <QMap>
 #include <QRegularExpression>
+
+#include <optional>
 
 namespace registry {
 
@@ -80,6 +84,38 @@ QList<LikelyDuplicate> likelyDuplicates(engine::Database &db, const PersonFacts 
     }
     QList<LikelyDuplicate> list = found.values();
     return list.mid(0, limit);
+}
+
+DuplicatesCheck::DuplicatesCheck(QObject *owner)
+    : m_db(std::make_shared<std::unique_ptr<engine::Database>>()), m_task(std::make_unique<core::BackgroundTask>(owner))
+{
+}
+
+DuplicatesCheck::~DuplicatesCheck() = default;
+
+void DuplicatesCheck::start(const engine::OpenSpec &openSpec, const PersonFacts &person, Found found)
+{
+    m_running = true;
+    auto result = std::make_shared<std::optional<QList<LikelyDuplicate>>>();
+    Connection db = m_db;
+    m_task->start(
+        [db, openSpec, person, result](const core::BackgroundTask::Control &) {
+            try {
+                if (!*db) {
+                    auto opened = std::make_unique<engine::Database>();
+                    opened->open(openSpec);
+                    *db = std::move(opened);
+                }
+                *result = likelyDuplicates(**db, person);
+            } catch (...) { // a failed open or read: opened again next time
+                db->reset();
+            }
+        },
+        [this, person, result, found = std::move(found)] {
+            m_running = false;
+            if (result->has_value())
+                found(person, **result);
+        });
 }
 
 } // namespace registry

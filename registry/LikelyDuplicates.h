@@ -4,8 +4,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+
+class QObject;
+
 namespace engine {
 class Database;
+struct OpenSpec;
+}
+namespace core {
+class BackgroundTask;
 }
 
 namespace registry {
@@ -47,5 +56,29 @@ inline const QString kSameNameAndBirth = QStringLiteral("الاسم وتاريخ
 // The likely duplicates, in person number order, at most `limit` of them.
 // Throws engine::EngineError.
 QList<LikelyDuplicate> likelyDuplicates(engine::Database &db, const PersonFacts &person, int limit = 100);
+
+// The check after an add, off the window's thread, so that the add returns
+// as soon as the person is written: on a connection of its own (opened as
+// `openSpec` describes, kept for the next check), the result handed to
+// `found` on the owner's thread. A check that fails says nothing: the panel
+// only warns, and the button asks again.
+class DuplicatesCheck {
+public:
+    using Found = std::function<void(const PersonFacts &, const QList<LikelyDuplicate> &)>;
+    explicit DuplicatesCheck(QObject *owner);
+    ~DuplicatesCheck();
+    DuplicatesCheck(const DuplicatesCheck &) = delete;
+    DuplicatesCheck &operator=(const DuplicatesCheck &) = delete;
+
+    void start(const engine::OpenSpec &openSpec, const PersonFacts &person, Found found);
+    // Until `found` has run (or the check failed).
+    bool isRunning() const { return m_running; }
+
+private:
+    using Connection = std::shared_ptr<std::unique_ptr<engine::Database>>;
+    Connection m_db; // used on the task's thread only; goes after the task
+    std::unique_ptr<core::BackgroundTask> m_task;
+    bool m_running = false;
+};
 
 } // namespace registry

@@ -187,7 +187,7 @@ void frmTamrel::connectRules()
     connect(File1, &QListWidget::currentRowChanged, this, [this](int row) { Command1->setEnabled(row >= 0); });
     connect(cmd_print, &QPushButton::clicked, this, &frmTamrel::printPerson);
     connect(m_search, &QPushButton::clicked, this, &frmTamrel::searchClicked);
-    connect(m_duplicatesButton, &QPushButton::clicked, this, [this] { showLikelyDuplicates(true); });
+    connect(m_duplicatesButton, &QPushButton::clicked, this, [this] { showLikelyDuplicates(); });
     keys().bind(QKeySequence(Qt::CTRL | Qt::Key_D), m_duplicatesButton);
     // A click on a listed person shows that person, as a double click does.
     connect(grid(), &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
@@ -525,7 +525,7 @@ void frmTamrel::afterAdd(bool added)
     if (!added)
         return;
     showLastChange(SETKEY().value(0).toString()); // the add is now the person's last change
-    showLikelyDuplicates(false);
+    checkLikelyDuplicates();
 }
 
 // Update offers to add a number that is not registered yet; a registered
@@ -610,11 +610,16 @@ void frmTamrel::showSearchCount(int error)
         showStatus(kSearchFound.arg(found));
 }
 
-void frmTamrel::showLikelyDuplicates(bool always)
+PersonFacts frmTamrel::personFacts() const
 {
     const auto text = [this](const char *control) { return core::controlText(m_controls.value(QLatin1String(control))); };
-    const PersonFacts person{txt_tamrel_no->text(), text("txt_iqama_no"), text("txt_passport_no"),
-                             text("txt_a_old_name"), text("txt_a_new_name"), text("txt_birth")};
+    return {txt_tamrel_no->text(), text("txt_iqama_no"), text("txt_passport_no"),
+            text("txt_a_old_name"), text("txt_a_new_name"), text("txt_birth")};
+}
+
+void frmTamrel::showLikelyDuplicates()
+{
+    const PersonFacts person = personFacts();
     QList<LikelyDuplicate> found;
     try {
         QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -622,10 +627,31 @@ void frmTamrel::showLikelyDuplicates(bool always)
         QApplication::restoreOverrideCursor();
     } catch (const engine::EngineError &) {
         QApplication::restoreOverrideCursor();
-        if (always)
-            message(cmn().msgs.MSG_DATAERROR);
+        message(cmn().msgs.MSG_DATAERROR);
         return;
     }
+    showDuplicatesFound(person, found, true);
+}
+
+void frmTamrel::checkLikelyDuplicates()
+{
+    if (!m_duplicatesCheck)
+        m_duplicatesCheck = std::make_unique<DuplicatesCheck>(this);
+    m_duplicatesCheck->start(ctx().store.db().openSpec(), personFacts(),
+                             [this](const PersonFacts &person, const QList<LikelyDuplicate> &found) {
+                                 // Only about the person still on the screen.
+                                 if (txt_tamrel_no->text() == person.number)
+                                     showDuplicatesFound(person, found, false);
+                             });
+}
+
+bool frmTamrel::checkingDuplicates() const
+{
+    return m_duplicatesCheck && m_duplicatesCheck->isRunning();
+}
+
+void frmTamrel::showDuplicatesFound(const PersonFacts &person, const QList<LikelyDuplicate> &found, bool always)
+{
     if (found.isEmpty() && !always) {
         if (m_duplicates)
             m_duplicates->hide(); // what it listed was about another person

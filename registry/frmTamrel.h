@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/RecordScreen.h"
+#include "registry/LikelyDuplicates.h"
 #include "registry/TamrelFields.h"
 
 #include <QDateTime>
@@ -98,6 +99,9 @@ public:
     explicit frmTamrel(core::AppContext &ctx, Access access = Access::Full, QWidget *parent = nullptr);
     ~frmTamrel() override;
 
+    // An add's check of likely duplicates has not reported yet.
+    bool checkingDuplicates() const;
+
     void DATATOTEXT() override;
     void texttodata() override;
 
@@ -179,9 +183,15 @@ private:
     void countSearchWhenDone();
     void showSearchCount(int errorNumber);
     void chooseListedPerson();
-    // The likely duplicates of the person on the screen; the panel shows
-    // only when there are some, unless `always`.
-    void showLikelyDuplicates(bool always);
+    // The likely duplicates of the person on the screen, asked for: the
+    // panel shows even when there are none.
+    void showLikelyDuplicates();
+    // After an add, found off the window's thread: the panel shows when
+    // there are some and the person is still the one on the screen.
+    void checkLikelyDuplicates();
+    void showDuplicatesFound(const PersonFacts &person, const QList<LikelyDuplicate> &found, bool always);
+    PersonFacts personFacts() const;
+
 
     // The person checks. A look-up list must be filled (else it turns
     // yellow); a required box passes CHECKFIELD. A failing control is shown
@@ -234,6 +244,7 @@ private:
     QCheckBox *m_exactMatch = nullptr;       // chkExactMatch
     QPushButton *m_duplicatesButton = nullptr; // cmd_duplicates
     DuplicatesPanel *m_duplicates = nullptr;   // made when first wanted
+    std::unique_ptr<DuplicatesCheck> m_duplicatesCheck; // made at the first add
     core::DataSource *m_followUpData = nullptr; // followup_data
     core::DataSource *m_coursesData = nullptr;  // courses_data
     core::DataGrid *DBGrid2 = nullptr;
