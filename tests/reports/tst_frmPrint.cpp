@@ -316,6 +316,9 @@ private slots:
         QVERIFY(f.show(QStringLiteral("regdates")));
         QVERIFY(f.show(QStringLiteral("bycaller")));
         QVERIFY(f.viewer()->report().partial);
+        // The first may have been laid out whole before the second came
+        // (a slow server's rows give it the time): only what follows counts.
+        complete.clear();
         QTRY_VERIFY_WITH_TIMEOUT(!f.viewer()->isLayingOut(), 60000);
         QCOMPARE(complete.count(), 1);
         QVERIFY(!f.viewer()->report().partial);
