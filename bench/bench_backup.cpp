@@ -111,9 +111,9 @@ void measure(core::DataStore &store, const QString &folder, int passes, Times &t
         timer.restart();
         {
             engine::Database copy;
-            engine::OpenSpec spec = store.db().openSpec();
-            spec.path = pagesCopy;
-            copy.open(spec);
+            engine::OpenSpec copySpec = store.db().openSpec();
+            copySpec.path = pagesCopy;
+            copy.open(copySpec);
             copy.checkIntegrity();
         }
         const double checkMs = msSince(timer);

@@ -67,11 +67,11 @@ qint64 checkCopy(const engine::OpenSpec &sourceSpec, const QString &copyPath, co
 {
     engine::Database copy;
     if (!sourceSpec.rawKey.isEmpty()) {
-        engine::OpenSpec spec = sourceSpec; // the same key and page size: nothing to derive
-        spec.path = copyPath;
-        spec.requiredTables = kOfficeTables;
-        spec.journal = journalFor(copyPath);
-        copy.open(spec);
+        engine::OpenSpec copySpec = sourceSpec; // the same key and page size: nothing to derive
+        copySpec.path = copyPath;
+        copySpec.requiredTables = kOfficeTables;
+        copySpec.journal = journalFor(copyPath);
+        copy.open(copySpec);
     } else {
         copy.open(copyPath, officeKey(), kOfficeTables, journalFor(copyPath));
     }
@@ -84,7 +84,7 @@ qint64 checkCopy(const engine::OpenSpec &sourceSpec, const QString &copyPath, co
 void copyFileSource(engine::Database &source, const QString &destination, const Progress &progress,
                     const StopCheck &stop, qint64 *persons)
 {
-    const engine::OpenSpec spec = source.openSpec();
+    const engine::OpenSpec openedSpec = source.openSpec();
     source.backupTo(
         destination,
         [&](int percent) {
@@ -96,7 +96,7 @@ void copyFileSource(engine::Database &source, const QString &destination, const 
             copyRights(source.path(), copyPath);
             if (progress)
                 progress(kCopyShare);
-            *persons = checkCopy(spec, copyPath, stop);
+            *persons = checkCopy(openedSpec, copyPath, stop);
         });
 }
 

@@ -171,13 +171,13 @@ bool DailyBackup::start(core::DataStore &store, const QDate &today)
     }
     m_lock = std::move(lock);
     m_failure = 0;
-    const engine::OpenSpec spec = store.db().openSpec(); // the key is known: no derivation
+    const engine::OpenSpec sourceSpec = store.db().openSpec(); // the key is known: no derivation
     const QString folder = core::backups::folderOf(dataDir);
     m_task.start(
-        [this, spec, folder, rule, today](const core::BackgroundTask::Control &control) {
+        [this, sourceSpec, folder, rule, today](const core::BackgroundTask::Control &control) {
             try {
                 engine::Database source;
-                source.open(spec);
+                source.open(sourceSpec);
                 int told = -1;
                 core::backups::takeDatedCopy(
                     source, folder, rule, today,
