@@ -69,6 +69,39 @@ SECURITY::SECURITY(core::AppContext &ctx, QWidget *parent)
     for (QLineEdit *e : {m_userId, m_password, m_englishName})
         e->setLayoutDirection(Qt::LeftToRight);
 
+    layOutFrames();
+
+    listData()->setObjectName(QStringLiteral("AUTHORITY_DATA"));
+    const QStringList columns = listColumns();
+    // The list reads only the fields it shows: the password never leaves
+    // the table.
+    listData()->setQuery(QStringLiteral("SELECT %1 FROM users").arg(columns.join(QStringLiteral(", "))));
+    grid()->setColumns(columns);
+    for (int c = 0; c < columns.size(); ++c)
+        grid()->setHeading(c, columns.at(c));
+    setKeyControl(m_userId);
+
+    addAuditButton();
+
+    // The texts and the permissions are what a save writes.
+    for (const TextField &t : std::as_const(m_texts))
+        watchEdits(t.edit);
+    for (QCheckBox *box : std::as_const(m_checks))
+        watchEdits(box);
+    setChecks({{m_name, true},
+               {m_userId, true},
+               // An update without a new password keeps the stored one.
+               {m_password, true, false, [this] {
+                    if (m_updating && !passwordTyped())
+                        return core::CheckResult();
+                    return checkControl(m_password, true);
+                }}});
+    loadForm();
+}
+
+// The user's fields beside the permissions' check boxes.
+void SECURITY::layOutFrames()
+{
     auto label = [](const QString &text, QWidget *buddy) {
         auto *l = new QLabel(text);
         l->setBuddy(buddy);
@@ -103,38 +136,16 @@ SECURITY::SECURITY(core::AppContext &ctx, QWidget *parent)
     area->setContentsMargins(0, 0, 0, 0);
     area->addWidget(user, 3);
     area->addWidget(permissions, 2);
+}
 
-    listData()->setObjectName(QStringLiteral("AUTHORITY_DATA"));
-    const QStringList columns = listColumns();
-    // The list reads only the fields it shows: the password never leaves
-    // the table.
-    listData()->setQuery(QStringLiteral("SELECT %1 FROM users").arg(columns.join(QStringLiteral(", "))));
-    grid()->setColumns(columns);
-    for (int c = 0; c < columns.size(); ++c)
-        grid()->setHeading(c, columns.at(c));
-    setKeyControl(m_userId);
-
+void SECURITY::addAuditButton()
+{
     auto *audit = new QPushButton(kAuditCaption, buttonBar());
     audit->setObjectName(QStringLiteral("cmdAudit"));
     audit->setToolTip(QStringLiteral("من أضاف أو عدل أو حذف أي سجل، ومتى"));
     audit->setAutoDefault(false);
     addButton(audit);
     connect(audit, &QPushButton::clicked, this, &SECURITY::openAudit);
-
-    // The texts and the permissions are what a save writes.
-    for (const TextField &t : std::as_const(m_texts))
-        watchEdits(t.edit);
-    for (QCheckBox *box : std::as_const(m_checks))
-        watchEdits(box);
-    setChecks({{m_name, true},
-               {m_userId, true},
-               // An update without a new password keeps the stored one.
-               {m_password, true, false, [this] {
-                    if (m_updating && !passwordTyped())
-                        return core::CheckResult();
-                    return checkControl(m_password, true);
-                }}});
-    loadForm();
 }
 
 void SECURITY::openAudit()

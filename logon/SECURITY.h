@@ -49,6 +49,8 @@ private:
     };
 
     QLineEdit *addText(const QString &name, const QString &field);
+    void layOutFrames();
+    void addAuditButton();
     // Something other than nothing or the one blank a cleared box holds.
     bool passwordTyped() const;
     // The audit trail's viewer in a window of its own (one at a time).

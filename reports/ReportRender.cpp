@@ -23,6 +23,8 @@
 #include <QTextOption>
 #include <QThread>
 
+#include <functional>
+
 namespace reports {
 
 namespace mu = kainjow::mustache;
@@ -97,32 +99,65 @@ QString layoutError(const QString &layout)
     return tmpl.is_valid() ? QString() : QString::fromStdString(tmpl.error_message());
 }
 
+namespace {
+
+// The parameters as given, dates also as they are read (1425/03/09), and the
+// period they span.
+void addParameters(mu::data &root, const ReportData &data)
+{
+    for (auto it = data.parameters.begin(); it != data.parameters.end(); ++it) {
+        root.set(u8(it.key()), layoutValue(it.value()));
+        if (it.key() != QLatin1String(kCaller) && it.key() != QLatin1String(kPersonNo))
+            root.set(u8(it.key() + QStringLiteral("_text")), u8(formatDate(it.value())));
+    }
+    if (!data.parameters.contains(QLatin1String(kFromDate)))
+        return;
+    const QString from = data.parameters.value(QLatin1String(kFromDate));
+    const QString to = data.parameters.value(QLatin1String(kToDate), QStringLiteral("99999999"));
+    const bool fromStart = from == QLatin1String("00000000");
+    const bool toEnd = to == QLatin1String("99999999");
+    const QString period = fromStart && toEnd ? QStringLiteral("جميع التواريخ")
+                           : fromStart        ? QStringLiteral("حتى %1").arg(formatDate(to))
+                           : toEnd            ? QStringLiteral("من %1").arg(formatDate(from))
+                                       : QStringLiteral("من %1 إلى %2").arg(formatDate(from), formatDate(to));
+    root.set("period", u8(period));
+}
+
+// The rows of a grouped query, one group per run of the same value.
+mu::data groupedRows(const QueryResult &r, int key, int shown, const std::function<void(int)> &checkStop)
+{
+    mu::data groups{mu::data::type::list};
+    int i = 0;
+    while (i < shown) {
+        const QString value = r.rows.at(i).at(key);
+        mu::data rows{mu::data::type::list};
+        int count = 0;
+        for (; i < shown && r.rows.at(i).at(key) == value; ++i, ++count) {
+            checkStop(i);
+            rows.push_back(rowObject(r, r.rows.at(i), count + 1));
+        }
+        mu::data group{mu::data::type::object};
+        group.set(u8(r.columns.at(key)), layoutValue(value));
+        group.set("group", u8(value));
+        group.set("count", std::to_string(count));
+        group.set("rows", rows);
+        groups.push_back(group);
+    }
+    return groups;
+}
+
+} // namespace
+
 QString renderHtml(const ReportData &data, int rowLimit, const StopCheck &stopped)
 {
-    const auto checkStop = [&stopped](int row) {
+    const std::function<void(int)> checkStop = [&stopped](int row) {
         if (stopped && row % 1024 == 0 && stopped())
             throw LayoutStopped();
     };
     mu::data root{mu::data::type::object};
     root.set("title", u8(data.def.title));
     root.set("today", u8(data.today));
-    for (auto it = data.parameters.begin(); it != data.parameters.end(); ++it) {
-        root.set(u8(it.key()), layoutValue(it.value()));
-        // Dates also as they are read: 1425/03/09.
-        if (it.key() != QLatin1String(kCaller) && it.key() != QLatin1String(kPersonNo))
-            root.set(u8(it.key() + QStringLiteral("_text")), u8(formatDate(it.value())));
-    }
-    if (data.parameters.contains(QLatin1String(kFromDate))) {
-        const QString from = data.parameters.value(QLatin1String(kFromDate));
-        const QString to = data.parameters.value(QLatin1String(kToDate), QStringLiteral("99999999"));
-        const bool fromStart = from == QLatin1String("00000000");
-        const bool toEnd = to == QLatin1String("99999999");
-        const QString period = fromStart && toEnd ? QStringLiteral("جميع التواريخ")
-                               : fromStart        ? QStringLiteral("حتى %1").arg(formatDate(to))
-                               : toEnd            ? QStringLiteral("من %1").arg(formatDate(from))
-                                           : QStringLiteral("من %1 إلى %2").arg(formatDate(from), formatDate(to));
-        root.set("period", u8(period));
-    }
+    addParameters(root, data);
     root.set("date", mu::lambda2{[](const std::string &text, const mu::renderer &render) {
                  return u8(formatDate(QString::fromStdString(render(text, false))));
              }});
@@ -148,29 +183,9 @@ QString renderHtml(const ReportData &data, int rowLimit, const StopCheck &stoppe
         }
         root.set(u8(r.name), list);
         root.set(u8(r.name + QStringLiteral("_count")), std::to_string(r.rows.size()));
-
         const QueryDef *q = data.def.query(r.name);
-        if (q && !q->groupBy.isEmpty()) {
-            const int key = r.column(q->groupBy);
-            mu::data groups{mu::data::type::list};
-            int i = 0;
-            while (i < shown) {
-                const QString value = r.rows.at(i).at(key);
-                mu::data rows{mu::data::type::list};
-                int count = 0;
-                for (; i < shown && r.rows.at(i).at(key) == value; ++i, ++count) {
-                    checkStop(i);
-                    rows.push_back(rowObject(r, r.rows.at(i), count + 1));
-                }
-                mu::data group{mu::data::type::object};
-                group.set(u8(r.columns.at(key)), layoutValue(value));
-                group.set("group", u8(value));
-                group.set("count", std::to_string(count));
-                group.set("rows", rows);
-                groups.push_back(group);
-            }
-            root.set(u8(r.name + QStringLiteral("_groups")), groups);
-        }
+        if (q && !q->groupBy.isEmpty())
+            root.set(u8(r.name + QStringLiteral("_groups")), groupedRows(r, r.column(q->groupBy), shown, checkStop));
     }
 
     mu::mustache tmpl{u8(data.def.layout)};
