@@ -5,6 +5,7 @@
 #include "data/Passwords.h"
 #include "data/Schema.h"
 #include "engine/Database.h"
+#include "support/FillEveryTable.h"
 #include "support/SheetFiles.h"
 #include "support/TempDataFolder.h"
 #include "support/TestDatabase.h"
@@ -50,28 +51,13 @@ class TestExport : public QObject {
     // table the register leaves empty.
     static void fillEveryTable(engine::Database &db)
     {
-        fillSynthetic(db, 120, 5);
-        fillSyntheticAudit(db, 150, 5);
-        for (const schema::Table &t : schema::tables()) {
-            if (db.scalar(QStringLiteral("SELECT count(*) FROM [%1]").arg(t.name)).toLongLong() > 0)
-                continue;
-            QStringList names, marks;
-            QVariantList values;
-            for (const schema::Column &c : t.columns) {
-                if (c.kind == schema::Kind::AutoNumber)
-                    continue;
-                names << QLatin1Char('[') + c.name + QLatin1Char(']');
-                marks << QStringLiteral("?");
-                if (c.kind == schema::Kind::Blob)
-                    values << QByteArray("\x00\x01,\"\n\xff", 6);
-                else if (c.kind == schema::Kind::Text || c.kind == schema::Kind::Memo)
-                    values << QStringLiteral("=نص, \"مقتبس\"\r\nسطر\t%1").arg(values.size()).left(c.maxLength > 0 ? c.maxLength : 1000);
-                else
-                    values << int(values.size() % 2);
-            }
-            db.execute(QStringLiteral("INSERT INTO [%1] (%2) VALUES (%3)").arg(t.name, names.join(','), marks.join(',')),
-                       values);
-        }
+        testsupport::fillEveryTable(db, 120, 150, 5, [](const schema::Column &c, int n) -> QVariant {
+            if (c.kind == schema::Kind::Blob)
+                return QByteArray("\x00\x01,\"\n\xff", 6);
+            if (c.kind == schema::Kind::Text || c.kind == schema::Kind::Memo)
+                return QStringLiteral("=نص, \"مقتبس\"\r\nسطر\t%1").arg(n).left(c.maxLength > 0 ? c.maxLength : 1000);
+            return n % 2;
+        });
     }
 
     static QString expectedText(const QVariant &v)

@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/FillEveryTable.h"
 
 #include "data/DatabaseCopy.h"
 #include "data/OpenDb.h"
@@ -42,26 +43,7 @@ class TestMigrate : public QObject {
     }
 
     // velm-fill's register, plus a row in every table it leaves empty.
-    void fillEveryTable(engine::Database &db)
-    {
-        fillSynthetic(db, 150, 3);
-        fillSyntheticAudit(db, 200, 3);
-        for (const schema::Table &t : schema::tables()) {
-            if (db.scalar(QStringLiteral("SELECT count(*) FROM [%1]").arg(t.name)).toLongLong() > 0)
-                continue;
-            QStringList names, marks;
-            QVariantList values;
-            for (const schema::Column &c : t.columns) {
-                if (c.kind == schema::Kind::AutoNumber)
-                    continue;
-                names << QLatin1Char('[') + c.name + QLatin1Char(']');
-                marks << QStringLiteral("?");
-                values << sampleValue(c, int(values.size()));
-            }
-            db.execute(QStringLiteral("INSERT INTO [%1] (%2) VALUES (%3)").arg(t.name, names.join(','), marks.join(',')),
-                       values);
-        }
-    }
+    void fillEveryTable(engine::Database &db) { testsupport::fillEveryTable(db, 150, 200, 3, sampleValue); }
 
     static QMap<QString, QByteArray> sums(engine::Database &db)
     {
