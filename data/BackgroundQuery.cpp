@@ -24,6 +24,12 @@ namespace {
 constexpr int kWorkerBatch = 4096;  // rows per hand-over at most
 std::atomic<int> defaultBudgetMs{BackgroundQuery::kInlineBudgetMs};
 constexpr int kFlushMs = 40;        // and at least this often while finding
+// A worker asked to wait for the window's turn starts reading once that
+// thread has finished what it was doing when the run began (the rest of a
+// click: the first rows shown, the record's own look-ups), or after this
+// long at most. On two cores a worker streaming rows, with its server
+// process, would otherwise slow that work.
+constexpr int kWindowTurnMs = 50;
 
 // Stops a statement when the deadline has passed or the flag is set.
 struct Stopper {
@@ -108,11 +114,23 @@ struct BackgroundQuery::Run {
     qint64 delivered = 0;
     bool notifying = false;
     bool told = false; // finished() was emitted
+    bool windowTurnDone = false; // the worker may read (see kWindowTurnMs)
     int error = 0;
     QString description;
 
+    void letWorkerRead()
+    {
+        QMutexLocker lock(&mutex);
+        windowTurnDone = true;
+        changed.wakeAll();
+    }
+
     // The worker uses what the run holds: it ends first.
-    ~Run() { task.reset(); }
+    ~Run()
+    {
+        letWorkerRead();
+        task.reset();
+    }
 };
 
 int BackgroundQuery::defaultInlineBudget()
@@ -168,8 +186,10 @@ bool BackgroundQuery::isFinishing() const
 
 void BackgroundQuery::cancel()
 {
-    if (m_current && m_current->task)
+    if (m_current && m_current->task) {
         m_current->task->cancel();
+        m_current->letWorkerRead();
+    }
 }
 
 int BackgroundQuery::start(const Request &request)
@@ -178,6 +198,7 @@ int BackgroundQuery::start(const Request &request)
     if (m_current) {
         if (m_current->task) {
             m_current->task->cancel();
+            m_current->letWorkerRead();
             m_retired.push_back(std::move(m_current));
         }
         m_current.reset();
@@ -269,6 +290,14 @@ struct BackgroundQuery::Run::Reader {
     bool diverged = false;
     bool handedOver = false;
     QElapsedTimer sinceFlush;
+
+    void awaitWindowTurn()
+    {
+        QDeadlineTimer deadline(kWindowTurnMs);
+        QMutexLocker lock(&run.mutex);
+        while (!run.windowTurnDone && !control.stopRequested() && !deadline.hasExpired())
+            run.changed.wait(&run.mutex, QDeadlineTimer(qMin<qint64>(deadline.remainingTime(), 5)));
+    }
 
     // Called with run.mutex held.
     void post(bool force)
@@ -406,6 +435,7 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
     Run *run = m_current.get();
     run->pending = inlineRows; // shown now; the worker checks it finds the same first
     run->delivered = run->pending.size();
+    run->windowTurnDone = !request.afterWindowTurn; // the worker is not started yet
     run->task = std::make_unique<BackgroundTask>(this);
     const std::shared_ptr<Shared> shared = m_shared;
     const qint64 cacheKiB = m_cacheKiB;
@@ -413,6 +443,7 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
     run->task->start([this, run, shared, request, cacheKiB, inlineRows = std::move(inlineRows)](
                          const BackgroundTask::Control &control) {
         Run::Reader reader(*run, request, inlineRows, control, this);
+        reader.awaitWindowTurn();
         std::unique_ptr<engine::Database> db;
         Stopper stopper;
         stopper.cancelled = control.stopToken().flag();
@@ -431,6 +462,15 @@ void BackgroundQuery::startWorker(const Request &request, Batch inlineRows)
         shared->keep(std::move(db), request);
         reader.end(error, description);
     });
+    if (!request.afterWindowTurn)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, number = run->number] {
+            if (m_current && m_current->number == number)
+                m_current->letWorkerRead();
+        },
+        Qt::QueuedConnection);
 }
 
 void BackgroundQuery::notify(int run)
@@ -492,6 +532,7 @@ void BackgroundQuery::waitFor(qint64 count, int timeoutMs)
         return;
     QElapsedTimer clock;
     clock.start();
+    m_current->letWorkerRead(); // the window waits for it now
     QMutexLocker lock(&m_current->mutex);
     while (m_current->delivered <= count && !m_current->done) {
         const qint64 left = timeoutMs < 0 ? 1000 : timeoutMs - clock.elapsed();

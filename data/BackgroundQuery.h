@@ -72,6 +72,10 @@ public:
         // Worker: its connection gets engine::restrictToQueries, as the
         // inline one of a text written outside the program has.
         bool queriesOnly = false;
+        // Worker: starts reading once the caller's thread has gone back to
+        // its events (or after a moment at most), so that the rest of what
+        // that thread is doing (a click that re-runs a list) is not slowed.
+        bool afterWindowTurn = false;
     };
 
     struct Batch {

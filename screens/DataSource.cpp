@@ -192,6 +192,9 @@ void DataSource::refresh()
     request.inlineDb = &db;
     request.inlineBudgetMs = m_inlineBudgetMs;
     request.keepCache = true;
+    // A re-run (after an add or a delete, a search) reads on once the click
+    // that asked for it is done; a first run reads on at once.
+    request.afterWindowTurn = m_model->hasResult();
     if (plan.keyset) {
         request.sql = plan.idSql;
         request.result = BackgroundQuery::Result::Ids;
