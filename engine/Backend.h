@@ -219,6 +219,20 @@ public:
         return false;
     }
 
+    // Read-ahead of table cursors. How many rows one move may read at once
+    // on this table: 1 (the default) reads each move when it is made; more
+    // only where the backend hears of every change to the table, so that a
+    // row read ahead is never shown once the table has changed since.
+    virtual int readAheadRows(const QString &table)
+    {
+        Q_UNUSED(table);
+        return 1;
+    }
+    // Differs from what it gave last whenever a row may have changed since:
+    // a write or transaction of this connection, a change by another one
+    // the backend has heard of.
+    virtual quint64 changeStamp() { return 0; }
+
     // The search (engine/TextSearch.h). The condition under which a row of
     // the table meets every criterion, in the engine's SQL for this
     // backend, with its values; the index narrows it where it can.

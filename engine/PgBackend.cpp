@@ -36,6 +36,8 @@ constexpr int kDrainBeforeCancel = 64;
 constexpr int kStopPollMs = 50;
 // Prepared statements kept per connection; beyond, new ones are dropped after use.
 constexpr int kKeptStatements = 400;
+// Rows a table cursor's move reads at once where changes are heard of.
+constexpr int kReadAheadRows = 16;
 constexpr const char *kHiddenRowId = "velm_rowid";
 // The role of report connections: it reads every table but users and audit.
 constexpr const char *kReportRole = "velm_report";
@@ -583,8 +585,10 @@ PGresult *PgConnection::nextResult()
 void PgConnection::noteChanges(PGresult *result)
 {
     const QByteArray status(PQcmdStatus(result));
-    if (status.startsWith("INSERT") || status.startsWith("UPDATE") || status.startsWith("DELETE"))
+    if (status.startsWith("INSERT") || status.startsWith("UPDATE") || status.startsWith("DELETE")) {
         m_changes = QByteArray(PQcmdTuples(result)).toLongLong();
+        ++m_changeStamp;
+    }
 }
 
 PGresult *PgConnection::exec(const QByteArray &sql, const QList<QByteArray> &texts)
@@ -870,11 +874,13 @@ QList<ColumnInfo> PgConnection::columns(const QString &table)
 
 void PgConnection::begin()
 {
+    ++m_changeStamp;
     run("BEGIN");
 }
 
 void PgConnection::commit()
 {
+    ++m_changeStamp;
     run("COMMIT");
 }
 
@@ -887,6 +893,7 @@ void PgConnection::rollback()
     }
     if (PQtransactionStatus(m_conn) != PQTRANS_IDLE)
         PQclear(PQexec(m_conn, "ROLLBACK"));
+    ++m_changeStamp;
 }
 
 bool PgConnection::inTransaction() const
@@ -1257,12 +1264,80 @@ void PgConnection::createTable(const TableDef &table)
     if (table.name.compare(QLatin1String("users"), Qt::CaseInsensitive) == 0
         || table.name.compare(QLatin1String("audit"), Qt::CaseInsensitive) == 0)
         hideFromOthers(name);
+    addChangeNotice(name);
     if (table.appendOnly) {
         run("CREATE OR REPLACE FUNCTION velm_refuse_change() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
             "RAISE EXCEPTION 'rows of % are never changed or deleted', TG_TABLE_NAME; END $$");
         run("CREATE TRIGGER " + quotedName(table.name + QLatin1String("_no_change")) + " BEFORE UPDATE OR DELETE ON " + name
             + " FOR EACH ROW EXECUTE FUNCTION velm_refuse_change()");
     }
+}
+
+void PgConnection::addChangeNotice(const QByteArray &quotedTable)
+{
+    // One notice per statement (and the server sends one per transaction):
+    // it only says that something changed.
+    run("CREATE OR REPLACE FUNCTION velm_tell_change() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+        "PERFORM pg_notify('velm_changes', ''); RETURN NULL; END $$");
+    run("CREATE OR REPLACE TRIGGER velm_changes AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON " + quotedTable
+        + " FOR EACH STATEMENT EXECUTE FUNCTION velm_tell_change()");
+}
+
+bool PgConnection::hearsChangesOf(const QString &table)
+{
+    const QString lower = table.toLower();
+    if (const auto it = m_heard.constFind(lower); it != m_heard.constEnd())
+        return *it;
+    if (m_restricted || inTransaction())
+        return false; // asked again later
+    bool heard = false;
+    try {
+        const QByteArray name = quotedName(tableName(table));
+        heard = scalar("SELECT EXISTS (SELECT 1 FROM pg_trigger WHERE tgrelid = $1::regclass AND tgname = 'velm_changes')",
+                       {name})
+                    .toBool();
+        if (!heard) {
+            // A database made before the notice: given it now, unless a
+            // colleague's long write holds the table or the role may not.
+            run("BEGIN");
+            try {
+                run("SET LOCAL lock_timeout = '500ms'");
+                addChangeNotice(name);
+                run("COMMIT");
+                heard = true;
+            } catch (const BackendFailure &) {
+                PQclear(PQexec(m_conn, "ROLLBACK"));
+                throw;
+            }
+        }
+        if (!m_listening) {
+            run("LISTEN velm_changes");
+            m_listening = true;
+        }
+    } catch (const BackendFailure &) {
+        heard = false;
+    }
+    m_heard.insert(lower, heard);
+    return heard;
+}
+
+int PgConnection::readAheadRows(const QString &table)
+{
+    // One round trip to the server costs several moves on a file.
+    return hearsChangesOf(table) ? kReadAheadRows : 1;
+}
+
+quint64 PgConnection::changeStamp()
+{
+    // Others' changes are heard only between this connection's transactions.
+    if (!m_listening || inTransaction())
+        return ++m_changeStamp;
+    PQconsumeInput(m_conn);
+    while (PGnotify *n = PQnotifies(m_conn)) {
+        ++m_changeStamp;
+        PQfreemem(n);
+    }
+    return m_changeStamp;
 }
 
 // The users' password hashes are for the program's role alone: whatever

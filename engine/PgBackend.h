@@ -72,6 +72,8 @@ public:
     QString rowIdColumn(const QString &table) override;
     QString nullSafeEqual() const override { return QStringLiteral("IS NOT DISTINCT FROM"); }
     void createTable(const TableDef &table) override;
+    int readAheadRows(const QString &table) override;
+    quint64 changeStamp() override;
     bool bulkInsert(const QString &table, const QStringList &columns, const QList<QVariantList> &rows) override;
     SqlCondition textCondition(const QString &table, const QList<TextCriterion> &criteria, IndexUse use) override;
     SearchIndexState searchIndexState(const SearchIndexDef &index) override;
@@ -95,6 +97,12 @@ private:
     // `present`, when given, receives whether there is one at all.
     QList<bool> searchIndexesInPlace(const SearchIndexDef &index, QList<bool> *present = nullptr);
     void hideFromOthers(const QByteArray &table);
+    // The trigger that tells every listening connection of a change to the
+    // table (in the running transaction).
+    void addChangeNotice(const QByteArray &quotedTable);
+    // Whether a change to the table is heard of: its trigger is there (made
+    // when the program may), and this connection listens.
+    bool hearsChangesOf(const QString &table);
     void copyRows(const QByteArray &copy, const QByteArray &data);
     void advanceIdentities(const QByteArray &table, const QStringList &columns);
     // Throws NotAuthorized for what a restricted connection never runs.
@@ -133,6 +141,9 @@ private:
     // a screen opens its table's cursor at every button.
     QHash<QString, QString> m_tableNames;
     QHash<QString, QList<ColumnInfo>> m_columns;
+    QHash<QString, bool> m_heard; // lower-case table -> its changes are heard of
+    bool m_listening = false;
+    quint64 m_changeStamp = 0;
     void forgetSchema();
 };
 

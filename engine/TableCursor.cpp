@@ -62,6 +62,7 @@ TableCursor::TableCursor(Database &db, const QString &table) : m_db(db)
     for (const QString &f : m_fieldNames)
         select << quoted(f);
     m_selectSql = QStringLiteral("SELECT %1, %2 FROM %3").arg(m_rowIdName, select.join(QStringLiteral(", ")), quoted(m_table));
+    m_readAhead = qMax(1, db.backend()->readAheadRows(m_table));
     // A table-type cursor opens on its first record in stored order.
     if (!fetchOne(Query::First, {}))
         m_state = State::Empty;
@@ -97,7 +98,7 @@ QString TableCursor::orderBy(bool descending) const
     return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
 }
 
-QString TableCursor::selectSql(Query query, int keyParts) const
+QString TableCursor::selectSql(Query query, int keyParts, int limit) const
 {
     QString where;
     bool descending = false;
@@ -142,16 +143,16 @@ QString TableCursor::selectSql(Query query, int keyParts) const
     QString sql = m_selectSql;
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
-    return sql + orderBy(descending) + QStringLiteral(" LIMIT 1");
+    return sql + orderBy(descending) + QStringLiteral(" LIMIT %1").arg(limit);
 }
 
-Statement &TableCursor::selectStatement(Query query, int keyParts)
+Statement &TableCursor::selectStatement(Query query, int keyParts, int limit)
 {
     // The order depends on the index too: keep its statements apart.
-    const int id = int(query) * 16 + keyParts * 2 + (m_index.isEmpty() ? 0 : 1);
+    const int id = (int(query) * 16 + keyParts * 2 + (m_index.isEmpty() ? 0 : 1)) * 2 + (limit > 1 ? 1 : 0);
     Statement *&s = m_selects[id];
     if (!s)
-        s = new Statement(m_db, selectSql(query, keyParts));
+        s = new Statement(m_db, selectSql(query, keyParts, limit));
     return *s;
 }
 
@@ -165,6 +166,7 @@ Statement &TableCursor::writeStatement(const QString &sql)
 
 bool TableCursor::fetchOne(Query query, const QVariantList &binds, int keyParts)
 {
+    m_ahead.reset();
     Statement &s = selectStatement(query, keyParts);
     s.bind(binds);
     if (!s.step())
@@ -172,6 +174,58 @@ bool TableCursor::fetchOne(Query query, const QVariantList &binds, int keyParts)
     loadRow(s);
     s.reset(); // holds no snapshot between moves
     m_state = State::OnRecord;
+    return true;
+}
+
+bool TableCursor::step(Query direction)
+{
+    if (takeReadAhead(direction))
+        return m_state == State::OnRecord;
+    if (m_readAhead <= 1)
+        return fetchOne(direction, currentOrderKey());
+    const QVariantList key = currentOrderKey();
+    // Taken before the read: a change heard of from now on may be one the
+    // read did not see.
+    // (Closed meanwhile: the read tells why.)
+    ReadAhead ahead{direction, m_index, m_db.backend() ? m_db.backend()->changeStamp() : 0, {}, false};
+    Statement &s = selectStatement(direction, 0, m_readAhead);
+    s.bind(key);
+    if (!s.step())
+        return false;
+    loadRow(s);
+    int read = 1;
+    while (s.step()) {
+        QVariantList row;
+        row.reserve(m_fieldNames.size());
+        for (int i = 0; i < m_fieldNames.size(); ++i)
+            row << s.value(i + 1);
+        ahead.rows.append({s.integer(0), std::move(row)});
+        ++read;
+    }
+    s.reset();
+    ahead.reachedEnd = read < m_readAhead;
+    m_ahead = std::move(ahead);
+    m_state = State::OnRecord;
+    return true;
+}
+
+bool TableCursor::takeReadAhead(Query direction)
+{
+    const bool holds = m_ahead && m_db.backend() && m_ahead->direction == direction && m_ahead->index == m_index
+                       && m_state == State::OnRecord && m_db.backend()->changeStamp() == m_ahead->stamp
+                       && (!m_ahead->rows.isEmpty() || m_ahead->reachedEnd);
+    if (!holds) {
+        m_ahead.reset();
+        return false;
+    }
+    if (m_ahead->rows.isEmpty()) {
+        m_state = direction == Query::Next ? State::AfterLast : State::BeforeFirst;
+        m_ahead.reset();
+        return true;
+    }
+    auto [rowId, row] = m_ahead->rows.takeFirst();
+    m_rowId = rowId;
+    m_row = std::move(row);
     return true;
 }
 
@@ -255,7 +309,7 @@ void TableCursor::moveNext()
     case State::OnRecord:
     case State::Deleted: {
         // From the key of the current (or just deleted) record: one indexed step.
-        if (!fetchOne(Query::Next, currentOrderKey()))
+        if (!step(Query::Next))
             m_state = State::AfterLast;
         return;
     }
@@ -275,7 +329,7 @@ void TableCursor::movePrevious()
         return;
     case State::OnRecord:
     case State::Deleted:
-        if (!fetchOne(Query::Previous, currentOrderKey()))
+        if (!step(Query::Previous))
             m_state = State::BeforeFirst;
         return;
     }

@@ -36,7 +36,10 @@ using WriteObserver = std::function<void(const WriteEvent &)>;
 // an index (only "PRIMARYKEY"), seek "=", moves, add/edit/update/delete and
 // fields by name. The table is never loaded: every seek and move is one
 // indexed query from the current key (keyset navigation), prepared once per
-// cursor and run again with new values. Records are locked only while a
+// cursor and run again with new values. Where the backend hears of every
+// change to the table (a server), a move reads the next few records with
+// the one it shows and the following moves take them, for as long as the
+// table is unchanged since they were read. Records are locked only while a
 // write runs (optimistic locking); a rewrite or delete touches the record
 // only while it still holds the key that was read (a rewrite: only while
 // every field still holds what was read).
@@ -113,10 +116,15 @@ private:
     int fieldIndex(const QString &field) const;
     QStringList orderColumns() const;
     QString orderBy(bool descending) const;
-    QString selectSql(Query query, int keyParts) const;
-    Statement &selectStatement(Query query, int keyParts);
+    QString selectSql(Query query, int keyParts, int limit = 1) const;
+    Statement &selectStatement(Query query, int keyParts, int limit = 1);
     Statement &writeStatement(const QString &sql);
     bool fetchOne(Query query, const QVariantList &binds, int keyParts = 0);
+    // A move to the next or previous record (Query::Next or Previous) from
+    // the current one: false when there is none.
+    bool step(Query direction);
+    // The move from the rows read ahead; false when they do not hold it.
+    bool takeReadAhead(Query direction);
     void loadRow(const Statement &statement);
     QVariantList currentOrderKey() const;
     // WHERE text and values that find the current row only while it holds
@@ -153,6 +161,19 @@ private:
     QList<bool> m_dirty;
     EditMode m_edit = EditMode::None;
     qint64 m_lastAuto = 0;
+
+    // The records after (or before) the current one in the last move's
+    // direction and order, as read with it, and the backend's change stamp
+    // they were read under.
+    struct ReadAhead {
+        Query direction = Query::Next;
+        QString index;
+        quint64 stamp = 0;
+        QList<std::pair<qint64, QVariantList>> rows;
+        bool reachedEnd = false; // nothing lies beyond them
+    };
+    int m_readAhead = 1; // records one move reads (the backend's choice)
+    std::optional<ReadAhead> m_ahead;
     WriteObserver m_observer;
 };
 

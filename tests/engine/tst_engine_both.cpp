@@ -187,6 +187,52 @@ private slots:
         QCOMPARE(errorOf([&] { theirs.update(); }), int(ErrRecordChanged));
     }
 
+    void movesShowEveryChangeMadeSince()
+    {
+        // A move never shows a record as it was before a change, whether a
+        // colleague's (another connection) or this connection's own, even
+        // where the cursor reads several records at once.
+        for (int i = 0; i < 40; ++i)
+            addWitness(QStringLiteral("w%1").arg(i, 2, 10, QLatin1Char('0')));
+        Database other;
+        m_temp->open(other);
+        TableCursor mine(*m_db, QStringLiteral("witnesses"));
+        mine.setIndex(QStringLiteral("PRIMARYKEY"));
+        mine.seek(QStringLiteral("="), {QStringLiteral("w00")});
+        mine.moveNext();
+        QCOMPARE(mine.value(0).toString(), QStringLiteral("w01"));
+
+        const quint64 before = m_db->backend()->changeStamp();
+        other.execute(QStringLiteral("UPDATE witnesses SET english_NAME = ? WHERE NAME = ?"), {"changed", "w02"});
+        other.execute(QStringLiteral("DELETE FROM witnesses WHERE NAME = ?"), {"w03"});
+        add(other, QStringLiteral("witnesses"), {{"NAME", "w025"}});
+        if (m_temp->onServer()) // the server tells of a colleague's commit a moment after it
+            QTRY_VERIFY_WITH_TIMEOUT(m_db->backend()->changeStamp() != before, 5000);
+        mine.moveNext();
+        QCOMPARE(mine.value(QStringLiteral("english_NAME")).toString(), QStringLiteral("changed"));
+        mine.moveNext();
+        QCOMPARE(mine.value(0).toString(), QStringLiteral("w025"));
+        mine.moveNext();
+        QCOMPARE(mine.value(0).toString(), QStringLiteral("w04"));
+
+        // This connection's own write through another cursor, told at once.
+        mine.moveNext();
+        {
+            TableCursor again(*m_db, QStringLiteral("witnesses"));
+            again.setIndex(QStringLiteral("PRIMARYKEY"));
+            again.seek(QStringLiteral("="), {QStringLiteral("w06")});
+            again.edit();
+            again.setValue(QStringLiteral("visits"), 6);
+            again.update();
+        }
+        mine.moveNext();
+        QCOMPARE(mine.value(QStringLiteral("visits")).toLongLong(), 6);
+        mine.movePrevious();
+        QCOMPARE(mine.value(0).toString(), QStringLiteral("w05"));
+        QCOMPARE(walk(mine, true).size(), 40);
+        QCOMPARE(walk(mine, false).last(), QStringLiteral("w00"));
+    }
+
     void twoConnectionsAddingAtOnce()
     {
         // Two workstations add the same key at the same moment, many times:
