@@ -184,9 +184,8 @@ bool TableCursor::step(Query direction)
     if (m_readAhead <= 1)
         return fetchOne(direction, currentOrderKey());
     const QVariantList key = currentOrderKey();
-    // Taken before the read: a change heard of from now on may be one the
-    // read did not see.
-    // (Closed meanwhile: the read tells why.)
+    // The stamp is taken before the read: a change heard of from now on may
+    // be one the read did not see. (Closed meanwhile: the read tells why.)
     ReadAhead ahead{direction, m_index, m_db.backend() ? m_db.backend()->changeStamp() : 0, {}, false};
     Statement &s = selectStatement(direction, 0, m_readAhead);
     s.bind(key);
@@ -195,11 +194,7 @@ bool TableCursor::step(Query direction)
     loadRow(s);
     int read = 1;
     while (s.step()) {
-        QVariantList row;
-        row.reserve(m_fieldNames.size());
-        for (int i = 0; i < m_fieldNames.size(); ++i)
-            row << s.value(i + 1);
-        ahead.rows.append({s.integer(0), std::move(row)});
+        ahead.rows.append({s.integer(0), fieldsOf(s)});
         ++read;
     }
     s.reset();
@@ -227,6 +222,15 @@ bool TableCursor::takeReadAhead(Query direction)
     m_rowId = rowId;
     m_row = std::move(row);
     return true;
+}
+
+QVariantList TableCursor::fieldsOf(const Statement &statement) const
+{
+    QVariantList row;
+    row.reserve(m_fieldNames.size());
+    for (int i = 0; i < m_fieldNames.size(); ++i)
+        row << statement.value(i + 1);
+    return row;
 }
 
 void TableCursor::loadRow(const Statement &statement)
@@ -370,11 +374,7 @@ QVariantList TableCursor::storedRow(qint64 rowId)
 {
     Statement &s = selectStatement(Query::ByRowId, 0);
     s.bind({rowId});
-    QVariantList row;
-    if (s.step()) {
-        for (int i = 0; i < m_fieldNames.size(); ++i)
-            row << s.value(i + 1);
-    }
+    const QVariantList row = s.step() ? fieldsOf(s) : QVariantList();
     s.reset();
     return row;
 }

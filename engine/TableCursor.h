@@ -126,6 +126,8 @@ private:
     // The move from the rows read ahead; false when they do not hold it.
     bool takeReadAhead(Query direction);
     void loadRow(const Statement &statement);
+    // The fields of the statement's row (after the row identity), in field order.
+    QVariantList fieldsOf(const Statement &statement) const;
     QVariantList currentOrderKey() const;
     // WHERE text and values that find the current row only while it holds
     // the key that was read.

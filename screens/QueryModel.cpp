@@ -4,29 +4,9 @@
 #include "data/Schema.h"
 #include "engine/TextRules.h"
 
-#include <QThreadPool>
-
 #include <algorithm>
 
 namespace core {
-
-namespace {
-
-// A result replaced or cleared can hold a million identities and thousands
-// of rows; giving that memory back (the allocator returning pages to the
-// system) takes milliseconds, so it is done on a pool thread instead of the
-// window's. The values are no longer reachable from the model.
-template <typename... Held>
-void releaseElsewhere(Held &&...held)
-{
-    if ((... && (held.isEmpty())))
-        return;
-    QThreadPool::globalInstance()->start([kept = std::make_tuple(std::move(held)...)]() mutable {
-        kept = {};
-    });
-}
-
-} // namespace
 
 QueryModel::QueryModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -68,7 +48,9 @@ void QueryModel::clear()
     m_columns.clear();
     m_hasResult = false;
     m_keyset = false;
-    releaseElsewhere(std::exchange(m_ids, {}), std::exchange(m_rows, {}), std::exchange(m_blocks, {}));
+    m_ids = {};
+    m_rows = {};
+    m_blocks.clear();
     m_reader = nullptr;
     m_fetchError = 0;
     endResetModel();
@@ -84,7 +66,9 @@ void QueryModel::install()
     m_nextReader = nullptr;
     m_keyset = bool(m_reader);
     m_hasResult = true;
-    releaseElsewhere(std::exchange(m_ids, {}), std::exchange(m_rows, {}), std::exchange(m_blocks, {}));
+    m_ids = {};
+    m_rows = {};
+    m_blocks.clear();
     m_fetchError = 0;
     if (m_feed) {
         const BackgroundQuery::Batch b = m_feed->take();
