@@ -5,7 +5,8 @@
 // engine on the encrypted file and on a plain copy, side by side. Medians.
 //
 //   bench_person [FOLDER] [--persons N] [--runs R] [--cold C] [--warm W]
-//                [--audit A] [--audit-only 1] [--screen-only 1] [--uncached 1]
+//                [--audit A] [--audit-only 1] [--screen-only 1] [--search-only 1]
+//                [--uncached 1]
 //                [--server CONNECTION]
 //
 // FOLDER (default /tmp/velm-bench-tamrel) holds velm.mdb; when it is missing
@@ -29,7 +30,8 @@
 // the viewer's select (newest first) for its first 100 rows, unfiltered and
 // filtered by a person's number, directly and through a list as the viewer
 // shows it. --audit-only 1 skips every other measurement; --screen-only 1
-// times the screen's opening and buttons and nothing else. The saves leave
+// times the screen's opening and buttons and nothing else, --search-only 1
+// the searches and nothing else. The saves leave
 // their audit rows behind (nothing removes them); the fields are put back.
 //
 // With --server, the screen works on that PostgreSQL database instead (the
@@ -838,6 +840,7 @@ int main(int argc, char **argv)
     const qint64 auditRows = args.option("--audit", 5000000);
     const bool auditOnly = args.option("--audit-only", 0) != 0;
     const bool screenOnly = args.option("--screen-only", 0) != 0;
+    const bool searchOnly = args.option("--search-only", 0) != 0;
     const QString server = args.text("--server");
     const bool uncached = args.option("--uncached", 0) != 0;
     bench::ScreenBench world(args.folder(QStringLiteral("/tmp/velm-bench-tamrel")));
@@ -862,10 +865,15 @@ int main(int argc, char **argv)
     core::AppContext ctx{world.store(), messages, world.ctx().input, world.ctx().files, world.ctx().logon, cmn};
     PersonBench b{world, ctx, db, {}, samplePersons(registered), {}, nullptr, nullptr, 0};
 
-    if (!screenOnly)
+    if (!screenOnly && !searchOnly)
         addAuditRows(db, auditRows);
     if (auditOnly) {
         openScreen(b, 1);
+    } else if (searchOnly) {
+        openScreen(b, 1);
+        b.plain.openPlain(world.plainFile());
+        readyIndex(b.plain, QStringLiteral("the plain copy"));
+        timeSearches(b, coldRuns, warmRuns, uncached);
     } else if (screenOnly) {
         timeScreen(b, messages, registered, runs);
     } else {
@@ -876,7 +884,7 @@ int main(int argc, char **argv)
         timeSearches(b, coldRuns, warmRuns, uncached);
         timeIndex(b, registered);
     }
-    if (!screenOnly)
+    if (!screenOnly && !searchOnly)
         timeAudit(b);
     b.screen.reset();
     // The file as it was: the persons added here go again.

@@ -126,20 +126,6 @@ QVariant fieldValue(const PGresult *r, int row, int column, Oid type)
     }
 }
 
-QByteArray quotedName(const QString &name)
-{
-    QString q = name.toLower();
-    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return (QLatin1Char('"') + q + QLatin1Char('"')).toUtf8();
-}
-
-QByteArray literal(const QString &text)
-{
-    QString q = text;
-    q.replace(QLatin1Char('\''), QLatin1String("''"));
-    return (QLatin1Char('\'') + q + QLatin1Char('\'')).toUtf8();
-}
-
 } // namespace
 
 // One statement prepared on the server, shared by every PgStatement with
@@ -528,6 +514,9 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString &connectionString
         // Texts compare as stored; dates and numbers travel as the engine writes them.
         c->run("SET standard_conforming_strings = on");
         c->run("SET extra_float_digits = 1");
+        // The server's notices ("... does not exist, skipping") are not
+        // the program's to show; warnings and errors still come.
+        c->run("SET client_min_messages = warning");
     } catch (const BackendFailure &f) {
         raiseFailure(f, c->description());
     }
@@ -1033,176 +1022,11 @@ void PgConnection::ensureTextRules()
         "AS 'SELECT translate(velm_fold($1), ''" + from.toUtf8() + "'', ''" + to.toUtf8() + "'')'");
     run("CREATE OR REPLACE FUNCTION velm_match(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT "
         "PARALLEL SAFE AS 'SELECT velm_search($1) COLLATE \"C\" LIKE velm_search($2) COLLATE \"C\"'");
+    // The same for a text already folded (the search table's, PgSearch.cpp).
+    run("CREATE OR REPLACE FUNCTION velm_match_folded(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT "
+        "PARALLEL SAFE AS 'SELECT $1 COLLATE \"C\" LIKE velm_search($2) COLLATE \"C\"'");
     m_textRules = true;
     m_searchFunctions = true;
-}
-
-// ------------------------------------------------------------------ search
-
-namespace {
-
-// The comment an index of this version carries.
-constexpr const char *kSearchIndexComment = "velm search 1";
-
-QString searchIndexName(const SearchIndexDef &index, const QString &column)
-{
-    return QStringLiteral("%1_velm_search_%2").arg(index.table.toLower(), column.toLower());
-}
-
-// The pattern with every '_' (any one character) as '%': what a value
-// matching the pattern exactly surely matches under the search rule.
-QString runsOnly(const QString &pattern)
-{
-    QString out;
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        const QChar c = pattern.at(i);
-        if (c == QLatin1Char('\\') && i + 1 < pattern.size()) {
-            out += c;
-            out += pattern.at(++i);
-        } else {
-            out += c == QLatin1Char('_') ? QLatin1Char('%') : c;
-        }
-    }
-    return out;
-}
-
-} // namespace
-
-void PgConnection::ensureSearchFunctions()
-{
-    if (m_searchFunctions)
-        return;
-    if (scalar("SELECT count(*) FROM pg_proc WHERE proname IN ('velm_search', 'velm_match') "
-               "AND pronamespace = current_schema()::regnamespace")
-            .toLongLong()
-        < 2)
-        ensureTextRules();
-    m_searchFunctions = true;
-}
-
-QList<bool> PgConnection::searchIndexesInPlace(const SearchIndexDef &index, QList<bool> *present)
-{
-    QList<bool> inPlace;
-    for (const QString &column : index.columns) {
-        const QVariant comment =
-            scalar("SELECT CASE WHEN i.indisvalid THEN coalesce(obj_description(c.oid, 'pg_class'), '') ELSE '' END "
-                   "FROM pg_class c JOIN pg_index i ON i.indexrelid = c.oid WHERE c.relkind = 'i' "
-                   "AND c.relname = $1 AND c.relnamespace = current_schema()::regnamespace",
-                   {searchIndexName(index, column).toUtf8()});
-        inPlace << (comment.toString() == QLatin1String(kSearchIndexComment));
-        if (present)
-            *present << !comment.isNull();
-    }
-    return inPlace;
-}
-
-SqlCondition PgConnection::textCondition(const QString &table, const QList<TextCriterion> &criteria, IndexUse use)
-{
-    ensureSearchFunctions();
-    bool exactOnes = false;
-    for (const TextCriterion &c : criteria)
-        exactOnes = exactOnes || c.match == TextMatch::Exact;
-    // An exact match is narrowed by the folded one, which the index answers.
-    QSet<QString> indexed;
-    if (exactOnes && use == IndexUse::WhenReady) {
-        SearchIndexDef all{table, {}};
-        for (const TextCriterion &c : criteria)
-            all.columns << c.column;
-        const QList<bool> inPlace = searchIndexesInPlace(all);
-        for (int i = 0; i < all.columns.size(); ++i)
-            if (inPlace.at(i))
-                indexed.insert(all.columns.at(i));
-    }
-    QStringList parts;
-    QVariantList values;
-    for (const TextCriterion &c : criteria) {
-        const QString column = QString::fromUtf8(quotedName(c.column));
-        if (c.match == TextMatch::Folded) {
-            // "|| ''" keeps the server from the index: what it is measured against.
-            parts << QStringLiteral("velm_match(%1%2, ?)").arg(column, use == IndexUse::Never ? QStringLiteral(" || ''") : QString());
-            values << c.pattern;
-            continue;
-        }
-        if (indexed.contains(c.column) && !grams::patternGrams(0, c.pattern).empty()) {
-            parts << QStringLiteral("velm_match(%1, ?)").arg(column);
-            values << runsOnly(c.pattern);
-        }
-        parts << QStringLiteral("%1 LIKE ? ESCAPE '\\'").arg(column);
-        values << c.pattern;
-    }
-    return {parts.join(QStringLiteral(" AND ")), values};
-}
-
-SearchIndexState PgConnection::searchIndexState(const SearchIndexDef &index)
-{
-    const QList<bool> inPlace = searchIndexesInPlace(index);
-    if (!inPlace.contains(false))
-        return {SearchIndexStatus::Ready, {}};
-    if (scalar("SELECT count(*) FROM pg_extension WHERE extname = 'pg_trgm'").toLongLong() == 0) {
-        if (scalar("SELECT count(*) FROM pg_available_extensions WHERE name = 'pg_trgm'").toLongLong() == 0)
-            return {SearchIndexStatus::Unavailable, QStringLiteral("the server has no pg_trgm extension")};
-        if (!scalar("SELECT has_database_privilege(current_database(), 'CREATE')").toBool())
-            return {SearchIndexStatus::Unavailable,
-                    QStringLiteral("pg_trgm is not in the database and this role may not add it "
-                                   "(the administrator runs CREATE EXTENSION pg_trgm in it)")};
-    }
-    return {inPlace.contains(true) ? SearchIndexStatus::Building : SearchIndexStatus::Missing, {}};
-}
-
-void PgConnection::buildSearchIndex(const SearchIndexDef &index, const BuildProgress &progress)
-{
-    ensureTextRules();
-    if (scalar("SELECT count(*) FROM pg_extension WHERE extname = 'pg_trgm'").toLongLong() == 0) {
-        // A trusted extension: the database's owner may add it. A server
-        // without it searches by reading every row, with the same results.
-        try {
-            run("CREATE EXTENSION IF NOT EXISTS pg_trgm");
-        } catch (const BackendFailure &) {
-            return;
-        }
-    }
-    QList<bool> present;
-    const QList<bool> inPlace = searchIndexesInPlace(index, &present);
-    const QByteArray table = quotedName(index.table);
-    for (int i = 0; i < index.columns.size(); ++i) {
-        if (!inPlace.at(i)) {
-            const QByteArray name = quotedName(searchIndexName(index, index.columns.at(i)));
-            if (present.at(i))
-                run("DROP INDEX " + name);
-            // The collation velm_match compares in: the index answers it.
-            // Built beside the other workstations' writes, which go on; a
-            // build broken off leaves an index without the comment, made
-            // again next time.
-            run("CREATE INDEX " + QByteArray(inTransaction() ? "" : "CONCURRENTLY ") + name + " ON " + table
-                + " USING gin (velm_search(" + quotedName(index.columns.at(i)) + ") COLLATE \"C\" gin_trgm_ops)");
-            run("COMMENT ON INDEX " + name + " IS " + literal(QLatin1String(kSearchIndexComment)));
-        }
-        if (progress && i + 1 < index.columns.size() && !progress(int((i + 1) * 100 / index.columns.size())))
-            throw BackendFailure{Kind::Interrupted, QStringLiteral("the search index's build was stopped"),
-                                 QStringLiteral("interrupted")};
-    }
-    // The planner learns how the folded texts are spread.
-    if (inPlace.contains(false))
-        run("ANALYZE " + table);
-    if (progress)
-        progress(100);
-}
-
-void PgConnection::dropSearchIndex(const SearchIndexDef &index)
-{
-    for (const QString &column : index.columns)
-        run("DROP INDEX IF EXISTS " + quotedName(searchIndexName(index, column)));
-}
-
-qint64 PgConnection::searchIndexBytes(const SearchIndexDef &index)
-{
-    qint64 total = 0;
-    for (const QString &column : index.columns)
-        total += scalar("SELECT coalesce(sum(pg_relation_size(c.oid)), 0) FROM pg_class c WHERE c.relkind = 'i' "
-                        "AND c.relname = $1 AND c.relnamespace = current_schema()::regnamespace",
-                        {searchIndexName(index, column).toUtf8()})
-                     .toLongLong();
-    return total;
 }
 
 void PgConnection::createTable(const TableDef &table)

@@ -93,9 +93,25 @@ private:
     void ensureTextRules();
     // The search's functions, made when the database lacks them.
     void ensureSearchFunctions();
-    // Per indexed column: its trigram index is there and of this version.
-    // `present`, when given, receives whether there is one at all.
-    QList<bool> searchIndexesInPlace(const SearchIndexDef &index, QList<bool> *present = nullptr);
+    // The search table of a table (PgSearch.cpp): whether it is there, its
+    // comment (its version, columns and how far it is built), whether its
+    // triggers keep it in step and how many trigram indexes it has.
+    struct SearchTableState {
+        bool exists = false;
+        QString comment;
+        bool kept = false;
+        qsizetype indexes = 0;
+        bool isReady(const QString &readyComment, qsizetype columns) const
+        {
+            return kept && comment == readyComment && indexes == columns;
+        }
+    };
+    SearchTableState searchTableState(const QString &table);
+    // Made anew with its triggers, empty; returns the row id its copying starts after.
+    qint64 createSearchTable(const SearchIndexDef &index);
+    void dropSearchTable(const SearchIndexDef &index);
+    void fillSearchTable(const SearchIndexDef &index, qint64 from, const BuildProgress &progress);
+    void indexSearchTable(const SearchIndexDef &index, const BuildProgress &progress);
     void hideFromOthers(const QByteArray &table);
     // The trigger that tells every listening connection of a change to the
     // table (in the running transaction).

@@ -564,4 +564,18 @@ PgSql translateForPg(const QByteArray &utf8, bool nullsFirst)
     return Translator(utf8, nullsFirst).run();
 }
 
+QByteArray quotedName(const QString &name)
+{
+    QString q = name.toLower();
+    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return (QLatin1Char('"') + q + QLatin1Char('"')).toUtf8();
+}
+
+QByteArray literal(const QString &text)
+{
+    QString q = text;
+    q.replace(QLatin1Char('\''), QLatin1String("''"));
+    return (QLatin1Char('\'') + q + QLatin1Char('\'')).toUtf8();
+}
+
 } // namespace engine

@@ -36,4 +36,9 @@ struct PgSql {
 // them with DESC (the server's own order is the other way round).
 PgSql translateForPg(const QByteArray &utf8, bool nullsFirst = false);
 
+// A name as the server stores it (lower case), quoted: "name".
+QByteArray quotedName(const QString &name);
+// A text as an SQL literal: 'it''s'. For the program's own texts only.
+QByteArray literal(const QString &text);
+
 } // namespace engine

@@ -275,6 +275,15 @@ ResultPlan planResult(Database &db, const QString &sql, int fetchSlots)
     // The select's own columns stay in: the engine then reads the rows the
     // way it reads them for the select itself (same index, same order).
     plan.idSql = QStringLiteral("SELECT %1.%5, %2 FROM %3 %4").arg(reference, plan.m_list, plan.m_from, plan.m_rest, rowId).trimmed();
+    // A server sends every column asked for of every row, tens of
+    // megabytes for a long list: there the identities go alone (its order
+    // without ORDER BY is its plan's either way). An ORDER BY naming a
+    // column of the list by its alias keeps the list.
+    if (db.onServer()) {
+        const QString idsAlone = QStringLiteral("SELECT %1.%4 FROM %2 %3").arg(reference, plan.m_from, plan.m_rest, rowId).trimmed();
+        if (prepares(db, idsAlone))
+            plan.idSql = idsAlone;
+    }
     plan.wholeTable = plan.m_rest.isEmpty() && plan.m_list == QLatin1String("*");
     if (plan.wholeTable) {
         // Stored order is row id order: a full scan of the table, which the
