@@ -1004,9 +1004,9 @@ void PgConnection::ensureTextRules()
         "END IF; END LOOP; END $$");
     // The search rule (engine/TextRules.h): the letter case rule, then the
     // Arabic letters written several ways as one, diacritics and tatweel
-    // left out, Arabic-Indic digits as 0-9. velm_match is written so that
-    // the server puts it in place of its call, where a trigram index on
-    // velm_search(column) answers it.
+    // left out, Arabic-Indic digits as 0-9. velm_match and
+    // velm_match_folded are written so that the server puts them in place
+    // of their calls, where a trigram index on the folded text answers them.
     QString from = QStringLiteral("\u0622\u0623\u0625\u0671\u0624\u0626\u0649\u0629");
     QString to = QStringLiteral("\u0627\u0627\u0627\u0627\u0648\u064a\u064a\u0647");
     for (int d = 0; d < 10; ++d) {

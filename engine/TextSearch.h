@@ -15,8 +15,8 @@
 // On the file the index is the program's own (SqlCipherSearch): the
 // trigrams of the folded texts, kept in step by the database itself in the
 // transaction of every write of the table, whoever writes it. On a server
-// it is a trigram index (pg_trgm) on the folded texts, which the server
-// keeps in step.
+// it is a table of the folded texts with a trigram index (pg_trgm) on each
+// (PgSearch.cpp), kept in step by a trigger of the table, as strictly.
 namespace engine {
 
 // The columns of a table that its search index covers (at most 15). The
