@@ -112,6 +112,15 @@ QString runsOnly(const QString &pattern)
     return out;
 }
 
+// Tells a build's progress; the caller's "stop" ends the build after the
+// step in hand (it goes on from there next time).
+void goOnOrStop(const BuildProgress &progress, int percent)
+{
+    if (progress && !progress(percent))
+        throw BackendFailure{Kind::Interrupted, QStringLiteral("the search index's build was stopped"),
+                             QStringLiteral("interrupted")};
+}
+
 // The trigger function: the folded texts of a row written, in its
 // transaction. A row whose searched texts stay as they were is not
 // written again.
@@ -331,10 +340,7 @@ void PgConnection::fillSearchTable(const SearchIndexDef &index, qint64 from, con
         const qint64 upTo = qMin(last, at + kFillStep);
         PQclear(exec(copy, {QByteArray::number(at), QByteArray::number(upTo)}));
         run("COMMENT ON TABLE " + side + " IS " + literal(buildingComment(index, upTo)));
-        const int percent = int((upTo - start) * kFillShare / qMax<qint64>(1, last - start));
-        if (progress && !progress(percent))
-            throw BackendFailure{Kind::Interrupted, QStringLiteral("the search index's build was stopped"),
-                                 QStringLiteral("interrupted")};
+        goOnOrStop(progress, int((upTo - start) * kFillShare / qMax<qint64>(1, last - start)));
     }
 }
 
@@ -354,10 +360,8 @@ void PgConnection::indexSearchTable(const SearchIndexDef &index, const BuildProg
         // Beside the other workstations' writes, which go on.
         run("CREATE INDEX " + QByteArray(inTransaction() ? "" : "CONCURRENTLY ") + quotedName(name) + " ON " + side
             + " USING gin (" + quotedName(index.columns.at(i)) + " gin_trgm_ops)");
-        const int percent = kFillShare + (i + 1) * (100 - kFillShare) / int(index.columns.size());
-        if (progress && i + 1 < index.columns.size() && !progress(percent))
-            throw BackendFailure{Kind::Interrupted, QStringLiteral("the search index's build was stopped"),
-                                 QStringLiteral("interrupted")};
+        if (i + 1 < index.columns.size())
+            goOnOrStop(progress, kFillShare + (i + 1) * (100 - kFillShare) / int(index.columns.size()));
     }
     // The planner learns how the folded texts are spread.
     run("ANALYZE " + side);
